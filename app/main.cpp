@@ -1,0 +1,66 @@
+// Process entry: parses the command line, picks the UI language, and takes one of four roads
+// (uninstall, preview, hand-over to a running launcher, normal start). Every road ends in
+// ExitProcess; nothing is torn down explicitly.
+#include <windows.h>
+#include <objbase.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include "app/launcher_app.h"
+#include "app/startup.h"
+#include "install/uninstaller.h"
+#include "ui/preview.h"
+#include "ui/text_table.h"
+#include "ui/window.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    CommandLine cl = parseArguments(processArguments());
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+
+    std::wstring exePath = moduleFilePath();
+    std::wstring folder = folderOf(exePath);
+    uiLanguage = startupUiLanguage(folder);
+
+    if (cl.uninstall) ExitProcess(static_cast<UINT>(uninstallGame(cl.silent)));
+
+    ULONG_PTR gdiplusToken = 0;
+    Gdiplus::GdiplusStartupInput gdiplusInput;
+    Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr);
+
+    if (cl.preview) {
+        LauncherApp* app = new LauncherApp();
+        ExitProcess(renderPreview(*app, cl.previewFolder) ? 0 : 1);
+    }
+
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Local\\QorvaneLauncher");
+    if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+        // A self-updated launcher restarting itself: the old process releases the mutex as it ends.
+        DWORD wait = WaitForSingleObject(mutex, 4000);
+        if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
+            if (HWND other = FindWindowW(L"QorvaneLauncher", nullptr)) {
+                ShowWindow(other, SW_RESTORE);
+                SetForegroundWindow(other);
+            }
+            ExitProcess(0);
+        }
+    }
+
+    cleanupAfterSelfUpdate(exePath);
+
+    StartupOptions options;
+    options.installMode = !isGameInstalled(folder);
+    options.afterSelfUpdate = cl.afterSelfUpdate;
+    options.launcherFolder = folder;
+    options.launcherExePath = exePath;
+    options.passThroughArgs = cl.passThroughArgs;
+    options.showCommand = showCommand;
+
+    LauncherApp* app = new LauncherApp();
+    UINT exitCode = 1;
+    if (createWindow(*app, instance, options)) {
+        exitCode = static_cast<UINT>(runMessageLoop());
+    } else {
+        MessageBoxW(nullptr, L"Qorvane Launcher could not start.", L"Qorvane Launcher", MB_ICONERROR);
+    }
+    ExitProcess(exitCode);
+}

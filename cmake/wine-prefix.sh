@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Creates a Wine prefix once (guarded by a lock so parallel test runs do not boot it twice).
+set -euo pipefail
+prefix=$1
+[ -f "$prefix/.qorvane-ready" ] && exit 0
+mkdir -p "$prefix"
+exec 9>"$prefix.lock"
+flock 9
+[ -f "$prefix/.qorvane-ready" ] && exit 0
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+wineboot -i >/dev/null 2>&1 || true
+wineserver -w || true
+fonts=$prefix/drive_c/windows/Fonts
+mkdir -p "$fonts"
+cp -f /usr/share/wine/fonts/tahoma*.ttf "$fonts/" 2>/dev/null || true
+touch "$prefix/.qorvane-ready"

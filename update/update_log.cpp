@@ -1,0 +1,53 @@
+#include "update/update_log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+
+#include "update/updater.h"
+
+namespace {
+// Held only while one line is appended, never together with statusMutex.
+std::mutex logMutex;
+}  // namespace
+
+std::wstring logFilePath(const Updater& u) {
+    return u.rootFolder + L"\\koruma\\launcher_gunluk.txt";
+}
+
+void createFolderPrefixes(const std::wstring& path) {
+    for (size_t i = 3; i < path.size(); ++i) {
+        if (path[i] == L'\\' || path[i] == L'/') CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+    }
+    CreateDirectoryW(path.c_str(), nullptr);
+}
+
+void log(Updater& u, const char* format, ...) {
+    if (!u.logEnabled) return;
+    char line[1024];
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    int stamp = std::snprintf(line, sizeof line, "%04d-%02d-%02d %02d:%02d:%02d ", t.wYear, t.wMonth, t.wDay,
+                              t.wHour, t.wMinute, t.wSecond);
+    if (stamp < 0 || stamp >= static_cast<int>(sizeof line) - 3) return;
+    // Leave two bytes for CR LF; the formatter's own terminator takes the last one.
+    size_t room = sizeof line - static_cast<size_t>(stamp) - 2;
+    va_list args;
+    va_start(args, format);
+    int n = std::vsnprintf(line + stamp, room, format, args);
+    va_end(args);
+    size_t messageLength = 0;
+    if (n > 0) messageLength = static_cast<size_t>(n) < room ? static_cast<size_t>(n) : room - 1;
+    size_t length = static_cast<size_t>(stamp) + messageLength;
+    line[length++] = '\r';
+    line[length++] = '\n';
+
+    std::lock_guard<std::mutex> lock(logMutex);
+    createFolderPrefixes(u.rootFolder + L"\\koruma");
+    HANDLE file = CreateFileW(logFilePath(u).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, line, static_cast<DWORD>(length), &written, nullptr);
+    CloseHandle(file);
+}

@@ -1,0 +1,108 @@
+// The update engine's one state record (Updater), its live status (StatusSnapshot) and the status
+// operations every stage uses. The window reads the engine only through copyStatus.
+#pragma once
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+enum UpdatePhase : int {
+    Idle = 0,
+    Connecting = 1,
+    ListChecked = 2,
+    Scanning = 3,
+    Downloading = 4,
+    Cleaning = 5,
+    Ready = 6,
+    Error = 7,
+    SelfUpdated = 8,
+};
+
+// Error kinds carried in StatusSnapshot::errorCode while the phase is Error.
+enum UpdateErrorKind : int {
+    ErrorConnection = 1,
+    ErrorSignature = 2,
+    ErrorFileWrite = 3,
+    ErrorFileLocked = 4,
+    ErrorDownloadFailed = 5,
+    ErrorDiskFull = 6,
+};
+
+struct NewsItem {
+    std::wstring date;
+    std::wstring title;
+};
+
+struct StatusSnapshot {
+    int phase = Idle;
+    int errorCode = 0;
+    std::wstring detailText;
+    int filesDone = 0;
+    int filesTotal = 0;
+    uint64_t bytesDone = 0;
+    uint64_t bytesTotal = 0;
+    double bytesPerSecond = 0;
+    uint64_t manifestVersion = 0;
+    uint64_t requiredBytes = 0;
+    int filesUpdated = 0;
+    bool listVerified = false;
+    uint32_t errorTick = 0;
+    std::vector<NewsItem> news[2];  // 0 Turkish, 1 English
+};
+
+struct UpdaterConfig {
+    std::wstring host;
+    std::wstring basePath = L"/qorvane/pc/";
+    uint16_t port = 443;
+    bool useHttps = true;
+    int connectionCount = 6;
+};
+
+struct Updater {
+    Updater();
+    Updater(const Updater&) = delete;
+    Updater& operator=(const Updater&) = delete;
+
+    std::wstring rootFolder;
+    bool skipSelfUpdate = false;
+    bool logEnabled = false;
+    UpdaterConfig config;
+
+    std::mutex statusMutex;
+    StatusSnapshot status;
+
+    std::atomic<bool> stopRequested{false};
+    std::atomic<bool> workerRunning{false};
+    std::atomic<bool> rangeRefused{false};
+    std::atomic<bool> abortDownloads{false};
+    std::atomic<uint64_t> bytesReceived{0};
+
+    std::thread workerThread;
+    HINTERNET session = nullptr;
+
+    uint64_t hashedBytesBase = 0;
+    uint32_t lastSampleTick = 0;
+    uint64_t lastSampleBytes = 0;
+};
+
+// Status operations: each takes statusMutex for its whole duration and nothing else.
+void setPhase(Updater& u, UpdatePhase phase);
+// Writes the "HATA ..." log line first (outside the lock), then puts the status into Error.
+void reportError(Updater& u, int code, const std::wstring& text);
+void reportProgress(Updater& u, uint64_t bytes);
+StatusSnapshot copyStatus(Updater& u);
+// Caller holds statusMutex (worker start does this as part of start()).
+void resetStatusForRun(Updater& u);
+// Speed sampling step of reportProgress; caller holds statusMutex. Exposed for tests.
+void sampleSpeedLocked(Updater& u, uint64_t bytes, uint32_t now);
+
+// Worker lifecycle (UI thread only).
+void configure(Updater& u, const std::wstring& folder, bool skipSelfUpdate);
+void start(Updater& u, bool fullScan, bool checkOnly);
+void stop(Updater& u, uint32_t timeoutMs);
