@@ -1,0 +1,13 @@
+// Finding the files that the list does not want in the folders it governs: "D" folders walked to
+// depth 8 (never through reparse points), and top-level files by "E" extension.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct Manifest;
+struct Updater;
+
+void FindExtraFiles(Updater& u, const Manifest& manifest, std::vector<std::wstring>& result);
+void ScanFolderForExtras(Updater& u, const std::wstring& folder, const Manifest& manifest,
+                         std::vector<std::wstring>& result, int depth);
