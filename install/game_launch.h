@@ -1,0 +1,16 @@
+// Starting other executables: the general process starter and the game client with a fresh token
+// in "QORVANE_BELGE" and on its command line.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+bool startProcess(const std::wstring& exePath, const std::wstring& arguments, const std::wstring& workingFolder);
+
+struct LaunchResult {
+    bool started = false;
+    uint32_t errorCode = 0;
+};
+LaunchResult launchGame(HWND ownerWindow, const std::wstring& gameFolder);

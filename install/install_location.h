@@ -1,0 +1,17 @@
+// The install screen's folder: the default, the folder picker, the free space on its drive, and
+// two path operations shared with the installer and the uninstaller.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdint>
+#include <string>
+
+std::wstring defaultInstallFolder();
+bool pickInstallFolder(HWND ownerWindow, std::wstring& folder);
+uint64_t freeSpaceAt(const std::wstring& path);
+std::wstring parentFolder(const std::wstring& path);
+std::wstring knownFolderPath(REFKNOWNFOLDERID folderId);
+// The picker's rule for the chosen folder: append "\Qorvane" unless it is named so or holds an install.
+std::wstring installFolderForChoice(const std::wstring& chosen);

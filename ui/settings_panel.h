@@ -1,0 +1,15 @@
+// The display settings panel, a modal card over the main screen, and its click ids 12-26.
+#pragma once
+
+#include "ui/drawing.h"
+
+struct LauncherApp;
+
+void paintDisplaySettings(LauncherApp& app, GpGraphics* g);
+float drawChip(LauncherApp& app, GpGraphics* g, int id, float x, float y, const std::wstring& label,
+               const std::wstring& subLabel, bool selected, bool enabled, bool measureOnly);
+// Handles ids 13-26; false for ids it does not own.
+bool onSettingsClick(LauncherApp& app, int id);
+// LauncherApp operations over the draft (display/ holds the file logic).
+void openDisplaySettings(LauncherApp& app);
+void saveDisplaySettings(LauncherApp& app);
