@@ -1,6 +1,9 @@
 // The display settings panel, a modal card over the main screen, and its click ids 12-26.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "ui/drawing.h"
 
 struct LauncherApp;
@@ -13,3 +16,7 @@ bool onSettingsClick(LauncherApp& app, int id);
 // LauncherApp operations over the draft (display/ holds the file logic).
 void openDisplaySettings(LauncherApp& app);
 void saveDisplaySettings(LauncherApp& app);
+// The window timer's rule for the save notice: a success notice ends after more than 1400 ms and
+// closes the panel, an error notice ends after more than 5000 ms and leaves it open. True when the
+// notice ended.
+bool expireSettingsNotice(LauncherApp& app, uint32_t now);
