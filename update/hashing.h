@@ -41,3 +41,5 @@ void LoadHashCache(const std::wstring& rootFolder, HashCache& cache);
 void SaveHashCache(const std::wstring& rootFolder, const HashCache& cache);
 // Parses the cache file's bytes (exposed for tests and the robustness checks).
 void parseHashCache(const std::string& bytes, HashCache& cache);
+// The cache file's bytes for a map, in key order.
+std::string formatHashCache(const HashCache& cache);

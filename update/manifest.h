@@ -9,7 +9,7 @@
 #include <vector>
 
 struct ManifestEntry {
-    char kind = 'K';  // 'K' verified by size and hash, 'I' only required to exist
+    char kind = 'K';   // 'K' verified by size and hash, 'I' only required to exist
     std::string hash;  // 64 lowercase hexadecimal characters
     uint64_t size = 0;
     std::wstring path;  // as written in the list, relative to the game folder
@@ -35,3 +35,5 @@ bool matchWildcard(std::wstring_view pattern, std::wstring_view text);
 // The path rule for "K", "I", "D", "S", "O" values: no "..", no ":", no leading separator.
 bool isAcceptablePath(std::wstring_view path);
 uint64_t manifestTotalBytes(const Manifest& manifest);
+// Leading white space skipped, digits up to the first non-digit, 0 without digits; saturates.
+uint64_t parseDecimal(std::string_view text);

@@ -1,0 +1,128 @@
+#include "update/hashing.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+const char kEmptySha[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+const char kAbcSha[] = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+
+std::string cacheLine(const std::string& hash, const std::string& size, const std::string& mtime,
+                      const std::string& path) {
+    return hash + " " + size + " " + mtime + " " + path + "\n";
+}
+
+}  // namespace
+
+TEST(Hashing, KnownAnswers) {
+    TempFolder t;
+    t.write(L"empty", "");
+    t.write(L"abc", "abc");
+    EXPECT_EQ(kEmptySha, HashFile(t.file(L"empty"), nullptr, nullptr));
+    EXPECT_EQ(kAbcSha, HashFile(t.file(L"abc"), nullptr, nullptr));
+    EXPECT_EQ("", HashFile(t.file(L"missing"), nullptr, nullptr));
+
+    StreamHasher s;
+    s.add("a", 1);
+    s.add(nullptr, 0);
+    s.add("bc", 2);
+    EXPECT_EQ(kAbcSha, s.finishHex());
+    const unsigned char bytes[] = {0x00, 0x3f, 0xa0, 0xff};
+    EXPECT_EQ("003fa0ff", ToHex(bytes, 4));
+}
+
+TEST(Hashing, ProgressCountsBlocksAndCanStop) {
+    TempFolder t;
+    std::string big(2 * 1048576 + 5, 'x');
+    t.write(L"big", big);
+    t.write(L"small", "abc");
+    std::vector<uint64_t> seen;
+    auto record = [](void* c, uint64_t n) {
+        static_cast<std::vector<uint64_t>*>(c)->push_back(n);
+        return true;
+    };
+    std::string hash = HashFile(t.file(L"big"), record, &seen);
+    StreamHasher s;
+    s.add(big.data(), big.size());
+    EXPECT_EQ(s.finishHex(), hash);
+    EXPECT_EQ((std::vector<uint64_t>{1048576, 2097152, 2097157}), seen);
+
+    auto refuse = [](void*, uint64_t) { return false; };
+    EXPECT_EQ("", HashFile(t.file(L"small"), refuse, nullptr));
+}
+
+TEST(HashCacheFile, ParsesLinesLeniently) {
+    const std::string h(64, 'b'), h2(64, 'c');
+    std::string text = cacheLine(h, "10", "20", "Pack/With Spaces/x.bin") +  // spaces kept, key normalised
+                       cacheLine(std::string(63, 'd'), "1", "1", "short") +  // 63-character hash
+                       cacheLine(std::string(65, 'd'), "1", "1", "long") +   // 65-character hash
+                       cacheLine(h, "12ab", "", "digits") +  // digits then letters, empty field
+                       h + " 1 2\n" +                        // third blank missing
+                       h + " \n" +                           // first blank is the last byte
+                       "\n\r\n" + cacheLine(h, "1", "1", "DUP\\A.bin") +
+                       cacheLine(h2, "2", "2", "dup/a.bin") +
+                       cacheLine(h, "5", "6", "");  // empty path: an entry under the empty key
+    HashCache cache;
+    parseHashCache(text, cache);
+    ASSERT_EQ(4u, cache.size());
+    EXPECT_EQ(10u, cache.at(L"pack/with spaces/x.bin").size);
+    EXPECT_EQ(20u, cache.at(L"pack/with spaces/x.bin").mtime);
+    EXPECT_EQ(12u, cache.at(L"digits").size);
+    EXPECT_EQ(0u, cache.at(L"digits").mtime);
+    EXPECT_EQ(h2, cache.at(L"dup/a.bin").hash);
+    EXPECT_EQ(2u, cache.at(L"dup/a.bin").size);
+    EXPECT_EQ(1u, cache.count(L""));
+}
+
+TEST(HashCacheFile, CrlfLoadsLikeLf) {
+    const std::string h(64, 'e');
+    std::string lf = cacheLine(h, "1", "2", "a/b") + cacheLine(h, "3", "4", "c d");
+    std::string crlf = lf;
+    for (size_t i = crlf.find('\n'); i != std::string::npos; i = crlf.find('\n', i + 2))
+        crlf.insert(i, "\r");
+    HashCache a, b;
+    parseHashCache(lf, a);
+    parseHashCache(crlf, b);
+    EXPECT_EQ(formatHashCache(a), formatHashCache(b));
+    EXPECT_EQ(2u, b.size());
+}
+
+TEST(HashCacheFile, SaveAndLoadRoundTrip) {
+    TempFolder t;
+    CreateDirectoryW(t.file(L"koruma").c_str(), nullptr);
+    HashCache cache;
+    cache[L"pack/\u00e7i\u00e7ek dosya.epk"] = {std::string(64, 'f'), 123, 0x01d9000011112222ull};
+    cache[L"a.bin"] = {std::string(64, '0'), 0, 1};
+    SaveHashCache(t.path, cache);
+    EXPECT_EQ(std::string(64, '0') + " 0 1 a.bin\n", t.read(L"koruma/onbellek.txt").substr(0, 75));
+    HashCache back;
+    LoadHashCache(t.path, back);
+    EXPECT_EQ(formatHashCache(cache), formatHashCache(back));
+
+    SaveHashCache(t.path, HashCache{});
+    EXPECT_TRUE(t.exists(L"koruma/onbellek.txt"));
+    EXPECT_EQ("", t.read(L"koruma/onbellek.txt"));
+}
+
+TEST(HashCacheFile, SizeLimitIsSixtyFourMebibytes) {
+    TempFolder t;
+    const std::string line = cacheLine(std::string(64, 'a'), "1", "2", "x");
+    for (uint64_t size : {67108864ull, 67108863ull}) {
+        std::string bytes(static_cast<size_t>(size), '\n');
+        bytes.replace(0, line.size(), line);
+        t.write(L"koruma/onbellek.txt", bytes);
+        HashCache cache;
+        LoadHashCache(t.path, cache);
+        EXPECT_EQ(size < 67108864ull ? 1u : 0u, cache.size()) << size;
+    }
+}
+
+TEST(HashCacheFile, MissingFileAddsNothing) {
+    TempFolder t;
+    HashCache cache;
+    cache[L"kept"] = {};
+    LoadHashCache(t.path, cache);
+    EXPECT_EQ(1u, cache.size());
+}

@@ -1,0 +1,146 @@
+#include "update/manifest.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string kHash(64, 'a');
+
+std::string fileLine(const std::string& path, const std::string& size = "10", char kind = 'K') {
+    return std::string(1, kind) + " " + kHash + " " + size + " " + path + "\n";
+}
+
+Manifest parsed(const std::string& text, bool expectAccepted = true) {
+    Manifest m;
+    EXPECT_EQ(expectAccepted, parseManifest(text, m)) << text;
+    return m;
+}
+
+}  // namespace
+
+TEST(ManifestParse, AcceptsHeaderAnywhereAndNeedsAFile) {
+    struct Case {
+        const char* name;
+        std::string text;
+        bool accepted;
+    } cases[] = {
+        {"header first", "#QORVANEPC 1\n" + fileLine("a.bin"), true},
+        {"header last without LF", fileLine("a.bin") + "#QORVANEPC 1", true},
+        {"CRLF lines", "#QORVANEPC 1\r\nK " + kHash + " 1 a.bin\r\n", true},
+        {"header without blank", "#QORVANEPC\n" + fileLine("a.bin"), false},
+        {"BOM before header", "\xEF\xBB\xBF#QORVANEPC 1\n" + fileLine("a.bin"), false},
+        {"BOM, then a later header", "\xEF\xBB\xBF#QORVANEPC 1\n#QORVANEPC 1\n" + fileLine("a.bin"), true},
+        {"no header", fileLine("a.bin"), false},
+        {"only rules", "#QORVANEPC 1\nD pack\nE .dll\nS pack/*\nO logs\n", false},
+        {"empty", "", false},
+    };
+    for (const Case& c : cases) {
+        Manifest m;
+        EXPECT_EQ(c.accepted, parseManifest(c.text, m)) << c.name;
+    }
+}
+
+TEST(ManifestParse, VersionLines) {
+    EXPECT_EQ(42u, parsed("#QORVANEPC 1\n#surum 42abc\n" + fileLine("a")).version);
+    EXPECT_EQ(0u, parsed("#QORVANEPC 1\n#surum42\n" + fileLine("a")).version);
+    EXPECT_EQ(7u, parsed("#QORVANEPC 1\n#surum 5\n#surum   7\n" + fileLine("a")).version);
+    EXPECT_EQ(0u, parsed("#QORVANEPC 1\n#surum x\n" + fileLine("a")).version);
+    EXPECT_EQ(UINT64_MAX, parsed("#QORVANEPC 1\n#surum 99999999999999999999999\n" + fileLine("a")).version);
+}
+
+TEST(ManifestParse, FileRecordsThatAreIgnored) {
+    const std::string h63(63, 'a'), h65(65, 'a');
+    std::string bad[] = {
+        "K " + h63 + " 10 a.bin\n",   "K " + h65 + " 10 a.bin\n",
+        "K " + kHash + " 10\n",   // no second blank
+        "K " + kHash + " \n",     // nothing after the first blank
+        "K " + kHash + " 10 \n",  // empty path
+        fileLine("/etc/passwd"),      fileLine("\\windows\\x.dll"), fileLine("C:/x.bin"),
+        fileLine("c:x.bin"),          fileLine("../outside.bin"),   fileLine("pack/../../x.bin"),
+        fileLine("pack\\..\\x.bin"),
+        "Kx" + kHash + " 10 a.bin\n",  // second byte not a blank
+        "Q " + kHash + " 10 a.bin\n",  // unknown kind
+    };
+    for (const std::string& line : bad) {
+        Manifest m;
+        EXPECT_FALSE(parseManifest("#QORVANEPC 1\n" + line, m)) << line;
+        EXPECT_TRUE(m.entries.empty()) << line;
+    }
+}
+
+TEST(ManifestParse, FileRecordFields) {
+    Manifest m = parsed("#QORVANEPC 1\n" + fileLine("a b.txt", "10") + fileLine("big.bin", "12x", 'I') +
+                        fileLine("\xC3\xA7i\xC3\xA7"
+                                 "ek/Data.EPK",
+                                 "abc"));
+    ASSERT_EQ(3u, m.entries.size());
+    EXPECT_EQ(L"a b.txt", m.entries[0].path);
+    EXPECT_EQ(10u, m.entries[0].size);
+    EXPECT_EQ('K', m.entries[0].kind);
+    EXPECT_EQ('I', m.entries[1].kind);
+    EXPECT_EQ(12u, m.entries[1].size);
+    EXPECT_EQ(0u, m.entries[2].size);
+    EXPECT_EQ(L"\u00e7i\u00e7ek/Data.EPK", m.entries[2].path);
+    EXPECT_EQ(1u, m.pathIndex.count(L"\u00e7i\u00e7ek/data.epk"));
+    EXPECT_EQ(22u, manifestTotalBytes(m));
+}
+
+TEST(ManifestParse, DuplicatePathsKeepBothEntriesAndIndexTheLast) {
+    Manifest m = parsed("#QORVANEPC 1\n" + fileLine("Data/x.bin", "1") + fileLine("data\\x.bin", "2"));
+    ASSERT_EQ(2u, m.entries.size());
+    ASSERT_EQ(1u, m.pathIndex.size());
+    EXPECT_EQ(1u, m.pathIndex.at(L"data/x.bin"));
+    EXPECT_EQ(3u, manifestTotalBytes(m));
+}
+
+TEST(ManifestParse, RuleRecords) {
+    Manifest m = parsed("#QORVANEPC 1\n" + fileLine("a") +
+                        "E .DLL\nD Pack\\Maps\nD ../up\nS Pack/*.LOG\nS C:/x\nO Logs\\Today\nO /abs\n"
+                        "X Foo\xC4\xB0\nW BAR\n# comment line\n");
+    EXPECT_EQ(std::vector<std::wstring>{L".dll"}, m.rootExtensions);
+    EXPECT_EQ(std::vector<std::wstring>{L"pack/maps"}, m.cleanDirs);
+    EXPECT_EQ(std::vector<std::wstring>{L"pack/*.log"}, m.keepPatterns);
+    EXPECT_EQ(std::vector<std::wstring>{L"Logs\\Today"}, m.createDirs);
+    // Only A-Z are lowered: the dotted capital I stays as it is.
+    EXPECT_EQ(std::vector<std::wstring>{L"foo\u0130"}, m.xValues);
+    EXPECT_EQ(std::vector<std::wstring>{L"bar"}, m.wValues);
+}
+
+TEST(ManifestParse, ReparsingResetsEverything) {
+    Manifest m;
+    ASSERT_TRUE(parseManifest("#QORVANEPC 1\n#surum 9\nD pack\n" + fileLine("a"), m));
+    EXPECT_FALSE(parseManifest("#QORVANEPC 1\n", m));
+    EXPECT_EQ(0u, m.version);
+    EXPECT_TRUE(m.cleanDirs.empty());
+    EXPECT_TRUE(m.pathIndex.empty());
+}
+
+TEST(ManifestPaths, NormalizeLowersOnlyAsciiAndTurnsBackslashes) {
+    EXPECT_EQ(L"pack/maps/old.epk", normalizePath(L"Pack\\Maps/OLD.epk"));
+    EXPECT_EQ(L"\u0130\u00c7/\u015e", normalizePath(L"\u0130\u00c7\\\u015e"));
+}
+
+TEST(ManifestPaths, Wildcards) {
+    struct Case {
+        const wchar_t* pattern;
+        const wchar_t* text;
+        bool match;
+    } cases[] = {
+        {L"pack/*", L"pack/a/b/c.txt", true},
+        {L"pack/*", L"pack/", true},
+        {L"pack/*", L"packs/a", false},
+        {L"pack/?.txt", L"pack/a.txt", true},
+        {L"pack/?.txt", L"pack/ab.txt", false},
+        {L"pack/*.log", L"pack/x/y.log", true},
+        {L"pack/*.log", L"pack/x/y.log.old", false},
+        {L"*a*a*a*b", L"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaab", true},
+        {L"*a*a*a*b", L"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},
+        {L"screenshot/shot1.png", L"screenshot/shot1.png", true},
+        {L"screenshot/shot1.png", L"screenshot/shot2.png", false},
+        {L"**", L"", true},
+        {L"?", L"", false},
+        {L"", L"", true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.match, matchWildcard(c.pattern, c.text)) << c.pattern << " " << c.text;
+}

@@ -1,0 +1,87 @@
+// Move-only owners for the system handles the engine opens (files, searches, WinHTTP, CNG), so that
+// every failure path releases what it opened without hand-written clean-up.
+#pragma once
+
+#include <windows.h>
+#include <bcrypt.h>
+#include <winhttp.h>
+
+#include <utility>
+
+// Traits: `type`, `invalid()` (the value that owns nothing) and `close(value)`.
+template <typename Traits>
+class UniqueHandle {
+   public:
+    using type = typename Traits::type;
+
+    UniqueHandle() = default;
+    explicit UniqueHandle(type value) : value_(value) {}
+    ~UniqueHandle() { reset(); }
+    UniqueHandle(UniqueHandle&& other) noexcept : value_(other.release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+
+    type get() const { return value_; }
+    explicit operator bool() const { return value_ != Traits::invalid(); }
+    // For out-parameters of the opening call; releases what was held before.
+    type* put() {
+        reset();
+        return &value_;
+    }
+    type release() { return std::exchange(value_, Traits::invalid()); }
+    void reset(type value = Traits::invalid()) {
+        if (value_ != Traits::invalid()) Traits::close(value_);
+        value_ = value;
+    }
+
+   private:
+    type value_ = Traits::invalid();
+};
+
+struct FileHandleTraits {  // CreateFileW: INVALID_HANDLE_VALUE on failure
+    using type = HANDLE;
+    static type invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(type h) { CloseHandle(h); }
+};
+struct KernelHandleTraits {  // threads, events, processes, mutexes: null on failure
+    using type = HANDLE;
+    static type invalid() { return nullptr; }
+    static void close(type h) { CloseHandle(h); }
+};
+struct FindHandleTraits {
+    using type = HANDLE;
+    static type invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(type h) { FindClose(h); }
+};
+struct InternetHandleTraits {
+    using type = HINTERNET;
+    static type invalid() { return nullptr; }
+    static void close(type h) { WinHttpCloseHandle(h); }
+};
+struct AlgorithmHandleTraits {
+    using type = BCRYPT_ALG_HANDLE;
+    static type invalid() { return nullptr; }
+    static void close(type h) { BCryptCloseAlgorithmProvider(h, 0); }
+};
+struct HashHandleTraits {
+    using type = BCRYPT_HASH_HANDLE;
+    static type invalid() { return nullptr; }
+    static void close(type h) { BCryptDestroyHash(h); }
+};
+struct KeyHandleTraits {
+    using type = BCRYPT_KEY_HANDLE;
+    static type invalid() { return nullptr; }
+    static void close(type h) { BCryptDestroyKey(h); }
+};
+
+using UniqueFile = UniqueHandle<FileHandleTraits>;
+using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+using UniqueFind = UniqueHandle<FindHandleTraits>;
+using UniqueInternet = UniqueHandle<InternetHandleTraits>;
+using UniqueAlgorithm = UniqueHandle<AlgorithmHandleTraits>;
+using UniqueHash = UniqueHandle<HashHandleTraits>;
+using UniqueKey = UniqueHandle<KeyHandleTraits>;

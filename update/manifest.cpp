@@ -1,0 +1,163 @@
+#include "update/manifest.h"
+
+#include "update/text_encoding.h"
+
+namespace {
+
+constexpr std::string_view kHeader = "#QORVANEPC ";
+constexpr std::string_view kVersion = "#surum ";
+
+// Only A-Z: the list, the cache and the clean-up rules must agree on every machine, whatever the
+// user's locale, so letters outside ASCII (Turkish ones included) are left as they are.
+wchar_t lowerAscii(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+std::wstring lowerAll(std::wstring text) {
+    for (wchar_t& c : text)
+        c = lowerAscii(c);
+    return text;
+}
+
+// Splits "hash size path" (the path may hold blanks). False when a blank is missing or nothing
+// follows the first one.
+bool splitFileRecord(std::string_view value, std::string_view& hash, std::string_view& size,
+                     std::string_view& path) {
+    size_t first = value.find(' ');
+    if (first == std::string_view::npos || first + 1 >= value.size()) return false;
+    size_t second = value.find(' ', first + 1);
+    if (second == std::string_view::npos) return false;
+    hash = value.substr(0, first);
+    size = value.substr(first + 1, second - first - 1);
+    path = value.substr(second + 1);
+    return true;
+}
+
+void addFileRecord(char kind, std::string_view value, Manifest& m) {
+    std::string_view hash, size, path;
+    if (!splitFileRecord(value, hash, size, path)) return;
+    if (hash.size() != 64) return;
+    std::wstring widePath = fromUtf8(path);
+    if (widePath.empty() || !isAcceptablePath(widePath)) return;
+    ManifestEntry entry;
+    entry.kind = kind;
+    entry.hash.assign(hash);
+    entry.size = parseDecimal(size);
+    entry.path = std::move(widePath);
+    m.pathIndex[normalizePath(entry.path)] = m.entries.size();
+    m.entries.push_back(std::move(entry));
+}
+
+void addRecord(char kind, std::string_view value, Manifest& m) {
+    switch (kind) {
+        case 'K':
+        case 'I':
+            addFileRecord(kind, value, m);
+            return;
+        case 'X':
+            m.xValues.push_back(lowerAll(fromUtf8(value)));
+            return;
+        case 'W':
+            m.wValues.push_back(lowerAll(fromUtf8(value)));
+            return;
+        case 'E':
+            m.rootExtensions.push_back(lowerAll(fromUtf8(value)));
+            return;
+        case 'D':
+        case 'S':
+        case 'O': {
+            std::wstring text = fromUtf8(value);
+            if (!isAcceptablePath(text)) return;
+            if (kind == 'D') m.cleanDirs.push_back(normalizePath(text));
+            if (kind == 'S') m.keepPatterns.push_back(normalizePath(text));
+            if (kind == 'O') m.createDirs.push_back(std::move(text));
+            return;
+        }
+        default:
+            return;  // unknown kinds are left for newer launchers
+    }
+}
+
+}  // namespace
+
+uint64_t parseDecimal(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    uint64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        uint64_t digit = static_cast<uint64_t>(text[i] - '0');
+        if (value > (UINT64_MAX - digit) / 10) return UINT64_MAX;  // saturate like strtoull
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+bool parseManifest(std::string_view bytes, Manifest& manifest) {
+    manifest = Manifest{};
+    bool headerSeen = false;
+    size_t position = 0;
+    while (position < bytes.size()) {
+        size_t end = bytes.find('\n', position);
+        if (end == std::string_view::npos) end = bytes.size();
+        std::string_view line = bytes.substr(position, end - position);
+        position = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.size() < 3) continue;
+        if (line[0] == '#') {
+            if (line.substr(0, kHeader.size()) == kHeader) {
+                headerSeen = true;
+            } else if (line.substr(0, kVersion.size()) == kVersion) {
+                manifest.version = parseDecimal(line.substr(kVersion.size()));
+            }
+            continue;
+        }
+        if (line[1] != ' ') continue;
+        addRecord(line[0], line.substr(2), manifest);
+    }
+    return headerSeen && !manifest.entries.empty();
+}
+
+std::wstring normalizePath(std::wstring_view path) {
+    std::wstring out(path);
+    for (wchar_t& c : out)
+        c = (c == L'\\') ? L'/' : lowerAscii(c);
+    return out;
+}
+
+bool matchWildcard(std::wstring_view pattern, std::wstring_view text) {
+    // Greedy with one back-track point: the last "*" seen is allowed to swallow one more character
+    // whenever the rest fails, which is enough because "*" has no length bound.
+    size_t p = 0, t = 0;
+    size_t starP = std::wstring_view::npos, starT = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && pattern[p] == L'*') {
+            starP = p++;
+            starT = t;
+        } else if (p < pattern.size() && (pattern[p] == L'?' || pattern[p] == text[t])) {
+            ++p;
+            ++t;
+        } else if (starP != std::wstring_view::npos) {
+            p = starP + 1;
+            t = ++starT;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == L'*')
+        ++p;
+    return p == pattern.size();
+}
+
+bool isAcceptablePath(std::wstring_view path) {
+    if (path.find(L"..") != std::wstring_view::npos) return false;
+    if (path.find(L':') != std::wstring_view::npos) return false;
+    return path.empty() || (path[0] != L'/' && path[0] != L'\\');
+}
+
+uint64_t manifestTotalBytes(const Manifest& manifest) {
+    uint64_t total = 0;
+    for (const ManifestEntry& e : manifest.entries)
+        total += e.size;
+    return total;
+}
