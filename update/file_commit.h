@@ -33,5 +33,8 @@ int DownloadToTemp(Updater& u, HINTERNET connection, const ManifestEntry& entry,
 // Error codes for the run: 0 success (or stopped), 3 file, 4 locked, 5 failed attempts, 6 disk full.
 int DownloadWhole(Updater& u, HINTERNET connection, DownloadItem& item, DownloadRun& run);
 int CommitFile(Updater& u, DownloadItem& item, DownloadRun& run);
+// Takes a failed attempt's bytes back out of bytesReceived (and the file's counter) and reports the
+// lower total, so that progress never keeps bytes that no longer count.
+void takeBackBytes(Updater& u, std::atomic<uint64_t>* fileCounter, uint64_t bytes);
 // Pauses seconds × 10 steps of 100 ms, ending early on stopRequested or abortDownloads.
 void pauseSeconds(Updater& u, int seconds);
