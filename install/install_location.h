@@ -15,3 +15,10 @@ std::wstring parentFolder(const std::wstring& path);
 std::wstring knownFolderPath(REFKNOWNFOLDERID folderId);
 // The picker's rule for the chosen folder: append "\Qorvane" unless it is named so or holds an install.
 std::wstring installFolderForChoice(const std::wstring& chosen);
+// path itself or its closest ancestor that exists; empty when none does (also for a missing drive).
+std::wstring nearestExistingPath(const std::wstring& path);
+
+// The install action's form check: trailing separators go (a drive root keeps its own), and only a
+// drive path below a root or a network path is accepted.
+std::wstring trimInstallFolder(const std::wstring& folder);
+bool isAcceptableInstallFolder(const std::wstring& trimmed);
