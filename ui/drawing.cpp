@@ -1,0 +1,325 @@
+#include "ui/drawing.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/launcher_app.h"
+#include "ui/gdiplus_handles.h"
+
+using namespace Gdiplus::DllExports;
+using Gdiplus::GpStatus;
+using Gdiplus::Ok;
+
+namespace {
+
+void releaseImages(LauncherApp& app) {
+    for (int i = 0; i < 5; ++i) {
+        if (app.images[i]) GdipDisposeImage(app.images[i]);
+        app.images[i] = nullptr;
+        // The decoder may read from the stream for as long as the image lives, so it goes after it.
+        if (app.imageStreams[i]) app.imageStreams[i]->Release();
+        app.imageStreams[i] = nullptr;
+    }
+}
+
+// Decodes one RT_RCDATA PNG. The stream owns its memory block and must outlive the image.
+bool loadImageResource(HMODULE module, int id, IStream** streamOut, Gdiplus::GpImage** imageOut) {
+    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), RT_RCDATA);
+    if (!resource) return false;
+    DWORD size = SizeofResource(module, resource);
+    HGLOBAL loaded = LoadResource(module, resource);
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (!bytes || size == 0) return false;
+
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!block) return false;
+    void* target = GlobalLock(block);
+    if (!target) {
+        GlobalFree(block);
+        return false;
+    }
+    std::memcpy(target, bytes, size);
+    GlobalUnlock(block);
+
+    IStream* stream = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(block, TRUE, &stream)) || !stream) {
+        GlobalFree(block);
+        return false;
+    }
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    if (GdipCreateBitmapFromStream(stream, &bitmap) != Ok || !bitmap) {
+        stream->Release();
+        return false;
+    }
+    *streamOut = stream;
+    *imageOut = bitmap;
+    return true;
+}
+
+}  // namespace
+
+bool loadImages(LauncherApp& app) {
+    releaseImages(app);
+    // A null instance means the executable itself, which is also what the test binaries embed.
+    HMODULE module = app.instance ? app.instance : GetModuleHandleW(nullptr);
+    for (int i = 0; i < 5; ++i) {
+        if (!loadImageResource(module, 101 + i, &app.imageStreams[i], &app.images[i])) return false;
+    }
+    return true;
+}
+
+GpBitmap* scaledCopy(GpImage* image, int width, int height) {
+    if (!image || width <= 0 || height <= 0) return nullptr;
+    UINT sourceWidth = 0, sourceHeight = 0;
+    GdipGetImageWidth(image, &sourceWidth);
+    GdipGetImageHeight(image, &sourceHeight);
+    GpBitmap* copy = nullptr;
+    if (GdipCreateBitmapFromScan0(width, height, 0, PixelFormat32bppPARGB, nullptr, &copy) != Ok)
+        return nullptr;
+
+    Gdiplus::GpGraphics* raw = nullptr;
+    if (GdipGetImageGraphicsContext(copy, &raw) != Ok) {
+        GdipDisposeImage(copy);
+        return nullptr;
+    }
+    UniqueGraphics g(raw);
+    GdipSetCompositingMode(g.get(), Gdiplus::CompositingModeSourceCopy);
+    GdipSetInterpolationMode(g.get(), Gdiplus::InterpolationModeHighQualityBicubic);
+    GdipSetPixelOffsetMode(g.get(), Gdiplus::PixelOffsetModeHighQuality);
+    // Flipped tiling gives the filter real neighbours at the border instead of transparent ones,
+    // so the edges of the copy do not fade.
+    Gdiplus::GpImageAttributes* rawAttributes = nullptr;
+    GdipCreateImageAttributes(&rawAttributes);
+    UniqueImageAttributes attributes(rawAttributes);
+    if (attributes) GdipSetImageAttributesWrapMode(attributes.get(), Gdiplus::WrapModeTileFlipXY, 0, FALSE);
+    GpStatus status = GdipDrawImageRectRectI(g.get(), image, 0, 0, width, height, 0, 0,
+                                             static_cast<INT>(sourceWidth), static_cast<INT>(sourceHeight),
+                                             Gdiplus::UnitPixel, attributes.get(), nullptr, nullptr);
+    if (status != Ok) {
+        g.reset();
+        GdipDisposeImage(copy);
+        return nullptr;
+    }
+    return copy;
+}
+
+GpFont* createFontWithFallback(const wchar_t* family, float size, int style, GpStatus* status) {
+    Gdiplus::GpFontFamily* raw = nullptr;
+    GpStatus result = GdipCreateFontFamilyFromName(family, nullptr, &raw);
+    if (result != Ok || !raw) {
+        raw = nullptr;
+        result = GdipGetGenericFontFamilySansSerif(&raw);
+        if (result != Ok) raw = nullptr;
+    }
+    UniqueFontFamily fontFamily(raw);
+
+    GpFont* font = nullptr;
+    if (fontFamily) {
+        result = GdipCreateFont(fontFamily.get(), size, style, Gdiplus::UnitPixel, &font);
+        if (result != Ok) font = nullptr;
+    }
+    if (!font && fontFamily) {
+        // The family exists but cannot give this style or size: try the generic family once more.
+        Gdiplus::GpFontFamily* genericRaw = nullptr;
+        result = GdipGetGenericFontFamilySansSerif(&genericRaw);
+        UniqueFontFamily generic(result == Ok ? genericRaw : nullptr);
+        if (generic) {
+            result = GdipCreateFont(generic.get(), size, style, Gdiplus::UnitPixel, &font);
+            if (result != Ok) font = nullptr;
+        }
+    }
+    if (!font && result == Ok) result = Gdiplus::GenericError;
+    if (status) *status = result;
+    return font;
+}
+
+void createFonts(LauncherApp& app) {
+    struct FontSpec {
+        const wchar_t* family;
+        float size;
+        int style;
+    };
+    static const FontSpec specs[8] = {
+        {L"Tahoma", 11, Gdiplus::FontStyleRegular}, {L"Tahoma", 11, Gdiplus::FontStyleBold},
+        {L"Tahoma", 12, Gdiplus::FontStyleRegular}, {L"Tahoma", 12, Gdiplus::FontStyleBold},
+        {L"Tahoma", 13, Gdiplus::FontStyleRegular}, {L"Tahoma", 14, Gdiplus::FontStyleBold},
+        {L"Tahoma", 15, Gdiplus::FontStyleRegular}, {L"Trebuchet MS", 22, Gdiplus::FontStyleBold},
+    };
+    for (int i = 0; i < 8; ++i) {
+        if (app.uiFonts[i]) GdipDeleteFont(app.uiFonts[i]);
+        GpStatus status = Ok;
+        app.uiFonts[i] = createFontWithFallback(specs[i].family, specs[i].size, specs[i].style, &status);
+        if (i == 7 && status != Ok) {
+            if (app.uiFonts[i]) GdipDeleteFont(app.uiFonts[i]);
+            app.uiFonts[i] = createFontWithFallback(L"Tahoma", 22, Gdiplus::FontStyleBold, &status);
+        }
+    }
+
+    if (app.uiStringFormat) GdipDeleteStringFormat(app.uiStringFormat);
+    app.uiStringFormat = nullptr;
+    // The generic typographic format belongs to GDI+; only the clone is ours.
+    Gdiplus::GpStringFormat* generic = nullptr;
+    if (GdipStringFormatGetGenericTypographic(&generic) == Ok && generic &&
+        GdipCloneStringFormat(generic, &app.uiStringFormat) == Ok) {
+        INT flags = 0;
+        GdipGetStringFormatFlags(app.uiStringFormat, &flags);
+        GdipSetStringFormatFlags(app.uiStringFormat, flags | Gdiplus::StringFormatFlagsNoWrap |
+                                                         Gdiplus::StringFormatFlagsMeasureTrailingSpaces);
+    } else {
+        app.uiStringFormat = nullptr;
+    }
+}
+
+void drawText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour, float x,
+              float y) {
+    if (text.empty() || !font) return;
+    UniqueBrush brush = solidBrush(colour);
+    if (!brush) return;
+    Gdiplus::RectF layout(x, y, 0, 0);
+    GdipDrawString(g, text.c_str(), static_cast<INT>(text.size()), font, &layout, app.uiStringFormat,
+                   brush.get());
+}
+
+float measureText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font) {
+    if (text.empty() || !font) return 0;
+    Gdiplus::RectF layout(0, 0, 0, 0);
+    Gdiplus::RectF box(0, 0, 0, 0);
+    if (GdipMeasureString(g, text.c_str(), static_cast<INT>(text.size()), font, &layout, app.uiStringFormat,
+                          &box, nullptr, nullptr) != Ok)
+        return 0;
+    return box.Width;
+}
+
+float lineHeight(GpFont* font) {
+    if (!font) return 0;
+    float size = 0;
+    INT style = 0;
+    Gdiplus::GpFontFamily* raw = nullptr;
+    if (GdipGetFontSize(font, &size) != Ok || GdipGetFontStyle(font, &style) != Ok ||
+        GdipGetFamily(font, &raw) != Ok)
+        return size;
+    UniqueFontFamily family(raw);
+    UINT16 spacing = 0, em = 0;
+    GdipGetLineSpacing(family.get(), style, &spacing);
+    GdipGetEmHeight(family.get(), style, &em);
+    if (em == 0) return size;
+    return size * spacing / em;
+}
+
+float drawSpacedText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour,
+                     float x, float y, float spacing, bool measureOnly) {
+    float advance = 0;
+    for (wchar_t c : text) {
+        std::wstring one(1, c);
+        if (!measureOnly) drawText(app, g, one, font, colour, x + advance, y);
+        advance += measureText(app, g, one, font) + spacing;
+    }
+    return advance;
+}
+
+float drawEmphasisText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font,
+                       ARGB normalColour, ARGB emphasisColour, float x, float y, bool measureOnly) {
+    if (text.empty()) return 0;
+    std::wstring drawnSoFar;  // every previous segment, asterisks removed
+    bool emphasised = false;
+    size_t start = 0;
+    while (true) {
+        size_t star = text.find(L'*', start);
+        std::wstring segment =
+            text.substr(start, star == std::wstring::npos ? std::wstring::npos : star - start);
+        if (!segment.empty() && !measureOnly) {
+            size_t firstVisible = segment.find_first_not_of(L' ');
+            if (firstVisible != std::wstring::npos) {
+                // Leading blanks are not drawn (a drawn blank would shift anti-aliasing of what follows),
+                // but they still take their place in the line.
+                float offset = measureText(app, g, drawnSoFar + segment.substr(0, firstVisible), font);
+                drawText(app, g, segment.substr(firstVisible), font,
+                         emphasised ? emphasisColour : normalColour, x + offset, y);
+            }
+        }
+        drawnSoFar += segment;
+        emphasised = !emphasised;
+        if (star == std::wstring::npos) break;
+        start = star + 1;
+    }
+    return measureText(app, g, drawnSoFar, font);
+}
+
+std::wstring fitWithEllipsis(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font,
+                             float maxWidth) {
+    if (measureText(app, g, text, font) <= maxWidth) return text;
+    const std::wstring ellipsis = L"\u2026";
+    size_t lo = 0, hi = text.size();
+    while (lo < hi) {
+        size_t mid = (lo + hi + 1) / 2;
+        if (measureText(app, g, text.substr(0, mid) + ellipsis, font) <= maxWidth)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    return text.substr(0, lo) + ellipsis;
+}
+
+void addRoundedRect(GpPath* path, const RectF& rect, float radius) {
+    float d = std::min({rect.width, rect.height, 2 * radius});
+    if (d <= 0.01f) {
+        GdipAddPathRectangle(path, rect.x, rect.y, rect.width, rect.height);
+        return;
+    }
+    GdipAddPathArc(path, rect.x, rect.y, d, d, 180, 90);
+    GdipAddPathArc(path, rect.x + rect.width - d, rect.y, d, d, 270, 90);
+    GdipAddPathArc(path, rect.x + rect.width - d, rect.y + rect.height - d, d, d, 0, 90);
+    GdipAddPathArc(path, rect.x, rect.y + rect.height - d, d, d, 90, 90);
+    GdipClosePathFigure(path);
+}
+
+void fillRoundedRect(GpGraphics* g, const RectF& rect, float radius, GpBrush* brush) {
+    if (!brush) return;
+    GpPath* raw = nullptr;
+    if (GdipCreatePath(Gdiplus::FillModeAlternate, &raw) != Ok) return;
+    UniquePath path(raw);
+    addRoundedRect(path.get(), rect, radius);
+    GdipFillPath(g, brush, path.get());
+}
+
+void fillRoundedRect(GpGraphics* g, const RectF& rect, float radius, ARGB colour) {
+    UniqueBrush brush = solidBrush(colour);
+    fillRoundedRect(g, rect, radius, brush.get());
+}
+
+void strokeRoundedRect(GpGraphics* g, const RectF& rect, float radius, ARGB colour) {
+    UniquePen pen = solidPen(colour, 1);
+    GpPath* raw = nullptr;
+    if (!pen || GdipCreatePath(Gdiplus::FillModeAlternate, &raw) != Ok) return;
+    UniquePath path(raw);
+    // Inset by half a pixel so that a one-pixel line covers whole pixels instead of two halves.
+    addRoundedRect(path.get(), RectF{rect.x + 0.5f, rect.y + 0.5f, rect.width - 1, rect.height - 1},
+                   radius - 0.5f);
+    GdipDrawPath(g, pen.get(), path.get());
+}
+
+void drawCheckStroke(GpGraphics* g, ARGB colour, float x1, float y1, float x2, float y2, float x3, float y3) {
+    UniquePen pen = solidPen(colour, 1.7f);
+    if (!pen) return;
+    GdipSetPenLineJoin(pen.get(), Gdiplus::LineJoinRound);
+    GdipSetPenStartCap(pen.get(), Gdiplus::LineCapRound);
+    GdipSetPenEndCap(pen.get(), Gdiplus::LineCapRound);
+    Gdiplus::GpPointF points[3] = {{x1, y1}, {x2, y2}, {x3, y3}};
+    GdipDrawLines(g, pen.get(), points, 3);
+}
+
+void drawSectionHeading(LauncherApp& app, GpGraphics* g, const std::wstring& text, float x, float y,
+                        float rightEdge) {
+    GpFont* font = app.uiFonts[3];
+    float advance = drawSpacedText(app, g, text, font, 0xFFD9A83A, x, y, 3, false);
+    float start = x + advance + 10;
+    if (rightEdge - start < 2) return;
+    UniqueBrush rule = lineBrush(start - 0.5f, 0, 0x80D9A83A, rightEdge + 0.5f, 0, 0x00D9A83A);
+    if (!rule) return;
+    GdipFillRectangle(g, rule.get(), start, y + lineHeight(font) / 2 - 0.5f, rightEdge - start, 1);
+}
+
+GpStatus setGradientStops(GpLineGradient* brush, const ARGB* colours, const float* positions, int count) {
+    if (!brush || !colours || !positions || count <= 0) return Gdiplus::InvalidParameter;
+    return GdipSetLinePresetBlend(brush, colours, positions, count);
+}

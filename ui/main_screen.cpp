@@ -1,0 +1,361 @@
+#include "ui/main_screen.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/launcher_app.h"
+#include "ui/frame.h"
+#include "ui/gdiplus_handles.h"
+#include "ui/text_table.h"
+
+using namespace Gdiplus::DllExports;
+
+namespace {
+
+// The screen's palette.
+constexpr ARGB kCream = 0xFFF1E6C0;
+constexpr ARGB kGold = 0xFFF2C94C;
+constexpr ARGB kDeepGold = 0xFFD9A83A;
+constexpr ARGB kMuted = 0xFFB5A888;
+constexpr ARGB kDim = 0xFF6D6455;
+constexpr ARGB kRed = 0xFFE0544A;
+constexpr ARGB kPanel = 0xFF15100B;
+constexpr ARGB kBorder = 0xFF4E4130;
+constexpr ARGB kTrack = 0xFF120D08;
+constexpr ARGB kTrackEdge = 0xFF5A4A2E;
+
+enum ClickId {
+    Minimise = 1,
+    Close,
+    Repair,
+    Folder,
+    Language,
+    Primary,
+    FolderBox,
+    ChangeButton,
+    DesktopBox,
+    StartMenuBox,
+    Settings
+};
+
+GpFont* font(LauncherApp& app, int index) {
+    return app.uiFonts[index];
+}
+
+// The y that centres a line of the font vertically in a band of the given height.
+float centredY(GpFont* f, float top, float height) {
+    return top + (height - lineHeight(f)) / 2;
+}
+
+void drawLine(GpGraphics* g, ARGB colour, float width, float x1, float y1, float x2, float y2) {
+    UniquePen pen = solidPen(colour, width);
+    if (pen) GdipDrawLine(g, pen.get(), x1, y1, x2, y2);
+}
+
+void fillEllipse(GpGraphics* g, ARGB colour, float x, float y, float w, float h) {
+    UniqueBrush brush = solidBrush(colour);
+    if (brush) GdipFillEllipse(g, brush.get(), x, y, w, h);
+}
+
+void strokeEllipse(GpGraphics* g, ARGB colour, float penWidth, float x, float y, float w, float h) {
+    UniquePen pen = solidPen(colour, penWidth);
+    if (pen) GdipDrawEllipse(g, pen.get(), x, y, w, h);
+}
+
+void paintStateIcon(LauncherApp& app, GpGraphics* g, int state, float x, float y) {
+    struct Look {
+        ARGB fill, ring;
+    };
+    static const Look looks[4] = {{0x00000000, 0xFF4A4236},
+                                  {0x1FF2C94C, 0x80F2C94C},
+                                  {0x268FD16A, 0x808FD16A},
+                                  {0x26E0544A, 0x99E0544A}};
+    if (state < 0 || state > 3) state = 0;
+    const Look& look = looks[state];
+    if (look.fill >> 24) fillEllipse(g, look.fill, x + 0.5f, y + 0.5f, 15, 15);
+    strokeEllipse(g, look.ring, 1, x + 0.5f, y + 0.5f, 15, 15);
+    if (state == 1) {
+        fillEllipse(g, kGold, x + 5.5f, y + 5.5f, 5, 5);
+    } else if (state == 2) {
+        drawCheckStroke(g, 0xFF8FD16A, x + 4.6f, y + 8.2f, x + 7, y + 10.6f, x + 11.4f, y + 5.6f);
+    } else if (state == 3) {
+        GpFont* bold = font(app, 1);
+        float w = measureText(app, g, L"!", bold);
+        drawText(app, g, L"!", bold, kRed, x + 8 - w / 2, centredY(bold, y, 16));
+    }
+}
+
+// A small framed button with emphasis text; returns its width.
+float paintSmallButton(LauncherApp& app, GpGraphics* g, int id, float x, float y, const std::wstring& text,
+                       bool enabled) {
+    GpFont* f = font(app, 2);
+    float w = drawEmphasisText(app, g, text, f, 0, 0, 0, 0, true) + 26;
+    addHitRegion(app, id, x, y, w, 24, enabled);
+    bool hovered = enabled && app.hoverId == id;
+    RectF box{x, y, w, 24};
+    fillRoundedRect(g, box, 4, kPanel);
+    strokeRoundedRect(g, box, 4, hovered ? kDeepGold : kBorder);
+    ARGB normal = !enabled ? kDim : hovered ? kCream : kMuted;
+    drawEmphasisText(app, g, text, f, normal, kGold, x + 13, centredY(f, y, 24), false);
+    return w;
+}
+
+void paintGear(GpGraphics* g, float k, float rotation) {
+    const float cx = 649, cy = 470;
+    const float pi = 3.14159265f;
+    const float offsets[4] = {-12, 12, 16, 29};
+    const float radii[4] = {16.5f * k, 16.5f * k, 12.5f * k, 12.5f * k};
+    Gdiplus::GpPointF points[32];
+    for (int j = 0; j < 8; ++j) {
+        for (int i = 0; i < 4; ++i) {
+            float angle = (45.0f * j + rotation + offsets[i]) * pi / 180;
+            points[j * 4 + i] =
+                Gdiplus::GpPointF(cx + radii[i] * std::cos(angle), cy + radii[i] * std::sin(angle));
+        }
+    }
+    GpPath* rawPath = nullptr;
+    if (GdipCreatePath(Gdiplus::FillModeAlternate, &rawPath) != Gdiplus::Ok) return;
+    UniquePath path(rawPath);
+    GdipAddPathPolygon(path.get(), points, 32);
+
+    UniqueBrush metal =
+        lineBrush(cx - 16.5f * k, cy - 16.5f * k, 0xFFFFF0C0, cx + 16.5f * k, cy + 16.5f * k, 0xFF8A5A12);
+    if (metal) {
+        const ARGB colours[3] = {0xFFFFF0C0, 0xFFE3B24A, 0xFF8A5A12};
+        const float positions[3] = {0, 0.5f, 1};
+        setGradientStops(static_cast<GpLineGradient*>(metal.get()), colours, positions, 3);
+        GdipFillPath(g, metal.get(), path.get());
+    }
+    UniquePen edge = solidPen(0xFF3A2406, 1.2f);
+    if (edge) {
+        GdipSetPenLineJoin(edge.get(), Gdiplus::LineJoinRound);
+        GdipDrawPath(g, edge.get(), path.get());
+    }
+    float hub = 6.5f * k;
+    fillEllipse(g, kPanel, cx - hub, cy - hub, 2 * hub, 2 * hub);
+    if (edge) GdipDrawEllipse(g, edge.get(), cx - hub, cy - hub, 2 * hub, 2 * hub);
+    float ring = 3.2f * k;
+    strokeEllipse(g, 0xFFE3B24A, 1.6f, cx - ring, cy - ring, 2 * ring, 2 * ring);
+}
+
+void paintSettingsButton(LauncherApp& app, GpGraphics* g) {
+    addHitRegion(app, Settings, 618, 438, 62, 64, true);
+    bool hovered = app.hoverId == Settings && !app.settingsOpen;
+    bool pressed = hovered && app.pressedId == Settings;
+    if (hovered) {
+        const ARGB glow[3] = {0x30D9A83A, 0x20D9A83A, 0x10D9A83A};
+        for (int gap = 3; gap >= 1; --gap) {
+            fillRoundedRect(g, RectF{618.0f - 2 * gap, 438.0f - 2 * gap, 62.0f + 4 * gap, 64.0f + 4 * gap},
+                            8.0f + 2 * gap, glow[gap - 1]);
+        }
+    }
+    RectF body{618, 438, 62, 64};
+    UniqueBrush bodyFill = lineBrush(0, 437.5f, 0xFF1D160E, 0, 502.5f, 0xFF120D08);
+    fillRoundedRect(g, body, 8, bodyFill.get());
+    strokeRoundedRect(g, body, 8, hovered ? kDeepGold : kTrackEdge);
+    paintGear(g, pressed ? 0.92f : 1.0f, hovered ? 22.5f : 0.0f);
+
+    if (hovered) {
+        GpFont* f = font(app, 2);
+        std::wstring tip = texts()[SettingsButton];
+        float w = measureText(app, g, tip, f);
+        RectF box{649 - w / 2 - 8, 408, w + 16, 22};
+        fillRoundedRect(g, box, 4, kPanel);
+        strokeRoundedRect(g, box, 4, kBorder);
+        drawText(app, g, tip, f, kCream, 649 - w / 2, centredY(f, 408, 22));
+    }
+}
+
+void paintPrimaryButton(LauncherApp& app, GpGraphics* g, const ScreenModel& model) {
+    addHitRegion(app, Primary, 690, 438, 230, 64, model.primaryEnabled);
+    bool hovered = app.hoverId == Primary;
+    int index = !model.primaryEnabled ? 3 : (hovered && app.pressedId == Primary) ? 2 : hovered ? 1 : 0;
+
+    // The button art is pre-scaled to device pixels; drawing it through the world transform would
+    // resample it a second time and blur the gold edges.
+    GpBitmap* image = app.scaledButtons[index];
+    if (image) {
+        Gdiplus::GpMatrix* rawSaved = nullptr;
+        GdipCreateMatrix(&rawSaved);
+        UniqueMatrix saved(rawSaved);
+        if (saved) GdipGetWorldTransform(g, saved.get());
+        GdipResetWorldTransform(g);
+        UINT w = 0, h = 0;
+        GdipGetImageWidth(image, &w);
+        GdipGetImageHeight(image, &h);
+        int x = static_cast<int>(std::floor(670 * app.uiScale + 0.5f));
+        int y = static_cast<int>(std::floor(418 * app.uiScale + 0.5f));
+        GdipDrawImageRectI(g, image, x, y, static_cast<INT>(w), static_cast<INT>(h));
+        if (saved) GdipSetWorldTransform(g, saved.get());
+    }
+
+    GpFont* f = font(app, 7);
+    float width = drawSpacedText(app, g, model.buttonLabel, f, 0, 0, 0, 6, true);
+    float x = 690 + (230 - width) / 2;
+    float y = centredY(f, 438, 64) + (index == 2 ? 1 : 0);
+    if (model.primaryEnabled) {
+        drawSpacedText(app, g, model.buttonLabel, f, 0x99FFF0C8, x, y + 1, 6, false);
+        drawSpacedText(app, g, model.buttonLabel, f, 0xFF2A1606, x, y, 6, false);
+    } else {
+        drawSpacedText(app, g, model.buttonLabel, f, 0xFF7D725E, x, y, 6, false);
+    }
+
+    if (!model.buttonHint.empty()) {
+        GpFont* hintFont = font(app, 0);
+        float w = measureText(app, g, model.buttonHint, hintFont);
+        drawText(app, g, model.buttonHint, hintFont, kDim, 690 + (230 - w) / 2, 510);
+    }
+}
+
+void paintProgress(LauncherApp& app, GpGraphics* g, const ScreenModel& model, float barRight) {
+    if (model.percent >= 0) {
+        GpFont* f = font(app, 5);
+        std::wstring text = formatText(L"%d%%", model.percent);
+        drawText(app, g, text, f, kGold, barRight - measureText(app, g, text, f), 451);
+    }
+    RectF track{40, 478, barRight - 40, 14};
+    fillRoundedRect(g, track, 7, kTrack);
+    if (model.progress > 0.001f) {
+        float w = std::max(std::min(model.progress, 1.0f) * (barRight - 42), 2.0f);
+        UniqueBrush fill;
+        if (model.barErrorStyle) {
+            fill = lineBrush(40.5f, 0, 0xFF6B1D14, 41.5f + w, 0, 0xFFC0453A);
+        } else {
+            fill = lineBrush(40.5f, 0, 0xFF8A5A14, 41.5f + w, 0, 0xFFFFE39A);
+            if (fill) {
+                const ARGB colours[3] = {0xFF8A5A14, kDeepGold, 0xFFFFE39A};
+                const float positions[3] = {0, 0.6f, 1};
+                setGradientStops(static_cast<GpLineGradient*>(fill.get()), colours, positions, 3);
+            }
+        }
+        fillRoundedRect(g, RectF{41, 479, w, 12}, 6, fill.get());
+    }
+    strokeRoundedRect(g, track, 7, kTrackEdge);
+}
+
+void paintCheckBox(LauncherApp& app, GpGraphics* g, int id, float x, const std::wstring& label, bool checked,
+                   bool enabled, float* nextX) {
+    GpFont* f = font(app, 4);
+    float w = measureText(app, g, label, f);
+    addHitRegion(app, id, x - 2, 336, w + 30, 22, enabled);
+    RectF box{x, 339, 16, 16};
+    fillRoundedRect(g, box, 3, 0xFF1A1208);
+    strokeRoundedRect(g, box, 3, enabled && app.hoverId == id ? kGold : kDeepGold);
+    if (checked) drawCheckStroke(g, kGold, x + 3.8f, 347.3f, x + 6.6f, 350.1f, x + 12.2f, 343.6f);
+    drawText(app, g, label, f, kCream, x + 24, centredY(f, 339, 16));
+    *nextX = x + w + 46;
+}
+
+}  // namespace
+
+void paintTitleBar(LauncherApp& app, GpGraphics* g) {
+    const TextTable& t = texts();
+    drawSpacedText(app, g, t[Title], font(app, 0), kDim, 64, 18, 1, false);
+
+    addHitRegion(app, Minimise, 878, 16, 30, 24, true);
+    bool minimiseHovered = app.hoverId == Minimise;
+    if (minimiseHovered) fillRoundedRect(g, RectF{878, 16, 30, 24}, 4, 0x1FF2C94C);
+    drawLine(g, minimiseHovered ? kGold : kMuted, 1.6f, 888, 28.5f, 898, 28.5f);
+
+    addHitRegion(app, Close, 912, 16, 30, 24, true);
+    bool closeHovered = app.hoverId == Close;
+    if (closeHovered) fillRoundedRect(g, RectF{912, 16, 30, 24}, 4, 0x40E0544A);
+    ARGB cross = closeHovered ? 0xFFFFFFFF : kMuted;
+    drawLine(g, cross, 1.6f, 922.5f, 23.5f, 931.5f, 32.5f);
+    drawLine(g, cross, 1.6f, 931.5f, 23.5f, 922.5f, 32.5f);
+}
+
+void paintNewsAndStatus(LauncherApp& app, GpGraphics* g, const ScreenModel& model) {
+    const TextTable& t = texts();
+    drawSectionHeading(app, g, t[NewsHeading], 40, 236, 460);
+    drawSectionHeading(app, g, t[StatusHeading], 500, 236, 920);
+
+    const std::vector<NewsItem>& news = app.status.news[uiLanguage == English ? 1 : 0];
+    GpFont* dateFont = font(app, 0);
+    for (size_t i = 0; i < news.size() && i < 3; ++i) {
+        float y = 262 + 29.0f * i;
+        const NewsItem& item = news[i];
+        float dateWidth = 0;
+        if (!item.date.empty()) {
+            drawText(app, g, item.date, dateFont, kDim, 40, y + 3);
+            dateWidth = measureText(app, g, item.date, dateFont);
+        }
+        float x = 50 + std::max(dateWidth + 4, 44.0f);
+        GdipSetClipRect(g, x, y - 2, 460 - x, 22, Gdiplus::CombineModeReplace);
+        drawEmphasisText(app, g, item.title, font(app, 4), kCream, kGold, x, y + 1, false);
+        GdipResetClip(g);
+    }
+
+    GpFont* labelFont = font(app, 4);
+    GpFont* valueFont = font(app, 2);
+    for (int r = 0; r < 4; ++r) {
+        float y = 262 + 27.0f * r;
+        paintStateIcon(app, g, model.rows[r].state, 500, y);
+        drawText(app, g, t[RowGameFiles + r], labelFont, kCream, 526, centredY(labelFont, y, 16));
+        const std::wstring& value = model.rows[r].value;
+        if (!value.empty()) {
+            float w = measureText(app, g, value, valueFont);
+            drawText(app, g, value, valueFont, kMuted, 920 - w, centredY(valueFont, y, 16));
+        }
+    }
+}
+
+void paintInstallPanel(LauncherApp& app, GpGraphics* g, const ScreenModel& model) {
+    const TextTable& t = texts();
+    const bool editable = !app.installing;
+    drawSectionHeading(app, g, t[InstallFolderHeading], 40, 236, 920);
+
+    GpFont* f = font(app, 4);
+    float textY = centredY(f, 264, 34);
+    addHitRegion(app, FolderBox, 40, 264, 793, 34, editable);
+    RectF folderBox{40, 264, 793, 34};
+    fillRoundedRect(g, folderBox, 4, 0xFF0F0B07);
+    strokeRoundedRect(g, folderBox, 4, editable && app.hoverId == FolderBox ? 0xFF8A6E3E : 0xFF5A4A2E);
+    drawText(app, g, fitWithEllipsis(app, g, app.installFolder, f, 769), f, kCream, 52, textY);
+
+    addHitRegion(app, ChangeButton, 843, 264, 77, 34, editable);
+    bool changeHovered = editable && app.hoverId == ChangeButton;
+    RectF changeBox{843, 264, 77, 34};
+    fillRoundedRect(g, changeBox, 4, changeHovered ? 0xFF261D12 : 0xFF1A1510);
+    strokeRoundedRect(g, changeBox, 4, changeHovered ? kDeepGold : 0xFF6B5A3E);
+    std::wstring change = t[ChangeFolder];
+    drawText(app, g, change, f, kGold, 843 + (77 - measureText(app, g, change, f)) / 2, textY);
+
+    const uint64_t required = app.status.requiredBytes;
+    std::wstring requiredText = required ? formatGigabytes(required) : std::wstring(t[Calculating]);
+    std::wstring freeText = app.freeBytes ? formatGigabytes(app.freeBytes) : std::wstring(L"\u2014");
+    bool tooSmall = required && app.freeBytes && app.freeBytes < required;
+    drawEmphasisText(app, g, formatText(t[SpaceLine], requiredText.c_str(), freeText.c_str()), font(app, 2),
+                     kMuted, tooSmall ? kRed : kCream, 40, 310, false);
+
+    float x = 40;
+    paintCheckBox(app, g, DesktopBox, x, t[DesktopShortcut], app.desktopShortcut, editable, &x);
+    paintCheckBox(app, g, StartMenuBox, x, t[StartMenuShortcut], app.startMenuShortcut, editable, &x);
+}
+
+void paintBottomBar(LauncherApp& app, GpGraphics* g, const ScreenModel& model) {
+    const TextTable& t = texts();
+    ARGB headlineNormal = model.errorStyle ? kRed : kCream;
+    ARGB headlineEmphasis = model.errorStyle ? kRed : kGold;
+    drawEmphasisText(app, g, model.headline, font(app, 6), headlineNormal, headlineEmphasis, 40, 430, false);
+
+    if (!model.detail.empty()) {
+        float maxWidth = (model.percent == -1 ? 620.0f : 548.0f) - (app.installMode ? 0 : 60);
+        drawText(app, g, fitWithEllipsis(app, g, model.detail, font(app, 2), maxWidth), font(app, 2), kDim,
+                 40, 452);
+    }
+
+    float barRight = app.installMode ? 660.0f : 600.0f;
+    paintProgress(app, g, model, barRight);
+
+    if (!app.installMode) {
+        int phase = app.status.phase;
+        bool repairEnabled = !app.updater.workerRunning.load() && (phase == Ready || phase == Error);
+        float x = 40;
+        x += paintSmallButton(app, g, Repair, x, 504, t[RepairFiles], repairEnabled) + 8;
+        x += paintSmallButton(app, g, Folder, x, 504, t[GameFolder], true) + 8;
+        paintSmallButton(app, g, Language, x, 504, uiLanguage == English ? L"*EN* / TR" : L"*TR* / EN", true);
+        paintSettingsButton(app, g);
+    }
+    paintPrimaryButton(app, g, model);
+}

@@ -1,0 +1,196 @@
+#include "ui/screen_model.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "app/launcher_app.h"
+#include "build_config.h"
+#include "ui/text_table.h"
+
+namespace {
+
+const wchar_t kSeparator[] = L"   \u00B7   ";
+constexpr double kMegabyte = 1048576.0;
+
+uint64_t remainingBytes(const StatusSnapshot& status) {
+    return status.bytesTotal - std::min(status.bytesDone, status.bytesTotal);
+}
+
+double byteRatio(const StatusSnapshot& status) {
+    if (status.bytesTotal == 0) return 0;
+    return std::min(static_cast<double>(status.bytesDone) / static_cast<double>(status.bytesTotal), 1.0);
+}
+
+std::wstring timeLeftText(double seconds) {
+    const TextTable& t = texts();
+    // A long stall at a trickle must not overflow the minute count shown.
+    long long s = static_cast<long long>(std::min(std::floor(seconds + 0.5), 2147483647.0 * 60));
+    if (s <= 0) return formatText(t[Seconds], 1);
+    if (s > 59) return formatText(t[MinutesSeconds], static_cast<int>(s / 60), static_cast<int>(s % 60));
+    return formatText(t[Seconds], static_cast<int>(s));
+}
+
+void setErrorTexts(ScreenModel& m, const StatusSnapshot& status, uint32_t nowTick) {
+    const TextTable& t = texts();
+    switch (status.errorCode) {
+        case ErrorConnection: {
+            // Counts down to the window's automatic retry 5 s after the error.
+            uint32_t elapsed = (nowTick - status.errorTick) / 1000;
+            long long n = std::clamp(5LL - static_cast<long long>(elapsed), 1LL, 5LL);
+            m.headline = t[ErrConnection];
+            m.detail = formatText(t[ErrConnectionDetail], static_cast<int>(n));
+            break;
+        }
+        case ErrorSignature:
+            m.headline = t[ErrSignature];
+            m.detail = t[ErrSignatureDetail];
+            break;
+        case ErrorFileWrite:
+            m.headline = t[ErrWrite];
+            m.detail = formatText(t[ErrRetryDetail], status.detailText.c_str());
+            break;
+        case ErrorFileLocked:
+            m.headline = t[ErrGameRunning];
+            m.detail = status.detailText;
+            break;
+        case ErrorDiskFull:
+            m.headline = t[ErrDiskFull];
+            m.detail = status.detailText;
+            break;
+        default:
+            m.headline = t[ErrDownload];
+            m.detail = formatText(t[ErrRetryDetail], status.detailText.c_str());
+            break;
+    }
+}
+
+}  // namespace
+
+std::wstring downloadDetail(const StatusSnapshot& status) {
+    const TextTable& t = texts();
+    std::wstring detail = status.detailText + kSeparator + formatDecimal(status.bytesDone / kMegabyte, 1) +
+                          L" / " + formatDecimal(status.bytesTotal / kMegabyte, 1) + L" MB";
+    if (status.bytesPerSecond > 1024) {
+        detail +=
+            kSeparator + formatText(t[Speed], formatDecimal(status.bytesPerSecond / kMegabyte, 1).c_str());
+        std::wstring time = timeLeftText(static_cast<double>(remainingBytes(status)) / status.bytesPerSecond);
+        detail += kSeparator + formatText(t[TimeLeft], time.c_str());
+    }
+    return detail;
+}
+
+std::wstring remainingSizeText(const StatusSnapshot& status) {
+    return formatDecimal(static_cast<double>(remainingBytes(status)) / kMegabyte, 1) + L" MB";
+}
+
+ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnapshot& status,
+                             uint32_t nowTick) {
+    const TextTable& t = texts();
+    ScreenModel m;
+    if (installMode) {
+        m.headline = t[InstallPrompt];
+        m.detail = installing ? t[StatusInstalling] : t[InstallExplain];
+        m.buttonLabel = t[ButtonInstall];
+        m.primaryEnabled = !installing;
+        return m;
+    }
+
+    std::wstring version =
+        status.manifestVersion ? formatText(L"%llu", status.manifestVersion) : std::wstring();
+    double ratio = byteRatio(status);
+    int ratioPercent = static_cast<int>(std::floor(100 * ratio));
+    m.buttonLabel = t[ButtonPlay];
+    ScreenRow& files = m.rows[0];
+    ScreenRow& updates = m.rows[1];
+    ScreenRow& server = m.rows[2];
+    ScreenRow& versionRow = m.rows[3];
+    auto online = [&] { server = {2, t[ValueOnline]}; };
+
+    switch (status.phase) {
+        case Idle:
+        case Connecting:
+        case ListChecked:
+            m.headline = t[StatusConnecting];
+            m.detail = QORVANE_DEFAULT_HOST;
+            m.buttonHint = t[HintAfterCheck];
+            server = {1, t[ValueConnecting]};
+            if (status.manifestVersion) versionRow = {2, version};
+            break;
+        case Scanning:
+            m.headline = formatText(t[StatusChecking], status.filesDone, status.filesTotal);
+            m.detail = status.detailText;
+            m.percent = ratioPercent;
+            m.progress = static_cast<float>(ratio);
+            m.buttonHint = t[HintAfterCheck];
+            files = {1, formatText(L"%d / %d", status.filesDone, status.filesTotal)};
+            online();
+            versionRow = {2, version};
+            break;
+        case Downloading:
+            m.headline = formatText(t[StatusDownloading], status.filesDone, status.filesTotal);
+            m.detail = downloadDetail(status);
+            m.percent = ratioPercent;
+            m.progress = static_cast<float>(ratio);
+            m.buttonHint = t[HintAfterDownload];
+            files = {2, t[ValueChecked]};
+            updates = {1, remainingSizeText(status)};
+            online();
+            versionRow = {2, version};
+            break;
+        case Cleaning:
+            m.headline = t[StatusCleaning];
+            m.percent = 100;
+            m.progress = 1;
+            m.buttonHint = t[HintAfterDownload];
+            files = {2, t[ValueChecked]};
+            updates = {1, L""};
+            online();
+            versionRow = {2, version};
+            break;
+        case Ready:
+            m.headline = t[StatusReady];
+            m.detail = status.filesUpdated
+                           ? formatText(t[StatusFilesUpdated], status.filesUpdated, version.c_str())
+                           : formatText(t[StatusAllVerified], version.c_str());
+            m.percent = 100;
+            m.progress = 1;
+            files = {2, t[ValueVerified]};
+            updates = {2, t[ValueUpToDate]};
+            online();
+            versionRow = {2, version};
+            m.primaryEnabled = true;
+            break;
+        case Error:
+            setErrorTexts(m, status, nowTick);
+            m.progress = (status.errorCode == ErrorConnection || status.errorCode == ErrorSignature)
+                             ? 0.0f
+                             : static_cast<float>(ratio);
+            updates = {3, status.errorCode == ErrorConnection ? L"" : t[ValueError]};
+            if (status.listVerified)
+                online();
+            else
+                server = {3, t[ValueOffline]};
+            if (status.manifestVersion) versionRow = {2, version};
+            m.errorStyle = true;
+            m.barErrorStyle = true;
+            m.primaryEnabled = true;
+            m.buttonLabel = t[ButtonRetry];
+            break;
+        case SelfUpdated:
+            m.headline = t[StatusLauncherUpdated];
+            m.detail = L"Qorvane Launcher.exe";
+            m.progress = 1;
+            updates = {1, L""};
+            online();
+            versionRow = {2, version};
+            break;
+        default:
+            break;
+    }
+    return m;
+}
+
+ScreenModel buildScreenModel(const LauncherApp& app) {
+    return buildScreenModel(app.installMode, app.installing, app.status, GetTickCount());
+}
