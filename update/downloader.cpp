@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "update/file_commit.h"
+#include "update/handles.h"
 #include "update/manifest.h"
 #include "update/manifest_fetch.h"
 #include "update/text_encoding.h"
@@ -43,16 +44,14 @@ struct TempFileGuard {
 // disk (on file systems that allocate eagerly) shows before the first request. 0 or the system error.
 DWORD preallocateTemp(const DownloadItem& item) {
     SetFileAttributesW(item.tempPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-    HANDLE file = CreateFileW(item.tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+    UniqueFile file(CreateFileW(item.tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
     LARGE_INTEGER size;
     size.QuadPart = static_cast<LONGLONG>(item.entry->size);
-    DWORD error = 0;
-    if (!SetFilePointerEx(file, size, nullptr, FILE_BEGIN) || !SetEndOfFile(file))
-        error = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
-    CloseHandle(file);
-    return error;
+    if (!SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get()))
+        return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+    return 0;
 }
 
 // The worker that sees a split file's last range end either commits the assembled file or, when a
@@ -96,7 +95,7 @@ void recordFailure(Updater& u, DownloadRun& run, int result, const DownloadItem&
 
 void DownloadWorker(Updater& u, DownloadRun& run) {
     // One connection per worker for all its jobs; without one every request opens its own.
-    HINTERNET connection = openConnection(u);
+    UniqueInternet connection(openConnection(u));
     for (;;) {
         DownloadJob job;
         {
@@ -107,14 +106,13 @@ void DownloadWorker(Updater& u, DownloadRun& run) {
             ++run.items[job.itemIndex].activeWorkers;
             RefreshDownloadStatus(u, run);
         }
-        int result = runJob(u, connection, run, job);
+        int result = runJob(u, connection.get(), run, job);
         std::lock_guard<std::mutex> lock(u.statusMutex);
         DownloadItem& item = run.items[job.itemIndex];
         --item.activeWorkers;
         recordFailure(u, run, result, item);
         RefreshDownloadStatus(u, run);
     }
-    if (connection) WinHttpCloseHandle(connection);
 }
 
 // No exception may leave a download thread: the first one stops the others and is rethrown by the
@@ -194,16 +192,12 @@ bool planDownloadItems(Updater& u, const Manifest& manifest, const std::vector<u
 
         // The game holds its files open without sharing; finding that out now, before anything is
         // fetched, keeps the folder as it was.
-        HANDLE probe = CreateFileW(item.targetPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (probe == INVALID_HANDLE_VALUE) {
-            DWORD error = GetLastError();
-            if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
-                reportError(u, ErrorFileLocked, entry.path);
-                return false;
-            }
-        } else {
-            CloseHandle(probe);
+        UniqueFile probe(CreateFileW(item.targetPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD error = probe ? 0 : GetLastError();
+        if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+            reportError(u, ErrorFileLocked, entry.path);
+            return false;
         }
         run.totalBytes += entry.size;
     }
@@ -243,23 +237,20 @@ int DownloadChunk(Updater& u, HINTERNET connection, DownloadItem& item, const Do
     for (int attempt = 1;; ++attempt) {
         if (cancelled(u)) return 5;
         if (item.failed.load()) return 1;
-        HANDLE file = CreateFileW(item.tempPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return 3;
+        UniqueFile file(CreateFileW(item.tempPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return 3;
         LARGE_INTEGER at;
         at.QuadPart = static_cast<LONGLONG>(job.offset);
-        if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) {
-            CloseHandle(file);
-            return 3;
-        }
+        if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) return 3;
         WriteSink sink;
-        sink.file = file;
+        sink.file = file.get();
         sink.updater = &u;
         sink.fileCounter = &item.receivedBytes;
         sink.limit = job.length;
         int status = get(u, connection, objectPath(item.entry->hash), writeSinkCallback, &sink, job.offset,
                          job.length);
-        CloseHandle(file);
+        file.reset();
         if (status == 206 && sink.writeError == 0 && sink.written == job.length) return 0;
 
         takeBackBytes(u, &item.receivedBytes, sink.written);

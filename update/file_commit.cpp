@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "update/downloader.h"
+#include "update/handles.h"
 #include "update/hashing.h"
 #include "update/http_client.h"
 #include "update/manifest.h"
@@ -68,19 +69,19 @@ bool writeSinkCallback(void* context, const uint8_t* data, size_t length, uint64
 int DownloadToTemp(Updater& u, HINTERNET connection, const ManifestEntry& entry, const std::wstring& tempPath,
                    std::atomic<uint64_t>* fileCounter) {
     SetFileAttributesW(tempPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-    HANDLE file = CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return isDiskFull(GetLastError()) ? 4 : 3;
-    if (entry.size > 0 && !preallocate(file, entry.size)) {
+    UniqueFile file(CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return isDiskFull(GetLastError()) ? 4 : 3;
+    if (entry.size > 0 && !preallocate(file.get(), entry.size)) {
         DWORD error = lastErrorOrWriteFault();
-        CloseHandle(file);
+        file.reset();
         DeleteFileW(tempPath.c_str());
         return isDiskFull(error) ? 4 : 3;
     }
 
     StreamHasher hasher;
     WriteSink sink;
-    sink.file = file;
+    sink.file = file.get();
     sink.hasher = &hasher;
     sink.updater = &u;
     sink.fileCounter = fileCounter;
@@ -88,8 +89,8 @@ int DownloadToTemp(Updater& u, HINTERNET connection, const ManifestEntry& entry,
     int http = 200;  // an empty file needs no request
     if (entry.size > 0) http = get(u, connection, objectPath(entry.hash), writeSinkCallback, &sink, 0, 0);
     // Cuts the preallocated length back to what actually arrived.
-    SetEndOfFile(file);
-    CloseHandle(file);
+    SetEndOfFile(file.get());
+    file.reset();
 
     int result;
     if (cancelled(u)) {

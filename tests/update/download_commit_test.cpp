@@ -1,0 +1,180 @@
+// The bounded write sink, the commit move and the pauses between attempts, on real files.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "tests/update/download_fixture.h"
+#include "update/downloader.h"
+#include "update/file_commit.h"
+
+namespace {
+
+const char kEmptySha[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+
+HANDLE openForWrite(const std::wstring& path) {
+    return CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
+// One planned item whose temp file already holds `bytes`.
+struct StagedItem {
+    Manifest manifest;
+    DownloadRun run;
+    HashCache cache;
+    StagedItem(Updater& u, const TempFolder& t, const std::wstring& path, const std::string& bytes) {
+        addEntry(manifest, path, bytes);
+        run.cache = &cache;
+        EXPECT_TRUE(planDownloadItems(u, manifest, allIndices(manifest), run));
+        writeFileBytes(item().tempPath, bytes);
+    }
+    DownloadItem& item() { return run.items[0]; }
+};
+
+}  // namespace
+
+TEST(WriteSink, WritesHashesCountsAndRefusesPastItsLimit) {
+    TempFolder t;
+    Updater u;
+    std::atomic<uint64_t> counter{0};
+    StreamHasher hasher;
+    HANDLE file = openForWrite(t.file(L"out"));
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    WriteSink sink;
+    sink.file = file;
+    sink.hasher = &hasher;
+    sink.updater = &u;
+    sink.fileCounter = &counter;
+    sink.limit = 5;
+    u.bytesReceived = 100;  // other connections' bytes stay counted
+
+    EXPECT_TRUE(writeSinkCallback(&sink, reinterpret_cast<const uint8_t*>("abc"), 3, 3));
+    // A buffer that would pass the limit is refused whole: nothing of it is written.
+    EXPECT_FALSE(writeSinkCallback(&sink, reinterpret_cast<const uint8_t*>("def"), 3, 6));
+    EXPECT_TRUE(writeSinkCallback(&sink, reinterpret_cast<const uint8_t*>("de"), 2, 5));
+    CloseHandle(file);
+    EXPECT_EQ(sink.written, 5u);
+    EXPECT_EQ(sink.writeError, 0u);
+    EXPECT_EQ(counter.load(), 5u);
+    EXPECT_EQ(u.bytesReceived.load(), 105u);
+    EXPECT_EQ(copyStatus(u).bytesDone, 105u);
+    EXPECT_EQ(t.read(L"out"), "abcde");
+    EXPECT_EQ(hasher.finishHex(), sha256Of("abcde"));
+}
+
+TEST(WriteSink, StopsOnRequestAndRecordsAFailedWrite) {
+    TempFolder t;
+    t.write(L"ro", "");
+    Updater u;
+    // A handle without write access makes WriteFile fail with access denied.
+    HANDLE readOnly =
+        CreateFileW(t.file(L"ro").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(readOnly, INVALID_HANDLE_VALUE);
+    WriteSink sink;
+    sink.file = readOnly;
+    sink.updater = &u;
+    sink.limit = 100;
+    EXPECT_FALSE(writeSinkCallback(&sink, reinterpret_cast<const uint8_t*>("abc"), 3, 3));
+    EXPECT_EQ(sink.writeError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(sink.written, 0u);
+    EXPECT_EQ(u.bytesReceived.load(), 0u);
+    CloseHandle(readOnly);
+
+    HANDLE file = openForWrite(t.file(L"out"));
+    WriteSink stopped;
+    stopped.file = file;
+    stopped.updater = &u;
+    stopped.limit = 100;
+    for (int flag = 0; flag < 2; ++flag) {
+        (flag == 0 ? u.stopRequested : u.abortDownloads) = true;
+        EXPECT_FALSE(writeSinkCallback(&stopped, reinterpret_cast<const uint8_t*>("abc"), 3, 3));
+        (flag == 0 ? u.stopRequested : u.abortDownloads) = false;
+    }
+    CloseHandle(file);
+    EXPECT_EQ(stopped.written, 0u);
+    EXPECT_EQ(stopped.writeError, 0u);
+    EXPECT_EQ(t.read(L"out"), "");
+}
+
+TEST(CommitFile, ReplacesAReadOnlyTargetAndRecordsTheCache) {
+    TempFolder t;
+    Updater u;
+    pointAt(u, t);
+    t.write(L"pack/Data.pak", "old content");
+    SetFileAttributesW(t.file(L"pack\\Data.pak").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    StagedItem staged(u, t, L"pack/Data.pak", "new");
+    staged.cache[L"pack/data.pak"] = HashCacheEntry{"stale", 11, 1};
+
+    EXPECT_EQ(CommitFile(u, staged.item(), staged.run), 0);
+    EXPECT_EQ(t.read(L"pack/Data.pak"), "new");
+    EXPECT_FALSE(t.exists(L"pack/Data.pak.indir"));
+    EXPECT_TRUE(staged.item().committed);
+    EXPECT_EQ(staged.run.finished, 1);
+
+    WIN32_FILE_ATTRIBUTE_DATA d;
+    ASSERT_TRUE(GetFileAttributesExW(t.file(L"pack\\Data.pak").c_str(), GetFileExInfoStandard, &d));
+    const HashCacheEntry& cached = staged.cache.at(L"pack/data.pak");
+    EXPECT_EQ(cached.hash, sha256Of("new"));
+    EXPECT_EQ(cached.size, 3u);
+    EXPECT_EQ(cached.mtime, (static_cast<uint64_t>(d.ftLastWriteTime.dwHighDateTime) << 32) |
+                                d.ftLastWriteTime.dwLowDateTime);
+    EXPECT_NE(logOf(t).find("indirildi pack/Data.pak (3 bayt)\r\n"), std::string::npos) << logOf(t);
+}
+
+TEST(CommitFile, SplitFilesNameTheirRangeCountInTheLog) {
+    TempFolder t;
+    Updater u;
+    pointAt(u, t);
+    StagedItem staged(u, t, L"büyük dosya.bin", "xyz");
+    staged.item().chunkCount = 192;
+    EXPECT_EQ(CommitFile(u, staged.item(), staged.run), 0);
+    EXPECT_NE(logOf(t).find(toUtf8(L"indirildi büyük dosya.bin (3 bayt, 192 parca)\r\n")), std::string::npos);
+}
+
+TEST(CommitFile, TargetHeldOpenIsReportedAsLockedAndLeavesNoTempFile) {
+    TempFolder t;
+    Updater u;
+    pointAt(u, t);
+    t.write(L"Qorvane.exe", "running game");
+    StagedItem staged(u, t, L"Qorvane.exe", "new game");
+    HANDLE held =
+        CreateFileW(t.file(L"Qorvane.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CommitFile(u, staged.item(), staged.run), 4);
+    CloseHandle(held);
+    EXPECT_EQ(t.read(L"Qorvane.exe"), "running game");
+    EXPECT_FALSE(t.exists(L"Qorvane.exe.indir"));
+    EXPECT_FALSE(staged.item().committed);
+    EXPECT_EQ(staged.run.finished, 0);
+    EXPECT_TRUE(staged.cache.empty());
+}
+
+TEST(DownloadToTemp, EmptyFileNeedsNoRequestAndIsJudgedByItsHash) {
+    TempFolder t;
+    Updater u;  // no session: a request would fail with an HTTP result
+    ManifestEntry entry;
+    entry.size = 0;
+    entry.path = L"empty.txt";
+    entry.hash = kEmptySha;
+    EXPECT_EQ(DownloadToTemp(u, nullptr, entry, t.file(L"empty.txt.indir"), nullptr), 0);
+    EXPECT_TRUE(t.exists(L"empty.txt.indir"));
+    EXPECT_EQ(t.read(L"empty.txt.indir"), "");
+    entry.hash = std::string(64, 'a');
+    EXPECT_EQ(DownloadToTemp(u, nullptr, entry, t.file(L"empty.txt.indir"), nullptr), 2);
+}
+
+TEST(PauseSeconds, EndsWithinAStepOfAStopOrAnAbort) {
+    for (int flag = 0; flag < 2; ++flag) {
+        Updater u;
+        std::atomic<bool>& trigger = flag == 0 ? u.stopRequested : u.abortDownloads;
+        std::thread setter([&] {
+            Sleep(250);
+            trigger = true;
+        });
+        ULONGLONG start = GetTickCount64();
+        pauseSeconds(u, 3);
+        ULONGLONG took = GetTickCount64() - start;
+        setter.join();
+        EXPECT_GE(took, 200u);
+        EXPECT_LT(took, 250u + 100u + 150u);  // one 100 ms step plus scheduling slack
+    }
+}

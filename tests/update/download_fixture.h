@@ -1,0 +1,89 @@
+// Helpers for the downloader, commit and self-update tests: manifests built from real bytes, an
+// Updater pointed at a temp folder with its log switched on, and reading that log back.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_folder.h"
+#include "update/hashing.h"
+#include "update/manifest.h"
+#include "update/text_encoding.h"
+#include "update/update_log.h"
+#include "update/updater.h"
+
+inline std::string sha256Of(const std::string& bytes) {
+    StreamHasher h;
+    h.add(bytes.data(), bytes.size());
+    return h.finishHex();
+}
+
+// Deterministic, non-repeating-looking content so that a misplaced range changes the hash.
+inline std::string patternBytes(size_t size, unsigned seed) {
+    std::string out(size, '\0');
+    uint32_t x = seed * 2654435761u + 1;
+    for (size_t i = 0; i < size; ++i) {
+        x = x * 1103515245u + 12345u;
+        out[i] = static_cast<char>(x >> 24);
+    }
+    return out;
+}
+
+inline void addEntry(Manifest& m, const std::wstring& path, uint64_t size, const std::string& hash) {
+    ManifestEntry e;
+    e.hash = hash;
+    e.size = size;
+    e.path = path;
+    m.entries.push_back(e);
+    m.pathIndex[normalizePath(path)] = m.entries.size() - 1;
+}
+
+inline void addEntry(Manifest& m, const std::wstring& path, const std::string& bytes) {
+    addEntry(m, path, bytes.size(), sha256Of(bytes));
+}
+
+inline std::vector<uint32_t> allIndices(const Manifest& m) {
+    std::vector<uint32_t> out;
+    for (uint32_t i = 0; i < m.entries.size(); ++i)
+        out.push_back(i);
+    return out;
+}
+
+inline void pointAt(Updater& u, const TempFolder& t) {
+    u.rootFolder = t.path;
+    u.logEnabled = true;
+}
+
+inline std::string logOf(const TempFolder& t) {
+    return readFileBytes(t.file(L"koruma\\launcher_gunluk.txt"));
+}
+
+inline int countOf(const std::string& text, const std::string& needle) {
+    int n = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+        ++n;
+    return n;
+}
+
+// Every ".indir" file anywhere below folder.
+inline std::vector<std::wstring> leftoverTemps(const std::wstring& folder) {
+    std::vector<std::wstring> out;
+    WIN32_FIND_DATAW d;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &d);
+    if (find == INVALID_HANDLE_VALUE) return out;
+    do {
+        std::wstring name = d.cFileName;
+        if (name == L"." || name == L"..") continue;
+        std::wstring child = folder + L"\\" + name;
+        if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            for (auto& p : leftoverTemps(child))
+                out.push_back(p);
+        } else if (name.size() > 6 && name.compare(name.size() - 6, 6, L".indir") == 0) {
+            out.push_back(child);
+        }
+    } while (FindNextFileW(find, &d));
+    FindClose(find);
+    return out;
+}
