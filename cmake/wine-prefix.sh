@@ -10,6 +10,11 @@ flock 9
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 wineboot -i >/dev/null 2>&1 || true
 wineserver -w || true
+# Wine links the user's Desktop, Documents, Downloads... to the Unix home; the install tests write
+# shortcuts and files there, so the prefix gets folders of its own instead.
+for link in "$prefix"/drive_c/users/*/*; do
+  if [ -L "$link" ]; then rm -f "$link" && mkdir -p "$link"; fi
+done
 fonts=$prefix/drive_c/windows/Fonts
 mkdir -p "$fonts"
 cp -f /usr/share/wine/fonts/tahoma*.ttf "$fonts/" 2>/dev/null || true

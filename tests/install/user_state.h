@@ -1,0 +1,35 @@
+// The per-user places an install writes to (the desktop and Start-menu shortcuts, the uninstall
+// entry), set aside for one test and put back afterwards, so that tests start from none of them.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+struct UserInstallState {
+    UserInstallState();
+    ~UserInstallState();
+    UserInstallState(const UserInstallState&) = delete;
+    UserInstallState& operator=(const UserInstallState&) = delete;
+
+    std::wstring desktopLink;
+    std::wstring programsLink;
+
+   private:
+    std::wstring backupFolder_;
+    bool hadKey_ = false;
+};
+
+bool keyExists(const wchar_t* subKey);
+bool fileExists(const std::wstring& path);
+
+// One value of the uninstall entry as stored.
+struct RegistryValue {
+    bool present = false;
+    DWORD type = 0;
+    DWORD size = 0;
+    std::wstring text;  // REG_SZ data up to its first null
+    DWORD number = 0;   // REG_DWORD data
+};
+RegistryValue readUninstallValue(const wchar_t* name);
+void writeUninstallValue(const wchar_t* name, const std::wstring& text);
