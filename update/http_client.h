@@ -18,6 +18,11 @@ using HttpSink = bool (*)(void* context, const uint8_t* data, size_t length, uin
 int get(Updater& u, HINTERNET connection, const std::wstring& relativePath, HttpSink sink, void* sinkContext,
         uint64_t rangeStart, uint64_t rangeLength);
 
+// The run's WinHTTP session with its proxy, TLS, time-out and connection options in u.session; false
+// when no session could be opened. The worker opens it around each run; tests open it to call get().
+bool openSession(Updater& u);
+void closeSession(Updater& u);
+
 // A connection to the configured host and port on the run's session; null on failure.
 HINTERNET openConnection(Updater& u);
 

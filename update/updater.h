@@ -64,6 +64,15 @@ struct UpdaterConfig {
     int connectionCount = 6;
 };
 
+// WinHTTP time-outs of a run's session in milliseconds. The launcher always uses these values; tests
+// shorten them so that a stalled server surfaces in seconds rather than a minute.
+struct SessionTimeouts {
+    int resolveMs = 15000;
+    int connectMs = 15000;
+    int sendMs = 30000;
+    int receiveMs = 60000;
+};
+
 struct Updater {
     Updater();
     Updater(const Updater&) = delete;
@@ -85,6 +94,7 @@ struct Updater {
 
     std::thread workerThread;
     HINTERNET session = nullptr;
+    SessionTimeouts timeouts;
 
     uint64_t hashedBytesBase = 0;
     uint32_t lastSampleTick = 0;
@@ -106,3 +116,7 @@ void sampleSpeedLocked(Updater& u, uint64_t bytes, uint32_t now);
 void configure(Updater& u, const std::wstring& folder, bool skipSelfUpdate);
 void start(Updater& u, bool fullScan, bool checkOnly);
 void stop(Updater& u, uint32_t timeoutMs);
+// Reads "QORVANE_SUNUCU" and "QORVANE_ISCI" into u.config; bad values leave it as it was.
+void readEnvironment(Updater& u);
+// The worker thread's body; start() runs it on a new thread.
+void runWorker(Updater& u, bool fullScan, bool checkOnly);

@@ -1,0 +1,221 @@
+#include "tools/list_signing.h"
+
+#include <cstring>
+#include <vector>
+
+#include "update/handles.h"
+#include "update/hashing.h"
+#include "update/manifest_fetch.h"
+#include "update/text_encoding.h"
+
+namespace {
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool hexToBytes(std::string_view hex, unsigned char* out, size_t count) {
+    if (hex.size() != count * 2) return false;
+    for (size_t i = 0; i < count; ++i) {
+        int hi = hexValue(hex[2 * i]), lo = hexValue(hex[2 * i + 1]);
+        if (hi < 0 || lo < 0) return false;
+        out[i] = static_cast<unsigned char>(hi * 16 + lo);
+    }
+    return true;
+}
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::wstring widen(std::string_view s) {
+    return fromUtf8(s);
+}
+
+std::wstring statusText(const wchar_t* what, NTSTATUS status) {
+    wchar_t buffer[96];
+    swprintf(buffer, 96, L"%ls failed (NTSTATUS 0x%08lx)", what, static_cast<unsigned long>(status));
+    return buffer;
+}
+
+// BCRYPT_ECCKEY_BLOB header followed by x, y and (for private blobs) d.
+std::vector<unsigned char> keyBlob(const SigningKey& key, bool withPrivate) {
+    BCRYPT_ECCKEY_BLOB header;
+    header.dwMagic = withPrivate ? BCRYPT_ECDSA_PRIVATE_P256_MAGIC : BCRYPT_ECDSA_PUBLIC_P256_MAGIC;
+    header.cbKey = 32;
+    std::vector<unsigned char> blob(sizeof header + (withPrivate ? 96 : 64));
+    memcpy(blob.data(), &header, sizeof header);
+    memcpy(blob.data() + sizeof header, key.x, 32);
+    memcpy(blob.data() + sizeof header + 32, key.y, 32);
+    if (withPrivate) memcpy(blob.data() + sizeof header + 64, key.d, 32);
+    return blob;
+}
+
+}  // namespace
+
+bool parseSigningKeyText(std::string_view text, SigningKey& key, std::wstring& error) {
+    SigningKey parsed;
+    bool seen[3] = {};
+    int lineNumber = 0;
+    while (!text.empty()) {
+        size_t end = text.find('\n');
+        std::string_view line = trimmed(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        ++lineNumber;
+        if (line.empty() || line[0] == '#') continue;
+        size_t gap = line.find_first_of(" \t");
+        std::string_view name = line.substr(0, gap);
+        std::string_view value =
+            gap == std::string_view::npos ? std::string_view() : trimmed(line.substr(gap));
+        std::wstring where = L"line " + std::to_wstring(lineNumber) + L": ";
+        if (name == "curve") {
+            if (value != "P-256") {
+                error = where + L"only the curve P-256 is supported";
+                return false;
+            }
+            continue;
+        }
+        int slot = name == "d" ? 0 : name == "x" ? 1 : name == "y" ? 2 : -1;
+        if (slot < 0) {
+            error = where + L"unknown entry \"" + widen(name) + L"\"";
+            return false;
+        }
+        if (seen[slot]) {
+            error = where + L"\"" + widen(name) + L"\" appears twice";
+            return false;
+        }
+        unsigned char* target = slot == 0 ? parsed.d : slot == 1 ? parsed.x : parsed.y;
+        if (!hexToBytes(value, target, 32)) {
+            error = where + L"\"" + widen(name) + L"\" needs 64 hexadecimal digits";
+            return false;
+        }
+        seen[slot] = true;
+    }
+    if (!seen[0] || !seen[1] || !seen[2]) {
+        error = L"the key needs the entries d, x and y";
+        return false;
+    }
+    key = parsed;
+    return true;
+}
+
+bool readSigningKeyFile(const std::wstring& path, SigningKey& key, std::wstring& error) {
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        error = L"cannot open the key file " + path + L" (error " + std::to_wstring(GetLastError()) + L")";
+        return false;
+    }
+    char buffer[4096];
+    DWORD got = 0;
+    if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) || got == sizeof buffer) {
+        error = L"the key file " + path + L" cannot be read or is too large for a key";
+        return false;
+    }
+    if (!parseSigningKeyText(std::string_view(buffer, got), key, error)) {
+        error = path + L": " + error;
+        return false;
+    }
+    return true;
+}
+
+std::string formatSigningKeyText(const SigningKey& key) {
+    return "# PRIVATE list-signing key. Whoever holds this file can publish game files to every\n"
+           "# launcher that trusts its public half: keep it off servers and out of repositories.\n"
+           "curve P-256\n"
+           "d " +
+           ToHex(key.d, 32) + "\nx " + ToHex(key.x, 32) + "\ny " + ToHex(key.y, 32) + "\n";
+}
+
+bool generateSigningKey(SigningKey& key, std::wstring& error) {
+    UniqueAlgorithm algorithm;
+    NTSTATUS status = BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0);
+    if (status < 0) return error = statusText(L"opening ECDSA P-256", status), false;
+    UniqueKey pair;
+    status = BCryptGenerateKeyPair(algorithm.get(), pair.put(), 256, 0);
+    if (status >= 0) status = BCryptFinalizeKeyPair(pair.get(), 0);
+    if (status < 0) return error = statusText(L"generating the key pair", status), false;
+    unsigned char blob[sizeof(BCRYPT_ECCKEY_BLOB) + 96];
+    ULONG size = 0;
+    status = BCryptExportKey(pair.get(), nullptr, BCRYPT_ECCPRIVATE_BLOB, blob, sizeof blob, &size, 0);
+    if (status < 0 || size != sizeof blob)
+        return error = statusText(L"exporting the key pair", status), false;
+    memcpy(key.x, blob + sizeof(BCRYPT_ECCKEY_BLOB), 32);
+    memcpy(key.y, blob + sizeof(BCRYPT_ECCKEY_BLOB) + 32, 32);
+    memcpy(key.d, blob + sizeof(BCRYPT_ECCKEY_BLOB) + 64, 32);
+    SecureZeroMemory(blob, sizeof blob);
+    return true;
+}
+
+std::string publicKeyHex(const SigningKey& key) {
+    return ToHex(key.x, 32) + ToHex(key.y, 32);
+}
+
+void publicKeyBytes(const SigningKey& key, unsigned char out[64]) {
+    memcpy(out, key.x, 32);
+    memcpy(out + 32, key.y, 32);
+}
+
+bool signList(const SigningKey& key, std::string_view listBytes, std::string& signature,
+              std::wstring& error) {
+    StreamHasher sha;
+    if (!sha.ready) return error = L"SHA-256 is not available", false;
+    sha.add(listBytes.data(), listBytes.size());
+    std::string hex = sha.finishHex();
+    unsigned char digest[32];
+    for (int i = 0; i < 32; ++i)
+        digest[i] = static_cast<unsigned char>(hexValue(hex[2 * i]) * 16 + hexValue(hex[2 * i + 1]));
+
+    UniqueAlgorithm algorithm;
+    NTSTATUS status = BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0);
+    if (status < 0) return error = statusText(L"opening ECDSA P-256", status), false;
+    std::vector<unsigned char> blob = keyBlob(key, true);
+    UniqueKey imported;
+    status = BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPRIVATE_BLOB, imported.put(),
+                                 blob.data(), static_cast<ULONG>(blob.size()), 0);
+    SecureZeroMemory(blob.data(), blob.size());
+    if (status < 0) return error = statusText(L"importing the private key", status), false;
+    unsigned char raw[64];
+    ULONG size = 0;
+    status = BCryptSignHash(imported.get(), nullptr, digest, sizeof digest, raw, sizeof raw, &size, 0);
+    if (status < 0 || size != sizeof raw) return error = statusText(L"signing", status), false;
+    std::string result(reinterpret_cast<const char*>(raw), sizeof raw);
+    unsigned char publicKey[64];
+    publicKeyBytes(key, publicKey);
+    if (!verifySignatureWithKey(std::string(listBytes), result, publicKey))
+        return error = L"the signature does not verify: d, x and y of the key do not belong together", false;
+    signature = std::move(result);
+    return true;
+}
+
+bool derToRawSignature(std::string_view der, std::string& raw) {
+    size_t at = 0;
+    auto byte = [&](size_t i) { return static_cast<unsigned char>(der[i]); };
+    // Short-form lengths only: a P-256 signature is at most 72 bytes.
+    if (der.size() < 8 || byte(0) != 0x30 || byte(1) != der.size() - 2) return false;
+    at = 2;
+    std::string out;
+    for (int part = 0; part < 2; ++part) {
+        if (at + 2 > der.size() || byte(at) != 0x02) return false;
+        size_t length = byte(at + 1);
+        at += 2;
+        if (length == 0 || length > 0x7f || at + length > der.size()) return false;
+        std::string_view number = der.substr(at, length);
+        at += length;
+        while (number.size() > 1 && number[0] == '\0')
+            number.remove_prefix(1);  // sign padding
+        if (number.size() > 32) return false;
+        out.append(32 - number.size(), '\0');
+        out.append(number);
+    }
+    if (at != der.size()) return false;
+    raw = std::move(out);
+    return true;
+}

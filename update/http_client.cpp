@@ -1,0 +1,131 @@
+#include "update/http_client.h"
+
+#include <cstdio>
+#include <cwchar>
+#include <memory>
+
+#include "update/handles.h"
+#include "update/updater.h"
+
+namespace {
+
+constexpr DWORD kReadBlock = 262144;
+constexpr size_t kCollectLimit = 33554431;  // bodies of 32 MiB or more are not documents we expect
+
+struct alignas(32) ReadBlock {
+    unsigned char bytes[kReadBlock];
+};
+
+// The Content-Length header, when the response has one.
+bool declaredLength(HINTERNET request, uint64_t& length) {
+    wchar_t text[32] = {};
+    DWORD size = sizeof text;
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
+                             WINHTTP_NO_HEADER_INDEX))
+        return false;
+    wchar_t* end = nullptr;
+    length = wcstoull(text, &end, 10);
+    return end != text && *end == L'\0';
+}
+
+// Reads the whole body into the sink. Returns `status` when it was delivered, 0 on a read failure
+// and -1 when the sink refused a block.
+int readBody(HINTERNET request, int status, HttpSink sink, void* sinkContext) {
+    auto block = std::make_unique<ReadBlock>();  // value-initialised: zeroed
+    uint64_t total = 0;
+    uint64_t declared = 0;
+    bool hasLength = declaredLength(request, declared);
+    for (;;) {
+        DWORD got = 0;
+        if (!WinHttpReadData(request, block->bytes, kReadBlock, &got)) return 0;
+        // A connection that closes before the promised length ends the read with 0 bytes and no
+        // error on some systems; that is a broken transfer, not a complete body.
+        if (got == 0) return (hasLength && total != declared) ? 0 : status;
+        total += got;
+        if (sink && !sink(sinkContext, block->bytes, got, total)) return -1;
+    }
+}
+
+}  // namespace
+
+bool openSession(Updater& u) {
+    const wchar_t* agent = L"QorvaneLauncher/1.0";
+    HINTERNET s = WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
+                              WINHTTP_NO_PROXY_BYPASS, 0);
+    // Systems before Windows 8.1 (and Wine) do not know the automatic proxy type.
+    if (!s)
+        s = WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                        WINHTTP_NO_PROXY_BYPASS, 0);
+    if (!s) return false;
+    DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+    if (!WinHttpSetOption(s, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) {
+        protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;  // TLS 1.3 unknown to this system
+        WinHttpSetOption(s, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
+    }
+    const SessionTimeouts& t = u.timeouts;
+    WinHttpSetTimeouts(s, t.resolveMs, t.connectMs, t.sendMs, t.receiveMs);
+    DWORD connections = 16;
+    WinHttpSetOption(s, WINHTTP_OPTION_MAX_CONNS_PER_SERVER, &connections, sizeof connections);
+    WinHttpSetOption(s, WINHTTP_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections, sizeof connections);
+    DWORD http2 = 0;  // HTTP/1.1 only: one range per connection, which is what the downloader plans for
+    WinHttpSetOption(s, WINHTTP_OPTION_ENABLE_HTTP_PROTOCOL, &http2, sizeof http2);
+    u.session = s;
+    return true;
+}
+
+void closeSession(Updater& u) {
+    if (u.session) WinHttpCloseHandle(u.session);
+    u.session = nullptr;
+}
+
+HINTERNET openConnection(Updater& u) {
+    if (!u.session) return nullptr;
+    return WinHttpConnect(u.session, u.config.host.c_str(), u.config.port, 0);
+}
+
+int get(Updater& u, HINTERNET connection, const std::wstring& relativePath, HttpSink sink, void* sinkContext,
+        uint64_t rangeStart, uint64_t rangeLength) {
+    UniqueInternet ownConnection;
+    if (!connection) {
+        ownConnection.reset(openConnection(u));
+        if (!ownConnection) return 0;
+        connection = ownConnection.get();
+    }
+    std::wstring object = u.config.basePath + relativePath;
+    UniqueInternet request(WinHttpOpenRequest(connection, L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                              WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                              u.config.useHttps ? WINHTTP_FLAG_SECURE : 0));
+    if (!request) return 0;
+
+    wchar_t header[96] = {};
+    if (rangeLength != 0) {
+        char narrow[96];
+        snprintf(narrow, sizeof narrow, "Range: bytes=%llu-%llu", static_cast<unsigned long long>(rangeStart),
+                 static_cast<unsigned long long>(rangeStart + rangeLength - 1));
+        for (size_t i = 0; narrow[i] && i + 1 < 96; ++i)
+            header[i] = static_cast<wchar_t>(narrow[i]);
+    }
+    if (!WinHttpSendRequest(request.get(), rangeLength ? header : WINHTTP_NO_ADDITIONAL_HEADERS,
+                            rangeLength ? static_cast<DWORD>(-1) : 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+        !WinHttpReceiveResponse(request.get(), nullptr))
+        return 0;
+
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
+        return 0;
+    int expected = rangeLength ? 206 : 200;
+    // Anything else (a 200 to a range request included) is returned before the body is read, so
+    // that the caller never mistakes a whole file or an error page for the bytes it asked for.
+    if (static_cast<int>(status) != expected) return static_cast<int>(status);
+    return readBody(request.get(), expected, sink, sinkContext);
+}
+
+bool collectBody(void* context, const uint8_t* data, size_t length, uint64_t total) {
+    auto* collector = static_cast<BodyCollector*>(context);
+    if (collector->updater && collector->updater->stopRequested) return false;
+    if (collector->target->size() + length > kCollectLimit) return false;
+    collector->target->append(reinterpret_cast<const char*>(data), length);
+    return true;
+}
