@@ -1,0 +1,314 @@
+#include "tools/publisher_cli.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+#include "tools/list_signing.h"
+#include "tools/publisher.h"
+#include "tools/tool_files.h"
+#include "tools/tree_verify.h"
+#include "update/manifest_fetch.h"
+#include "update/text_encoding.h"
+
+namespace {
+
+struct Output {
+    std::wstring* capture = nullptr;
+    DWORD lastProgress = 0;
+
+    // A console gets UTF-16 directly; a pipe or file gets UTF-8, whatever the code page is.
+    void write(const std::wstring& text) {
+        if (capture) {
+            *capture += text;
+            return;
+        }
+        HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+        DWORD mode = 0, written = 0;
+        if (GetConsoleMode(out, &mode)) {
+            WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        } else {
+            std::string bytes = toUtf8(text);
+            WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        }
+    }
+    void line(const std::wstring& text) { write(text + L"\n"); }
+};
+
+std::wstring mebibytes(uint64_t bytes) {
+    wchar_t text[64];
+    _snwprintf(text, 64, L"%.1f MiB", static_cast<double>(bytes) / 1048576.0);
+    text[63] = 0;
+    return text;
+}
+
+// "--name value" pairs and "--flag" switches; anything else is a usage error.
+struct Arguments {
+    std::map<std::wstring, std::wstring> values;
+    std::map<std::wstring, bool> flags;
+    std::wstring error;
+
+    bool has(const wchar_t* name) const { return values.count(name) != 0; }
+    const std::wstring& get(const wchar_t* name) const { return values.at(name); }
+};
+
+Arguments parseOptions(const std::vector<std::wstring>& args, const std::vector<std::wstring>& valueNames,
+                       const std::vector<std::wstring>& flagNames) {
+    Arguments out;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::wstring& a = args[i];
+        if (std::find(flagNames.begin(), flagNames.end(), a) != flagNames.end()) {
+            out.flags[a] = true;
+        } else if (std::find(valueNames.begin(), valueNames.end(), a) != valueNames.end()) {
+            if (i + 1 >= args.size()) {
+                out.error = a + L" bir deger ister (needs a value)";
+                return out;
+            }
+            out.values[a] = args[++i];
+        } else {
+            out.error = L"bilinmeyen secenek (unknown option): " + a;
+            return out;
+        }
+    }
+    return out;
+}
+
+bool requireOptions(const Arguments& a, std::initializer_list<const wchar_t*> names, Output& out) {
+    for (const wchar_t* name : names) {
+        if (!a.has(name)) {
+            out.line(std::wstring(L"eksik secenek (missing option): ") + name);
+            return false;
+        }
+    }
+    return true;
+}
+
+int usageError(Output& out, const std::wstring& message) {
+    out.line(message);
+    out.line(L"yardim icin / for help: qorvane-yayinci yardim");
+    return PublisherUsage;
+}
+
+int commandGenerateKey(const std::vector<std::wstring>& args, Output& out) {
+    Arguments a = parseOptions(args, {L"--ozel-anahtar", L"--acik-anahtar-dosyasi"}, {});
+    if (!a.error.empty()) return usageError(out, a.error);
+    if (!requireOptions(a, {L"--ozel-anahtar"}, out)) return usageError(out, L"");
+    const std::wstring& privatePath = a.get(L"--ozel-anahtar");
+    // A key that signs releases must never be replaced by accident: the old public key is compiled
+    // into launchers in the field, which would then reject every list signed with the new one.
+    if (GetFileAttributesW(privatePath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        out.line(L"dosya zaten var, uzerine yazilmaz (file exists, not overwritten): " + privatePath);
+        return PublisherFailed;
+    }
+    SigningKey key;
+    std::wstring error;
+    if (!generateSigningKey(key, error)) {
+        out.line(L"anahtar uretilemedi (key generation failed): " + error);
+        return PublisherFailed;
+    }
+    if (!writeFileReplacing(privatePath, formatSigningKeyText(key))) {
+        out.line(L"ozel anahtar yazilamadi (cannot write private key) " + privatePath + L": " +
+                 errorText(GetLastError()));
+        return PublisherFailed;
+    }
+    std::wstring hex = fromUtf8(publicKeyHex(key));
+    if (a.has(L"--acik-anahtar-dosyasi") &&
+        !writeFileReplacing(a.get(L"--acik-anahtar-dosyasi"), toUtf8(hex) + "\n")) {
+        out.line(L"acik anahtar yazilamadi (cannot write public key file): " + errorText(GetLastError()));
+        return PublisherFailed;
+    }
+    out.line(L"ozel anahtar yazildi (private key written): " + privatePath);
+    out.line(L"acik anahtar (public key, QORVANE_PUBLIC_KEY_HEX):");
+    out.line(hex);
+    return PublisherOk;
+}
+
+void printPublishProgress(void* context, const PublishProgress& p) {
+    auto* out = static_cast<Output*>(context);
+    DWORD now = GetTickCount();
+    if (p.filesDone != p.filesTotal && now - out->lastProgress < 1000) return;
+    out->lastProgress = now;
+    out->line(L"  [" + std::to_wstring(p.filesDone) + L"/" + std::to_wstring(p.filesTotal) + L"] " +
+              mebibytes(p.bytesDone) + L" / " + mebibytes(p.bytesTotal) + L"  " + p.currentPath);
+}
+
+bool loadOptionalFile(const Arguments& a, const wchar_t* name, std::string& bytes, Output& out) {
+    if (!a.has(name)) return true;
+    if (readSmallFile(a.get(name), bytes, 16777216)) return true;
+    out.line(L"okunamadi (cannot read) " + a.get(name));
+    return false;
+}
+
+int commandPublish(const std::vector<std::wstring>& args, Output& out) {
+    Arguments a = parseOptions(args,
+                               {L"--oyun", L"--hedef", L"--ozel-anahtar", L"--surum", L"--kurallar",
+                                L"--haberler-tr", L"--haberler-en"},
+                               {L"--sessiz"});
+    if (!a.error.empty()) return usageError(out, a.error);
+    if (!requireOptions(a, {L"--oyun", L"--hedef", L"--ozel-anahtar"}, out)) return usageError(out, L"");
+    PublishOptions options;
+    options.gameFolder = a.get(L"--oyun");
+    options.serverFolder = a.get(L"--hedef");
+    if (a.has(L"--surum")) {
+        const std::wstring& v = a.get(L"--surum");
+        if (v.empty() || v.size() > 19 || v.find_first_not_of(L"0123456789") != std::wstring::npos ||
+            std::stoull(v) == 0)
+            return usageError(out, L"--surum pozitif bir tamsayi olmali (must be a positive integer): " + v);
+        options.version = std::stoull(v);
+    }
+    if (a.has(L"--haberler-tr")) options.newsTurkish = a.get(L"--haberler-tr");
+    if (a.has(L"--haberler-en")) options.newsEnglish = a.get(L"--haberler-en");
+    std::string rulesText;
+    if (!loadOptionalFile(a, L"--kurallar", rulesText, out)) return PublisherFailed;
+    std::wstring error;
+    if (!parseRules(rulesText, options.rules, error)) {
+        out.line(error);
+        return PublisherFailed;
+    }
+    SigningKey key;
+    if (!readSigningKeyFile(a.get(L"--ozel-anahtar"), key, error)) {
+        out.line(L"ozel anahtar okunamadi (cannot read private key): " + error);
+        return PublisherFailed;
+    }
+    options.signingKey = key;
+    DWORD started = GetTickCount();
+    PublishResult r = publishGame(options, a.flags.count(L"--sessiz") ? nullptr : printPublishProgress, &out);
+    for (const std::wstring& note : r.notes) out.line(L"not: " + note);
+    if (!r.ok) {
+        out.line(L"HATA: " + r.error);
+        return PublisherFailed;
+    }
+    double seconds = (GetTickCount() - started) / 1000.0;
+    wchar_t summary[256];
+    _snwprintf(summary, 256, L"yayinlandi (published): surum %llu, %d dosya, %ls; %d yeni nesne (%ls), "
+                             L"%d hazir nesne; %.1f sn",
+               static_cast<unsigned long long>(r.version), r.files, mebibytes(r.bytes).c_str(), r.objectsWritten,
+               mebibytes(r.bytesWritten).c_str(), r.objectsReused, seconds);
+    summary[255] = 0;
+    out.line(summary);
+    return PublisherOk;
+}
+
+void printVerifyProgress(void* context, int done, int total) {
+    auto* out = static_cast<Output*>(context);
+    DWORD now = GetTickCount();
+    if (done != total && now - out->lastProgress < 1000) return;
+    out->lastProgress = now;
+    out->line(L"  [" + std::to_wstring(done) + L"/" + std::to_wstring(total) + L"]");
+}
+
+int commandVerify(const std::vector<std::wstring>& args, Output& out) {
+    Arguments a = parseOptions(args, {L"--hedef", L"--acik-anahtar"}, {L"--sessiz"});
+    if (!a.error.empty()) return usageError(out, a.error);
+    if (!requireOptions(a, {L"--hedef"}, out)) return usageError(out, L"");
+    unsigned char key[64];
+    if (a.has(L"--acik-anahtar")) {
+        if (!parsePublicKeyArgument(a.get(L"--acik-anahtar"), key))
+            return usageError(out, L"--acik-anahtar 128 onaltilik karakter ya da onlari tutan dosya olmali "
+                                   L"(128 hex characters or a file holding them)");
+    } else {
+        memcpy(key, compiledPublicKey(), 64);
+        out.line(L"derlenmis acik anahtar kullaniliyor (using the compiled-in public key)");
+    }
+    VerifyReport report = verifyPublishedTree(a.get(L"--hedef"), key,
+                                              a.flags.count(L"--sessiz") ? nullptr : printVerifyProgress, &out);
+    for (const std::wstring& note : report.notes) out.line(L"not: " + note);
+    for (const std::wstring& problem : report.problems) out.line(L"SORUN: " + problem);
+    if (!report.ok()) {
+        out.line(L"dogrulanamadi (verification failed): " + std::to_wstring(report.problems.size()) + L" sorun");
+        return PublisherFailed;
+    }
+    out.line(L"dogrulandi (verified): surum " + std::to_wstring(report.version) + L", " +
+             std::to_wstring(report.files) + L" dosya, " + mebibytes(report.bytes));
+    return PublisherOk;
+}
+
+int hexValue(wchar_t c) {
+    if (c >= L'0' && c <= L'9') return c - L'0';
+    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+    return -1;
+}
+
+bool parseHexKey(const std::wstring& text, unsigned char key[64]) {
+    if (text.size() != 128) return false;
+    for (size_t i = 0; i < 64; ++i) {
+        int high = hexValue(text[2 * i]), low = hexValue(text[2 * i + 1]);
+        if (high < 0 || low < 0) return false;
+        key[i] = static_cast<unsigned char>(high * 16 + low);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool parsePublicKeyArgument(const std::wstring& argument, unsigned char key[64]) {
+    if (parseHexKey(argument, key)) return true;
+    std::string bytes;
+    if (!readSmallFile(argument, bytes, 4096)) return false;
+    std::wstring text;
+    for (char c : bytes) {
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') text += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    }
+    return parseHexKey(text, key);
+}
+
+std::wstring publisherHelpText() {
+    return LR"(qorvane-yayinci: oyun klasorunu imzali bir sunucu agacina yayinlar.
+qorvane-yayinci: publishes a game folder into a signed server tree.
+
+Kullanim / Usage:
+  qorvane-yayinci anahtar-uret --ozel-anahtar DOSYA [--acik-anahtar-dosyasi DOSYA]
+      Yeni P-256 anahtar cifti uretir. Ozel anahtar DOSYA'ya yazilir (var olan dosyanin uzerine
+      yazilmaz, ekrana basilmaz); acik anahtar QORVANE_PUBLIC_KEY_HEX icin 128 onaltilik karakter
+      olarak basilir.
+      Generates a new P-256 key pair. The private key goes to FILE (an existing file is never
+      overwritten, the key is never printed); the public key is printed as the 128 hexadecimal
+      characters that QORVANE_PUBLIC_KEY_HEX takes.
+
+  qorvane-yayinci yayinla --oyun KLASOR --hedef KLASOR --ozel-anahtar DOSYA
+                          [--surum N] [--kurallar DOSYA] [--haberler-tr DOSYA] [--haberler-en DOSYA]
+                          [--sessiz]
+      Oyun klasorunu --hedef klasorune yayinlar (launcher'in temel yolunda sunulan klasor):
+      obj/ altina yalnizca eksik nesneleri kopyalar, manifest.txt ve manifest.sig dosyalarini en son
+      yazar. --surum verilmezse simdiki Unix zamani kullanilir. --kurallar: D, E, S, O, I, X, W
+      kayitlari, listedeki sozdizimiyle ("D pack", "I ayarlar/*.cfg"). --sessiz: ilerleme yazmaz.
+      Publishes the game folder into the --hedef folder (the folder served at the launcher's base
+      path): copies only missing objects under obj/, writes manifest.txt and manifest.sig last.
+      Without --surum the current Unix time is the version. --kurallar: D, E, S, O, I, X, W records
+      in the list's own syntax ("D pack", "I settings/*.cfg"). --sessiz: no progress lines.
+
+  qorvane-yayinci dogrula --hedef KLASOR [--acik-anahtar HEX|DOSYA] [--sessiz]
+      Yayinlanmis agaci launcher gibi okur: imza, liste, her nesnenin boyutu ve ozeti. Anahtar
+      verilmezse bu programa derlenmis anahtar kullanilir. Her sorun icin bir satir yazar.
+      Reads a published tree as the launcher will: signature, list, every object's size and hash.
+      Without a key the key compiled into this program is used. Prints one line per problem.
+
+  qorvane-yayinci yardim
+      Bu metin. / This text.
+
+Cikis kodlari / Exit codes: 0 tamam (ok), 1 basarisiz (failed), 2 kullanim hatasi (usage error).
+)";
+}
+
+int runPublisher(const std::vector<std::wstring>& args, std::wstring* capture) {
+    Output out;
+    out.capture = capture;
+    if (args.empty()) {
+        out.write(publisherHelpText());
+        return PublisherUsage;
+    }
+    const std::wstring& command = args[0];
+    if (command == L"yardim" || command == L"--yardim" || command == L"-h" || command == L"--help" ||
+        command == L"/?") {
+        out.write(publisherHelpText());
+        return PublisherOk;
+    }
+    if (command == L"anahtar-uret") return commandGenerateKey(args, out);
+    if (command == L"yayinla") return commandPublish(args, out);
+    if (command == L"dogrula") return commandVerify(args, out);
+    return usageError(out, L"bilinmeyen komut (unknown command): " + command);
+}

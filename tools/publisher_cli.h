@@ -1,0 +1,17 @@
+// The publisher's command line: commands "anahtar-uret", "yayinla", "dogrula" and "yardim", their
+// options, the two-language help text, and console output that survives pipes (UTF-8) and consoles.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Exit codes of the publisher program.
+enum PublisherExit : int { PublisherOk = 0, PublisherFailed = 1, PublisherUsage = 2 };
+
+// Runs one command (args without the program name). Output goes to the console, or is appended to
+// *capture when given (tests).
+int runPublisher(const std::vector<std::wstring>& args, std::wstring* capture = nullptr);
+
+// 128 hexadecimal characters (X then Y), or a file holding them, to 64 bytes.
+bool parsePublicKeyArgument(const std::wstring& argument, unsigned char key[64]);
+std::wstring publisherHelpText();
