@@ -2,6 +2,8 @@
 // depth 8 (never through reparse points), and top-level files by "E" extension.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -11,3 +13,5 @@ struct Updater;
 void FindExtraFiles(Updater& u, const Manifest& manifest, std::vector<std::wstring>& result);
 void ScanFolderForExtras(Updater& u, const std::wstring& folder, const Manifest& manifest,
                          std::vector<std::wstring>& result, int depth);
+// A listed folder entry the walk may enter: a real folder, never a junction or symbolic link.
+bool isWalkableFolder(const WIN32_FIND_DATAW& entry);

@@ -1,0 +1,77 @@
+#include "update/extra_files.h"
+
+#include <windows.h>
+
+#include "update/handles.h"
+#include "update/manifest.h"
+#include "update/updater.h"
+
+namespace {
+
+constexpr int kMaxDepth = 8;
+
+std::wstring withBackslashes(std::wstring path) {
+    for (wchar_t& c : path)
+        if (c == L'/') c = L'\\';
+    return path;
+}
+
+bool keptByPattern(const Manifest& manifest, const std::wstring& key) {
+    for (const std::wstring& pattern : manifest.keepPatterns)
+        if (matchWildcard(pattern, key)) return true;
+    return false;
+}
+
+// True for a top-level file that the list governs by extension and does not list itself.
+bool isExtraTopLevelFile(const Manifest& manifest, const std::wstring& name) {
+    std::wstring key = normalizePath(name);
+    if (manifest.pathIndex.count(key) || key == normalizePath(L"Qorvane Launcher.exe")) return false;
+    size_t dot = key.rfind(L'.');
+    if (dot == std::wstring::npos) return false;
+    std::wstring tail = key.substr(dot);
+    for (const std::wstring& extension : manifest.rootExtensions)
+        if (tail == extension) return true;
+    return false;
+}
+
+}  // namespace
+
+bool isWalkableFolder(const WIN32_FIND_DATAW& entry) {
+    // A junction or symbolic link may lead out of the game folder (to the user's documents, or the
+    // root of a drive); files reached only through one are not ours to delete.
+    return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+void ScanFolderForExtras(Updater& u, const std::wstring& folder, const Manifest& manifest,
+                         std::vector<std::wstring>& result, int depth) {
+    if (depth > kMaxDepth) return;
+    WIN32_FIND_DATAW entry;
+    UniqueFind find(
+        FindFirstFileW((u.rootFolder + L"\\" + withBackslashes(folder) + L"\\*").c_str(), &entry));
+    if (!find) return;
+    do {
+        std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        std::wstring relative = folder + L"/" + name;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (isWalkableFolder(entry)) ScanFolderForExtras(u, relative, manifest, result, depth + 1);
+            continue;
+        }
+        std::wstring key = normalizePath(relative);
+        if (manifest.pathIndex.count(key) || keptByPattern(manifest, key)) continue;
+        result.push_back(std::move(relative));
+    } while (FindNextFileW(find.get(), &entry));
+}
+
+void FindExtraFiles(Updater& u, const Manifest& manifest, std::vector<std::wstring>& result) {
+    for (const std::wstring& folder : manifest.cleanDirs)
+        ScanFolderForExtras(u, folder, manifest, result, 0);
+    WIN32_FIND_DATAW entry;
+    UniqueFind find(FindFirstFileW((u.rootFolder + L"\\*").c_str(), &entry));
+    if (!find) return;
+    do {
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        if (isExtraTopLevelFile(manifest, entry.cFileName)) result.push_back(entry.cFileName);
+    } while (FindNextFileW(find.get(), &entry));
+}

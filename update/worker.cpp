@@ -1,0 +1,124 @@
+// Configuration from the environment, and the worker thread's life: start, stop, and what the
+// worker does around one run (log start line, WinHTTP session, run driver).
+#include <cwchar>
+#include <exception>
+
+#include "update/http_client.h"
+#include "update/run_driver.h"
+#include "update/text_encoding.h"
+#include "update/update_log.h"
+#include "update/updater.h"
+
+namespace {
+
+constexpr uint64_t kLogRestartSize = 524288;
+constexpr DWORD kEnvBuffer = 512;
+
+// The variable's value when it holds 1 to 511 characters; empty otherwise (unset, empty, too long).
+std::wstring environmentValue(const wchar_t* name) {
+    wchar_t buffer[kEnvBuffer] = {};
+    DWORD n = GetEnvironmentVariableW(name, buffer, kEnvBuffer);
+    if (n == 0 || n >= kEnvBuffer) return {};
+    return std::wstring(buffer, n);
+}
+
+void applyServerUrl(UpdaterConfig& config, const std::wstring& url) {
+    wchar_t host[255] = {};
+    wchar_t path[511] = {};
+    URL_COMPONENTS parts = {};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = 255;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = 511;
+    if (!WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) return;
+    config.host.assign(host, parts.dwHostNameLength);
+    config.port = parts.nPort;
+    config.useHttps = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    config.basePath.assign(path, parts.dwUrlPathLength);
+    if (config.basePath.empty() || config.basePath.back() != L'/') config.basePath += L'/';
+}
+
+void applyConnectionCount(UpdaterConfig& config, const std::wstring& text) {
+    long value = std::wcstol(text.c_str(), nullptr, 10);
+    if (value >= 1 && value <= 16) config.connectionCount = static_cast<int>(value);
+}
+
+// A log past 512 KiB is started afresh, so it never grows far beyond that plus one run.
+void restartLargeLog(Updater& u) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(logFilePath(u).c_str(), GetFileExInfoStandard, &data)) return;
+    uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    if (size > kLogRestartSize) DeleteFileW(logFilePath(u).c_str());
+}
+
+}  // namespace
+
+void readEnvironment(Updater& u) {
+    std::wstring url = environmentValue(L"QORVANE_SUNUCU");
+    if (!url.empty()) applyServerUrl(u.config, url);
+    std::wstring count = environmentValue(L"QORVANE_ISCI");
+    if (!count.empty()) applyConnectionCount(u.config, count);
+}
+
+void configure(Updater& u, const std::wstring& folder, bool skipSelfUpdate) {
+    if (&folder != &u.rootFolder) u.rootFolder = folder;
+    u.skipSelfUpdate = skipSelfUpdate;
+    readEnvironment(u);
+}
+
+void runWorker(Updater& u, bool fullScan, bool checkOnly) {
+    u.logEnabled = !checkOnly;
+    if (!checkOnly) {
+        restartLargeLog(u);
+        log(u, "---- basla: %s%s, sunucu %s:%u%s", fullScan ? "tam tarama" : "hizli tarama",
+            u.skipSelfUpdate ? " (--guncellendi)" : "", toUtf8(u.config.host).c_str(),
+            static_cast<unsigned>(u.config.port), toUtf8(u.config.basePath).c_str());
+    }
+    if (!openSession(u)) {
+        reportError(u, ErrorConnection, L"");
+        u.workerRunning.exchange(false);
+        return;
+    }
+    try {
+        runUpdate(u, fullScan, checkOnly);
+    } catch (const std::exception&) {
+        // Nothing may leave the thread (it would end the process); out of memory is the only
+        // exception the engine can meet, and the window then offers a retry.
+        reportError(u, ErrorDownloadFailed, L"");
+    }
+    closeSession(u);
+    u.workerRunning.exchange(false);
+}
+
+void start(Updater& u, bool fullScan, bool checkOnly) {
+    if (u.workerRunning) return;
+    if (u.workerThread.joinable()) u.workerThread.join();
+    u.stopRequested.exchange(false);
+    u.workerRunning.exchange(true);
+    {
+        std::lock_guard<std::mutex> lock(u.statusMutex);
+        resetStatusForRun(u);
+    }
+    try {
+        u.workerThread = std::thread(runWorker, std::ref(u), fullScan, checkOnly);
+    } catch (const std::exception&) {
+        // No thread (out of resources): show it as a connection failure, which the window retries.
+        u.workerRunning.exchange(false);
+        reportError(u, ErrorConnection, L"");
+    }
+}
+
+void stop(Updater& u, uint32_t timeoutMs) {
+    u.stopRequested.exchange(true);
+    DWORD begin = GetTickCount();
+    while (u.workerRunning && GetTickCount() - begin < timeoutMs)
+        Sleep(20);
+    if (!u.workerThread.joinable()) return;
+    // A worker stuck in a network call ends by itself at its next look at stopRequested; the window
+    // does not wait for it (the process may even exit first).
+    if (u.workerRunning)
+        u.workerThread.detach();
+    else
+        u.workerThread.join();
+}
