@@ -13,7 +13,9 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout "$tls/ca.key" -out "$tls/ca.pe
   -subj "/CN=Qorvane e2e test CA" -addext "basicConstraints=critical,CA:TRUE" \
   -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
 openssl req -newkey rsa:2048 -nodes -keyout "$tls/server.key" -out "$tls/server.csr" -subj "/CN=127.0.0.1" 2>/dev/null
-printf 'subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature,keyEncipherment\nextendedKeyUsage=serverAuth\n' >"$tls/ext.cnf"
+# Wine matches the host only against DNS names (an IP address entry alone fails with a name
+# mismatch), so the address is listed both ways; Windows uses the IP entry.
+printf 'subjectAltName=IP:127.0.0.1,DNS:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature,keyEncipherment\nextendedKeyUsage=serverAuth\n' >"$tls/ext.cnf"
 openssl x509 -req -in "$tls/server.csr" -CA "$tls/ca.pem" -CAkey "$tls/ca.key" -CAcreateserial \
   -out "$tls/server.pem" -days 2 -extfile "$tls/ext.cnf" 2>/dev/null
 openssl x509 -in "$tls/ca.pem" -outform DER -out "$tls/ca.der"

@@ -5,6 +5,7 @@
 #include <wincrypt.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,10 @@ int wmain(int argc, wchar_t** argv) {
         fwprintf(stderr, L"cannot read %ls\n", argv[argc - 1]);
         return 1;
     }
-    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+    // The registry half of the root store: Wine's full root store also lists the host's authorities
+    // and does not enumerate the certificates added to the registry.
+    HCERTSTORE store =
+        CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
     if (!store) {
         fwprintf(stderr, L"cannot open the root store (%lu)\n", GetLastError());
         return 1;
@@ -44,13 +48,16 @@ int wmain(int argc, wchar_t** argv) {
         ok = CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()),
                                               CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
     } else {
-        PCCERT_CONTEXT wanted =
-            CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()));
-        PCCERT_CONTEXT found =
-            wanted ? CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, wanted, nullptr)
-                   : nullptr;
-        ok = found ? CertDeleteCertificateFromStore(found) : TRUE;  // absent is as good as removed
-        if (wanted) CertFreeCertificateContext(wanted);
+        // Compared by encoded bytes, which identify the certificate exactly.
+        ok = TRUE;
+        PCCERT_CONTEXT found = nullptr;
+        while ((found = CertEnumCertificatesInStore(store, found)) != nullptr) {
+            if (found->cbCertEncoded == der.size() && memcmp(found->pbCertEncoded, der.data(), der.size()) == 0) {
+                ok = CertDeleteCertificateFromStore(CertDuplicateCertificateContext(found));
+                CertFreeCertificateContext(found);
+                break;
+            }
+        }
     }
     DWORD error = GetLastError();
     CertCloseStore(store, 0);
