@@ -4,9 +4,23 @@
 #include <cstdint>
 #include <string>
 
+#include "display/display_settings.h"
 #include "ui/drawing.h"
 
 struct LauncherApp;
+
+// One of the six window-size chips (index 5 is "Fill screen") as the panel shows it for a draft
+// and a usable screen: only sizes that fit are enabled and selectable.
+struct SizeChoice {
+    ScreenSize size;
+    bool fits = false;
+    bool selected = false;
+    std::wstring label;
+    std::wstring subLabel;
+};
+SizeChoice sizeChoice(const DisplaySettings& draft, ScreenSize usable, int index);
+// The Windows scale in percent, rounded to the nearest: 96 -> 100, 120 -> 125, 144 -> 150.
+int windowsScalePercent(int dpi);
 
 void paintDisplaySettings(LauncherApp& app, GpGraphics* g);
 float drawChip(LauncherApp& app, GpGraphics* g, int id, float x, float y, const std::wstring& label,
