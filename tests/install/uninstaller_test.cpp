@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "install/install_location.h"
+#include "app/startup.h"
 #include "install/installer.h"
 #include "tests/install/user_state.h"
 #include "tests/support/temp_folder.h"
@@ -195,4 +196,32 @@ TEST_F(Uninstaller, UnsafeFoldersLoseLinksAndEntryButStay) {
     waitPastRemovalDelay();
     EXPECT_TRUE(fileExists(bare));
     EXPECT_TRUE(fileExists(percent));
+}
+
+TEST_F(Uninstaller, InstalledLauncherRemovesItselfSilently) {
+    // The launcher built beside the test binaries' folder, when the whole project has been built.
+    std::wstring built = parentFolder(parentFolder(moduleFilePath())) + L"\\Qorvane Launcher.exe";
+    if (!fileExists(built)) GTEST_SKIP() << "the launcher has not been built";
+    std::wstring folder = temp.file(L"Qorvane");
+    std::wstring errorText;
+    ASSERT_TRUE(installLauncher(built, folder, true, true, 0, errorText)) << errorText;
+    std::wstring copy = folder + L"\\Qorvane Launcher.exe";
+    ASSERT_TRUE(fileExists(userState.desktopLink));
+
+    std::wstring commandLine = L"\"" + copy + L"\" --kaldir --sessiz";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               temp.path.c_str(), &startup, &process));
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 30000), WAIT_OBJECT_0);
+    DWORD exitCode = 99;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_FALSE(fileExists(userState.desktopLink));
+    EXPECT_FALSE(fileExists(userState.programsLink));
+    EXPECT_FALSE(keyExists(kUninstallKey));
+    EXPECT_TRUE(waitUntilGone(folder)) << "the folder outlived its launcher";
 }
