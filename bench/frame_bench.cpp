@@ -1,0 +1,211 @@
+// Frame paint time: the median over 300 frames of the busiest screen (a download with news), at
+// scale 1.0 and 1.5. With a folder argument it also writes the main screen states as PNG files,
+// for looking at the painting without a window or a server.
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/launcher_app.h"
+#include "ui/drawing.h"
+#include "ui/frame.h"
+#include "ui/text_table.h"
+#include "ui/window.h"
+
+using namespace Gdiplus::DllExports;
+
+namespace {
+
+struct State {
+    const wchar_t* name;
+    void (*apply)(LauncherApp& app);
+};
+
+void sampleStatus(LauncherApp& app) {
+    StatusSnapshot s;
+    s.manifestVersion = 1791945000;
+    s.requiredBytes = 1913651200;
+    s.listVerified = true;
+    s.news[0] = {{L"14.10", L"*Oto İksir* ve *Oto Av* artık PC'de!"},
+                 {L"13.10", L"Yeni *biyolog* ve seviye görevleri eklendi."},
+                 {L"12.10", L"Efsun değiştirme oranları güncellendi."}};
+    s.news[1] = {{L"14.10", L"*Auto Potion* and *Auto Hunt* are now on PC!"},
+                 {L"13.10", L"New *biologist* and level quests added."},
+                 {L"12.10", L"Bonus switch rates updated."}};
+    app.status = s;
+    app.installMode = app.installing = app.settingsOpen = false;
+    app.hoverId = app.pressedId = 0;
+    uiLanguage = Turkish;
+}
+
+void downloading(LauncherApp& app) {
+    app.status.phase = Downloading;
+    app.status.filesDone = 3;
+    app.status.filesTotal = 7;
+    app.status.detailText = L"pack/root.epk";
+    app.status.bytesDone = 48444211;
+    app.status.bytesTotal = 123731968;
+    app.status.bytesPerSecond = 8808038.4;
+}
+
+const State kStates[] = {
+    {L"kurulum",
+     [](LauncherApp& app) {
+         app.installMode = true;
+         app.installFolder = L"C:\\Qorvane";
+         app.freeBytes = 158913789952ULL;
+     }},
+    {L"kurulum_suruyor",
+     [](LauncherApp& app) {
+         app.installMode = true;
+         app.installing = true;
+         app.installFolder =
+             L"D:\\Oyunlar\\Qorvane Online\\a rather long folder name that keeps going on and on "
+             L"until it no longer fits in the box";
+         app.freeBytes = 1073741824ULL;
+     }},
+    {L"baglaniyor",
+     [](LauncherApp& app) {
+         app.status.phase = Connecting;
+         app.status.manifestVersion = 0;
+         app.status.listVerified = false;
+     }},
+    {L"tarama",
+     [](LauncherApp& app) {
+         app.status.phase = Scanning;
+         app.status.filesDone = 124;
+         app.status.filesTotal = 201;
+         app.status.detailText = L"pack/season2.epk";
+         app.status.bytesDone = 62;
+         app.status.bytesTotal = 100;
+     }},
+    {L"indirme", downloading},
+    {L"hazir",
+     [](LauncherApp& app) {
+         app.status.phase = Ready;
+         app.status.filesUpdated = 7;
+     }},
+    {L"hazir_uzerinde",
+     [](LauncherApp& app) {
+         app.status.phase = Ready;
+         app.hoverId = 6;
+     }},
+    {L"hazir_basili",
+     [](LauncherApp& app) {
+         app.status.phase = Ready;
+         app.hoverId = app.pressedId = 6;
+     }},
+    {L"hata_baglanti",
+     [](LauncherApp& app) {
+         app.status.phase = Error;
+         app.status.errorCode = 1;
+         app.status.listVerified = false;
+         app.status.manifestVersion = 0;
+         app.status.errorTick = GetTickCount();
+     }},
+    {L"hata_kilitli",
+     [](LauncherApp& app) {
+         app.status.phase = Error;
+         app.status.errorCode = 4;
+         app.status.detailText = L"pack/root.epk";
+         app.status.bytesDone = 30;
+         app.status.bytesTotal = 100;
+     }},
+    {L"hazir_en",
+     [](LauncherApp& app) {
+         app.status.phase = Ready;
+         uiLanguage = English;
+     }},
+    {L"hazir_disli",
+     [](LauncherApp& app) {
+         app.status.phase = Ready;
+         app.hoverId = 11;
+     }},
+};
+
+bool pngEncoder(CLSID* clsid) {
+    UINT count = 0, bytes = 0;
+    if (GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) return false;
+    std::vector<BYTE> buffer(bytes);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    if (GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
+    for (UINT i = 0; i < count; ++i) {
+        if (std::wstring(codecs[i].MimeType) == L"image/png") {
+            *clsid = codecs[i].Clsid;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool prepare(LauncherApp& app, float scale) {
+    app.uiScale = scale;
+    createBackBuffer(app, static_cast<int>(std::floor(960 * scale + 0.5f)),
+                     static_cast<int>(std::floor(560 * scale + 0.5f)));
+    return app.backBuffer.bitmap && !app.backgroundPixels.empty();
+}
+
+double medianPaintMs(LauncherApp& app, int frames) {
+    LARGE_INTEGER frequency, before, after;
+    QueryPerformanceFrequency(&frequency);
+    std::vector<double> times;
+    for (int i = 0; i < frames; ++i) {
+        app.frozenTime = 3.0 + i / 30.0;  // the embers move as in the window
+        QueryPerformanceCounter(&before);
+        paintFrame(app);
+        QueryPerformanceCounter(&after);
+        times.push_back(1000.0 * (after.QuadPart - before.QuadPart) / frequency.QuadPart);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return 1;
+    static LauncherApp app;
+    app.frozenClock = true;
+    app.frozenTime = 3.0;
+    if (!loadImages(app)) {
+        std::fprintf(stderr, "images missing\n");
+        return 1;
+    }
+    createFonts(app);
+
+    if (argc > 1) {
+        CLSID png;
+        if (!pngEncoder(&png)) return 1;
+        CreateDirectoryW(argv[1], nullptr);
+        for (float scale : {1.0f, 1.5f}) {
+            if (!prepare(app, scale)) return 1;
+            for (const State& state : kStates) {
+                sampleStatus(app);
+                state.apply(app);
+                app.frozenTime = 3.0;
+                paintFrame(app);
+                std::wstring path = std::wstring(argv[1]) + L"\\" + state.name + L"_" +
+                                    std::to_wstring(static_cast<int>(scale * 100)) + L".png";
+                if (GdipSaveImageToFile(app.backBuffer.bitmap, path.c_str(), &png, nullptr) != Gdiplus::Ok) {
+                    std::fprintf(stderr, "cannot write %ls\n", path.c_str());
+                    return 1;
+                }
+            }
+        }
+    }
+
+    for (float scale : {1.0f, 1.5f}) {
+        if (!prepare(app, scale)) return 1;
+        sampleStatus(app);
+        downloading(app);
+        medianPaintMs(app, 20);  // warm-up: font caches, first allocations
+        std::printf("frame paint, scale %.1f (%dx%d): median %.2f ms over 300 frames\n", scale,
+                    app.backBuffer.width, app.backBuffer.height, medianPaintMs(app, 300));
+    }
+    return 0;
+}
