@@ -66,11 +66,18 @@ std::string zoomText(float scale) {
 
 bool writeSizeAndScale(const std::wstring& gameFolder, int unitsWidth, int unitsHeight,
                        const std::string& zoom, bool zoomOnlyAfterConfig) {
+    const std::wstring configPath = gameFile(gameFolder, L"sorvik.cfg");
     std::string config;
-    readWholeFile(gameFile(gameFolder, L"sorvik.cfg"), config);
-    setConfigValue(config, "WIDTH", unitsWidth);
-    setConfigValue(config, "HEIGHT", unitsHeight);
-    bool configWritten = writeFileAtomically(gameFile(gameFolder, L"sorvik.cfg"), config);
+    bool configWritten = false;
+    // Only a missing file starts from nothing. One that exists but cannot be read (held by the game
+    // without read sharing, denied by its permissions) would otherwise be replaced by just two
+    // lines, losing every other setting of the game.
+    if (readWholeFile(configPath, config) ||
+        GetFileAttributesW(configPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        setConfigValue(config, "WIDTH", unitsWidth);
+        setConfigValue(config, "HEIGHT", unitsHeight);
+        configWritten = writeFileAtomically(configPath, config);
+    }
     if (!configWritten && zoomOnlyAfterConfig) return false;
     bool zoomWritten = writeFileAtomically(gameFile(gameFolder, L"zoom.cfg"), zoom);
     return configWritten && zoomWritten;
@@ -124,8 +131,11 @@ bool readWholeFile(const std::wstring& path, std::string& bytes) {
     size_t got;
     while ((got = fread(block, 1, sizeof block, file)) != 0)
         bytes.append(block, got);
+    // A read error ends the loop like the end of the file would; half a file is not the file.
+    bool complete = !ferror(file);
     fclose(file);
-    return true;
+    if (!complete) bytes.clear();
+    return complete;
 }
 
 bool writeFileAtomically(const std::wstring& path, const std::string& bytes) {

@@ -340,6 +340,29 @@ TEST(Save, FailureLeavesOldFilesAndNoTemporaryAndNoMarker) {
     }
 }
 
+TEST(Save, UnreadableConfigIsNeverReplacedByAFreshOne) {
+    TempFolder t;
+    const std::string config = "WIDTH 1280\r\nHEIGHT 660\r\nSOUND 1\r\nLANG tr\r\n";
+    t.write(L"sorvik.cfg", config);
+    // Held for writing without read sharing, but renaming over it is allowed.
+    HANDLE held = CreateFileW(t.file(L"sorvik.cfg").c_str(), GENERIC_WRITE,
+                              FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::string bytes = "stale";
+    EXPECT_FALSE(readWholeFile(t.file(L"sorvik.cfg"), bytes));
+    EXPECT_TRUE(bytes.empty());
+    DisplaySettings d;
+    d.windowWidth = 1600;
+    d.windowHeight = 900;
+    d.interfaceScale = 1.0f;
+    EXPECT_FALSE(storeDisplaySettings(t.path, 96, d));
+    applyDefaultDisplaySettings(t.path, 96, {1920, 1040});
+    CloseHandle(held);
+    EXPECT_EQ(t.read(L"sorvik.cfg"), config);
+    EXPECT_FALSE(t.exists(L"sorvik.cfg.yeni"));
+    EXPECT_FALSE(t.exists(L"koruma/ekran.txt"));
+}
+
 TEST(Save, ScaleIsWrittenEvenWhenTheConfigFileFails) {
     TempFolder t;
     t.write(L"sorvik.cfg", "WIDTH 1280\r\n");
