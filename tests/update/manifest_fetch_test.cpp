@@ -1,0 +1,156 @@
+#include "update/manifest_fetch.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "tests/support/dev_key.h"
+#include "tests/support/loopback_server.h"
+#include "update/http_client.h"
+#include "update/manifest.h"
+#include "update/updater.h"
+
+namespace {
+
+const std::string kList = "#QORVANEPC 1\n#surum 7\nK " + std::string(64, 'a') + " 3 a.bin\n";
+const std::string kListPath = "/qorvane/pc/manifest.txt";
+const std::string kSigPath = "/qorvane/pc/manifest.sig";
+
+class ManifestFetch : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        pointUpdaterAt(u, server);
+        ASSERT_TRUE(openSession(u));
+    }
+    void TearDown() override { closeSession(u); }
+
+    int fetch() { return fetchManifest(u, manifest, listBytes, signatureBytes); }
+
+    LoopbackServer server;
+    Updater u;
+    Manifest manifest;
+    std::string listBytes, signatureBytes;
+};
+
+}  // namespace
+
+TEST(SignatureCheck, RawSignaturesOnly) {
+    std::string signature = devSign(kList);
+    EXPECT_TRUE(verifySignature(kList, signature));
+    std::string flipped = kList;
+    flipped.back() ^= 1;
+    EXPECT_FALSE(verifySignature(flipped, signature));
+    std::string badSignature = signature;
+    badSignature[10] ^= 0x40;
+    EXPECT_FALSE(verifySignature(kList, badSignature));
+    EXPECT_FALSE(verifySignature(kList, signature + "x"));  // 65 bytes
+    EXPECT_FALSE(verifySignature(kList, signature.substr(0, 63)));
+    EXPECT_FALSE(verifySignature(kList, ""));
+    EXPECT_TRUE(verifySignature("", devSign("")));  // an empty list still has a digest
+}
+
+TEST(SignatureCheck, ObjectPathAndCacheBuster) {
+    std::string hash = "3f" + std::string(62, 'e');
+    EXPECT_EQ(L"obj/3f/" + std::wstring(hash.begin(), hash.end()), objectPath(hash));
+    EXPECT_EQ(L"obj/3/3", objectPath("3"));
+    std::set<std::wstring> seen;
+    for (int i = 0; i < 20; ++i) {
+        std::wstring r = makeCacheBuster();
+        ASSERT_EQ(19u, r.size());
+        EXPECT_EQ(L"?r=", r.substr(0, 3));
+        EXPECT_EQ(std::wstring::npos, r.find_first_not_of(L"0123456789abcdef", 3)) << r;
+        seen.insert(r);
+    }
+    EXPECT_EQ(20u, seen.size());
+}
+
+TEST_F(ManifestFetch, VerifiedListIsParsedWithOneQueryPerAttempt) {
+    serveSignedList(server, kList);
+    ASSERT_EQ(0, fetch());
+    EXPECT_EQ(kList, listBytes);
+    EXPECT_EQ(64u, signatureBytes.size());
+    EXPECT_EQ(7u, manifest.version);
+    ASSERT_EQ(1u, manifest.entries.size());
+    ASSERT_EQ(0, fetch());
+    auto lists = server.requestsFor(kListPath), sigs = server.requestsFor(kSigPath);
+    ASSERT_EQ(2u, lists.size());
+    ASSERT_EQ(2u, sigs.size());
+    EXPECT_EQ(lists[0].query, sigs[0].query);  // list and signature of one attempt share the query
+    EXPECT_NE(lists[0].query, lists[1].query);
+    EXPECT_EQ(18u, lists[0].query.size());
+}
+
+TEST_F(ManifestFetch, TransferFailuresEndAfterOneTry) {
+    struct Case {
+        const char* name;
+        std::string faultPath;
+        int status;
+    } cases[] = {
+        {"list 404", kListPath, 404}, {"signature 404", kSigPath, 404}, {"list 500", kListPath, 500}};
+    for (const Case& c : cases) {
+        serveSignedList(server, kList);
+        server.clearRequests();
+        LoopbackFault f;
+        f.status = c.status;
+        server.setFault(c.faultPath, f);
+        manifest.version = 99;
+        EXPECT_EQ(1, fetch()) << c.name;
+        EXPECT_EQ(1u, server.requestsFor(c.faultPath).size()) << c.name;
+        EXPECT_EQ(99u, manifest.version) << c.name;  // the caller's list is untouched
+        server.clearFaults();
+    }
+    server.addFile(kListPath, std::string(33554432, '#'));  // over the document limit
+    server.clearRequests();
+    EXPECT_EQ(1, fetch());
+    EXPECT_TRUE(server.requestsFor(kSigPath).empty());
+    server.stop();
+    EXPECT_EQ(1, fetch());  // nobody listening
+}
+
+TEST_F(ManifestFetch, RejectedListsAreFetchedTwiceTwoSecondsApart) {
+    std::string signature = devSign(kList);
+    std::string changed = kList;
+    changed[changed.size() - 2] = 'c';  // one byte of the path
+    struct Case {
+        const char* name;
+        std::string list, signature;
+    } cases[] = {
+        {"list changed by one byte", changed, signature},
+        {"65-byte signature", kList, signature + "\x01"},
+        {"DER signature", kList,
+         std::string("\x30\x44\x02\x20", 4) + signature.substr(0, 32) + std::string("\x02\x20", 2) +
+             signature.substr(32)},
+        {"no header", "K " + std::string(64, 'a') + " 3 a.bin\n",
+         devSign("K " + std::string(64, 'a') + " 3 a.bin\n")},
+        {"no files", "#QORVANEPC 1\nD pack\n", devSign("#QORVANEPC 1\nD pack\n")},
+    };
+    for (const Case& c : cases) {
+        server.addFile(kListPath, c.list);
+        server.addFile(kSigPath, c.signature);
+        server.clearRequests();
+        manifest.version = 99;
+        DWORD begin = GetTickCount();
+        EXPECT_EQ(2, fetch()) << c.name;
+        DWORD took = GetTickCount() - begin;
+        EXPECT_GE(took, 1900u) << c.name;
+        EXPECT_LT(took, 6000u) << c.name;
+        auto lists = server.requestsFor(kListPath);
+        ASSERT_EQ(2u, lists.size()) << c.name;
+        EXPECT_NE(lists[0].query, lists[1].query) << c.name;
+        EXPECT_EQ(99u, manifest.version) << c.name;
+    }
+}
+
+TEST_F(ManifestFetch, StopDuringThePauseEndsAtOnce) {
+    server.addFile(kListPath, kList);
+    server.addFile(kSigPath, std::string(64, '\0'));
+    std::thread stopper([this] {
+        Sleep(500);
+        u.stopRequested = true;
+    });
+    DWORD begin = GetTickCount();
+    EXPECT_EQ(2, fetch());
+    stopper.join();
+    EXPECT_LT(GetTickCount() - begin, 1500u);
+    EXPECT_EQ(1u, server.requestsFor(kListPath).size());
+}

@@ -1,0 +1,77 @@
+#include "update/news.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/loopback_server.h"
+#include "update/http_client.h"
+
+TEST(NewsParse, Lines) {
+    struct Case {
+        const char* name;
+        std::string text;
+        std::vector<std::pair<std::wstring, std::wstring>> items;
+    } cases[] = {
+        {"five lines, three taken", "1|a\n2|b\n3|c\n4|d\n5|e\n", {{L"1", L"a"}, {L"2", L"b"}, {L"3", L"c"}}},
+        {"further bars in the title", "14.10|Yeni *sezon*|ve daha\n", {{L"14.10", L"Yeni *sezon*|ve daha"}}},
+        {"skipped lines do not count",
+         "# yorum|x\nno bar here\n\n\r\n1|a\n2|b\n3|c\n",
+         {{L"1", L"a"}, {L"2", L"b"}, {L"3", L"c"}}},
+        {"CRLF and no final LF", "1|a\r\n2|b", {{L"1", L"a"}, {L"2", L"b"}}},
+        {"empty parts",
+         "|\n|only title\ndate only|\n",
+         {{L"", L""}, {L"", L"only title"}, {L"date only", L""}}},
+        {"UTF-8 text",
+         "7 Ara|\xC3\x87"
+         "ekili\xC5\x9F\n",
+         {{L"7 Ara", L"\u00c7ekili\u015f"}}},
+        {"only a byte-order mark", "\xEF\xBB\xBF", {}},
+    };
+    for (const Case& c : cases) {
+        auto items = parseNews(c.text);
+        ASSERT_EQ(c.items.size(), items.size()) << c.name;
+        for (size_t i = 0; i < items.size(); ++i) {
+            EXPECT_EQ(c.items[i].first, items[i].date) << c.name;
+            EXPECT_EQ(c.items[i].second, items[i].title) << c.name;
+        }
+        auto withBom = parseNews("\xEF\xBB\xBF" + c.text);
+        EXPECT_EQ(items.size(), withBom.size()) << c.name;
+        if (!items.empty()) {
+            EXPECT_EQ(items[0].date, withBom[0].date) << c.name;
+        }
+    }
+    // A mark that is not at the very start is part of the text.
+    auto late = parseNews(
+        "\n\xEF\xBB\xBF"
+        "1|a\n");
+    ASSERT_EQ(1u, late.size());
+    EXPECT_EQ(L"\ufeff1", late[0].date);
+}
+
+TEST(NewsFetch, FailedFetchKeepsThatLanguagesPreviousItems) {
+    LoopbackServer server;
+    Updater u;
+    pointUpdaterAt(u, server);
+    ASSERT_TRUE(openSession(u));
+    u.status.news[0] = {{L"eski", L"tr"}};
+    u.status.news[1] = {{L"old", L"en"}};
+    server.addFile("/qorvane/pc/haberler_tr.txt", "\xEF\xBB\xBF# yeni\n08.12|Bak\xC4\xB1m\n");
+    fetchNews(u);
+    StatusSnapshot s = copyStatus(u);
+    ASSERT_EQ(1u, s.news[0].size());
+    EXPECT_EQ(L"Bak\u0131m", s.news[0][0].title);
+    ASSERT_EQ(1u, s.news[1].size());
+    EXPECT_EQ(L"old", s.news[1][0].date);
+    auto en = server.requestsFor("/qorvane/pc/haberler_en.txt");
+    ASSERT_EQ(1u, en.size());
+    EXPECT_EQ(0u, en[0].query.find("r="));
+
+    server.addFile("/qorvane/pc/haberler_en.txt", "# nothing yet\n");  // an empty list replaces the old one
+    fetchNews(u);
+    EXPECT_TRUE(copyStatus(u).news[1].empty());
+
+    u.stopRequested = true;
+    server.clearRequests();
+    fetchNews(u);
+    EXPECT_TRUE(server.requests().empty());
+    closeSession(u);
+}
