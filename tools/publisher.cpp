@@ -31,14 +31,16 @@ bool checkRuleValue(char kind, const std::wstring& value, std::wstring& why) {
         case 'O':
         case 'I':
             if (!isAcceptablePath(value)) {
-                why = L"yol kurali: '..', ':' ve bastaki '/' olamaz (path rule: no '..', no ':', no leading "
-                      L"separator)";
+                why =
+                    L"yol kurali: '..', ':' ve bastaki '/' olamaz (path rule: no '..', no ':', no leading "
+                    L"separator)";
                 return false;
             }
             if (kind == 'D') {
                 // The launcher keeps its own state in koruma; cleaning it would delete that state.
                 std::wstring n = normalizePath(value);
-                while (!n.empty() && n.back() == L'/') n.pop_back();
+                while (!n.empty() && n.back() == L'/')
+                    n.pop_back();
                 if (n == L"koruma" || n.rfind(L"koruma/", 0) == 0) {
                     why = L"koruma launcher'in kendi klasoru (koruma is the launcher's own folder)";
                     return false;
@@ -88,7 +90,8 @@ bool walkFolder(const std::wstring& root, const std::wstring& relative, std::vec
     if (!find) {
         DWORD code = GetLastError();
         if (code == ERROR_FILE_NOT_FOUND) return true;  // an empty folder
-        error = L"klasor okunamadi (cannot read folder) " + joinPath(root, relative) + L": " + errorText(code);
+        error =
+            L"klasor okunamadi (cannot read folder) " + joinPath(root, relative) + L": " + errorText(code);
         return false;
     }
     do {
@@ -120,7 +123,8 @@ bool walkFolder(const std::wstring& root, const std::wstring& relative, std::vec
     } while (FindNextFileW(find.get(), &data));
     DWORD code = GetLastError();
     if (code != ERROR_NO_MORE_FILES) {
-        error = L"klasor okunamadi (cannot read folder) " + joinPath(root, relative) + L": " + errorText(code);
+        error =
+            L"klasor okunamadi (cannot read folder) " + joinPath(root, relative) + L": " + errorText(code);
         return false;
     }
     return true;
@@ -159,8 +163,8 @@ bool copyObject(const std::wstring& source, const std::wstring& target, const st
         error = L"okunamadi (cannot read) " + source + L": " + errorText(GetLastError());
         return false;
     }
-    UniqueFile out(CreateFileW(staged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                               nullptr));
+    UniqueFile out(CreateFileW(staged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out) {
         error = L"yazilamadi (cannot write) " + staged + L": " + errorText(GetLastError());
         return false;
@@ -185,8 +189,10 @@ bool copyObject(const std::wstring& source, const std::wstring& target, const st
         error = L"yazilamadi (cannot write) " + staged + L": " + errorText(GetLastError());
     out.reset();
     if (error.empty() && hasher.finishHex() != expectedHash)
-        error = L"dosya yayin sirasinda degisti, yeniden yayinlayin (file changed while publishing, publish "
-                L"again): " + source;
+        error =
+            L"dosya yayin sirasinda degisti, yeniden yayinlayin (file changed while publishing, publish "
+            L"again): " +
+            source;
     if (error.empty() && !MoveFileExW(staged.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
         error = L"nesne yerine konamadi (cannot place object) " + target + L": " + errorText(GetLastError());
     if (!error.empty()) {
@@ -210,8 +216,9 @@ bool loadNews(NewsFile& news, PublishResult& result) {
         return false;
     }
     if (size > kNewsLimit || !readSmallFile(*news.source, news.bytes, kNewsLimit)) {
-        result.error = L"haber dosyasi okunamadi veya 32 MiB'den buyuk (news file unreadable or not below 32 MiB) " +
-                       *news.source;
+        result.error =
+            L"haber dosyasi okunamadi veya 32 MiB'den buyuk (news file unreadable or not below 32 MiB) " +
+            *news.source;
         return false;
     }
     if (parseNews(news.bytes).empty())
@@ -222,10 +229,12 @@ bool loadNews(NewsFile& news, PublishResult& result) {
 void noteOlderVersion(const std::wstring& serverFolder, uint64_t version, PublishResult& result) {
     std::string previous;
     Manifest old;
-    if (!readSmallFile(joinPath(serverFolder, L"manifest.txt"), previous) || !parseManifest(previous, old)) return;
+    if (!readSmallFile(joinPath(serverFolder, L"manifest.txt"), previous) || !parseManifest(previous, old))
+        return;
     if (old.version >= version)
         result.notes.push_back(L"surum " + std::to_wstring(version) + L" yayindaki surumden buyuk degil (" +
-                               std::to_wstring(old.version) + L"); launcher yine de yeni listeyi izler (version not "
+                               std::to_wstring(old.version) +
+                               L"); launcher yine de yeni listeyi izler (version not "
                                L"above the published one; the launcher follows the new list anyway)");
 }
 
@@ -243,7 +252,8 @@ bool parseRules(std::string_view text, PublishRules& rules, std::wstring& error)
         position = end + 1;
         ++lineNumber;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.empty() || line[0] == '#' || line.find_first_not_of(" \t") == std::string_view::npos) continue;
+        if (line.empty() || line[0] == '#' || line.find_first_not_of(" \t") == std::string_view::npos)
+            continue;
         if (line.size() < 3 || line[1] != ' ') {
             error = lineMessage(lineNumber, L"'<tur> <deger>' bekleniyor (expected '<kind> <value>')");
             return false;
@@ -274,7 +284,8 @@ bool isInstallOnly(const PublishRules& rules, std::wstring_view relativePath) {
 std::string buildListText(uint64_t version, const std::vector<std::string>& ruleLines,
                           const std::vector<PublishedFile>& files) {
     std::string text = "#QORVANEPC 1\n#surum " + std::to_string(version) + "\n";
-    for (const std::string& line : ruleLines) text += line + "\n";
+    for (const std::string& line : ruleLines)
+        text += line + "\n";
     for (const PublishedFile& f : files) {
         text += f.kind;
         text += ' ';
@@ -304,7 +315,8 @@ bool collectGameFiles(const std::wstring& gameFolder, std::vector<std::wstring>&
             return false;
         }
     }
-    for (GameFile& f : files) paths.push_back(std::move(f.path));
+    for (GameFile& f : files)
+        paths.push_back(std::move(f.path));
     return true;
 }
 
@@ -323,7 +335,8 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
         if (!loadNews(n, result)) return result;
     }
     if (!createFolders(options.serverFolder)) {
-        result.error = L"sunucu klasoru olusturulamadi (cannot create server folder): " + options.serverFolder;
+        result.error =
+            L"sunucu klasoru olusturulamadi (cannot create server folder): " + options.serverFolder;
         return result;
     }
     noteOlderVersion(options.serverFolder, result.version, result);
@@ -368,8 +381,9 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
     }
     result.files = static_cast<int>(files.size());
     if (!launcherListed)
-        result.notes.push_back(L"ustte \"Qorvane Launcher.exe\" yok: launcher kendini guncellemez (no top-level "
-                               L"\"Qorvane Launcher.exe\": the launcher will not update itself)");
+        result.notes.push_back(
+            L"ustte \"Qorvane Launcher.exe\" yok: launcher kendini guncellemez (no top-level "
+            L"\"Qorvane Launcher.exe\": the launcher will not update itself)");
 
     std::string list = buildListText(result.version, options.rules.recordLines, files);
     std::string signature;

@@ -12,7 +12,7 @@
 // The rules file: the list's own record syntax for "D", "E", "S", "O", "X", "W" (copied into the
 // list as they stand) and "I" (a wildcard over normalised paths; matching files are listed as "I").
 struct PublishRules {
-    std::vector<std::string> recordLines;          // UTF-8, without line ends, in file order
+    std::vector<std::string> recordLines;           // UTF-8, without line ends, in file order
     std::vector<std::wstring> installOnlyPatterns;  // "I" patterns, normalised
 };
 

@@ -176,17 +176,19 @@ int commandPublish(const std::vector<std::wstring>& args, Output& out) {
     options.signingKey = key;
     DWORD started = GetTickCount();
     PublishResult r = publishGame(options, a.flags.count(L"--sessiz") ? nullptr : printPublishProgress, &out);
-    for (const std::wstring& note : r.notes) out.line(L"not: " + note);
+    for (const std::wstring& note : r.notes)
+        out.line(L"not: " + note);
     if (!r.ok) {
         out.line(L"HATA: " + r.error);
         return PublisherFailed;
     }
     double seconds = (GetTickCount() - started) / 1000.0;
     wchar_t summary[256];
-    _snwprintf(summary, 256, L"yayinlandi (published): surum %llu, %d dosya, %ls; %d yeni nesne (%ls), "
-                             L"%d hazir nesne; %.1f sn",
-               static_cast<unsigned long long>(r.version), r.files, mebibytes(r.bytes).c_str(), r.objectsWritten,
-               mebibytes(r.bytesWritten).c_str(), r.objectsReused, seconds);
+    _snwprintf(summary, 256,
+               L"yayinlandi (published): surum %llu, %d dosya, %ls; %d yeni nesne (%ls), "
+               L"%d hazir nesne; %.1f sn",
+               static_cast<unsigned long long>(r.version), r.files, mebibytes(r.bytes).c_str(),
+               r.objectsWritten, mebibytes(r.bytesWritten).c_str(), r.objectsReused, seconds);
     summary[255] = 0;
     out.line(summary);
     return PublisherOk;
@@ -207,18 +209,22 @@ int commandVerify(const std::vector<std::wstring>& args, Output& out) {
     unsigned char key[64];
     if (a.has(L"--acik-anahtar")) {
         if (!parsePublicKeyArgument(a.get(L"--acik-anahtar"), key))
-            return usageError(out, L"--acik-anahtar 128 onaltilik karakter ya da onlari tutan dosya olmali "
-                                   L"(128 hex characters or a file holding them)");
+            return usageError(out,
+                              L"--acik-anahtar 128 onaltilik karakter ya da onlari tutan dosya olmali "
+                              L"(128 hex characters or a file holding them)");
     } else {
         memcpy(key, compiledPublicKey(), 64);
         out.line(L"derlenmis acik anahtar kullaniliyor (using the compiled-in public key)");
     }
-    VerifyReport report = verifyPublishedTree(a.get(L"--hedef"), key,
-                                              a.flags.count(L"--sessiz") ? nullptr : printVerifyProgress, &out);
-    for (const std::wstring& note : report.notes) out.line(L"not: " + note);
-    for (const std::wstring& problem : report.problems) out.line(L"SORUN: " + problem);
+    VerifyReport report = verifyPublishedTree(
+        a.get(L"--hedef"), key, a.flags.count(L"--sessiz") ? nullptr : printVerifyProgress, &out);
+    for (const std::wstring& note : report.notes)
+        out.line(L"not: " + note);
+    for (const std::wstring& problem : report.problems)
+        out.line(L"SORUN: " + problem);
     if (!report.ok()) {
-        out.line(L"dogrulanamadi (verification failed): " + std::to_wstring(report.problems.size()) + L" sorun");
+        out.line(L"dogrulanamadi (verification failed): " + std::to_wstring(report.problems.size()) +
+                 L" sorun");
         return PublisherFailed;
     }
     out.line(L"dogrulandi (verified): surum " + std::to_wstring(report.version) + L", " +
@@ -251,7 +257,8 @@ bool parsePublicKeyArgument(const std::wstring& argument, unsigned char key[64])
     if (!readSmallFile(argument, bytes, 4096)) return false;
     std::wstring text;
     for (char c : bytes) {
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') text += static_cast<wchar_t>(static_cast<unsigned char>(c));
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+            text += static_cast<wchar_t>(static_cast<unsigned char>(c));
     }
     return parseHexKey(text, key);
 }

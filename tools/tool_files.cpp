@@ -79,17 +79,19 @@ bool fileSize(const std::wstring& path, uint64_t& size) {
 std::wstring joinPath(const std::wstring& folder, std::wstring_view relative) {
     std::wstring out = folder;
     if (!out.empty() && out.back() != L'\\' && out.back() != L'/') out += L'\\';
-    for (wchar_t c : relative) out += (c == L'/') ? L'\\' : c;
+    for (wchar_t c : relative)
+        out += (c == L'/') ? L'\\' : c;
     return out;
 }
 
 std::wstring errorText(unsigned long code) {
     wchar_t* buffer = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text = length ? std::wstring(buffer, length) : std::wstring();
     if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
     return text + L" (" + std::to_wstring(code) + L")";
 }

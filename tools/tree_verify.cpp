@@ -30,7 +30,8 @@ void findDroppedRecords(const std::string& list, VerifyReport& report) {
         position = end + 1;
         ++lineNumber;
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.size() < 3 || line[1] != ' ' || std::string("KIDSO").find(line[0]) == std::string::npos) continue;
+        if (line.size() < 3 || line[1] != ' ' || std::string("KIDSO").find(line[0]) == std::string::npos)
+            continue;
         Manifest probe;
         parseManifest(kPrefix + line + "\n", probe);
         size_t items = probe.entries.size() - 1 + probe.cleanDirs.size() + probe.keepPatterns.size() +
@@ -62,7 +63,8 @@ void checkObject(const std::wstring& serverFolder, const ManifestEntry& entry, s
     if (hash.empty())
         report.problems.push_back(L"nesne okunamadi (cannot read object) " + relative);
     else if (hash != entry.hash)
-        report.problems.push_back(L"nesne ozeti yanlis (wrong object hash) " + relative + L" for " + entry.path);
+        report.problems.push_back(L"nesne ozeti yanlis (wrong object hash) " + relative + L" for " +
+                                  entry.path);
     ++report.objectsChecked;
 }
 
@@ -93,7 +95,8 @@ VerifyReport verifyPublishedTree(const std::wstring& serverFolder, const unsigne
         return report;
     }
     if (size > kListLimit || !readSmallFile(listPath, list, kListLimit)) {
-        report.problems.push_back(L"manifest.txt okunamadi veya 32 MiB'den buyuk (unreadable or not below 32 MiB)");
+        report.problems.push_back(
+            L"manifest.txt okunamadi veya 32 MiB'den buyuk (unreadable or not below 32 MiB)");
         return report;
     }
     if (!readSmallFile(joinPath(serverFolder, L"manifest.sig"), signature, 4096))
@@ -106,8 +109,9 @@ VerifyReport verifyPublishedTree(const std::wstring& serverFolder, const unsigne
 
     Manifest manifest;
     if (!parseManifest(list, manifest)) {
-        report.problems.push_back(L"liste reddedilir: baslik veya dosya kaydi yok (list rejected: no header or no "
-                                  L"file record)");
+        report.problems.push_back(
+            L"liste reddedilir: baslik veya dosya kaydi yok (list rejected: no header or no "
+            L"file record)");
         return report;
     }
     report.version = manifest.version;

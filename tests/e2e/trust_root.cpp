@@ -45,14 +45,16 @@ int wmain(int argc, wchar_t** argv) {
     }
     BOOL ok = FALSE;
     if (!remove) {
-        ok = CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()),
-                                              CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+        ok = CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(),
+                                              static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING,
+                                              nullptr);
     } else {
         // Compared by encoded bytes, which identify the certificate exactly.
         ok = TRUE;
         PCCERT_CONTEXT found = nullptr;
         while ((found = CertEnumCertificatesInStore(store, found)) != nullptr) {
-            if (found->cbCertEncoded == der.size() && memcmp(found->pbCertEncoded, der.data(), der.size()) == 0) {
+            if (found->cbCertEncoded == der.size() &&
+                memcmp(found->pbCertEncoded, der.data(), der.size()) == 0) {
                 ok = CertDeleteCertificateFromStore(CertDuplicateCertificateContext(found));
                 CertFreeCertificateContext(found);
                 break;

@@ -1,0 +1,10 @@
+// Entry of qorvane-yayinci.exe; everything else lives in the qv_tools library so the tests reach it.
+#include <string>
+#include <vector>
+
+#include "tools/publisher_cli.h"
+
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::wstring> args(argv + 1, argv + argc);
+    return runPublisher(args);
+}
