@@ -7,7 +7,7 @@ mkdir -p "$prefix"
 exec 9>"$prefix.lock"
 flock 9
 [ -f "$prefix/.qorvane-ready" ] && exit 0
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
 wineboot -i >/dev/null 2>&1 || true
 wineserver -w || true
 # Wine links the user's Desktop, Documents, Downloads... to the Unix home; the install tests write

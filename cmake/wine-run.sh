@@ -14,6 +14,7 @@ if [ -z "$QORVANE_WINEPREFIX" ]; then
 fi
 export WINEPREFIX=$QORVANE_WINEPREFIX
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Wine's menu builder would mirror every shortcut the tests save into the Unix home's menus and icons.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=};winemenubuilder.exe=d"
 "$here/wine-prefix.sh" "$WINEPREFIX"
 exec wine "$@"

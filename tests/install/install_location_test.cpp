@@ -2,24 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-
+#include "tests/install/user_state.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
-// Sets or clears one environment variable for a test and restores what was there.
-struct EnvironmentOverride {
-    EnvironmentOverride(const wchar_t* name, const wchar_t* value) : name_(name) {
-        wchar_t buffer[32768];
-        DWORD length = GetEnvironmentVariableW(name, buffer, 32768);
-        if (length > 0 && length < 32768) saved_ = std::wstring(buffer, length);
-        SetEnvironmentVariableW(name, value);
-    }
-    ~EnvironmentOverride() { SetEnvironmentVariableW(name_, saved_ ? saved_->c_str() : nullptr); }
-    const wchar_t* name_;
-    std::optional<std::wstring> saved_;
-};
-
 std::wstring unmappedDriveRoot() {
     DWORD drives = GetLogicalDrives();
     for (int letter = 'Z'; letter >= 'D'; --letter) {

@@ -96,3 +96,14 @@ void writeUninstallValue(const wchar_t* name, const std::wstring& text) {
                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
 }
+
+EnvironmentOverride::EnvironmentOverride(const wchar_t* name, const wchar_t* value) : name(name) {
+    std::wstring buffer(32768, L'\0');
+    DWORD length = GetEnvironmentVariableW(name, buffer.data(), 32768);
+    if (length > 0 && length < 32768) saved = buffer.substr(0, length);
+    SetEnvironmentVariableW(name, value);
+}
+
+EnvironmentOverride::~EnvironmentOverride() {
+    SetEnvironmentVariableW(name, saved ? saved->c_str() : nullptr);
+}

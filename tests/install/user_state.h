@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 struct UserInstallState {
@@ -33,3 +34,13 @@ struct RegistryValue {
 };
 RegistryValue readUninstallValue(const wchar_t* name);
 void writeUninstallValue(const wchar_t* name, const std::wstring& text);
+
+// Sets or clears one environment variable (inherited by started processes) and restores it.
+struct EnvironmentOverride {
+    EnvironmentOverride(const wchar_t* name, const wchar_t* value);
+    ~EnvironmentOverride();
+    EnvironmentOverride(const EnvironmentOverride&) = delete;
+    EnvironmentOverride& operator=(const EnvironmentOverride&) = delete;
+    const wchar_t* name;
+    std::optional<std::wstring> saved;
+};

@@ -1,0 +1,148 @@
+// The install screen's primary action, driven through the built launcher's window.
+#include <gtest/gtest.h>
+
+#include "app/startup.h"
+#include "install/install_location.h"
+#include "install/installer.h"
+#include "tests/install/user_state.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+std::wstring builtLauncher() {
+    return parentFolder(parentFolder(moduleFilePath())) + L"\\Qorvane Launcher.exe";
+}
+
+bool haveDisplay() {
+    wchar_t value[256];
+    return GetEnvironmentVariableW(L"DISPLAY", value, 256) > 0;
+}
+
+std::wstring imageOf(DWORD processId) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process) return {};
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    QueryFullProcessImageNameW(process, 0, path, &size);
+    CloseHandle(process);
+    return path;
+}
+
+// A visible top-level window of the given class whose process runs exePath.
+HWND waitForWindow(const wchar_t* className, const std::wstring& exePath, DWORD timeoutMs = 30000) {
+    struct Search {
+        const wchar_t* className;
+        const std::wstring* exePath;
+        HWND found;
+    } search{className, &exePath, nullptr};
+    for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
+        EnumWindows(
+            [](HWND window, LPARAM param) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(param);
+                wchar_t name[64] = {};
+                GetClassNameW(window, name, 64);
+                DWORD process = 0;
+                GetWindowThreadProcessId(window, &process);
+                if (IsWindowVisible(window) && lstrcmpW(name, s->className) == 0 &&
+                    lstrcmpiW(imageOf(process).c_str(), s->exePath->c_str()) == 0) {
+                    s->found = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.found) return search.found;
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+struct Launcher {
+    PROCESS_INFORMATION process = {};
+    explicit Launcher(const std::wstring& exe) {
+        std::wstring commandLine = L"\"" + exe + L"\"";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                            parentFolder(exe).c_str(), &startup, &process))
+            process = {};
+    }
+    ~Launcher() {
+        if (process.hProcess && WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(process.hProcess, 99);
+        if (process.hProcess) CloseHandle(process.hProcess);
+        if (process.hThread) CloseHandle(process.hThread);
+    }
+    bool endsWithin(DWORD ms) const { return WaitForSingleObject(process.hProcess, ms) == WAIT_OBJECT_0; }
+};
+
+struct InstallAction : ::testing::Test {
+    UserInstallState userState;
+    TempFolder temp;
+    // No server: the list never arrives, so nothing is known about the size to install.
+    EnvironmentOverride server{L"QORVANE_SUNUCU", L"http://127.0.0.1:9/qorvane/pc/"};
+    std::wstring downloaded;  // where the user ran the freshly downloaded launcher from
+
+    void SetUp() override {
+        if (!haveDisplay()) GTEST_SKIP() << "no X display for the launcher window";
+        if (GetFileAttributesW(builtLauncher().c_str()) == INVALID_FILE_ATTRIBUTES)
+            GTEST_SKIP() << "the launcher has not been built";
+        createFolderTree(temp.file(L"Indirilen"));
+        downloaded = temp.file(L"Indirilen/Qorvane Launcher.exe");
+        ASSERT_TRUE(CopyFileW(builtLauncher().c_str(), downloaded.c_str(), FALSE));
+    }
+};
+}  // namespace
+
+TEST_F(InstallAction, EnterInstallsAndHandsOverToTheInstalledCopy) {
+    std::wstring folder = temp.file(L"Oyunlar/Qorvane");
+    EnvironmentOverride target(L"QORVANE_KUR_KLASOR",
+                               (folder + L"\\").c_str());  // trailing separator trimmed
+    Launcher installer(downloaded);
+    ASSERT_TRUE(installer.process.hProcess);
+    HWND window = waitForWindow(L"QorvaneLauncher", downloaded);
+    ASSERT_TRUE(window) << "install screen did not appear";
+    PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_TRUE(installer.endsWithin(30000)) << "the installer kept running after the install";
+
+    std::wstring copy = folder + L"\\Qorvane Launcher.exe";
+    EXPECT_EQ(readFileBytes(copy), readFileBytes(builtLauncher()));
+    EXPECT_TRUE(isGameInstalled(folder));
+    EXPECT_EQ(readUninstallValue(L"InstallLocation").text, folder);
+    EXPECT_FALSE(readUninstallValue(L"EstimatedSize").present) << "size unknown without the list";
+    EXPECT_TRUE(GetFileAttributesW(userState.desktopLink.c_str()) != INVALID_FILE_ATTRIBUTES);
+
+    // The installed copy takes over: its own window, from the install folder.
+    HWND installed = waitForWindow(L"QorvaneLauncher", copy);
+    ASSERT_TRUE(installed) << "the installed launcher did not start";
+    DWORD processId = 0;
+    GetWindowThreadProcessId(installed, &processId);
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId);
+    PostMessageW(installed, WM_CLOSE, 0, 0);
+    if (process) {
+        if (WaitForSingleObject(process, 15000) != WAIT_OBJECT_0) TerminateProcess(process, 99);
+        CloseHandle(process);
+    }
+}
+
+TEST_F(InstallAction, RefusesARootOrRelativeFolderAndStaysOpen) {
+    for (const wchar_t* refused : {L"D:\\", L"Oyunlar\\Qorvane"}) {
+        EnvironmentOverride target(L"QORVANE_KUR_KLASOR", refused);
+        Launcher installer(downloaded);
+        ASSERT_TRUE(installer.process.hProcess);
+        HWND window = waitForWindow(L"QorvaneLauncher", downloaded);
+        ASSERT_TRUE(window) << "install screen did not appear";
+        PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
+        HWND box = waitForWindow(L"#32770", downloaded, 15000);
+        ASSERT_TRUE(box) << "no message box for " << refused;
+        wchar_t text[512] = {};
+        GetDlgItemTextW(box, 0xFFFF, text, 512);  // the message box's text control
+        std::wstring shown = text;
+        std::wstring tail = std::wstring(L"\n\n") + refused;
+        EXPECT_TRUE(shown.size() > tail.size() && shown.substr(shown.size() - tail.size()) == tail) << shown;
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        EXPECT_FALSE(installer.endsWithin(1000)) << "the launcher closed after a refusal";
+        EXPECT_FALSE(keyExists(kUninstallKey));
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(installer.endsWithin(15000));
+    }
+}
