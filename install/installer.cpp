@@ -55,7 +55,12 @@ void registerUninstallEntry(const std::wstring& folder, const std::wstring& copy
     setString(key, L"QuietUninstallString", quoted + L" --kaldir --sessiz");
     setDword(key, L"NoModify", 1);
     setDword(key, L"NoRepair", 1);
-    if (requiredBytes != 0) setDword(key, L"EstimatedSize", static_cast<DWORD>(requiredBytes >> 10));
+    // An unknown size (the list not yet verified) must not leave an earlier install's size behind.
+    if (requiredBytes != 0) {
+        setDword(key, L"EstimatedSize", static_cast<DWORD>(requiredBytes >> 10));
+    } else {
+        RegDeleteValueW(key, L"EstimatedSize");
+    }
     RegCloseKey(key);
 }
 }  // namespace

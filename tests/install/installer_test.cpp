@@ -132,7 +132,7 @@ TEST_F(Installer, RegistersEveryUninstallValueWithItsTypeAndSize) {
     }
 }
 
-TEST_F(Installer, EstimatedSizeIsKibibytesInThirtyTwoBitsAndAbsentForZero) {
+TEST_F(Installer, EstimatedSizeIsKibibytesInThirtyTwoBitsAndAbsentWhenUnknown) {
     const struct {
         uint64_t requiredBytes;
         bool present;
@@ -141,10 +141,9 @@ TEST_F(Installer, EstimatedSizeIsKibibytesInThirtyTwoBitsAndAbsentForZero) {
         {5368709120ull, true, 5242880},
         {1023, true, 0},  // less than one KiB still marks a known size
         {(1ull << 42) + 7 * 1024, true, 7},
-        {0, false, 0},
+        {0, false, 0},  // a reinstall before the size is known drops the earlier size
     };
     for (const auto& c : cases) {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kUninstallKey);
         std::wstring errorText;
         ASSERT_TRUE(install(temp.file(L"Qorvane"), false, false, c.requiredBytes, errorText)) << errorText;
         RegistryValue value = readUninstallValue(L"EstimatedSize");
