@@ -136,15 +136,15 @@ struct HashCounter {
     PublishProgress* progress = nullptr;
     PublishProgressFn callback = nullptr;
     void* context = nullptr;
-    DWORD lastReport = 0;
+    DWORD* lastReport = nullptr;  // shared by all files: at most one report per 250 ms
 };
 
 bool onHashed(void* context, uint64_t bytesSoFar) {
     auto* counter = static_cast<HashCounter*>(context);
     counter->fileBytes = bytesSoFar;
     DWORD now = GetTickCount();
-    if (counter->callback && now - counter->lastReport >= 250) {
-        counter->lastReport = now;
+    if (counter->callback && now - *counter->lastReport >= 250) {
+        *counter->lastReport = now;
         counter->progress->bytesDone = counter->base + bytesSoFar;
         counter->callback(counter->context, *counter->progress);
     }
@@ -349,9 +349,10 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
     }
     std::vector<PublishedFile> files;
     bool launcherListed = false;
+    DWORD lastReport = GetTickCount() - 1000;
     for (const std::wstring& path : paths) {
         progress.currentPath = path;
-        HashCounter counter{progress.bytesDone, 0, &progress, callback, context, GetTickCount()};
+        HashCounter counter{progress.bytesDone, 0, &progress, callback, context, &lastReport};
         std::wstring source = joinPath(options.gameFolder, path);
         PublishedFile file;
         file.kind = isInstallOnly(options.rules, path) ? 'I' : 'K';
@@ -373,7 +374,7 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
             result.bytesWritten += file.size;
         }
         launcherListed = launcherListed || normalizePath(path) == normalizePath(L"Qorvane Launcher.exe");
-        progress.bytesDone += file.size;
+        progress.bytesDone = counter.base + file.size;
         ++progress.filesDone;
         if (callback) callback(context, progress);
         result.bytes += file.size;

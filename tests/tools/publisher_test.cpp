@@ -150,6 +150,28 @@ TEST_F(PublishFixture, VerifyFindsEveryKindOfDamage) {
     }
 }
 
+TEST_F(PublishFixture, ProgressCountsEveryByteOnce) {
+    game.write(L"pack/buyuk.bin", std::string(3 * 1048576 + 5, 'b'));  // several hashing blocks
+    struct Seen {
+        std::vector<PublishProgress> calls;
+    } seen;
+    PublishOptions options;
+    options.gameFolder = game.path;
+    options.serverFolder = tree();
+    options.signingKey = key;
+    PublishResult r = publishGame(
+        options, [](void* c, const PublishProgress& p) { static_cast<Seen*>(c)->calls.push_back(p); }, &seen);
+    ASSERT_TRUE(r.ok);
+    ASSERT_FALSE(seen.calls.empty());
+    for (size_t i = 1; i < seen.calls.size(); ++i) {
+        EXPECT_GE(seen.calls[i].bytesDone, seen.calls[i - 1].bytesDone);
+        EXPECT_LE(seen.calls[i].bytesDone, seen.calls[i].bytesTotal);
+    }
+    EXPECT_EQ(seen.calls.back().filesDone, 7);
+    EXPECT_EQ(seen.calls.back().bytesDone, seen.calls.back().bytesTotal);
+    EXPECT_EQ(seen.calls.back().bytesTotal, r.bytes);
+}
+
 TEST_F(PublishFixture, VerifyRejectsAnotherKey) {
     ASSERT_TRUE(publish(1).ok);
     SigningKey other;
