@@ -1,0 +1,229 @@
+#include "update/run_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "tests/update/engine_game.h"
+#include "update/hashing.h"
+
+namespace {
+
+void setWriteTime(const std::wstring& path, uint64_t value) {
+    HANDLE h =
+        CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME t{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+    SetFileTime(h, nullptr, nullptr, &t);
+    CloseHandle(h);
+}
+
+size_t objectRequests(const LoopbackServer& server) {
+    size_t n = 0;
+    for (const LoopbackRequest& r : server.requests())
+        if (r.path.find("/obj/") != std::string::npos) ++n;
+    return n;
+}
+
+}  // namespace
+
+TEST(RunDriver, CheckOnlyRunVerifiesAndLeavesTheFolderAlone) {
+    EngineGame game;
+    game.files["pack/a.bin"] = "aaaa";
+    game.files["b.bin"] = "bbbbbb";
+    game.version = 20261207;
+    game.publish();
+    game.server.addFile("/qorvane/pc/haberler_tr.txt", "08.12|Haber\n");
+    StatusSnapshot s = game.run(false, true);
+    EXPECT_EQ(ListChecked, s.phase);
+    EXPECT_EQ(20261207u, s.manifestVersion);
+    EXPECT_EQ(10u, s.requiredBytes);
+    EXPECT_TRUE(s.listVerified);
+    ASSERT_EQ(1u, s.news[0].size());
+    EXPECT_FALSE(game.folder.exists(L"koruma"));
+    EXPECT_FALSE(game.folder.exists(L"pack"));
+    EXPECT_EQ(0u, objectRequests(game.server));
+}
+
+TEST(RunDriver, CorrectFolderEndsReadyAndSavesItsState) {
+    EngineGame game;
+    game.files["pack/a.bin"] = "aaaa";
+    game.files["Data/B.bin"] = patternBytes(3 * 1048576 + 3, 1);
+    game.rules = "O logs/today\n";
+    game.publish();
+    game.install();
+    StatusSnapshot s = game.run();
+    EXPECT_EQ(Ready, s.phase);
+    EXPECT_EQ(2, s.filesTotal);
+    EXPECT_EQ(s.bytesTotal, s.bytesDone);
+    EXPECT_EQ(0, s.filesUpdated);
+    std::string log = game.log();
+    EXPECT_NE(std::string::npos, log.find("liste dogrulandi: surum 5, 2 dosya, 3145735 bayt"));
+    EXPECT_NE(std::string::npos, log.find("tarama bitti: 2 dosya, 0 indirilecek"));
+    EXPECT_NE(std::string::npos, log.find("HAZIR\r\n"));
+    EXPECT_EQ(game.listText, game.folder.read(L"koruma/manifest.txt"));
+    EXPECT_EQ(64u, game.folder.read(L"koruma/manifest.sig").size());
+    EXPECT_TRUE(game.folder.exists(L"logs/today"));
+    HashCache cache;
+    LoadHashCache(game.folder.path, cache);
+    ASSERT_EQ(2u, cache.size());
+    EXPECT_EQ(sha256Of(game.files["Data/B.bin"]), cache.at(L"data/b.bin").hash);
+    EXPECT_EQ(0u, objectRequests(game.server));
+}
+
+TEST(RunDriver, DifferingFilesAreFetchedAndInstallOnlyFilesOnlyNeedToExist) {
+    EngineGame game;
+    game.files["same.bin"] = "same";
+    game.files["missing.bin"] = "missing";
+    game.files["changed.bin"] = "changed";
+    game.files["resized.bin"] = "resized";
+    game.installOnly["config.cfg"] = "default";
+    game.installOnly["user.cfg"] = "default";
+    game.publish();
+    game.folder.write(L"same.bin", "same");
+    game.folder.write(L"changed.bin", "CHANGED");
+    game.folder.write(L"resized.bin", "resized, longer");
+    game.folder.write(L"user.cfg", "the user's own, longer settings");
+    StatusSnapshot s = game.run();
+    ASSERT_EQ(Ready, s.phase) << s.errorCode << " " << game.log();
+    EXPECT_NE(std::string::npos, game.log().find("tarama bitti: 6 dosya, 4 indirilecek"));
+    EXPECT_EQ(4, s.filesUpdated);
+    EXPECT_EQ("changed", game.folder.read(L"changed.bin"));
+    EXPECT_EQ("resized", game.folder.read(L"resized.bin"));
+    EXPECT_EQ("missing", game.folder.read(L"missing.bin"));
+    EXPECT_EQ("default", game.folder.read(L"config.cfg"));
+    EXPECT_EQ("the user's own, longer settings", game.folder.read(L"user.cfg"));
+}
+
+TEST(RunDriver, AFolderWhereAFileBelongsCountsAsMissing) {
+    EngineGame game;
+    game.files["folder.bin"] = "a folder stands here";
+    game.publish();
+    CreateDirectoryW(game.folder.file(L"folder.bin").c_str(), nullptr);
+    game.run();  // the folder itself is not removed, so placing the file fails
+    EXPECT_NE(std::string::npos, game.log().find("tarama bitti: 1 dosya, 1 indirilecek"));
+}
+
+TEST(RunDriver, QuickScanTrustsMatchingCacheEntriesAndFullScanDoesNot) {
+    EngineGame game;
+    game.files["a.bin"] = "original";
+    game.publish();
+    game.install();
+    ASSERT_EQ(Ready, game.run().phase);
+    HashCache cache;
+    LoadHashCache(game.folder.path, cache);
+    uint64_t mtime = cache.at(L"a.bin").mtime;
+
+    // Same size, same time stamp, other bytes: only a full scan can notice.
+    game.folder.write(L"a.bin", "ORIGINAL");
+    setWriteTime(game.folder.file(L"a.bin"), mtime);
+    ASSERT_EQ(Ready, game.run().phase);
+    EXPECT_EQ("ORIGINAL", game.folder.read(L"a.bin"));
+    ASSERT_EQ(Ready, game.run(true).phase);
+    EXPECT_EQ("original", game.folder.read(L"a.bin"));
+
+    // A changed time stamp alone makes the quick scan hash again.
+    game.folder.write(L"a.bin", "0riginal");
+    ASSERT_EQ(Ready, game.run().phase);
+    EXPECT_EQ("original", game.folder.read(L"a.bin"));
+    EXPECT_NE(std::string::npos, game.log().find("---- basla: tam tarama"));
+}
+
+TEST(RunDriver, CleansExtraFilesCreatesFoldersAndSkipsOnlyTheTopLevelLauncher) {
+    EngineGame game;
+    game.files["Qorvane Launcher.exe"] = "launcher";
+    game.files["tools/qorvane launcher.exe"] = "a helper with the launcher's name";
+    game.rules = "D pack\nE .dll\nS pack/keep/*\n";
+    game.publish();
+    game.folder.write(L"Qorvane Launcher.exe", "some other build");
+    game.folder.write(L"pack/old.bin", "x");
+    game.folder.write(L"pack/keep/user.ini", "x");
+    game.folder.write(L"pack/readonly.bin", "x");
+    SetFileAttributesW(game.folder.file(L"pack/readonly.bin").c_str(), FILE_ATTRIBUTE_READONLY);
+    game.folder.write(L"stale.dll", "x");
+    game.folder.write(L"pack/locked.bin", "x");
+    HANDLE locked = CreateFileW(game.folder.file(L"pack/locked.bin").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    StatusSnapshot s = game.run();
+    CloseHandle(locked);
+    ASSERT_EQ(Ready, s.phase) << s.errorCode;
+    EXPECT_EQ(1, s.filesTotal);  // only the helper below tools/
+    EXPECT_EQ("some other build", game.folder.read(L"Qorvane Launcher.exe"));
+    EXPECT_EQ("a helper with the launcher's name", game.folder.read(L"tools/qorvane launcher.exe"));
+    std::string log = game.log();
+    EXPECT_NE(std::string::npos, log.find("fazla dosya pack/old.bin silindi"));
+    EXPECT_NE(std::string::npos, log.find("fazla dosya pack/readonly.bin silindi"));
+    EXPECT_NE(std::string::npos, log.find("fazla dosya stale.dll silindi"));
+    EXPECT_NE(std::string::npos, log.find("fazla dosya pack/locked.bin silinemedi"));
+    EXPECT_FALSE(game.folder.exists(L"pack/readonly.bin"));
+    EXPECT_TRUE(game.folder.exists(L"pack/keep/user.ini"));
+}
+
+TEST(RunDriver, ListWithOnlyTheLauncherIsReadyAtOnce) {
+    EngineGame game;
+    game.files["QORVANE LAUNCHER.EXE"] = "launcher";
+    game.publish();
+    StatusSnapshot s = game.run();
+    EXPECT_EQ(Ready, s.phase);
+    EXPECT_EQ(0, s.filesTotal);
+    EXPECT_NE(std::string::npos, game.log().find("tarama bitti: 0 dosya, 0 indirilecek"));
+}
+
+TEST(RunDriver, StopWhileHashingEndsQuietlyWithoutSavingTheCache) {
+    EngineGame game;
+    std::string big(96 * 1048576, 'q');
+    game.files["big.bin"] = big;
+    game.publish();
+    game.folder.write(L"big.bin", std::string(big.size(), 'r'));  // same size: it must be hashed
+    start(game.u, true, false);
+    bool sawHashing = false;
+    for (int i = 0; i < 20000 && game.u.workerRunning; ++i) {
+        StatusSnapshot s = copyStatus(game.u);
+        if (s.phase == Scanning && s.bytesDone > 0) {
+            sawHashing = true;
+            break;
+        }
+        Sleep(1);
+    }
+    stop(game.u, 5000);
+    ASSERT_TRUE(sawHashing) << "the hashing ended before the test could see it";
+    StatusSnapshot s = copyStatus(game.u);
+    EXPECT_EQ(Scanning, s.phase);
+    EXPECT_LT(s.bytesDone, big.size());
+    EXPECT_FALSE(game.folder.exists(L"koruma/onbellek.txt"));
+    EXPECT_EQ(std::string::npos, game.log().find("tarama bitti"));
+}
+
+TEST(RunDriver, FailuresAndRetriesKeepWhatTheWindowShows) {
+    EngineGame game;
+    game.files["a.bin"] = "abc";
+    game.publish();
+    game.server.addFile("/qorvane/pc/haberler_en.txt", "1|news\n");
+    game.install();
+    ASSERT_EQ(Ready, game.run().phase);
+
+    // A log held open elsewhere without sharing loses its lines; the run is unaffected.
+    std::string before = game.log();
+    HANDLE held = CreateFileW(game.folder.file(L"koruma/launcher_gunluk.txt").c_str(), GENERIC_READ, 0,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    EXPECT_EQ(Ready, game.run().phase);
+    CloseHandle(held);
+    EXPECT_EQ(before, game.log());
+
+    // A signature that never matches: kind 2, and the previous list's figures and news stay shown.
+    game.server.addFile("/qorvane/pc/manifest.sig", std::string(64, '\x01'));
+    StatusSnapshot s = game.run();
+    EXPECT_EQ(Error, s.phase);
+    EXPECT_EQ(ErrorSignature, s.errorCode);
+    EXPECT_FALSE(s.listVerified);
+    EXPECT_EQ(5u, s.manifestVersion);
+    EXPECT_EQ(3u, s.requiredBytes);
+    EXPECT_EQ(1u, s.news[1].size());
+    EXPECT_NE(std::string::npos, game.log().find("HATA 2  (son sistem hatasi"));
+
+    game.server.stop();
+    s = game.run();
+    EXPECT_EQ(Error, s.phase);
+    EXPECT_EQ(ErrorConnection, s.errorCode);
+    EXPECT_EQ("abc", game.folder.read(L"a.bin"));
+}

@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "tests/update/engine_game.h"
+#include "update/updater.h"
+
+namespace {
+
+struct EnvironmentGuard {
+    ~EnvironmentGuard() {
+        SetEnvironmentVariableW(L"QORVANE_SUNUCU", nullptr);
+        SetEnvironmentVariableW(L"QORVANE_ISCI", nullptr);
+    }
+};
+
+}  // namespace
+
+TEST(WorkerConfig, ServerUrlFromTheEnvironment) {
+    EnvironmentGuard guard;
+    struct Case {
+        std::wstring value;
+        const wchar_t* host;
+        uint16_t port;
+        bool https;
+        const wchar_t* basePath;
+    } cases[] = {
+        {L"http://127.0.0.1:8080/oyun", L"127.0.0.1", 8080, false, L"/oyun/"},
+        {L"https://cdn.example.net", L"cdn.example.net", 443, true, L"/"},
+        {L"http://cdn.example.net/a/b/", L"cdn.example.net", 80, false, L"/a/b/"},
+        // Refused values keep the previous configuration.
+        {L"ftp://files.example.net/x", L"start.example", 1234, true, L"/base/"},
+        {L"not a url", L"start.example", 1234, true, L"/base/"},
+        {L"http://x.example/" + std::wstring(495, L'p'), L"start.example", 1234, true,
+         L"/base/"},  // 512 long
+    };
+    for (const Case& c : cases) {
+        Updater u;
+        u.config.host = L"start.example";
+        u.config.port = 1234;
+        u.config.basePath = L"/base/";
+        SetEnvironmentVariableW(L"QORVANE_SUNUCU", c.value.c_str());
+        configure(u, L"C:\\oyun", false);
+        EXPECT_EQ(c.host, u.config.host) << c.value.size();
+        EXPECT_EQ(c.port, u.config.port) << c.value.size();
+        EXPECT_EQ(c.https, u.config.useHttps) << c.value.size();
+        EXPECT_EQ(c.basePath, u.config.basePath) << c.value.size();
+    }
+}
+
+TEST(WorkerConfig, ConnectionCountFromTheEnvironment) {
+    EnvironmentGuard guard;
+    struct Case {
+        const wchar_t* value;
+        int count;
+    } cases[] = {{L"0", 6},  {L"17", 6},   {L"abc", 6}, {L"-3", 6}, {L"", 6},
+                 {L" 8", 8}, {L"16x", 16}, {L"+2", 2},  {L"1", 1},  {L"99999999999999999999", 6}};
+    for (const Case& c : cases) {
+        Updater u;
+        SetEnvironmentVariableW(L"QORVANE_ISCI", c.value);
+        configure(u, L"C:\\oyun", true);
+        EXPECT_EQ(c.count, u.config.connectionCount) << c.value;
+        EXPECT_TRUE(u.skipSelfUpdate);
+    }
+    Updater u;
+    u.rootFolder = L"C:\\eski";
+    configure(u, u.rootFolder, false);  // handing in its own folder is harmless
+    EXPECT_EQ(L"C:\\eski", u.rootFolder);
+}
+
+TEST(WorkerLifecycle, StartWhileRunningIsIgnoredAndStopDetachesAStalledWorker) {
+    // The Updater must outlive the detached worker, so it lives on the heap until the worker ends.
+    auto game = std::make_unique<EngineGame>();
+    game->publish();
+    LoopbackFault stall;
+    stall.stallMs = 20000;
+    game->server.setFault("/qorvane/pc/manifest.txt", stall);
+    start(game->u, false, false);
+    Sleep(300);
+    start(game->u, true, false);  // ignored: neither a second run nor a full scan
+    DWORD begin = GetTickCount();
+    stop(game->u, 1500);
+    DWORD took = GetTickCount() - begin;
+    EXPECT_GE(took, 1450u);
+    EXPECT_LT(took, 2500u);
+    EXPECT_FALSE(game->u.workerThread.joinable());  // detached
+    EXPECT_TRUE(game->u.workerRunning);
+    // Closing the server ends the blocked receive; the worker then sees the stop and ends quietly.
+    game->server.stop();
+    for (int i = 0; i < 500 && game->u.workerRunning; ++i)
+        Sleep(20);
+    ASSERT_FALSE(game->u.workerRunning);
+    Sleep(50);  // the worker's last act is clearing the flag; let its thread return
+    EXPECT_EQ(Connecting, copyStatus(game->u).phase);
+    std::string log = game->log();
+    EXPECT_EQ(1, countOf(log, "---- basla"));
+    EXPECT_EQ(1, countOf(log, "---- basla: hizli tarama (--guncellendi), sunucu 127.0.0.1:"));
+    EXPECT_EQ(0, countOf(log, "HATA"));
+}
+
+TEST(WorkerLifecycle, LargeLogIsRestartedAndCheckOnlyRunsWriteNothing) {
+    EngineGame game;
+    game.files["a.bin"] = "abc";
+    game.publish();
+    game.u.skipSelfUpdate = false;
+    game.folder.write(L"koruma/launcher_gunluk.txt", std::string(600000, 'x'));
+    game.server.setFault("/qorvane/pc/manifest.txt", LoopbackFault{404});
+    StatusSnapshot s = game.run();
+    EXPECT_EQ(Error, s.phase);
+    EXPECT_EQ(ErrorConnection, s.errorCode);
+    EXPECT_EQ(L"", s.detailText);
+    std::string log = game.log();
+    EXPECT_LT(log.size(), 1000u);
+    EXPECT_EQ(0u, log.find("20"));  // starts with the time stamp of the start line
+    EXPECT_NE(std::string::npos, log.find("---- basla: hizli tarama, sunucu 127.0.0.1:"));
+    EXPECT_NE(std::string::npos, log.find("HATA 1  (son sistem hatasi "));
+
+    EngineGame fresh;
+    fresh.files["a.bin"] = "abc";
+    fresh.publish();
+    fresh.u.skipSelfUpdate = false;
+    StatusSnapshot checked = fresh.run(false, true);
+    EXPECT_EQ(ListChecked, checked.phase);
+    EXPECT_FALSE(fresh.folder.exists(L"koruma"));
+}
