@@ -38,6 +38,25 @@ bool preallocate(HANDLE file, uint64_t size) {
     return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) != 0;
 }
 
+// A disk that fills up mid-buffer shows as a short write (Linux file systems under Wine do this);
+// writing the rest surfaces the real reason, such as a full disk, instead of a guess.
+bool writeAll(HANDLE file, const uint8_t* data, size_t length, DWORD& error) {
+    while (length > 0) {
+        DWORD done = 0;
+        if (!WriteFile(file, data, static_cast<DWORD>(length), &done, nullptr)) {
+            error = lastErrorOrWriteFault();
+            return false;
+        }
+        if (done == 0) {
+            error = ERROR_WRITE_FAULT;
+            return false;
+        }
+        data += done;
+        length -= done;
+    }
+    return true;
+}
+
 }  // namespace
 
 void takeBackBytes(Updater& u, std::atomic<uint64_t>* fileCounter, uint64_t bytes) {
@@ -53,11 +72,7 @@ bool writeSinkCallback(void* context, const uint8_t* data, size_t length, uint64
     Updater& u = *sink.updater;
     if (cancelled(u)) return false;
     if (sink.written + length > sink.limit) return false;
-    DWORD done = 0;
-    if (!WriteFile(sink.file, data, static_cast<DWORD>(length), &done, nullptr) || done != length) {
-        sink.writeError = lastErrorOrWriteFault();
-        return false;
-    }
+    if (!writeAll(sink.file, data, length, sink.writeError)) return false;
     if (sink.hasher) sink.hasher->add(data, length);
     sink.written += length;
     if (sink.fileCounter) sink.fileCounter->fetch_add(length);
