@@ -429,9 +429,10 @@ void onTimer(LauncherApp& app) {
             // The new executable is in place but would not start: carry on with this process.
             configure(app.updater, app.launcherFolder, true);
             start(app.updater, false, false);
-        } else if (!app.updater.workerRunning) {
-            // The fallback run above is refused while the self-updating run is still finishing;
-            // start it once that run has ended rather than leave the restart screen up for good.
+        } else if (app.updater.skipSelfUpdate && !app.updater.workerRunning) {
+            // The fallback run above is refused while the self-updating run is still finishing
+            // (skipSelfUpdate marks the fallback as configured; a successful restart never sets
+            // it). Start it once that run has ended rather than leave the restart screen up.
             start(app.updater, false, false);
         }
     }

@@ -7,41 +7,17 @@
 
 #include "install/game_launch.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_game.h"
 #include "update/text_encoding.h"
 
 namespace {
 
-// The test game client is built beside the test binaries, in fixtures\Qorvane.exe.
-std::wstring testGamePath() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring self = path;
-    return self.substr(0, self.find_last_of(L'\\')) + L"\\fixtures\\Qorvane.exe";
+void putTestGameInto(const TempFolder& folder) {
+    ASSERT_TRUE(installTestGame(folder.path)) << "test game client missing: " << toUtf8(testGamePath());
 }
 
-void installTestGame(const TempFolder& folder) {
-    ASSERT_TRUE(CopyFileW(testGamePath().c_str(), folder.file(L"Qorvane.exe").c_str(), FALSE))
-        << "test game client missing: " << toUtf8(testGamePath());
-}
-
-// Waits for the record the test game writes as it exits, and splits its "name=value" lines.
 std::map<std::string, std::wstring> waitForRecord(const TempFolder& folder) {
-    const std::wstring path = folder.file(L"oyun_kaydi.txt");
-    for (int i = 0; i < 300 && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
-        Sleep(50);
-    std::map<std::string, std::wstring> record;
-    std::string text = readFileBytes(path);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        size_t eq = line.find('=');
-        if (eq != std::string::npos) record[line.substr(0, eq)] = fromUtf8(line.substr(eq + 1));
-        start = end + 1;
-    }
-    DeleteFileW(path.c_str());
-    return record;
+    return waitForGameRecord(folder.path);
 }
 
 std::wstring environmentToken() {
@@ -56,7 +32,7 @@ bool isLowerHex(const std::wstring& text) {
 
 TEST(GameLaunch, EachStartHandsOverAFreshTokenOnTheCommandLineAndInTheEnvironment) {
     TempFolder game;
-    installTestGame(game);
+    putTestGameInto(game);
     std::wstring tokens[2];
     for (std::wstring& token : tokens) {
         LaunchResult result = launchGame(nullptr, game.path);
@@ -95,7 +71,7 @@ TEST(GameLaunch, MissingGameExecutableReportsNotFoundAndLeavesTheTokenAlone) {
 
 TEST(StartProcess, EmptyArgumentsAndEmptyFolderGiveTheBareQuotedPathInTheCurrentFolder) {
     TempFolder game;
-    installTestGame(game);
+    putTestGameInto(game);
     const std::wstring exe = game.file(L"Qorvane.exe");
     ASSERT_TRUE(startProcess(exe, L"", L""));
     auto record = waitForRecord(game);
