@@ -239,10 +239,14 @@ void loadDisplaySettings(const std::wstring& gameFolder, int systemDpi, DisplayS
 }
 
 bool storeDisplaySettings(const std::wstring& gameFolder, int systemDpi, const DisplaySettings& draft) {
-    float scale = displayScale(effectiveDpi(draft, systemDpi), draft.interfaceScale);
+    // zoom.cfg keeps one decimal, and the game multiplies the units by what it reads back. A finer
+    // scale from a hand-edited file (0.75) is saved as 0.8, so the units must follow 0.8 too or the
+    // game window comes out the wrong size. For the chips' own scales nothing changes.
+    std::string zoom = zoomText(draft.interfaceScale);
+    float savedScale = strtof(zoom.c_str(), nullptr);
+    float scale = displayScale(effectiveDpi(draft, systemDpi), savedScale);
     bool ok = writeSizeAndScale(gameFolder, gameUnitsFromPixels(draft.windowWidth, scale),
-                                gameUnitsFromPixels(draft.windowHeight, scale),
-                                zoomText(draft.interfaceScale), false);
+                                gameUnitsFromPixels(draft.windowHeight, scale), zoom, false);
     if (ok) writeDisplayMarker(gameFolder);
     return ok;
 }

@@ -101,7 +101,7 @@ void paintSeparator(GpGraphics* g) {
     if (!brush) return;
     const ARGB colours[3] = {0x008A6A2A, 0xFF8A6A2A, 0x008A6A2A};
     const float positions[3] = {0, 0.5f, 1};
-    setGradientStops(reinterpret_cast<GpLineGradient*>(brush.get()), colours, positions, 3);
+    setGradientStops(static_cast<GpLineGradient*>(brush.get()), colours, positions, 3);
     GdipFillRectangle(g, brush.get(), kLeft, 107, 520, 1);
 }
 

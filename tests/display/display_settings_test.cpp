@@ -298,6 +298,24 @@ TEST(Save, KeepsTheGamesOtherLinesAndReadsBackTheSameChoice) {
     EXPECT_FLOAT_EQ(reopened.interfaceScale, 1.4f);
 }
 
+TEST(Save, UnitsFollowTheScaleTheGameWillReadBack) {
+    TempFolder t;
+    t.write(L"zoom.cfg", "0.75\n");
+    t.write(L"sorvik.cfg", "WIDTH 2133\r\nHEIGHT 1200\r\n");
+    DisplaySettings d = screenWithUsable(1920, 1040);
+    loadDisplaySettings(t.path, 96, d);
+    EXPECT_FLOAT_EQ(d.interfaceScale, 0.75f);
+    EXPECT_EQ(d.windowWidth, 1600);
+    EXPECT_EQ(d.windowHeight, 900);
+    ASSERT_TRUE(storeDisplaySettings(t.path, 96, d));
+    EXPECT_EQ(t.read(L"zoom.cfg"), "0.8\n");
+    EXPECT_EQ(t.read(L"sorvik.cfg"), "WIDTH" + kTabs + "2000\r\nHEIGHT" + kTabs + "1125\r\n");
+    DisplaySettings reopened = screenWithUsable(1920, 1040);
+    loadDisplaySettings(t.path, 96, reopened);
+    EXPECT_EQ(reopened.windowWidth, 1600);
+    EXPECT_EQ(reopened.windowHeight, 900);
+}
+
 // A game folder the launcher cannot write into. Windows ignores the read-only attribute of
 // folders, so the realistic causes are a running game holding its files and read-only files.
 enum class Blocker { LockedFiles, ReadOnlyFiles, TemporaryIsFolder };
