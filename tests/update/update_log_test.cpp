@@ -1,0 +1,44 @@
+#include "update/update_log.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "tests/support/temp_folder.h"
+#include "update/updater.h"
+
+TEST(UpdateLog, LinesAreStampedCutAndWholeAcrossThreads) {
+    TempFolder t;
+    Updater u;
+    u.rootFolder = t.path + L"\\deeper\\game";  // missing parents are created too
+    u.logEnabled = false;
+    log(u, "never");
+    EXPECT_FALSE(t.exists(L"deeper"));
+
+    u.logEnabled = true;
+    log(u, "%s", std::string(2000, 'm').c_str());
+    std::string text = readFileBytes(u.rootFolder + L"\\koruma\\launcher_gunluk.txt");
+    ASSERT_EQ(20u + 1001u + 2u, text.size());
+    EXPECT_EQ(' ', text[19]);
+    EXPECT_EQ(std::string(1001, 'm') + "\r\n", text.substr(20));
+
+    std::string a(600, 'a'), b(600, 'b');
+    auto writer = [&](const std::string& s) {
+        for (int i = 0; i < 100; ++i)
+            log(u, "%s", s.c_str());
+    };
+    std::thread first(writer, a), second(writer, b);
+    first.join();
+    second.join();
+    text = readFileBytes(u.rootFolder + L"\\koruma\\launcher_gunluk.txt");
+    size_t lines = 0, position = 20 + 1001 + 2;
+    while (position < text.size()) {
+        size_t end = text.find("\r\n", position);
+        ASSERT_NE(std::string::npos, end);
+        std::string message = text.substr(position + 20, end - position - 20);
+        ASSERT_TRUE(message == a || message == b);
+        position = end + 2;
+        ++lines;
+    }
+    EXPECT_EQ(200u, lines);
+}
