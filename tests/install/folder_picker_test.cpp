@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "install/install_location.h"
+#include "tests/install/launcher_process.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -38,10 +39,6 @@ HWND waitForDialog() {
     return nullptr;
 }
 
-bool haveDisplay() {
-    wchar_t value[256];
-    return GetEnvironmentVariableW(L"DISPLAY", value, 256) > 0;
-}
 }  // namespace
 
 TEST(FolderPicker, CancelKeepsTheFolder) {

@@ -4,77 +4,11 @@
 #include "app/startup.h"
 #include "install/install_location.h"
 #include "install/installer.h"
+#include "tests/install/launcher_process.h"
 #include "tests/install/user_state.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
-std::wstring builtLauncher() {
-    return parentFolder(parentFolder(moduleFilePath())) + L"\\Qorvane Launcher.exe";
-}
-
-bool haveDisplay() {
-    wchar_t value[256];
-    return GetEnvironmentVariableW(L"DISPLAY", value, 256) > 0;
-}
-
-std::wstring imageOf(DWORD processId) {
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-    if (!process) return {};
-    wchar_t path[MAX_PATH] = {};
-    DWORD size = MAX_PATH;
-    QueryFullProcessImageNameW(process, 0, path, &size);
-    CloseHandle(process);
-    return path;
-}
-
-// A visible top-level window of the given class whose process runs exePath.
-HWND waitForWindow(const wchar_t* className, const std::wstring& exePath, DWORD timeoutMs = 30000) {
-    struct Search {
-        const wchar_t* className;
-        const std::wstring* exePath;
-        HWND found;
-    } search{className, &exePath, nullptr};
-    for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
-        EnumWindows(
-            [](HWND window, LPARAM param) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(param);
-                wchar_t name[64] = {};
-                GetClassNameW(window, name, 64);
-                DWORD process = 0;
-                GetWindowThreadProcessId(window, &process);
-                if (IsWindowVisible(window) && lstrcmpW(name, s->className) == 0 &&
-                    lstrcmpiW(imageOf(process).c_str(), s->exePath->c_str()) == 0) {
-                    s->found = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        if (search.found) return search.found;
-        Sleep(100);
-    }
-    return nullptr;
-}
-
-struct Launcher {
-    PROCESS_INFORMATION process = {};
-    explicit Launcher(const std::wstring& exe) {
-        std::wstring commandLine = L"\"" + exe + L"\"";
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                            parentFolder(exe).c_str(), &startup, &process))
-            process = {};
-    }
-    ~Launcher() {
-        if (process.hProcess && WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
-            TerminateProcess(process.hProcess, 99);
-        if (process.hProcess) CloseHandle(process.hProcess);
-        if (process.hThread) CloseHandle(process.hThread);
-    }
-    bool endsWithin(DWORD ms) const { return WaitForSingleObject(process.hProcess, ms) == WAIT_OBJECT_0; }
-};
-
 struct InstallAction : ::testing::Test {
     UserInstallState userState;
     TempFolder temp;
@@ -134,9 +68,7 @@ TEST_F(InstallAction, RefusesARootOrRelativeFolderAndStaysOpen) {
         PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
         HWND box = waitForWindow(L"#32770", downloaded, 15000);
         ASSERT_TRUE(box) << "no message box for " << refused;
-        wchar_t text[512] = {};
-        GetDlgItemTextW(box, 0xFFFF, text, 512);  // the message box's text control
-        std::wstring shown = text;
+        std::wstring shown = messageBoxText(box);
         std::wstring tail = std::wstring(L"\n\n") + refused;
         EXPECT_TRUE(shown.size() > tail.size() && shown.substr(shown.size() - tail.size()) == tail) << shown;
         PostMessageW(box, WM_COMMAND, IDOK, 0);

@@ -7,6 +7,7 @@
 #include "install/install_location.h"
 #include "app/startup.h"
 #include "install/installer.h"
+#include "tests/install/launcher_process.h"
 #include "tests/install/user_state.h"
 #include "tests/support/temp_folder.h"
 
@@ -199,29 +200,58 @@ TEST_F(Uninstaller, UnsafeFoldersLoseLinksAndEntryButStay) {
 }
 
 TEST_F(Uninstaller, InstalledLauncherRemovesItselfSilently) {
-    // The launcher built beside the test binaries' folder, when the whole project has been built.
-    std::wstring built = parentFolder(parentFolder(moduleFilePath())) + L"\\Qorvane Launcher.exe";
-    if (!fileExists(built)) GTEST_SKIP() << "the launcher has not been built";
+    if (!fileExists(builtLauncher())) GTEST_SKIP() << "the launcher has not been built";
     std::wstring folder = temp.file(L"Qorvane");
     std::wstring errorText;
-    ASSERT_TRUE(installLauncher(built, folder, true, true, 0, errorText)) << errorText;
-    std::wstring copy = folder + L"\\Qorvane Launcher.exe";
+    ASSERT_TRUE(installLauncher(builtLauncher(), folder, true, true, 0, errorText)) << errorText;
     ASSERT_TRUE(fileExists(userState.desktopLink));
 
-    std::wstring commandLine = L"\"" + copy + L"\" --kaldir --sessiz";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               temp.path.c_str(), &startup, &process));
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 30000), WAIT_OBJECT_0);
-    DWORD exitCode = 99;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    EXPECT_EQ(exitCode, 0u);
+    Launcher uninstall(folder + L"\\Qorvane Launcher.exe", L"--kaldir --sessiz");
+    EXPECT_TRUE(uninstall.endsWithin(30000));
+    EXPECT_EQ(uninstall.exitCode(), 0u);
     EXPECT_FALSE(fileExists(userState.desktopLink));
     EXPECT_FALSE(fileExists(userState.programsLink));
     EXPECT_FALSE(keyExists(kUninstallKey));
     EXPECT_TRUE(waitUntilGone(folder)) << "the folder outlived its launcher";
+}
+
+TEST_F(Uninstaller, InstalledLauncherAsksFirstWithNoAsTheDefault) {
+    if (!haveDisplay()) GTEST_SKIP() << "no X display for the message boxes";
+    if (!fileExists(builtLauncher())) GTEST_SKIP() << "the launcher has not been built";
+    std::wstring folder = temp.file(L"Qorvane");
+    std::wstring copy = folder + L"\\Qorvane Launcher.exe";
+    std::wstring errorText;
+    ASSERT_TRUE(installLauncher(builtLauncher(), folder, true, true, 0, errorText)) << errorText;
+
+    for (int answer : {IDNO, IDYES}) {
+        Launcher uninstall(copy, L"--kaldir");
+        HWND question = waitForWindow(L"#32770", copy, 20000);
+        ASSERT_TRUE(question) << "no question";
+        std::wstring text = messageBoxText(question);
+        EXPECT_NE(text.find(L"\n\n" + folder), std::wstring::npos) << text;
+        HWND noButton = GetDlgItem(question, IDNO);
+        HWND yesButton = GetDlgItem(question, IDYES);
+        EXPECT_TRUE(GetWindowLongW(noButton, GWL_STYLE) & BS_DEFPUSHBUTTON) << "No is the default";
+        EXPECT_FALSE(GetWindowLongW(yesButton, GWL_STYLE) & BS_DEFPUSHBUTTON);
+        PostMessageW(question, WM_COMMAND, answer, 0);
+        if (answer == IDNO) {
+            EXPECT_TRUE(uninstall.endsWithin(15000));
+            EXPECT_EQ(uninstall.exitCode(), 1u);
+            EXPECT_TRUE(fileExists(userState.desktopLink));
+            EXPECT_TRUE(keyExists(kUninstallKey));
+            continue;
+        }
+        // The closing message comes before the folder is removed.
+        Sleep(500);
+        HWND done = waitForWindow(L"#32770", copy, 20000);
+        ASSERT_TRUE(done) << "no closing message";
+        EXPECT_NE(done, question);
+        EXPECT_FALSE(fileExists(userState.desktopLink));
+        EXPECT_FALSE(keyExists(kUninstallKey));
+        EXPECT_TRUE(fileExists(folder));
+        PostMessageW(done, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(uninstall.endsWithin(15000));
+        EXPECT_EQ(uninstall.exitCode(), 0u);
+        EXPECT_TRUE(waitUntilGone(folder));
+    }
 }
