@@ -134,18 +134,21 @@ qv_launcher_start() {
 # qv_wait_log LOG PATTERN COUNT SECONDS [FAIL_PATTERN]: waits until PATTERN occurs COUNT times in the
 # log. 0 when it did, 1 on time-out, 2 when FAIL_PATTERN occurred more often than when the wait began.
 qv_wait_log() {
-  local log=$1 pattern=$2 count=$3 seconds=$4 fail=${5:-} deadline n fail_before=0
+  local log=$1 pattern=$2 count=$3 seconds=$4 fail=${5:-} deadline fail_before=0
   deadline=$((SECONDS + seconds))
-  [ -n "$fail" ] && fail_before=$(grep -c -- "$fail" "$log" 2>/dev/null || true)
+  [ -n "$fail" ] && fail_before=$(qv_count "$fail" "$log")
   while [ $SECONDS -lt "$deadline" ]; do
-    n=$(grep -c -- "$pattern" "$log" 2>/dev/null || true)
-    [ "${n:-0}" -ge "$count" ] && return 0
-    if [ -n "$fail" ] && [ "$(grep -c -- "$fail" "$log" 2>/dev/null || true)" -gt "${fail_before:-0}" ]; then
-      return 2
-    fi
+    [ "$(qv_count "$pattern" "$log")" -ge "$count" ] && return 0
+    [ -n "$fail" ] && [ "$(qv_count "$fail" "$log")" -gt "$fail_before" ] && return 2
     sleep 0.2
   done
   return 1
+}
+
+qv_count() {  # PATTERN FILE: matching lines, 0 for a file that does not exist yet
+  local n
+  n=$(grep -c -- "$1" "$2" 2>/dev/null) || true
+  echo "${n:-0}"
 }
 
 # Closes every launcher window in the prefix the way a user does (WM_CLOSE), then waits until no
@@ -169,7 +172,7 @@ qv_launcher_close() {
 qv_launcher_in_prefix() {
   local prefix=$1 pid
   for pid in $(pgrep -f "Qorvane Launcher.exe" 2>/dev/null); do
-    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$prefix" && return 0
+    tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qx "WINEPREFIX=$prefix" && return 0
   done
   return 1
 }
