@@ -47,11 +47,10 @@ void publishVerifiedList(Updater& u, const Manifest& manifest) {
         static_cast<unsigned long long>(total));
 }
 
-enum class ScanOutcome { Done, Stopped };
+}  // namespace
 
-// Compares every listed file (but the launcher itself) with the disk and collects the ones to fetch.
-ScanOutcome scanFiles(Updater& u, const Manifest& manifest, HashCache& cache, bool fullScan,
-                      std::vector<uint32_t>& downloadList, int& filesCounted, uint64_t& bytesCounted) {
+bool scanListedFiles(Updater& u, const Manifest& manifest, HashCache& cache, bool fullScan,
+                     std::vector<uint32_t>& downloadList, int& filesCounted, uint64_t& bytesCounted) {
     const std::wstring launcherKey = normalizePath(L"Qorvane Launcher.exe");
     std::vector<std::wstring> keys;
     keys.reserve(manifest.entries.size());
@@ -75,7 +74,7 @@ ScanOutcome scanFiles(Updater& u, const Manifest& manifest, HashCache& cache, bo
     uint64_t base = 0;
     int done = 0;
     for (uint32_t i = 0; i < manifest.entries.size(); ++i) {
-        if (u.stopRequested) return ScanOutcome::Stopped;
+        if (u.stopRequested) return false;
         const ManifestEntry& entry = manifest.entries[i];
         if (keys[i] == launcherKey) continue;  // the self-update owns it
         {
@@ -101,7 +100,7 @@ ScanOutcome scanFiles(Updater& u, const Manifest& manifest, HashCache& cache, bo
                 } else {
                     u.hashedBytesBase = base;
                     hash = HashFile(path, hashProgress, &u);
-                    if (u.stopRequested) return ScanOutcome::Stopped;
+                    if (u.stopRequested) return false;
                     if (!hash.empty()) cache[keys[i]] = {hash, size, mtime};
                 }
             }
@@ -109,8 +108,10 @@ ScanOutcome scanFiles(Updater& u, const Manifest& manifest, HashCache& cache, bo
         }
         base += entry.size;
     }
-    return ScanOutcome::Done;
+    return true;
 }
+
+namespace {
 
 void deleteExtraFiles(Updater& u, const Manifest& manifest) {
     std::vector<std::wstring> extras;
@@ -180,9 +181,7 @@ void runUpdate(Updater& u, bool fullScan, bool checkOnly) {
     std::vector<uint32_t> downloadList;
     int filesCounted = 0;
     uint64_t bytesCounted = 0;
-    if (scanFiles(u, manifest, cache, fullScan, downloadList, filesCounted, bytesCounted) ==
-        ScanOutcome::Stopped)
-        return;
+    if (!scanListedFiles(u, manifest, cache, fullScan, downloadList, filesCounted, bytesCounted)) return;
     reportProgress(u, bytesCounted);
     log(u, "tarama bitti: %d dosya, %u indirilecek", filesCounted,
         static_cast<unsigned>(downloadList.size()));
