@@ -1,7 +1,11 @@
 #include "ui/drawing.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <map>
+#include <tuple>
+#include <unordered_map>
 
 #include "app/launcher_app.h"
 #include "ui/gdiplus_handles.h"
@@ -54,6 +58,37 @@ bool loadImageResource(HMODULE module, int id, IStream** streamOut, Gdiplus::GpI
     *streamOut = stream;
     *imageOut = bitmap;
     return true;
+}
+
+// Text measuring dominates a frame's cost on slow GDI+ implementations, and a frame measures the
+// same few dozen strings every 33 ms. Widths depend on the font, the text, the world scale (grid
+// fitting happens in device pixels) and the rendering hint, so all four form the key. UI thread only.
+struct MeasureKey {
+    GpFont* font;
+    float scale;
+    int hint;
+    std::wstring text;
+    bool operator<(const MeasureKey& o) const {
+        return std::tie(font, scale, hint, text) < std::tie(o.font, o.scale, o.hint, o.text);
+    }
+};
+std::map<MeasureKey, float>& measureCache() {
+    static std::map<MeasureKey, float> cache;
+    return cache;
+}
+std::unordered_map<GpFont*, float>& lineHeightCache() {
+    static std::unordered_map<GpFont*, float> cache;
+    return cache;
+}
+constexpr size_t kMeasureCacheLimit = 4096;
+
+float worldScale(GpGraphics* g) {
+    static Gdiplus::GpMatrix* matrix = nullptr;
+    if (!matrix && GdipCreateMatrix(&matrix) != Ok) matrix = nullptr;
+    if (!matrix || GdipGetWorldTransform(g, matrix) != Ok) return 1;
+    float m[6] = {1, 0, 0, 1, 0, 0};
+    GdipGetMatrixElements(matrix, m);
+    return m[0];
 }
 
 }  // namespace
@@ -145,6 +180,8 @@ void createFonts(LauncherApp& app) {
         {L"Tahoma", 13, Gdiplus::FontStyleRegular}, {L"Tahoma", 14, Gdiplus::FontStyleBold},
         {L"Tahoma", 15, Gdiplus::FontStyleRegular}, {L"Trebuchet MS", 22, Gdiplus::FontStyleBold},
     };
+    // A new font may be given the address of a deleted one.
+    clearTextCaches();
     for (int i = 0; i < 8; ++i) {
         if (app.uiFonts[i]) GdipDeleteFont(app.uiFonts[i]);
         GpStatus status = Ok;
@@ -170,9 +207,10 @@ void createFonts(LauncherApp& app) {
     }
 }
 
-void drawText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour, float x,
-              float y) {
-    if (text.empty() || !font) return;
+namespace {
+
+void drawStringDirect(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour,
+                      float x, float y) {
     UniqueBrush brush = solidBrush(colour);
     if (!brush) return;
     Gdiplus::RectF layout(x, y, 0, 0);
@@ -180,18 +218,156 @@ void drawText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont*
                    brush.get());
 }
 
+// Rendered text, kept between frames. Glyph rasterising is by far the slowest part of a frame on
+// slow GDI+ implementations, while the same texts land on the same device positions frame after
+// frame. A sprite holds the text exactly as it would be drawn at a given scale and sub-pixel offset
+// (greyscale anti-aliasing composites the same on a transparent layer as on the background).
+struct SpriteKey {
+    GpFont* font;
+    ARGB colour;
+    float scale;
+    float fractionX, fractionY;  // sub-pixel part of the device position
+    int padX, padY;              // whole pixels before the origin inside the sprite
+    int hint;
+    int pixelOffset;
+    std::wstring text;
+    bool operator<(const SpriteKey& o) const {
+        return std::tie(font, colour, scale, fractionX, fractionY, padX, padY, hint, pixelOffset, text) <
+               std::tie(o.font, o.colour, o.scale, o.fractionX, o.fractionY, o.padX, o.padY, o.hint,
+                        o.pixelOffset, o.text);
+    }
+};
+struct Sprite {
+    UniqueImage image;
+    int width = 0, height = 0;
+};
+constexpr int kSpritePad = 4;
+constexpr size_t kSpriteCacheLimit = 768;
+
+std::map<SpriteKey, Sprite>& spriteCache() {
+    static std::map<SpriteKey, Sprite> cache;
+    return cache;
+}
+
+Sprite renderSprite(LauncherApp& app, GpGraphics* target, const SpriteKey& key) {
+    Sprite sprite;
+    float width = measureText(app, target, key.text, key.font) * key.scale;
+    float height = lineHeight(key.font) * key.scale;
+    sprite.width =
+        static_cast<int>(std::ceil(width + height * 0.5f)) + 2 * kSpritePad + 1;  // room for overhangs
+    sprite.height = static_cast<int>(std::ceil(height)) + 2 * kSpritePad + 1;
+    GpBitmap* bitmap = nullptr;
+    if (GdipCreateBitmapFromScan0(sprite.width, sprite.height, 0, PixelFormat32bppPARGB, nullptr, &bitmap) !=
+        Ok)
+        return sprite;
+    sprite.image.reset(bitmap);
+    Gdiplus::GpGraphics* raw = nullptr;
+    if (GdipGetImageGraphicsContext(bitmap, &raw) != Ok) {
+        sprite.image.reset();
+        return sprite;
+    }
+    UniqueGraphics g(raw);
+    GdipGraphicsClear(g.get(), 0);
+    GdipSetTextRenderingHint(g.get(), static_cast<Gdiplus::TextRenderingHint>(key.hint));
+    GdipSetPixelOffsetMode(g.get(), static_cast<Gdiplus::PixelOffsetMode>(key.pixelOffset));
+    GdipTranslateWorldTransform(g.get(), key.padX + key.fractionX, key.padY + key.fractionY,
+                                Gdiplus::MatrixOrderPrepend);
+    GdipScaleWorldTransform(g.get(), key.scale, key.scale, Gdiplus::MatrixOrderPrepend);
+    drawStringDirect(app, g.get(), key.text, key.font, key.colour, 0, 0);
+    return sprite;
+}
+
+}  // namespace
+
+void clearTextCaches() {
+    spriteCache().clear();
+    measureCache().clear();
+    lineHeightCache().clear();
+}
+
+void drawText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour, float x,
+              float y) {
+    if (text.empty() || !font) return;
+    static Gdiplus::GpMatrix* matrix = nullptr;
+    if (!matrix && GdipCreateMatrix(&matrix) != Ok) matrix = nullptr;
+    float m[6] = {1, 0, 0, 1, 0, 0};
+    Gdiplus::TextRenderingHint hint = Gdiplus::TextRenderingHintSystemDefault;
+    Gdiplus::PixelOffsetMode pixelOffset = Gdiplus::PixelOffsetModeDefault;
+    bool cacheable =
+        matrix && GdipGetWorldTransform(g, matrix) == Ok && GdipGetMatrixElements(matrix, m) == Ok &&
+        m[1] == 0 && m[2] == 0 && m[0] > 0 && m[0] == m[3] && GdipGetTextRenderingHint(g, &hint) == Ok &&
+        (hint == Gdiplus::TextRenderingHintAntiAlias || hint == Gdiplus::TextRenderingHintAntiAliasGridFit) &&
+        GdipGetPixelOffsetMode(g, &pixelOffset) == Ok;
+    if (!cacheable) {
+        drawStringDirect(app, g, text, font, colour, x, y);
+        return;
+    }
+    // Device position of the layout origin, split into whole pixels and the exact fraction. Grid
+    // fitting rounds the origin, so the sprite keeps the fraction as it is and a pad of the same
+    // parity as the whole part (round-half-to-even then lands the same way in both).
+    float deviceX = x * m[0] + m[4], deviceY = y * m[3] + m[5];
+    float wholeX = std::floor(deviceX), wholeY = std::floor(deviceY);
+    int padX = kSpritePad + (static_cast<long long>(wholeX) & 1);
+    int padY = kSpritePad + (static_cast<long long>(wholeY) & 1);
+    SpriteKey key{font,
+                  colour,
+                  m[0],
+                  deviceX - wholeX,
+                  deviceY - wholeY,
+                  padX,
+                  padY,
+                  static_cast<int>(hint),
+                  static_cast<int>(pixelOffset),
+                  text};
+
+    auto& cache = spriteCache();
+    auto found = cache.find(key);
+    if (found == cache.end()) {
+        if (cache.size() >= kSpriteCacheLimit) cache.clear();
+        found = cache.emplace(key, renderSprite(app, g, key)).first;
+    }
+    const Sprite& sprite = found->second;
+    if (!sprite.image) {
+        drawStringDirect(app, g, text, font, colour, x, y);
+        return;
+    }
+    // One to one onto device pixels: no transform, no resampling.
+    Gdiplus::InterpolationMode interpolation = Gdiplus::InterpolationModeDefault;
+    GdipGetInterpolationMode(g, &interpolation);
+    GdipResetWorldTransform(g);
+    GdipSetPixelOffsetMode(g, Gdiplus::PixelOffsetModeHalf);
+    GdipSetInterpolationMode(g, Gdiplus::InterpolationModeNearestNeighbor);
+    GdipDrawImageRectI(g, sprite.image.get(), static_cast<INT>(wholeX) - padX,
+                       static_cast<INT>(wholeY) - padY, sprite.width, sprite.height);
+    GdipSetInterpolationMode(g, interpolation);
+    GdipSetPixelOffsetMode(g, pixelOffset);
+    GdipSetWorldTransform(g, matrix);
+}
+
 float measureText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font) {
     if (text.empty() || !font) return 0;
+    Gdiplus::TextRenderingHint hint = Gdiplus::TextRenderingHintSystemDefault;
+    GdipGetTextRenderingHint(g, &hint);
+    MeasureKey key{font, worldScale(g), static_cast<int>(hint), text};
+    auto& cache = measureCache();
+    auto found = cache.find(key);
+    if (found != cache.end()) return found->second;
+
     Gdiplus::RectF layout(0, 0, 0, 0);
     Gdiplus::RectF box(0, 0, 0, 0);
     if (GdipMeasureString(g, text.c_str(), static_cast<INT>(text.size()), font, &layout, app.uiStringFormat,
                           &box, nullptr, nullptr) != Ok)
         return 0;
+    if (cache.size() >= kMeasureCacheLimit) cache.clear();
+    cache.emplace(std::move(key), box.Width);
     return box.Width;
 }
 
 float lineHeight(GpFont* font) {
     if (!font) return 0;
+    auto& cache = lineHeightCache();
+    auto found = cache.find(font);
+    if (found != cache.end()) return found->second;
     float size = 0;
     INT style = 0;
     Gdiplus::GpFontFamily* raw = nullptr;
@@ -202,8 +378,9 @@ float lineHeight(GpFont* font) {
     UINT16 spacing = 0, em = 0;
     GdipGetLineSpacing(family.get(), style, &spacing);
     GdipGetEmHeight(family.get(), style, &em);
-    if (em == 0) return size;
-    return size * spacing / em;
+    float height = em ? size * spacing / em : size;
+    cache[font] = height;
+    return height;
 }
 
 float drawSpacedText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour,

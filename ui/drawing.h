@@ -30,19 +30,27 @@ void createFonts(LauncherApp& app);
 // Creates a font from a family name with the generic sans-serif fallbacks; status in *status.
 GpFont* createFontWithFallback(const wchar_t* family, float size, int style, Gdiplus::GpStatus* status);
 
-void drawText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour, float x, float y);
+// Text widths and line heights are cached per font; createFonts clears the caches, and so must
+// anyone who deletes a font that was measured.
+void clearTextCaches();
+
+void drawText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour, float x,
+              float y);
 float measureText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font);
 float lineHeight(GpFont* font);
-float drawSpacedText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour, float x,
-                     float y, float spacing, bool measureOnly);
-float drawEmphasisText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB normalColour,
-                       ARGB emphasisColour, float x, float y, bool measureOnly);
-std::wstring fitWithEllipsis(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font, float maxWidth);
+float drawSpacedText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour,
+                     float x, float y, float spacing, bool measureOnly);
+float drawEmphasisText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font,
+                       ARGB normalColour, ARGB emphasisColour, float x, float y, bool measureOnly);
+std::wstring fitWithEllipsis(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font,
+                             float maxWidth);
 
 void addRoundedRect(GpPath* path, const RectF& rect, float radius);
 void fillRoundedRect(GpGraphics* g, const RectF& rect, float radius, GpBrush* brush);
 void fillRoundedRect(GpGraphics* g, const RectF& rect, float radius, ARGB colour);
 void strokeRoundedRect(GpGraphics* g, const RectF& rect, float radius, ARGB colour);
 void drawCheckStroke(GpGraphics* g, ARGB colour, float x1, float y1, float x2, float y2, float x3, float y3);
-void drawSectionHeading(LauncherApp& app, GpGraphics* g, const std::wstring& text, float x, float y, float rightEdge);
-Gdiplus::GpStatus setGradientStops(GpLineGradient* brush, const ARGB* colours, const float* positions, int count);
+void drawSectionHeading(LauncherApp& app, GpGraphics* g, const std::wstring& text, float x, float y,
+                        float rightEdge);
+Gdiplus::GpStatus setGradientStops(GpLineGradient* brush, const ARGB* colours, const float* positions,
+                                   int count);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "app/launcher_app.h"
@@ -182,6 +184,49 @@ TEST_F(DrawingTest, EmphasisWithoutMarksDrawsOnlyTheNormalColour) {
     drawEmphasisText(app, c.graphics, L"plain words", font(4), kNormal, kEmphasis, 10, 8, false);
     EXPECT_GE(c.inkOf(false).first, 10);
     EXPECT_EQ(c.inkOf(true).first, -1);
+}
+
+TEST_F(DrawingTest, TextLooksTheSameAsADirectDrawAndLeavesTheGraphicsAsItWas) {
+    for (float scale : {1.0f, 1.5f}) {
+        for (float x : {10.0f, 10.3f, 10.55f, 10.9f}) {
+            SCOPED_TRACE(testing::Message() << "scale " << scale << " x " << x);
+            Canvas ours, direct;
+            for (Canvas* c : {&ours, &direct}) {
+                GdipScaleWorldTransform(c->graphics, scale, scale, Gdiplus::MatrixOrderPrepend);
+                GdipFillRectangle(c->graphics, solidBrush(0xFF203040).get(), 0, 0, 400, 40);
+            }
+            const std::wstring text = L"Güncelleme İndiriliyor 39%";
+            drawText(app, ours.graphics, text, font(6), 0xF0F2C94C, x, 4.25f);
+            UniqueBrush brush = solidBrush(0xF0F2C94C);
+            Gdiplus::RectF layout(x, 4.25f, 0, 0);
+            GdipDrawString(direct.graphics, text.c_str(), static_cast<INT>(text.size()), font(6), &layout,
+                           app.uiStringFormat, brush.get());
+
+            int worst = 0;
+            for (int px = 0; px < ours.width; ++px) {
+                for (int py = 0; py < ours.height; ++py) {
+                    ARGB a = ours.at(px, py), b = direct.at(px, py);
+                    for (int shift : {0, 8, 16}) {
+                        worst = std::max(worst, std::abs(static_cast<int>((a >> shift) & 0xFF) -
+                                                         static_cast<int>((b >> shift) & 0xFF)));
+                    }
+                }
+            }
+            EXPECT_LE(worst, 48);  // an eighth of a pixel of placement at most
+
+            Gdiplus::GpMatrix* matrix = nullptr;
+            GdipCreateMatrix(&matrix);
+            GdipGetWorldTransform(ours.graphics, matrix);
+            float m[6];
+            GdipGetMatrixElements(matrix, m);
+            GdipDeleteMatrix(matrix);
+            EXPECT_FLOAT_EQ(m[0], scale);
+            EXPECT_FLOAT_EQ(m[3], scale);
+            Gdiplus::PixelOffsetMode mode;
+            GdipGetPixelOffsetMode(ours.graphics, &mode);
+            EXPECT_EQ(mode, Gdiplus::PixelOffsetModeHalf);
+        }
+    }
 }
 
 TEST_F(DrawingTest, SpacedTextAdvancesByEachCharacterPlusTheSpacing) {
