@@ -172,6 +172,42 @@ TEST_F(PublishFixture, ProgressCountsEveryByteOnce) {
     EXPECT_EQ(seen.calls.back().bytesTotal, r.bytes);
 }
 
+// A file rewritten between hashing and copying must not land under the old content's address.
+TEST_F(PublishFixture, FileChangedWhilePublishingStopsWithoutPlacingIt) {
+    struct Editor {
+        const TempFolder* game;
+        bool done = false;
+    } editor{&game};
+    PublishOptions options;
+    options.gameFolder = game.path;
+    options.serverFolder = tree();
+    options.signingKey = key;
+    std::string before = HashFile(game.file(L"ayarlar/kullanici.cfg"), nullptr, nullptr);
+    PublishResult r = publishGame(
+        options,
+        [](void* c, const PublishProgress& p) {
+            auto* e = static_cast<Editor*>(c);
+            if (!e->done && p.currentPath == L"ayarlar/kullanici.cfg") {
+                // The hashing pass still holds the file open, so this write shares with it.
+                HANDLE h = CreateFileW(e->game->file(p.currentPath).c_str(), GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr);
+                DWORD wrote = 0;
+                e->done =
+                    h != INVALID_HANDLE_VALUE && WriteFile(h, "EKRAN", 5, &wrote, nullptr) && wrote == 5;
+                if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+            }
+        },
+        &editor);
+    ASSERT_TRUE(editor.done);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find(L"degisti"), std::wstring::npos);
+    std::wstring object = objectPath(before);
+    EXPECT_FALSE(server.exists(L"qorvane/pc/" + object));
+    EXPECT_FALSE(server.exists(L"qorvane/pc/" + object + L".gecici"));
+    EXPECT_FALSE(server.exists(L"qorvane/pc/manifest.txt"));
+}
+
 TEST_F(PublishFixture, VerifyRejectsAnotherKey) {
     ASSERT_TRUE(publish(1).ok);
     SigningKey other;
