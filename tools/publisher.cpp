@@ -238,6 +238,21 @@ void noteOlderVersion(const std::wstring& serverFolder, uint64_t version, Publis
                                L"above the published one; the launcher follows the new list anyway)");
 }
 
+std::wstring fullFolderKey(const std::wstring& path) {
+    wchar_t buffer[32768];
+    DWORD length = GetFullPathNameW(path.c_str(), 32768, buffer, nullptr);
+    std::wstring full = (length > 0 && length < 32768) ? std::wstring(buffer, length) : path;
+    full = normalizePath(full);
+    if (full.empty() || full.back() != L'/') full += L'/';
+    return full;
+}
+
+// A server tree inside the game folder would be published into itself at the next run.
+bool targetInsideGame(const std::wstring& gameFolder, const std::wstring& serverFolder) {
+    std::wstring game = fullFolderKey(gameFolder), target = fullFolderKey(serverFolder);
+    return target.rfind(game, 0) == 0;
+}
+
 }  // namespace
 
 bool parseRules(std::string_view text, PublishRules& rules, std::wstring& error) {
@@ -323,6 +338,13 @@ bool collectGameFiles(const std::wstring& gameFolder, std::vector<std::wstring>&
 PublishResult publishGame(const PublishOptions& options, PublishProgressFn callback, void* context) {
     PublishResult result;
     result.version = options.version ? options.version : unixTimeNow();
+    if (targetInsideGame(options.gameFolder, options.serverFolder)) {
+        result.error =
+            L"hedef klasor oyun klasorunun icinde olamaz (the target folder cannot be inside the game "
+            L"folder): " +
+            options.serverFolder;
+        return result;
+    }
     std::vector<std::wstring> paths;
     if (!collectGameFiles(options.gameFolder, paths, result.error, &result.notes)) return result;
     if (paths.empty()) {

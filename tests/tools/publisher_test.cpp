@@ -318,6 +318,14 @@ TEST_F(PublishFixture, FolderContentsTheLauncherCannotHandleStopPublishing) {
     EXPECT_FALSE(server.exists(L"qorvane/pc/manifest.txt"));
 
     DeleteFileW(game.file(L"pack/eski..yedek.bin").c_str());
+    PublishOptions inside;
+    inside.gameFolder = game.path;
+    inside.serverFolder = game.path + L"\\Www\\qorvane\\pc";
+    inside.signingKey = key;
+    PublishResult intoItself = publishGame(inside, nullptr, nullptr);
+    EXPECT_FALSE(intoItself.ok);
+    EXPECT_FALSE(game.exists(L"Www"));
+
     TempFolder empty;
     PublishOptions options;
     options.gameFolder = empty.path;
