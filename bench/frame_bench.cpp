@@ -40,6 +40,7 @@ void sampleStatus(LauncherApp& app) {
                  {L"12.10", L"Bonus switch rates updated."}};
     app.status = s;
     app.installMode = app.installing = app.settingsOpen = false;
+    app.display = DisplaySettings();
     app.hoverId = app.pressedId = 0;
     uiLanguage = Turkish;
 }
@@ -121,6 +122,17 @@ const State kStates[] = {
      [](LauncherApp& app) {
          app.status.phase = Ready;
          uiLanguage = English;
+     }},
+    {L"ayar",
+     [](LauncherApp& app) {
+         app.status.phase = Ready;
+         app.settingsOpen = true;
+         app.display.simulatedScreenWidth = 1920;
+         app.display.simulatedScreenHeight = 1080;
+         app.display.dpiOverride = 120;
+         app.display.windowWidth = 1600;
+         app.display.windowHeight = 900;
+         app.display.interfaceScale = 1.2f;
      }},
     {L"hazir_disli",
      [](LauncherApp& app) {
