@@ -48,19 +48,19 @@ close_bound_ms=5000
 dpi_prefix() {
   local prefix=$build/wineprefix-dpi144
   if [ ! -f "$prefix/.dpi144" ]; then
-    "$root/cmake/wine-prefix.sh" "$prefix"
-    WINEPREFIX=$prefix WINEDEBUG=-all wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+    "$root/cmake/wine-prefix.sh" "$prefix" >/dev/null 2>&1 </dev/null
+    WINEPREFIX=$prefix WINEDEBUG=-all timeout 120 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
       /d 144 /f >/dev/null 2>&1
-    WINEPREFIX=$prefix wineserver -w
+    WINEPREFIX=$prefix timeout 60 wineserver -w
     touch "$prefix/.dpi144"
   fi
   echo "$prefix"
 }
 
-# A server that accepts connections and never answers: the worker sits in a receive.
+# A server that accepts connections and never answers: the worker sits in a receive. Sets $port.
 start_stalling_server() {
   local portfile=$work/stall.port
-  python3 - "$portfile" <<'EOF' &
+  python3 - "$portfile" >/dev/null 2>&1 <<'EOF' &
 import socket, sys
 s = socket.socket()
 s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
@@ -73,7 +73,7 @@ while True:
 EOF
   pids+=($!)
   for _ in $(seq 100); do [ -s "$portfile" ] && break; sleep 0.1; done
-  cat "$portfile"
+  port=$(cat "$portfile")
 }
 
 closed_port() {
@@ -93,7 +93,7 @@ make_game() {
 start_launcher() {
   local dir=$1 prefix=$2 url=$3
   (cd "$dir" && QORVANE_WINEPREFIX=$prefix QORVANE_SUNUCU=$url exec "$root/cmake/wine-run.sh" \
-    "$dir/Qorvane Launcher.exe") &
+    "$dir/Qorvane Launcher.exe") >>"$work/launcher.log" 2>&1 &
   lpid=$!
   pids+=($lpid)
   wid=""
@@ -126,7 +126,7 @@ wait_exit_ms() {  # milliseconds until $lpid ends (gives up after 20 s)
 shot() { import -window root "$shots/$1.png"; echo "      screenshot $shots/$1.png"; }
 
 # ---- 96 DPI, worker stalled in a transfer ----------------------------------------------------
-port=$(start_stalling_server)
+start_stalling_server
 game=$(make_game stalled)
 start_launcher "$game" "$build/wineprefix" "http://127.0.0.1:$port/qorvane/pc/"
 geometry
@@ -216,8 +216,40 @@ ms=$(wait_exit_ms)
 check "144 DPI close button (scaled hit regions) ends the process ($ms ms)" test "$ms" -lt "$close_bound_ms"
 
 # ---- Ready: Enter plays (needs the publisher to build a signed tree) ----------------------------
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 if [ -f "$publisher" ]; then
-  . "$root/tests/ui/ready_server.sh"
+  game=$(make_game ready)
+  # The published folder holds the same two executables, so the run finds nothing to fetch or replace.
+  mkdir -p "$work/published" "$work/site/qorvane/pc"
+  cp "$game/Qorvane Launcher.exe" "$game/Qorvane.exe" "$work/published/"
+  QORVANE_WINEPREFIX=$build/wineprefix timeout 120 "$root/cmake/wine-run.sh" "$publisher" yayinla \
+    --oyun "$(winpath "$work/published")" --hedef "$(winpath "$work/site/qorvane/pc")" \
+    --ozel-anahtar "$(winpath "$root/keys/dev-private-key.txt")" --surum 7 --sessiz >"$work/publish.log" 2>&1 </dev/null
+  http_port=$(closed_port)
+  (cd "$work/site" && exec python3 -m http.server "$http_port" --bind 127.0.0.1) >/dev/null 2>&1 &
+  pids+=($!)
+  start_launcher "$game" "$build/wineprefix" "http://127.0.0.1:$http_port/qorvane/pc/"
+  geometry
+  sleep 4
+  shot ready-96
+  # Keys go to the window under the pointer (no window manager: the input focus follows it).
+  read -r gx gy < <(at 1 300 120)
+  xdotool mousemove --sync "$gx" "$gy"
+  t0=$(now_ms)
+  while [ ! -e "$game/oyun_kaydi.txt" ] && [ $(( $(now_ms) - t0 )) -lt 40000 ]; do
+    xdotool key Return
+    sleep 1
+  done
+  record=$(cat "$game/oyun_kaydi.txt" 2>/dev/null || true)
+  token=$(sed -n 's/^belge=//p' <<<"$record" | tr -d '\r')
+  check "Enter on the ready screen started the game" test -n "$record"
+  komut=$(sed -n 's/^komut=//p' <<<"$record" | tr -d '\r')
+  token_ok() { [[ $token =~ ^[0-9a-f]{16}$ ]]; }
+  command_ok() { [[ $komut == '"'*'\Qorvane.exe" --qorvane-belge '"$token" ]]; }
+  check "the game got a 16-digit lowercase hex token in its environment ($token)" token_ok
+  check "... and the same token as its whole argument text ($komut)" command_ok
+  ms=$(wait_exit_ms)
+  check "the launcher closed after starting the game ($ms ms)" test "$ms" -lt "$close_bound_ms"
 else
   echo "skip  Enter on the ready screen: publisher not built ($publisher)"
 fi
