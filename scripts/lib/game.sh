@@ -156,9 +156,10 @@ qv_count() {  # PATTERN FILE: matching lines, 0 for a file that does not exist y
 # own wineserver.
 qv_launcher_close() {
   local prefix=$1 i
-  qv_wine "$prefix" taskkill /im "Qorvane Launcher.exe" >/dev/null 2>&1 || true
-  for i in $(seq 50); do
+  for i in $(seq 60); do
     qv_launcher_in_prefix "$prefix" || break
+    # Again every 3 s: a launcher that is still starting has no window to receive the first one.
+    [ $((i % 15)) -eq 1 ] && { qv_wine "$prefix" taskkill /im "Qorvane Launcher.exe" >/dev/null 2>&1 || true; }
     sleep 0.2
   done
   if qv_launcher_in_prefix "$prefix"; then
@@ -170,9 +171,10 @@ qv_launcher_close() {
 # True while a launcher process of this prefix is alive (processes carry their WINEPREFIX). Only
 # used to wait: nothing is ever ended by its name.
 qv_launcher_in_prefix() {
-  local prefix=$1 pid
-  for pid in $(pgrep -f "Qorvane Launcher.exe" 2>/dev/null); do
-    tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qx "WINEPREFIX=$prefix" && return 0
+  local prefix=$1 file
+  # /proc rather than pgrep: minimal systems lack procps.
+  for file in $(grep -lasF "Qorvane Launcher.exe" /proc/[0-9]*/cmdline 2>/dev/null | sed 's|/cmdline$||'); do
+    grep -qasxzF "WINEPREFIX=$prefix" "$file/environ" 2>/dev/null && return 0
   done
   return 1
 }
