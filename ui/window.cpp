@@ -248,6 +248,10 @@ void applyWindowShape(LauncherApp& app) {
         return;
     }
     // No corner attribute: cut the corners with a window region instead.
+    applyRoundedRegion(app);
+}
+
+void applyRoundedRegion(LauncherApp& app) {
     RECT client{};
     GetClientRect(app.window, &client);
     const int diameter = scaledLength(18, app.uiScale);

@@ -15,5 +15,7 @@ void onTimer(LauncherApp& app);
 void createBackBuffer(LauncherApp& app, int width, int height);
 void releaseBackBuffer(LauncherApp& app);
 void applyWindowShape(LauncherApp& app);
+// The shape for systems without the rounded-corner attribute: a rounded window region.
+void applyRoundedRegion(LauncherApp& app);
 int monitorDpi(HMONITOR monitor);
 int systemDpi();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <dwmapi.h>
 
 #include "app/launcher_app.h"
 #include "tests/support/temp_folder.h"
@@ -351,6 +352,51 @@ TEST_F(AppFixture, FallbackRunWaitsForTheSelfUpdatingRunToEnd) {
     app.updater.workerRunning = false;
     onTimer(app);
     EXPECT_NE(livePhase(), SelfUpdated);
+}
+
+}  // namespace
+
+namespace {
+
+bool regionHas(HWND window, int x, int y) {
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    const bool inside = GetWindowRgn(window, region) != ERROR && PtInRegion(region, x, y);
+    DeleteObject(region);
+    return inside;
+}
+
+TEST(WindowShape, TheRegionFallbackCutsScaledCornersAndKeepsTheEdges) {
+    TestWindow win;
+    LauncherApp app;
+    app.window = win.window;
+    app.uiScale = 1.5f;  // corner diameter 27
+    applyRoundedRegion(app);
+    EXPECT_FALSE(regionHas(win.window, 1, 1));
+    EXPECT_FALSE(regionHas(win.window, 958, 558));
+    EXPECT_FALSE(regionHas(win.window, 3, 2));
+    EXPECT_TRUE(regionHas(win.window, 14, 0));  // past the corner arc, the top edge is kept
+    EXPECT_TRUE(regionHas(win.window, 0, 280));
+    EXPECT_TRUE(regionHas(win.window, 959, 280));  // the last column and row are inside
+    EXPECT_TRUE(regionHas(win.window, 480, 559));
+}
+
+TEST(WindowShape, EitherTheSystemRoundsTheCornersOrTheWindowGetsARegion) {
+    TestWindow win;
+    LauncherApp app;
+    app.window = win.window;
+    applyWindowShape(app);
+    const DWORD round = 2;
+    const bool systemRounds = SUCCEEDED(DwmSetWindowAttribute(win.window, 33, &round, sizeof(round)));
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    const int kind = GetWindowRgn(win.window, region);
+    DeleteObject(region);
+    // Wine accepts the corner attribute without rounding anything, so it takes the first road.
+    if (systemRounds) {
+        EXPECT_EQ(kind, ERROR);  // no region: it would clip the system's own rounding
+    } else {
+        EXPECT_NE(kind, ERROR);
+        EXPECT_FALSE(regionHas(win.window, 0, 0));
+    }
 }
 
 }  // namespace

@@ -215,6 +215,21 @@ xdotool mousemove --sync "$cx" "$cy" click 1
 ms=$(wait_exit_ms)
 check "144 DPI close button (scaled hit regions) ends the process ($ms ms)" test "$ms" -lt "$close_bound_ms"
 
+# ---- hidden mode: QORVANE_GIZLI present with an empty value ----------------------------------------
+game=$(make_game hidden)
+export QORVANE_GIZLI=
+start_launcher "$game" "$build/wineprefix" "http://127.0.0.1:$(closed_port)/qorvane/pc/"
+unset QORVANE_GIZLI
+geometry
+check "hidden window keeps its size (${WIDTH} x ${HEIGHT})" test "$WIDTH" -eq 960 -a "$HEIGHT" -eq 560
+shot hidden-96
+read -r cx cy < <(at 1 927 28)
+xdotool mousemove --sync "$cx" "$cy" click 1
+sleep 2
+check "hidden window lets a click on its close button through" alive
+kill "$lpid" 2>/dev/null || true
+wait_exit_ms >/dev/null
+
 # ---- Ready: Enter plays (needs the publisher to build a signed tree) ----------------------------
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 if [ -f "$publisher" ]; then
