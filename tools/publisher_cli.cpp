@@ -109,7 +109,7 @@ int commandGenerateKey(const std::vector<std::wstring>& args, Output& out) {
         out.line(L"anahtar uretilemedi (key generation failed): " + error);
         return PublisherFailed;
     }
-    if (!writeFileReplacing(privatePath, formatSigningKeyText(key))) {
+    if (!writeNewFile(privatePath, formatSigningKeyText(key))) {
         out.line(L"ozel anahtar yazilamadi (cannot write private key) " + privatePath + L": " +
                  errorText(GetLastError()));
         return PublisherFailed;

@@ -68,6 +68,18 @@ bool writeFileReplacing(const std::wstring& path, std::string_view bytes) {
     return false;
 }
 
+bool writeNewFile(const std::wstring& path, std::string_view bytes) {
+    UniqueFile file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD wrote = 0;
+    bool ok = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr) &&
+              wrote == bytes.size() && FlushFileBuffers(file.get());
+    file.reset();
+    if (!ok) DeleteFileW(path.c_str());
+    return ok;
+}
+
 bool fileSize(const std::wstring& path, uint64_t& size) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;

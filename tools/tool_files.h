@@ -17,6 +17,9 @@ bool writeFileReplacing(const std::wstring& path, std::string_view bytes);
 bool writeStagedFile(const std::wstring& path, std::string_view bytes);  // writes path + ".gecici"
 bool promoteStagedFile(const std::wstring& path);                        // moves it over path
 void discardStagedFile(const std::wstring& path);
+// Creates path only if nothing exists under that name (CREATE_NEW), so a racing writer cannot be
+// overwritten either; a failed write removes the new file.
+bool writeNewFile(const std::wstring& path, std::string_view bytes);
 bool fileSize(const std::wstring& path, uint64_t& size);  // false for a missing path or a folder
 // path + "\" + relative with every "/" turned into "\".
 std::wstring joinPath(const std::wstring& folder, std::wstring_view relative);
