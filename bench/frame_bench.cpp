@@ -1,4 +1,4 @@
-// Frame paint time: the median over 300 frames of the busiest screen (a download with news), at
+// Frame paint time: the median over 300 frames of the busiest screen (a running download with news), at
 // scale 1.0 and 1.5. With a folder argument it also writes the main screen states as PNG files,
 // for looking at the painting without a window or a server.
 #include <windows.h>
@@ -181,6 +181,10 @@ double medianPaintMs(LauncherApp& app, int frames, double* cpuMs = nullptr) {
     double cpuStart = threadCpuMs();
     for (int i = 0; i < frames; ++i) {
         app.frozenTime = 3.0 + i / 30.0;  // the embers move as in the window
+        // and the byte counts move as in a download at 8.4 MB/s, so the detail line changes too
+        if (app.status.phase == Downloading) {
+            app.status.bytesDone = std::min(app.status.bytesTotal, app.status.bytesDone + 293601);
+        }
         QueryPerformanceCounter(&before);
         paintFrame(app);
         QueryPerformanceCounter(&after);

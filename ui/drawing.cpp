@@ -242,11 +242,17 @@ struct Sprite {
     int width = 0, height = 0;
 };
 constexpr int kSpritePad = 4;
-constexpr size_t kSpriteCacheLimit = 768;
+// Texts that change every frame (a download's byte counts) keep adding sprites, so the cache is
+// dropped whole once it holds this many pixels: about 4 MiB, several screens' worth of text.
+constexpr size_t kSpritePixelBudget = 1 << 20;
 
 std::map<SpriteKey, Sprite>& spriteCache() {
     static std::map<SpriteKey, Sprite> cache;
     return cache;
+}
+size_t& spritePixels() {
+    static size_t pixels = 0;
+    return pixels;
 }
 
 Sprite renderSprite(LauncherApp& app, GpGraphics* target, const SpriteKey& key) {
@@ -281,6 +287,7 @@ Sprite renderSprite(LauncherApp& app, GpGraphics* target, const SpriteKey& key) 
 
 void clearTextCaches() {
     spriteCache().clear();
+    spritePixels() = 0;
     measureCache().clear();
     lineHeightCache().clear();
 }
@@ -323,8 +330,14 @@ void drawText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont*
     auto& cache = spriteCache();
     auto found = cache.find(key);
     if (found == cache.end()) {
-        if (cache.size() >= kSpriteCacheLimit) cache.clear();
-        found = cache.emplace(key, renderSprite(app, g, key)).first;
+        Sprite sprite = renderSprite(app, g, key);
+        size_t pixels = static_cast<size_t>(sprite.width) * sprite.height;
+        if (spritePixels() + pixels > kSpritePixelBudget) {
+            cache.clear();
+            spritePixels() = 0;
+        }
+        spritePixels() += pixels;
+        found = cache.emplace(key, std::move(sprite)).first;
     }
     const Sprite& sprite = found->second;
     if (!sprite.image) {
