@@ -152,6 +152,46 @@ TEST_F(FrameTest, ParticlesMoveWithTheClock) {
     EXPECT_DOUBLE_EQ(animationTime(painted.app), 4.0);
 }
 
+TEST(NewsTest, LongTitlesAreClippedAtTheSectionEdgeAndOnlyThreeAreShown) {
+    for (float scale : {1.0f, 1.5f}) {
+        SCOPED_TRACE(scale);
+        PaintedApp painted(scale);
+        ASSERT_TRUE(painted.ready);
+        uiLanguage = Turkish;
+        painted.app.status.phase = Ready;
+        const BackBuffer& b = painted.app.backBuffer;
+        auto band = [&] {
+            std::vector<uint32_t> out;
+            // right of the news column, over the first two rows
+            for (float designY : {260.0f, 270.0f, 280.0f, 290.0f}) {
+                for (int x = static_cast<int>(461 * scale); x < static_cast<int>(495 * scale); ++x)
+                    out.push_back(painted.pixel(x, static_cast<int>(designY * scale)));
+            }
+            // where a fourth row would stand
+            for (float designY : {352.0f, 356.0f, 360.0f, 364.0f}) {
+                for (int x = static_cast<int>(94 * scale); x < static_cast<int>(300 * scale); ++x)
+                    out.push_back(painted.pixel(x, static_cast<int>(designY * scale)));
+            }
+            return out;
+        };
+        painted.paint();
+        std::vector<uint32_t> empty = band();
+        std::vector<uint32_t> rows;
+        for (int y = 0; y < b.height; y += 2)
+            rows.push_back(painted.pixel(static_cast<int>(200 * scale), y));
+
+        const std::wstring longTitle(60, L'W');
+        painted.app.status.news[0] = {
+            {L"14.10", longTitle}, {L"", longTitle}, {L"12.10", longTitle}, {L"11.10", longTitle}};
+        painted.paint();
+        EXPECT_EQ(band(), empty);  // nothing spilled past x 460, and no fourth row
+        int changed = 0;
+        for (int y = 0, i = 0; y < b.height; y += 2, ++i)
+            changed += painted.pixel(static_cast<int>(200 * scale), y) != rows[i];
+        EXPECT_GT(changed, 0);  // while the titles themselves were drawn
+    }
+}
+
 TEST(BackBufferTest, ScaledCopiesFollowTheScale) {
     for (float scale : {1.0f, 1.25f, 1.5f}) {
         PaintedApp painted(scale);
