@@ -212,7 +212,7 @@ TEST_F(DrawingTest, TextLooksTheSameAsADirectDrawAndLeavesTheGraphicsAsItWas) {
                     }
                 }
             }
-            EXPECT_LE(worst, 48);  // an eighth of a pixel of placement at most
+            EXPECT_LE(worst, 2);  // same glyphs at the same place; blending rounds at most a little
 
             Gdiplus::GpMatrix* matrix = nullptr;
             GdipCreateMatrix(&matrix);
