@@ -89,11 +89,13 @@ make_game() {
   echo "$dir"
 }
 
-# start_launcher <game folder> <prefix> <server url>: runs it in the background, sets $lpid and $wid.
+# start_launcher <game folder> <prefix> <server url> [start.exe options]: runs it in the background,
+# sets $lpid and $wid. With options it goes through start.exe /wait, which ends with the launcher.
 start_launcher() {
-  local dir=$1 prefix=$2 url=$3
+  local dir=$1 prefix=$2 url=$3 via=()
+  [ $# -gt 3 ] && via=(start /wait "${@:4}" /unix)
   (cd "$dir" && QORVANE_WINEPREFIX=$prefix QORVANE_SUNUCU=$url exec "$root/cmake/wine-run.sh" \
-    "$dir/Qorvane Launcher.exe") >>"$work/launcher.log" 2>&1 &
+    "${via[@]}" "$dir/Qorvane Launcher.exe") >>"$work/launcher.log" 2>&1 &
   lpid=$!
   pids+=($lpid)
   wid=""
@@ -200,6 +202,17 @@ xdotool mousemove --sync "$cx" "$cy" click 1
 ms=$(wait_exit_ms)
 echo "      close click to process exit (idle worker): $ms ms"
 check "close in the error state ends the process ($ms ms)" test "$ms" -lt "$close_bound_ms"
+
+# ---- started maximised: the fixed-size window still shows normally ---------------------------------
+game=$(make_game maximised)
+start_launcher "$game" "$build/wineprefix" "http://127.0.0.1:$(closed_port)/qorvane/pc/" /max
+geometry
+check "started with SW_SHOWMAXIMIZED: normal 960 x 560 at the centre (${WIDTH} x ${HEIGHT} at $X,$Y)" \
+  test "$WIDTH" -eq 960 -a "$HEIGHT" -eq 560 -a "$X" -eq 480 -a "$Y" -eq 260
+read -r cx cy < <(at 1 927 28)
+xdotool mousemove --sync "$cx" "$cy" click 1
+ms=$(wait_exit_ms)
+check "... and closes ($ms ms)" test "$ms" -lt "$close_bound_ms"
 
 # ---- 144 DPI --------------------------------------------------------------------------------------
 prefix144=$(dpi_prefix)
