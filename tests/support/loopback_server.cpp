@@ -67,17 +67,6 @@ const char* reasonPhrase(int status) {
     }
 }
 
-bool sendAll(SOCKET s, const char* data, size_t length) {
-    while (length > 0) {
-        int chunk = static_cast<int>(std::min<size_t>(length, 1 << 20));
-        int n = send(s, data, chunk, 0);
-        if (n <= 0) return false;
-        data += n;
-        length -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 std::string lower(std::string text) {
     for (char& c : text)
         c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
@@ -258,6 +247,32 @@ std::shared_ptr<LoopbackServer::Body> LoopbackServer::findBody(const std::string
     return nullptr;
 }
 
+bool LoopbackServer::sendAll(SOCKET client, const char* data, size_t length) {
+    // The socket is non-blocking: a client may stop reading without closing (WinHTTP under Wine
+    // keeps the connection of a response it abandoned, such as a whole file sent for a range
+    // request), and such a send must not hold a connection thread, and with it stop(), for ever.
+    while (length > 0) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (stopping_) return false;
+        }
+        fd_set writable;
+        FD_ZERO(&writable);
+        FD_SET(client, &writable);
+        timeval wait = {0, 50000};
+        int ready = select(0, nullptr, &writable, nullptr, &wait);
+        if (ready < 0) return false;
+        if (ready == 0) continue;
+        int chunk = static_cast<int>(std::min<size_t>(length, 1 << 20));
+        int n = send(client, data, chunk, 0);
+        if (n < 0 && WSAGetLastError() == WSAEWOULDBLOCK) continue;
+        if (n <= 0) return false;
+        data += n;
+        length -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
 bool LoopbackServer::waitReadable(SOCKET client) {
     for (;;) {
         {
@@ -284,6 +299,8 @@ void LoopbackServer::acceptLoop(SOCKET listener) {
         if (client == INVALID_SOCKET) return;  // the listener was closed by stop()
         int one = 1;
         setsockopt(client, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+        u_long nonBlocking = 1;
+        ioctlsocket(client, FIONBIO, &nonBlocking);
         std::lock_guard<std::mutex> lock(mutex_);
         if (stopping_) {
             closesocket(client);
@@ -309,6 +326,7 @@ void LoopbackServer::serveConnection(SOCKET client, int serial) {
                 break;
             }
             int n = recv(client, buffer, sizeof buffer, 0);
+            if (n < 0 && WSAGetLastError() == WSAEWOULDBLOCK) continue;
             if (n <= 0) {
                 keepAlive = false;
                 break;

@@ -104,9 +104,11 @@ class LoopbackServer {
     bool answer(SOCKET client, const LoopbackRequest& request, bool& keepAlive);
     bool takeFault(const std::string& path, LoopbackFault& fault);
     std::shared_ptr<Body> findBody(const std::string& path) const;
+    // True when the server began stopping within ms milliseconds.
     bool waitStopping(uint32_t ms);
-    bool waitReadable(
-        SOCKET client);  // false when stopping or the socket failed  // true when the server is stopping
+    // False when the server is stopping or the socket failed.
+    bool waitReadable(SOCKET client);
+    bool sendAll(SOCKET client, const char* data, size_t length);
 
     SOCKET listener_ = INVALID_SOCKET;
     uint16_t port_ = 0;
