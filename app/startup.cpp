@@ -113,6 +113,8 @@ int startupUiLanguage(const std::wstring& folder) {
 
 void cleanupAfterSelfUpdate(const std::wstring& exePath, int attempts, unsigned sleepMs) {
     std::wstring old = exePath + L".eski";
+    // A read-only launcher stays read-only through the rename, and DeleteFileW refuses read-only files.
+    SetFileAttributesW(old.c_str(), FILE_ATTRIBUTE_NORMAL);
     // The previous process may still be ending and holding its image; give it about three seconds.
     for (int i = 0; i < attempts && pathExists(old) && !DeleteFileW(old.c_str()); ++i)
         Sleep(sleepMs);

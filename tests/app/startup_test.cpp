@@ -164,8 +164,9 @@ TEST(SelfUpdateCleanup, RemovesOldAndLeftoverExecutables) {
     t.write(L"Qorvane Launcher.exe", "new");
     t.write(L"Qorvane Launcher.exe.eski", "old");
     t.write(L"Qorvane Launcher.exe.yeni", "partial");
-    SetFileAttributesW((exe + L".eski").c_str(), FILE_ATTRIBUTE_NORMAL);
-    cleanupAfterSelfUpdate(exe);
+    // Renaming keeps attributes: a read-only launcher leaves a read-only ".eski" behind.
+    SetFileAttributesW((exe + L".eski").c_str(), FILE_ATTRIBUTE_READONLY);
+    cleanupAfterSelfUpdate(exe, 3, 10);
     EXPECT_TRUE(t.exists(L"Qorvane Launcher.exe"));
     EXPECT_FALSE(t.exists(L"Qorvane Launcher.exe.eski"));
     EXPECT_FALSE(t.exists(L"Qorvane Launcher.exe.yeni"));
