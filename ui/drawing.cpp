@@ -169,12 +169,12 @@ GpFont* createFontWithFallback(const wchar_t* family, float size, int style, GpS
 }
 
 void createFonts(LauncherApp& app) {
-    struct FontSpec {
+    struct FontChoice {
         const wchar_t* family;
         float size;
         int style;
     };
-    static const FontSpec specs[8] = {
+    static const FontChoice fontTable[8] = {
         {L"Tahoma", 11, Gdiplus::FontStyleRegular}, {L"Tahoma", 11, Gdiplus::FontStyleBold},
         {L"Tahoma", 12, Gdiplus::FontStyleRegular}, {L"Tahoma", 12, Gdiplus::FontStyleBold},
         {L"Tahoma", 13, Gdiplus::FontStyleRegular}, {L"Tahoma", 14, Gdiplus::FontStyleBold},
@@ -185,7 +185,8 @@ void createFonts(LauncherApp& app) {
     for (int i = 0; i < 8; ++i) {
         if (app.uiFonts[i]) GdipDeleteFont(app.uiFonts[i]);
         GpStatus status = Ok;
-        app.uiFonts[i] = createFontWithFallback(specs[i].family, specs[i].size, specs[i].style, &status);
+        app.uiFonts[i] =
+            createFontWithFallback(fontTable[i].family, fontTable[i].size, fontTable[i].style, &status);
         if (i == 7 && status != Ok) {
             if (app.uiFonts[i]) GdipDeleteFont(app.uiFonts[i]);
             app.uiFonts[i] = createFontWithFallback(L"Tahoma", 22, Gdiplus::FontStyleBold, &status);

@@ -86,11 +86,11 @@ bool parseRange(const std::string& value, uint64_t size, uint64_t& first, uint64
                 bool& unsatisfiable) {
     unsatisfiable = false;
     if (value.compare(0, 6, "bytes=") != 0) return false;
-    std::string spec = value.substr(6);
-    size_t dash = spec.find('-');
-    if (dash == std::string::npos || dash == 0 || spec.find(',') != std::string::npos) return false;
-    first = strtoull(spec.substr(0, dash).c_str(), nullptr, 10);
-    std::string tail = spec.substr(dash + 1);
+    std::string rangeText = value.substr(6);
+    size_t dash = rangeText.find('-');
+    if (dash == std::string::npos || dash == 0 || rangeText.find(',') != std::string::npos) return false;
+    first = strtoull(rangeText.substr(0, dash).c_str(), nullptr, 10);
+    std::string tail = rangeText.substr(dash + 1);
     last = tail.empty() ? (size ? size - 1 : 0) : strtoull(tail.c_str(), nullptr, 10);
     if (first >= size) {
         unsatisfiable = true;
