@@ -11,6 +11,7 @@
 #include "ui/drawing.h"
 #include "ui/frame.h"
 #include "ui/screen_model.h"
+#include "ui/settings_panel.h"
 #include "ui/text_table.h"
 #include "update/updater.h"
 
@@ -22,8 +23,6 @@ constexpr UINT kTimerPeriodMs = 33;
 constexpr uint32_t kCloseWaitMs = 1500;
 constexpr uint32_t kRetryAfterMs = 5000;
 constexpr uint32_t kFreeSpaceRefreshMs = 3000;
-constexpr uint32_t kNoticeMs = 1400;
-constexpr uint32_t kErrorNoticeMs = 5000;
 // Window corner preference and border colour; older systems refuse both.
 constexpr DWORD kDwmCornerPreference = 33;
 constexpr DWORD kDwmBorderColour = 34;
@@ -448,10 +447,7 @@ void onTimer(LauncherApp& app) {
 
     if (app.installMode && now - app.freeBytesCheckedAt > kFreeSpaceRefreshMs) refreshFreeSpace(app, now);
 
-    if (app.noticeAt != 0 && now - app.noticeAt > (app.noticeIsError ? kErrorNoticeMs : kNoticeMs)) {
-        app.noticeAt = 0;
-        if (!app.noticeIsError) app.settingsOpen = false;  // a successful save closes the panel
-    }
+    expireSettingsNotice(app, now);  // a successful save's notice also closes the panel
 
     if (!IsIconic(app.window)) InvalidateRect(app.window, nullptr, FALSE);
 }
