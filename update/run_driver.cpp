@@ -83,6 +83,13 @@ bool scanListedFiles(Updater& u, const Manifest& manifest, HashCache& cache, boo
             u.status.filesDone = ++done;
             u.status.bytesDone = base;
         }
+        // A path listed twice is one file: its last record decides. An earlier one would fetch
+        // other bytes to the same place, even alongside the last one into the same temp file.
+        auto last = manifest.pathIndex.find(keys[i]);
+        if (last != manifest.pathIndex.end() && last->second != i) {
+            base += entry.size;
+            continue;
+        }
         std::wstring path = localPath(u, entry.path);
         WIN32_FILE_ATTRIBUTE_DATA data;
         if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||

@@ -227,3 +227,29 @@ TEST(RunDriver, FailuresAndRetriesKeepWhatTheWindowShows) {
     EXPECT_EQ(ErrorConnection, s.errorCode);
     EXPECT_EQ("abc", game.folder.read(L"a.bin"));
 }
+
+// A path listed twice (as "Data/x.bin" and "data\x.bin") is one file on disk: only its last record
+// may decide, or an older record would fetch other bytes to the same place, in parallel with it.
+TEST(RunDriver, APathListedTwiceIsJudgedByItsLastRecordOnly) {
+    struct Case {
+        const char* onDisk;  // nullptr: missing
+        std::vector<uint32_t> expected;
+    };
+    const Case cases[] = {{"new", {}}, {"old", {1}}, {nullptr, {1}}};
+    for (const Case& c : cases) {
+        TempFolder folder;
+        if (c.onDisk) folder.write(L"data/x.bin", c.onDisk);
+        Manifest m;
+        addEntry(m, L"Data/x.bin", "old");
+        addEntry(m, L"data\\x.bin", "new");
+        Updater u;
+        u.rootFolder = folder.path;
+        HashCache cache;
+        std::vector<uint32_t> downloadList;
+        int files = 0;
+        uint64_t bytes = 0;
+        ASSERT_TRUE(scanListedFiles(u, m, cache, true, downloadList, files, bytes));
+        EXPECT_EQ(c.expected, downloadList) << (c.onDisk ? c.onDisk : "missing");
+        EXPECT_EQ(2, files);
+    }
+}
