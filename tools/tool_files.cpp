@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "update/handles.h"
+#include "update/update_log.h"
 
 bool readSmallFile(const std::wstring& path, std::string& bytes, uint64_t maxBytes) {
     bytes.clear();
@@ -25,10 +26,7 @@ bool readSmallFile(const std::wstring& path, std::string& bytes, uint64_t maxByt
 }
 
 bool createFolders(const std::wstring& path) {
-    for (size_t i = 3; i < path.size(); ++i) {
-        if (path[i] == L'\\' || path[i] == L'/') CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
-    }
-    CreateDirectoryW(path.c_str(), nullptr);
+    createFolderPrefixes(path);
     DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
