@@ -181,9 +181,7 @@ bool planDownloadItems(Updater& u, const Manifest& manifest, const std::vector<u
         const ManifestEntry& entry = manifest.entries[order[i]];
         DownloadItem& item = run.items[i];
         item.entry = &entry;
-        std::wstring relative = entry.path;
-        std::replace(relative.begin(), relative.end(), L'/', L'\\');
-        item.targetPath = u.rootFolder + L"\\" + relative;
+        item.targetPath = gameFilePath(u, entry.path);
         item.tempPath = item.targetPath + L".indir";
 
         size_t slash = item.targetPath.rfind(L'\\');

@@ -10,12 +10,6 @@ namespace {
 
 constexpr int kMaxDepth = 8;
 
-std::wstring withBackslashes(std::wstring path) {
-    for (wchar_t& c : path)
-        if (c == L'/') c = L'\\';
-    return path;
-}
-
 bool keptByPattern(const Manifest& manifest, const std::wstring& key) {
     for (const std::wstring& pattern : manifest.keepPatterns)
         if (matchWildcard(pattern, key)) return true;
@@ -47,8 +41,7 @@ void ScanFolderForExtras(Updater& u, const std::wstring& folder, const Manifest&
                          std::vector<std::wstring>& result, int depth) {
     if (depth > kMaxDepth) return;
     WIN32_FIND_DATAW entry;
-    UniqueFind find(
-        FindFirstFileW((u.rootFolder + L"\\" + withBackslashes(folder) + L"\\*").c_str(), &entry));
+    UniqueFind find(FindFirstFileW((gameFilePath(u, folder) + L"\\*").c_str(), &entry));
     if (!find) return;
     do {
         std::wstring name = entry.cFileName;

@@ -17,13 +17,6 @@
 
 namespace {
 
-std::wstring localPath(const Updater& u, const std::wstring& relative) {
-    std::wstring path = u.rootFolder + L"\\" + relative;
-    for (wchar_t& c : path)
-        if (c == L'/') c = L'\\';
-    return path;
-}
-
 uint64_t fileTimeValue(const FILETIME& t) {
     return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
 }
@@ -90,7 +83,7 @@ bool scanListedFiles(Updater& u, const Manifest& manifest, HashCache& cache, boo
             base += entry.size;
             continue;
         }
-        std::wstring path = localPath(u, entry.path);
+        std::wstring path = gameFilePath(u, entry.path);
         WIN32_FILE_ATTRIBUTE_DATA data;
         if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
             (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -124,7 +117,7 @@ void deleteExtraFiles(Updater& u, const Manifest& manifest) {
     std::vector<std::wstring> extras;
     FindExtraFiles(u, manifest, extras);
     for (const std::wstring& relative : extras) {
-        std::wstring path = localPath(u, relative);
+        std::wstring path = gameFilePath(u, relative);
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files go too
         bool deleted = DeleteFileW(path.c_str()) != 0;
         log(u, "fazla dosya %s %s", toUtf8(relative).c_str(), deleted ? "silindi" : "silinemedi");
@@ -142,7 +135,7 @@ void writeStateFile(const std::wstring& path, const std::string& bytes) {
 void saveState(Updater& u, const Manifest& manifest, HashCache& cache, const std::string& listBytes,
                const std::string& signatureBytes) {
     for (const std::wstring& folder : manifest.createDirs)
-        createFolderPrefixes(localPath(u, folder));
+        createFolderPrefixes(gameFilePath(u, folder));
     for (auto it = cache.begin(); it != cache.end();) {
         if (manifest.pathIndex.count(it->first))
             ++it;

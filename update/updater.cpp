@@ -8,6 +8,13 @@ Updater::Updater() {
     config.host = QORVANE_DEFAULT_HOST;
 }
 
+std::wstring gameFilePath(const Updater& u, const std::wstring& relative) {
+    std::wstring path = u.rootFolder + L"\\" + relative;
+    for (size_t i = u.rootFolder.size(); i < path.size(); ++i)
+        if (path[i] == L'/') path[i] = L'\\';
+    return path;
+}
+
 void setPhase(Updater& u, UpdatePhase phase) {
     std::lock_guard<std::mutex> lock(u.statusMutex);
     u.status.phase = phase;

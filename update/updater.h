@@ -101,6 +101,9 @@ struct Updater {
     uint64_t lastSampleBytes = 0;
 };
 
+// rootFolder, a backslash, and a list-relative path with its "/" turned into "\".
+std::wstring gameFilePath(const Updater& u, const std::wstring& relative);
+
 // Status operations: each takes statusMutex for its whole duration and nothing else.
 void setPhase(Updater& u, UpdatePhase phase);
 // Writes the "HATA ..." log line first (outside the lock), then puts the status into Error.
