@@ -19,7 +19,7 @@ bool keptByPattern(const Manifest& manifest, const std::wstring& key) {
 // True for a top-level file that the list governs by extension and does not list itself.
 bool isExtraTopLevelFile(const Manifest& manifest, const std::wstring& name) {
     std::wstring key = normalizePath(name);
-    if (manifest.pathIndex.count(key) || key == normalizePath(L"Qorvane Launcher.exe")) return false;
+    if (manifest.pathIndex.count(key) || key == normalizePath(kLauncherFileName)) return false;
     size_t dot = key.rfind(L'.');
     if (dot == std::wstring::npos) return false;
     std::wstring tail = key.substr(dot);

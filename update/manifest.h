@@ -27,6 +27,10 @@ struct Manifest {
     std::map<std::wstring, size_t> pathIndex;  // normalised path -> index of the last entry
 };
 
+// The launcher's own file at the top of the game folder: replaced only by the self-update, never
+// scanned as a game file and never deleted as an extra file.
+inline constexpr wchar_t kLauncherFileName[] = L"Qorvane Launcher.exe";
+
 // True when a header line was seen and at least one file record was accepted.
 bool parseManifest(std::string_view bytes, Manifest& manifest);
 // Backslash to slash, A-Z lowered; every other character unchanged.

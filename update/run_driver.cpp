@@ -44,7 +44,7 @@ void publishVerifiedList(Updater& u, const Manifest& manifest) {
 
 bool scanListedFiles(Updater& u, const Manifest& manifest, HashCache& cache, bool fullScan,
                      std::vector<uint32_t>& downloadList, int& filesCounted, uint64_t& bytesCounted) {
-    const std::wstring launcherKey = normalizePath(L"Qorvane Launcher.exe");
+    const std::wstring launcherKey = normalizePath(kLauncherFileName);
     std::vector<std::wstring> keys;
     keys.reserve(manifest.entries.size());
     filesCounted = 0;

@@ -55,7 +55,7 @@ int swapLauncherFiles(const std::wstring& runningPath) {
 }
 
 int SelfUpdate(Updater& u, const Manifest& manifest, const std::wstring& runningPath) {
-    auto found = manifest.pathIndex.find(normalizePath(L"Qorvane Launcher.exe"));
+    auto found = manifest.pathIndex.find(normalizePath(kLauncherFileName));
     if (found == manifest.pathIndex.end()) return 0;
     const ManifestEntry& entry = manifest.entries[found->second];
     std::wstring running = runningPath.empty() ? moduleFileName() : runningPath;
