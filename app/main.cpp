@@ -8,6 +8,7 @@
 
 #include "app/launcher_app.h"
 #include "app/startup.h"
+#include "base/process.h"
 #include "install/uninstaller.h"
 #include "ui/preview.h"
 #include "ui/text_table.h"

@@ -3,35 +3,15 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "base/file.h"
+#include "base/names.h"
+#include "base/process.h"
+
 namespace {
 bool equalsNoCase(const std::wstring& a, const wchar_t* b) {
     return lstrcmpiW(a.c_str(), b) == 0;
 }
 }  // namespace
-
-std::wstring quoteArgument(const std::wstring& arg) {
-    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
-    // Backslashes count only before a double quote (and before the closing quote): those are
-    // doubled, every other backslash stays single. This is the rule CommandLineToArgvW reads.
-    std::wstring out = L"\"";
-    size_t backslashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        if (c == L'"') {
-            out.append(backslashes * 2 + 1, L'\\');
-        } else {
-            out.append(backslashes, L'\\');
-        }
-        backslashes = 0;
-        out.push_back(c);
-    }
-    out.append(backslashes * 2, L'\\');
-    out.push_back(L'"');
-    return out;
-}
 
 CommandLine parseArguments(const std::vector<std::wstring>& args) {
     CommandLine cl;
@@ -65,12 +45,8 @@ std::vector<std::wstring> processArguments() {
     return args;
 }
 
-static bool pathExists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 bool isGameInstalled(const std::wstring& folder) {
-    return pathExists(folder + L"\\koruma\\kurulum.txt") || pathExists(folder + L"\\Qorvane.exe");
+    return pathExists(folder + L"\\koruma\\kurulum.txt") || pathExists(joinPath(folder, kGameFileName));
 }
 
 bool detectUiLanguage(const std::wstring& folder, int& language) {
@@ -119,15 +95,4 @@ void cleanupAfterSelfUpdate(const std::wstring& exePath, int attempts, unsigned 
     for (int i = 0; i < attempts && pathExists(old) && !DeleteFileW(old.c_str()); ++i)
         Sleep(sleepMs);
     DeleteFileW((exePath + L".yeni").c_str());
-}
-
-std::wstring moduleFilePath() {
-    wchar_t buffer[520] = {};
-    DWORD n = GetModuleFileNameW(nullptr, buffer, 520);
-    return std::wstring(buffer, n < 520 ? n : 519);
-}
-
-std::wstring folderOf(const std::wstring& path) {
-    size_t slash = path.rfind(L'\\');
-    return slash == std::wstring::npos ? path : path.substr(0, slash);
 }

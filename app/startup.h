@@ -27,8 +27,6 @@ struct CommandLine {
 CommandLine parseArguments(const std::vector<std::wstring>& args);
 // Splits GetCommandLineW with CommandLineToArgvW and drops argument 0; empty when splitting fails.
 std::vector<std::wstring> processArguments();
-// Quotes one argument so that CommandLineToArgvW reads it back unchanged.
-std::wstring quoteArgument(const std::wstring& arg);
 
 bool isGameInstalled(const std::wstring& folder);
 
@@ -39,6 +37,3 @@ int startupUiLanguage(const std::wstring& folder);
 
 // Deletes exePath + ".eski" (retrying while the old process still holds it) and exePath + ".yeni".
 void cleanupAfterSelfUpdate(const std::wstring& exePath, int attempts = 30, unsigned sleepMs = 100);
-
-std::wstring moduleFilePath();  // the running executable, GetModuleFileNameW into 520 characters
-std::wstring folderOf(const std::wstring& path);  // up to, not including, the last backslash

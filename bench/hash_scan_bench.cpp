@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/sha256.h"
 #include "update/hashing.h"
 #include "update/manifest.h"
 #include "update/run_driver.h"
@@ -56,7 +57,7 @@ std::string bareHash(const std::wstring& path) {
     BCryptDestroyHash(hash);
     BCryptCloseAlgorithmProvider(alg, 0);
     CloseHandle(h);
-    return ToHex(digest, 32);
+    return toHex(digest, 32);
 }
 
 void hashBench(const std::wstring& folder, uint64_t mebibytes) {

@@ -5,29 +5,11 @@
 
 #include <vector>
 
-#include "update/hashing.h"
-#include "update/text_encoding.h"
-
-bool startProcess(const std::wstring& exePath, const std::wstring& arguments,
-                  const std::wstring& workingFolder) {
-    std::wstring commandLine = L"\"" + exePath + L"\"";
-    if (!arguments.empty()) commandLine += L" " + arguments;
-    // CreateProcessW may write into the command line, so it gets its own writable copy.
-    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
-    buffer.push_back(L'\0');
-
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(exePath.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process)) {
-        return false;  // the caller reads CreateProcessW's last error
-    }
-    // The launcher never waits for what it starts.
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
-}
+#include "base/file.h"
+#include "base/names.h"
+#include "base/process.h"
+#include "base/sha256.h"
+#include "base/text.h"
 
 namespace {
 
@@ -37,14 +19,14 @@ constexpr DWORD kElevationRequired = 740;
 std::wstring newLaunchToken() {
     unsigned char bytes[8] = {};
     BCryptGenRandom(nullptr, bytes, sizeof(bytes), BCRYPT_USE_SYSTEM_PREFERRED_RNG);
-    return fromUtf8(ToHex(bytes, sizeof(bytes)));
+    return fromUtf8(toHex(bytes, sizeof(bytes)));
 }
 
 }  // namespace
 
 LaunchResult launchGame(HWND ownerWindow, const std::wstring& gameFolder) {
     LaunchResult result;
-    const std::wstring gameExe = gameFolder + L"\\Qorvane.exe";
+    const std::wstring gameExe = joinPath(gameFolder, kGameFileName);
     if (GetFileAttributesW(gameExe.c_str()) == INVALID_FILE_ATTRIBUTES) {
         // Nothing is drawn or set: the caller downloads the file again and tries later.
         result.errorCode = ERROR_FILE_NOT_FOUND;
@@ -57,11 +39,11 @@ LaunchResult launchGame(HWND ownerWindow, const std::wstring& gameFolder) {
     SetEnvironmentVariableW(L"QORVANE_BELGE", token.c_str());
     const std::wstring arguments = L"--qorvane-belge " + token;
 
-    if (startProcess(gameExe, arguments, gameFolder)) {
+    result.errorCode = startProcess(gameExe, arguments, gameFolder);
+    if (result.errorCode == 0) {
         result.started = true;
         return result;
     }
-    result.errorCode = GetLastError();
     if (result.errorCode != kElevationRequired) return result;
 
     // A game marked to run as administrator: only the shell can show the elevation prompt.

@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <string>
 
-bool startProcess(const std::wstring& exePath, const std::wstring& arguments, const std::wstring& workingFolder);
-
 struct LaunchResult {
     bool started = false;
     uint32_t errorCode = 0;

@@ -3,7 +3,10 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
+#include "base/file.h"
+#include "base/names.h"
 #include "app/startup.h"
+#include "base/process.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -10,8 +10,11 @@
 #include "app/startup.h"
 #include "install/install_location.h"
 #include "ui/text_table.h"
-#include "update/handles.h"
-#include "update/update_log.h"
+#include "base/file.h"
+#include "base/handles.h"
+#include "base/names.h"
+#include "base/process.h"
+#include "base/text.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -65,25 +68,6 @@ void registerUninstallEntry(const std::wstring& folder, const std::wstring& copy
 }
 }  // namespace
 
-void createFolderTree(const std::wstring& path) {
-    createFolderPrefixes(path);
-}
-
-std::wstring systemErrorText(unsigned long code) {
-    PWSTR buffer = nullptr;
-    DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
-        code, 0, reinterpret_cast<PWSTR>(&buffer), 0, nullptr);
-    std::wstring text;
-    if (length != 0 && buffer) text.assign(buffer, length);
-    LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
-        text.pop_back();
-    wchar_t suffix[32];
-    std::swprintf(suffix, 32, L" (%lu)", code);
-    return text + suffix;
-}
-
 std::wstring shortcutPath(bool desktop) {
     std::wstring folder = knownFolderPath(desktop ? FOLDERID_Desktop : FOLDERID_Programs);
     if (folder.empty()) return folder;
@@ -123,7 +107,7 @@ bool installLauncher(const std::wstring& sourceExe, const std::wstring& folder, 
         return false;
     }
 
-    std::wstring copyPath = folder + L"\\Qorvane Launcher.exe";
+    std::wstring copyPath = joinPath(folder, kLauncherFileName);
     bool runningFromTarget = !sourceExe.empty() && lstrcmpiW(sourceExe.c_str(), copyPath.c_str()) == 0;
     if (!runningFromTarget && !CopyFileW(sourceExe.c_str(), copyPath.c_str(), FALSE)) {
         errorText = copyPath + L"\n" + systemErrorText(GetLastError());

@@ -11,11 +11,9 @@ bool installGame(const std::wstring& folder, bool desktopShortcut, bool startMen
 bool installLauncher(const std::wstring& sourceExe, const std::wstring& folder, bool desktopShortcut,
                      bool startMenuShortcut, uint64_t requiredBytes, std::wstring& errorText);
 void writeGameLanguage(const std::wstring& folder, int language);
-std::wstring systemErrorText(unsigned long code);
 std::wstring shortcutPath(bool desktop);
 bool createShortcut(const std::wstring& linkPath, const std::wstring& targetPath,
                     const std::wstring& workingFolder);
-void createFolderTree(const std::wstring& path);
 
 // HKEY_CURRENT_USER\ this key is the game's entry in the list of installed programs.
 inline constexpr const wchar_t* kUninstallKey =

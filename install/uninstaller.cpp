@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "app/startup.h"
+#include "base/process.h"
 #include "install/install_location.h"
 #include "install/installer.h"
 #include "ui/text_table.h"

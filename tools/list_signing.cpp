@@ -3,10 +3,11 @@
 #include <cstring>
 #include <vector>
 
-#include "update/handles.h"
+#include "base/file.h"
+#include "base/text.h"
+#include "base/handles.h"
 #include "update/hashing.h"
 #include "update/manifest_fetch.h"
-#include "update/text_encoding.h"
 
 namespace {
 
@@ -131,7 +132,7 @@ std::string formatSigningKeyText(const SigningKey& key) {
            "# launcher that trusts its public half: keep it off servers and out of repositories.\n"
            "curve P-256\n"
            "d " +
-           ToHex(key.d, 32) + "\nx " + ToHex(key.x, 32) + "\ny " + ToHex(key.y, 32) + "\n";
+           toHex(key.d, 32) + "\nx " + toHex(key.x, 32) + "\ny " + toHex(key.y, 32) + "\n";
 }
 
 bool generateSigningKey(SigningKey& key, std::wstring& error) {
@@ -155,7 +156,7 @@ bool generateSigningKey(SigningKey& key, std::wstring& error) {
 }
 
 std::string publicKeyHex(const SigningKey& key) {
-    return ToHex(key.x, 32) + ToHex(key.y, 32);
+    return toHex(key.x, 32) + toHex(key.y, 32);
 }
 
 void publicKeyBytes(const SigningKey& key, unsigned char out[64]) {

@@ -5,14 +5,15 @@
 #include <algorithm>
 #include <memory>
 
+#include "base/file.h"
+#include "base/text.h"
 #include "tools/list_signing.h"
 #include "tools/tool_files.h"
-#include "update/handles.h"
+#include "base/handles.h"
 #include "update/hashing.h"
 #include "update/manifest.h"
 #include "update/manifest_fetch.h"
 #include "update/news.h"
-#include "update/text_encoding.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ bool walkFolder(const std::wstring& root, const std::wstring& relative, std::vec
         DWORD code = GetLastError();
         if (code == ERROR_FILE_NOT_FOUND) return true;  // an empty folder
         error =
-            L"klasor okunamadi (cannot read folder) " + joinPath(root, relative) + L": " + errorText(code);
+            L"klasor okunamadi (cannot read folder) " + joinPath(root, relative) + L": " + systemErrorText(code);
         return false;
     }
     do {
@@ -124,7 +125,7 @@ bool walkFolder(const std::wstring& root, const std::wstring& relative, std::vec
     DWORD code = GetLastError();
     if (code != ERROR_NO_MORE_FILES) {
         error =
-            L"klasor okunamadi (cannot read folder) " + joinPath(root, relative) + L": " + errorText(code);
+            L"klasor okunamadi (cannot read folder) " + joinPath(root, relative) + L": " + systemErrorText(code);
         return false;
     }
     return true;
@@ -160,13 +161,13 @@ bool copyObject(const std::wstring& source, const std::wstring& target, const st
     UniqueFile in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!in) {
-        error = L"okunamadi (cannot read) " + source + L": " + errorText(GetLastError());
+        error = L"okunamadi (cannot read) " + source + L": " + systemErrorText(GetLastError());
         return false;
     }
     UniqueFile out(CreateFileW(staged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out) {
-        error = L"yazilamadi (cannot write) " + staged + L": " + errorText(GetLastError());
+        error = L"yazilamadi (cannot write) " + staged + L": " + systemErrorText(GetLastError());
         return false;
     }
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCopyBlock]);
@@ -174,19 +175,19 @@ bool copyObject(const std::wstring& source, const std::wstring& target, const st
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(in.get(), buffer.get(), kCopyBlock, &got, nullptr)) {
-            error = L"okunamadi (cannot read) " + source + L": " + errorText(GetLastError());
+            error = L"okunamadi (cannot read) " + source + L": " + systemErrorText(GetLastError());
             break;
         }
         if (got == 0) break;
         hasher.add(buffer.get(), got);
         DWORD wrote = 0;
         if (!WriteFile(out.get(), buffer.get(), got, &wrote, nullptr) || wrote != got) {
-            error = L"yazilamadi (cannot write) " + staged + L": " + errorText(GetLastError());
+            error = L"yazilamadi (cannot write) " + staged + L": " + systemErrorText(GetLastError());
             break;
         }
     }
     if (error.empty() && !FlushFileBuffers(out.get()))
-        error = L"yazilamadi (cannot write) " + staged + L": " + errorText(GetLastError());
+        error = L"yazilamadi (cannot write) " + staged + L": " + systemErrorText(GetLastError());
     out.reset();
     if (error.empty() && hasher.finishHex() != expectedHash)
         error =
@@ -194,7 +195,7 @@ bool copyObject(const std::wstring& source, const std::wstring& target, const st
             L"again): " +
             source;
     if (error.empty() && !MoveFileExW(staged.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
-        error = L"nesne yerine konamadi (cannot place object) " + target + L": " + errorText(GetLastError());
+        error = L"nesne yerine konamadi (cannot place object) " + target + L": " + systemErrorText(GetLastError());
     if (!error.empty()) {
         DeleteFileW(staged.c_str());
         return false;
@@ -215,7 +216,7 @@ bool loadNews(NewsFile& news, PublishResult& result) {
         result.error = L"haber dosyasi okunamadi (cannot read news file) " + *news.source;
         return false;
     }
-    if (size > kNewsLimit || !readSmallFile(*news.source, news.bytes, kNewsLimit)) {
+    if (size > kNewsLimit || !readWholeFile(*news.source, news.bytes, kNewsLimit)) {
         result.error =
             L"haber dosyasi okunamadi veya 32 MiB'den buyuk (news file unreadable or not below 32 MiB) " +
             *news.source;
@@ -229,7 +230,7 @@ bool loadNews(NewsFile& news, PublishResult& result) {
 void noteOlderVersion(const std::wstring& serverFolder, uint64_t version, PublishResult& result) {
     std::string previous;
     Manifest old;
-    if (!readSmallFile(joinPath(serverFolder, L"manifest.txt"), previous) || !parseManifest(previous, old))
+    if (!readWholeFile(joinPath(serverFolder, L"manifest.txt"), previous, 67108864) || !parseManifest(previous, old))
         return;
     if (old.version >= version)
         result.notes.push_back(L"surum " + std::to_wstring(version) + L" yayindaki surumden buyuk degil (" +
@@ -356,7 +357,7 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
     for (NewsFile& n : news) {
         if (!loadNews(n, result)) return result;
     }
-    if (!createFolders(options.serverFolder)) {
+    if (!createFolderTree(options.serverFolder)) {
         result.error =
             L"sunucu klasoru olusturulamadi (cannot create server folder): " + options.serverFolder;
         return result;
@@ -381,7 +382,7 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
         file.path = path;
         file.hash = HashFile(source, onHashed, &counter);
         if (file.hash.empty()) {
-            result.error = L"okunamadi (cannot read) " + source + L": " + errorText(GetLastError());
+            result.error = L"okunamadi (cannot read) " + source + L": " + systemErrorText(GetLastError());
             return result;
         }
         file.size = counter.fileBytes;
@@ -390,7 +391,7 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
         if (fileSize(object, present) && present == file.size) {
             ++result.objectsReused;
         } else {
-            createFolders(object.substr(0, object.find_last_of(L'\\')));
+            createFolderTree(object.substr(0, object.find_last_of(L'\\')));
             if (!copyObject(source, object, file.hash, result.error)) return result;
             ++result.objectsWritten;
             result.bytesWritten += file.size;
@@ -424,18 +425,18 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
         if (n.source->empty()) continue;
         if (!writeFileReplacing(joinPath(options.serverFolder, n.name), n.bytes)) {
             result.error = std::wstring(L"haber yazilamadi (cannot write news) ") + n.name + L": " +
-                           errorText(GetLastError());
+                           systemErrorText(GetLastError());
             return result;
         }
     }
     if (!writeStagedFile(listPath, list) || !writeStagedFile(signaturePath, signature)) {
-        result.error = L"liste yazilamadi (cannot write the list): " + errorText(GetLastError());
+        result.error = L"liste yazilamadi (cannot write the list): " + systemErrorText(GetLastError());
         discardStagedFile(listPath);
         discardStagedFile(signaturePath);
         return result;
     }
     if (!promoteStagedFile(listPath) || !promoteStagedFile(signaturePath)) {
-        result.error = L"liste yerine konamadi (cannot place the list): " + errorText(GetLastError());
+        result.error = L"liste yerine konamadi (cannot place the list): " + systemErrorText(GetLastError());
         discardStagedFile(listPath);
         discardStagedFile(signaturePath);
         return result;

@@ -7,12 +7,13 @@
 #include <cstring>
 #include <map>
 
+#include "base/file.h"
+#include "base/text.h"
 #include "tools/list_signing.h"
 #include "tools/publisher.h"
 #include "tools/tool_files.h"
 #include "tools/tree_verify.h"
 #include "update/manifest_fetch.h"
-#include "update/text_encoding.h"
 
 namespace {
 
@@ -111,13 +112,13 @@ int commandGenerateKey(const std::vector<std::wstring>& args, Output& out) {
     }
     if (!writeNewFile(privatePath, formatSigningKeyText(key))) {
         out.line(L"ozel anahtar yazilamadi (cannot write private key) " + privatePath + L": " +
-                 errorText(GetLastError()));
+                 systemErrorText(GetLastError()));
         return PublisherFailed;
     }
     std::wstring hex = fromUtf8(publicKeyHex(key));
     if (a.has(L"--acik-anahtar-dosyasi") &&
         !writeFileReplacing(a.get(L"--acik-anahtar-dosyasi"), toUtf8(hex) + "\n")) {
-        out.line(L"acik anahtar yazilamadi (cannot write public key file): " + errorText(GetLastError()));
+        out.line(L"acik anahtar yazilamadi (cannot write public key file): " + systemErrorText(GetLastError()));
         return PublisherFailed;
     }
     out.line(L"ozel anahtar yazildi (private key written): " + privatePath);
@@ -137,7 +138,7 @@ void printPublishProgress(void* context, const PublishProgress& p) {
 
 bool loadOptionalFile(const Arguments& a, const wchar_t* name, std::string& bytes, Output& out) {
     if (!a.has(name)) return true;
-    if (readSmallFile(a.get(name), bytes, 16777216)) return true;
+    if (readWholeFile(a.get(name), bytes, 16777216)) return true;
     out.line(L"okunamadi (cannot read) " + a.get(name));
     return false;
 }
@@ -254,7 +255,7 @@ bool parseHexKey(const std::wstring& text, unsigned char key[64]) {
 bool parsePublicKeyArgument(const std::wstring& argument, unsigned char key[64]) {
     if (parseHexKey(argument, key)) return true;
     std::string bytes;
-    if (!readSmallFile(argument, bytes, 4096)) return false;
+    if (!readWholeFile(argument, bytes, 4096)) return false;
     std::wstring text;
     for (char c : bytes) {
         if (c != ' ' && c != '\t' && c != '\r' && c != '\n')

@@ -4,12 +4,13 @@
 
 #include <set>
 
+#include "base/file.h"
+#include "base/text.h"
 #include "tools/tool_files.h"
 #include "update/hashing.h"
 #include "update/manifest.h"
 #include "update/manifest_fetch.h"
 #include "update/news.h"
-#include "update/text_encoding.h"
 
 namespace {
 
@@ -74,7 +75,7 @@ void checkNews(const std::wstring& serverFolder, VerifyReport& report) {
         uint64_t size = 0;
         if (!fileSize(joinPath(serverFolder, name), size))
             report.notes.push_back(std::wstring(L"haber dosyasi yok (no news file) ") + name);
-        else if (size > kListLimit || !readSmallFile(joinPath(serverFolder, name), bytes, kListLimit))
+        else if (size > kListLimit || !readWholeFile(joinPath(serverFolder, name), bytes, kListLimit))
             report.problems.push_back(std::wstring(L"haber dosyasi okunamaz (news file unusable) ") + name);
         else if (parseNews(bytes).empty())
             report.notes.push_back(std::wstring(L"haber yok (no news items in) ") + name);
@@ -94,12 +95,12 @@ VerifyReport verifyPublishedTree(const std::wstring& serverFolder, const unsigne
         report.problems.push_back(L"manifest.txt yok (missing)");
         return report;
     }
-    if (size > kListLimit || !readSmallFile(listPath, list, kListLimit)) {
+    if (size > kListLimit || !readWholeFile(listPath, list, kListLimit)) {
         report.problems.push_back(
             L"manifest.txt okunamadi veya 32 MiB'den buyuk (unreadable or not below 32 MiB)");
         return report;
     }
-    if (!readSmallFile(joinPath(serverFolder, L"manifest.sig"), signature, 4096))
+    if (!readWholeFile(joinPath(serverFolder, L"manifest.sig"), signature, 4096))
         report.problems.push_back(L"manifest.sig yok (missing)");
     else if (signature.size() != 64)
         report.problems.push_back(L"manifest.sig 64 bayt degil (is not 64 bytes): " +

@@ -6,7 +6,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
-#include "update/handles.h"
+#include "base/handles.h"
 
 template <typename T, Gdiplus::GpStatus(WINGDIPAPI* Release)(T*)>
 struct GdipTraits {

@@ -3,6 +3,9 @@
 #include <windows.h>
 
 #include "app/launcher_app.h"
+#include "base/file.h"
+#include "base/names.h"
+#include "base/process.h"
 #include "install/game_launch.h"
 #include "install/install_location.h"
 #include "install/installer.h"
@@ -47,8 +50,8 @@ void runInstallAction(LauncherApp& app) {
         showInstallFailed(app, errorText);
         return;
     }
-    std::wstring installed = folder + L"\\Qorvane Launcher.exe";
-    if (startProcess(installed, L"", folder)) {
+    std::wstring installed = joinPath(folder, kLauncherFileName);
+    if (startProcess(installed, L"", folder) == 0) {
         PostMessageW(app.window, WM_CLOSE, 0, 0);
         return;
     }

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "base/process.h"
 #include "install/game_launch.h"
 #include "install/install_location.h"
 #include "ui/actions.h"
@@ -425,7 +426,7 @@ void onTimer(LauncherApp& app) {
             std::wstring arguments = app.passThroughArgs;
             if (!arguments.empty()) arguments += L" ";
             arguments += L"--guncellendi";
-            if (startProcess(app.launcherExePath, arguments, app.launcherFolder)) {
+            if (startProcess(app.launcherExePath, arguments, app.launcherFolder) == 0) {
                 PostMessageW(app.window, WM_CLOSE, 0, 0);
                 return;
             }

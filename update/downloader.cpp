@@ -1,5 +1,7 @@
 #include "update/downloader.h"
 
+#include "base/file.h"
+
 #include <algorithm>
 #include <mutex>
 #include <numeric>
@@ -7,10 +9,10 @@
 #include <thread>
 
 #include "update/file_commit.h"
-#include "update/handles.h"
+#include "base/handles.h"
 #include "update/manifest.h"
 #include "update/manifest_fetch.h"
-#include "update/text_encoding.h"
+#include "base/text.h"
 #include "update/update_log.h"
 #include "update/updater.h"
 
@@ -186,7 +188,7 @@ bool planDownloadItems(Updater& u, const Manifest& manifest, const std::vector<u
 
         size_t slash = item.targetPath.rfind(L'\\');
         if (slash != std::wstring::npos && slash > u.rootFolder.size())
-            createFolderPrefixes(item.targetPath.substr(0, slash));
+            createFolderTree(item.targetPath.substr(0, slash));
 
         // The game holds its files open without sharing; finding that out now, before anything is
         // fetched, keeps the folder as it was.

@@ -2,7 +2,8 @@
 
 #include <windows.h>
 
-#include "update/handles.h"
+#include "base/handles.h"
+#include "base/names.h"
 #include "update/manifest.h"
 #include "update/updater.h"
 

@@ -3,12 +3,12 @@
 #include <mutex>
 
 #include "update/downloader.h"
-#include "update/handles.h"
+#include "base/handles.h"
 #include "update/hashing.h"
 #include "update/http_client.h"
 #include "update/manifest.h"
 #include "update/manifest_fetch.h"
-#include "update/text_encoding.h"
+#include "base/text.h"
 #include "update/update_log.h"
 #include "update/updater.h"
 

@@ -12,7 +12,8 @@
 struct DownloadItem;
 struct DownloadRun;
 struct ManifestEntry;
-struct StreamHasher;
+struct Sha256;
+using StreamHasher = Sha256;
 struct Updater;
 
 struct WriteSink {

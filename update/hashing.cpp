@@ -3,9 +3,10 @@
 #include <cstdio>
 #include <memory>
 
-#include "update/handles.h"
+#include "base/file.h"
+#include "base/handles.h"
+#include "base/text.h"
 #include "update/manifest.h"
-#include "update/text_encoding.h"
 
 namespace {
 
@@ -16,41 +17,7 @@ std::wstring cacheFilePath(const std::wstring& rootFolder) {
     return rootFolder + L"\\koruma\\onbellek.txt";
 }
 
-// Provider and hash object for one SHA-256 digest; `ready` is false when CNG refused either, and
-// the digest then reads as 32 zero bytes (which matches no list entry).
-struct Sha256 {
-    UniqueAlgorithm algorithm;
-    UniqueHash hash;
-    bool ready = false;
-
-    Sha256() {
-        if (BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0) return;
-        ready = BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0) >= 0;
-    }
-    void add(const void* data, size_t length) {
-        if (ready && length > 0)
-            BCryptHashData(hash.get(), static_cast<PUCHAR>(const_cast<void*>(data)),
-                           static_cast<ULONG>(length), 0);
-    }
-    std::string finishHex() {
-        unsigned char digest[32] = {};
-        if (ready) BCryptFinishHash(hash.get(), digest, sizeof digest, 0);
-        ready = false;
-        return ToHex(digest, sizeof digest);
-    }
-};
-
 }  // namespace
-
-std::string ToHex(const unsigned char* bytes, size_t count) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out(count * 2, '0');
-    for (size_t i = 0; i < count; ++i) {
-        out[2 * i] = digits[bytes[i] >> 4];
-        out[2 * i + 1] = digits[bytes[i] & 15];
-    }
-    return out;
-}
 
 std::string HashFile(const std::wstring& path, HashProgressFn progress, void* context) {
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
@@ -69,32 +36,6 @@ std::string HashFile(const std::wstring& path, HashProgressFn progress, void* co
         if (progress && !progress(context, total)) return {};
     }
     return sha.finishHex();
-}
-
-StreamHasher::StreamHasher() {
-    if (BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0) {
-        algorithm = nullptr;
-        return;
-    }
-    ready = BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0) >= 0;
-    if (!ready) hash = nullptr;
-}
-
-StreamHasher::~StreamHasher() {
-    if (hash) BCryptDestroyHash(hash);
-    if (algorithm) BCryptCloseAlgorithmProvider(algorithm, 0);
-}
-
-void StreamHasher::add(const void* data, size_t length) {
-    if (!ready || length == 0) return;
-    BCryptHashData(hash, static_cast<PUCHAR>(const_cast<void*>(data)), static_cast<ULONG>(length), 0);
-}
-
-std::string StreamHasher::finishHex() {
-    unsigned char digest[32] = {};
-    if (ready) BCryptFinishHash(hash, digest, sizeof digest, 0);
-    ready = false;  // a finished CNG hash object takes no more data
-    return ToHex(digest, sizeof digest);
 }
 
 void parseHashCache(const std::string& bytes, HashCache& cache) {
@@ -123,19 +64,8 @@ void parseHashCache(const std::string& bytes, HashCache& cache) {
 }
 
 void LoadHashCache(const std::wstring& rootFolder, HashCache& cache) {
-    UniqueFile file(CreateFileW(cacheFilePath(rootFolder).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file.get(), &size) || static_cast<uint64_t>(size.QuadPart) >= kCacheFileLimit) return;
-    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD got = 0;
-    if (!bytes.empty() &&
-        (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
-         got != bytes.size()))
-        return;
-    parseHashCache(bytes, cache);
+    std::string bytes;
+    if (readWholeFile(cacheFilePath(rootFolder), bytes, kCacheFileLimit - 1)) parseHashCache(bytes, cache);
 }
 
 std::string formatHashCache(const HashCache& cache) {

@@ -2,32 +2,20 @@
 // koruma\onbellek.txt that spares unchanged files from being read again.
 #pragma once
 
-#include <windows.h>
-#include <bcrypt.h>
-
 #include <cstdint>
 #include <map>
 #include <string>
+
+#include "base/sha256.h"
 
 // (context, bytes hashed so far in this file) -> false stops hashing (the result is then empty).
 using HashProgressFn = bool (*)(void* context, uint64_t bytesSoFar);
 
 // 64 lowercase hex characters, or empty when the file cannot be opened or read, or on a stop.
 std::string HashFile(const std::wstring& path, HashProgressFn progress, void* context);
-std::string ToHex(const unsigned char* bytes, size_t count);
 
-struct StreamHasher {
-    StreamHasher();
-    ~StreamHasher();
-    StreamHasher(const StreamHasher&) = delete;
-    StreamHasher& operator=(const StreamHasher&) = delete;
-    void add(const void* data, size_t length);
-    std::string finishHex();
-
-    BCRYPT_ALG_HANDLE algorithm = nullptr;
-    BCRYPT_HASH_HANDLE hash = nullptr;
-    bool ready = false;
-};
+// The digest of a transfer, fed buffer by buffer as the body arrives.
+using StreamHasher = Sha256;
 
 struct HashCacheEntry {
     std::string hash;

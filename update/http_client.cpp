@@ -4,7 +4,7 @@
 #include <cwchar>
 #include <memory>
 
-#include "update/handles.h"
+#include "base/handles.h"
 #include "update/updater.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "update/manifest.h"
 
-#include "update/text_encoding.h"
+#include "base/text.h"
 
 namespace {
 
@@ -79,19 +79,6 @@ void addRecord(char kind, std::string_view value, Manifest& m) {
 }
 
 }  // namespace
-
-uint64_t parseDecimal(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
-        ++i;
-    uint64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        uint64_t digit = static_cast<uint64_t>(text[i] - '0');
-        if (value > (UINT64_MAX - digit) / 10) return UINT64_MAX;  // saturate like strtoull
-        value = value * 10 + digit;
-    }
-    return value;
-}
 
 bool parseManifest(std::string_view bytes, Manifest& manifest) {
     manifest = Manifest{};

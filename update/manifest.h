@@ -27,10 +27,6 @@ struct Manifest {
     std::map<std::wstring, size_t> pathIndex;  // normalised path -> index of the last entry
 };
 
-// The launcher's own file at the top of the game folder: replaced only by the self-update, never
-// scanned as a game file and never deleted as an extra file.
-inline constexpr wchar_t kLauncherFileName[] = L"Qorvane Launcher.exe";
-
 // True when a header line was seen and at least one file record was accepted.
 bool parseManifest(std::string_view bytes, Manifest& manifest);
 // Backslash to slash, A-Z lowered; every other character unchanged.
@@ -39,5 +35,3 @@ bool matchWildcard(std::wstring_view pattern, std::wstring_view text);
 // The path rule for "K", "I", "D", "S", "O" values: no "..", no ":", no leading separator.
 bool isAcceptablePath(std::wstring_view path);
 uint64_t manifestTotalBytes(const Manifest& manifest);
-// Leading white space skipped, digits up to the first non-digit, 0 without digits; saturates.
-uint64_t parseDecimal(std::string_view text);

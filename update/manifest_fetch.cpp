@@ -3,7 +3,8 @@
 #include <cstring>
 
 #include "build_config.h"
-#include "update/handles.h"
+#include "base/handles.h"
+#include "base/sha256.h"
 #include "update/http_client.h"
 #include "update/manifest.h"
 #include "update/updater.h"
@@ -28,19 +29,6 @@ struct CompiledKey {
     }
 };
 
-// SHA-256 of the list; 32 zero bytes when CNG cannot hash (the verification then fails).
-void digestOf(const std::string& bytes, unsigned char digest[32]) {
-    memset(digest, 0, 32);
-    UniqueAlgorithm algorithm;
-    if (BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0) return;
-    UniqueHash hash;
-    if (BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0) < 0) return;
-    if (!bytes.empty())
-        BCryptHashData(hash.get(), reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
-                       static_cast<ULONG>(bytes.size()), 0);
-    BCryptFinishHash(hash.get(), digest, 32, 0);
-}
-
 // One GET of name + query into target; true only for a complete 200 body.
 bool fetchDocument(Updater& u, const wchar_t* name, const std::wstring& query, std::string& target) {
     target.clear();
@@ -60,7 +48,7 @@ bool verifySignatureWithKey(const std::string& listBytes, const std::string& sig
     // Only the raw r||s form is accepted; a DER-wrapped signature never reaches CNG.
     if (signatureBytes.size() != 64) return false;
     unsigned char digest[32];
-    digestOf(listBytes, digest);
+    sha256Digest(listBytes, digest);
     UniqueAlgorithm algorithm;
     if (BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0) < 0)
         return false;

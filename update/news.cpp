@@ -2,7 +2,7 @@
 
 #include "update/http_client.h"
 #include "update/manifest_fetch.h"
-#include "update/text_encoding.h"
+#include "base/text.h"
 
 namespace {
 

@@ -1,17 +1,20 @@
 #include "update/run_driver.h"
 
+#include "base/file.h"
+#include "base/names.h"
+
 #include <string>
 #include <vector>
 
 #include "update/downloader.h"
 #include "update/extra_files.h"
-#include "update/handles.h"
+#include "base/handles.h"
 #include "update/hashing.h"
 #include "update/manifest.h"
 #include "update/manifest_fetch.h"
 #include "update/news.h"
 #include "update/self_update.h"
-#include "update/text_encoding.h"
+#include "base/text.h"
 #include "update/update_log.h"
 #include "update/updater.h"
 
@@ -135,14 +138,14 @@ void writeStateFile(const std::wstring& path, const std::string& bytes) {
 void saveState(Updater& u, const Manifest& manifest, HashCache& cache, const std::string& listBytes,
                const std::string& signatureBytes) {
     for (const std::wstring& folder : manifest.createDirs)
-        createFolderPrefixes(gameFilePath(u, folder));
+        createFolderTree(gameFilePath(u, folder));
     for (auto it = cache.begin(); it != cache.end();) {
         if (manifest.pathIndex.count(it->first))
             ++it;
         else
             it = cache.erase(it);
     }
-    createFolderPrefixes(u.rootFolder + L"\\koruma");
+    createFolderTree(u.rootFolder + L"\\koruma");
     SaveHashCache(u.rootFolder, cache);
     writeStateFile(u.rootFolder + L"\\koruma\\manifest.txt", listBytes);
     writeStateFile(u.rootFolder + L"\\koruma\\manifest.sig", signatureBytes);

@@ -4,18 +4,14 @@
 
 #include <mutex>
 
+#include "base/names.h"
+#include "base/process.h"
 #include "update/file_commit.h"
 #include "update/hashing.h"
 #include "update/manifest.h"
 #include "update/updater.h"
 
 namespace {
-
-std::wstring moduleFileName() {
-    wchar_t buffer[520] = {};
-    DWORD n = GetModuleFileNameW(nullptr, buffer, 520);
-    return std::wstring(buffer, n < 520 ? n : 519);
-}
 
 void beginLauncherDownload(Updater& u, const ManifestEntry& entry) {
     {
@@ -58,7 +54,7 @@ int SelfUpdate(Updater& u, const Manifest& manifest, const std::wstring& running
     auto found = manifest.pathIndex.find(normalizePath(kLauncherFileName));
     if (found == manifest.pathIndex.end()) return 0;
     const ManifestEntry& entry = manifest.entries[found->second];
-    std::wstring running = runningPath.empty() ? moduleFileName() : runningPath;
+    std::wstring running = runningPath.empty() ? moduleFilePath() : runningPath;
     // A launcher just restarted by an update never updates itself again in the same process.
     if (HashFile(running, nullptr, nullptr) == entry.hash || u.skipSelfUpdate) return 0;
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "base/file.h"
 #include "update/updater.h"
 
 namespace {
@@ -13,13 +14,6 @@ std::mutex logMutex;
 
 std::wstring logFilePath(const Updater& u) {
     return u.rootFolder + L"\\koruma\\launcher_gunluk.txt";
-}
-
-void createFolderPrefixes(const std::wstring& path) {
-    for (size_t i = 3; i < path.size(); ++i) {
-        if (path[i] == L'\\' || path[i] == L'/') CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
-    }
-    CreateDirectoryW(path.c_str(), nullptr);
 }
 
 void log(Updater& u, const char* format, ...) {
@@ -43,7 +37,7 @@ void log(Updater& u, const char* format, ...) {
     line[length++] = '\n';
 
     std::lock_guard<std::mutex> lock(logMutex);
-    createFolderPrefixes(u.rootFolder + L"\\koruma");
+    createFolderTree(u.rootFolder + L"\\koruma");
     HANDLE file = CreateFileW(logFilePath(u).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;

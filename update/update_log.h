@@ -14,5 +14,3 @@ void log(Updater& u, const char* format, ...)
     ;
 
 std::wstring logFilePath(const Updater& u);
-// Creates every prefix of path ending before a separator at index 3 or later, then path itself.
-void createFolderPrefixes(const std::wstring& path);

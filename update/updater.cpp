@@ -1,7 +1,7 @@
 #include "update/updater.h"
 
 #include "build_config.h"
-#include "update/text_encoding.h"
+#include "base/text.h"
 #include "update/update_log.h"
 
 Updater::Updater() {

@@ -54,6 +54,9 @@ struct StatusSnapshot {
     bool listVerified = false;
     uint32_t errorTick = 0;
     std::vector<NewsItem> news[2];  // 0 Turkish, 1 English
+    bool runActive = false;         // a run's worker is still going (repair and retry wait for it)
+    std::wstring host;              // the download server the engine talks to
+    uint32_t retryAt = 0;           // tick of the automatic retry after a connection error; 0 none
 };
 
 struct UpdaterConfig {

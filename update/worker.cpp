@@ -5,7 +5,7 @@
 
 #include "update/http_client.h"
 #include "update/run_driver.h"
-#include "update/text_encoding.h"
+#include "base/text.h"
 #include "update/update_log.h"
 #include "update/updater.h"
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/startup.h"
+#include "base/process.h"
 #include "tests/support/temp_folder.h"
 
 namespace {

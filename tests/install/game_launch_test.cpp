@@ -5,10 +5,11 @@
 #include <map>
 #include <string>
 
+#include "base/process.h"
 #include "install/game_launch.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_game.h"
-#include "update/text_encoding.h"
+#include "base/text.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ TEST(StartProcess, EmptyArgumentsAndEmptyFolderGiveTheBareQuotedPathInTheCurrent
     TempFolder game;
     putTestGameInto(game);
     const std::wstring exe = game.file(L"Qorvane.exe");
-    ASSERT_TRUE(startProcess(exe, L"", L""));
+    ASSERT_EQ(startProcess(exe, L"", L""), 0u);
     auto record = waitForRecord(game);
     EXPECT_EQ(record["komut"], L"\"" + exe + L"\"");
     wchar_t current[MAX_PATH] = {};
@@ -83,18 +84,16 @@ TEST(StartProcess, EmptyArgumentsAndEmptyFolderGiveTheBareQuotedPathInTheCurrent
 
     // Arguments are passed on verbatim after one blank, in the folder given.
     TempFolder elsewhere;
-    ASSERT_TRUE(startProcess(exe, L"a \"b c\" --guncellendi", elsewhere.path));
+    ASSERT_EQ(startProcess(exe, L"a \"b c\" --guncellendi", elsewhere.path), 0u);
     record = waitForRecord(game);
     EXPECT_EQ(record["komut"], L"\"" + exe + L"\" a \"b c\" --guncellendi");
     EXPECT_EQ(CompareStringOrdinal(record["klasor"].c_str(), -1, elsewhere.path.c_str(), -1, TRUE),
               CSTR_EQUAL);
 }
 
-TEST(StartProcess, FailureLeavesTheSystemErrorForTheCaller) {
+TEST(StartProcess, FailureReturnsTheSystemError) {
     TempFolder game;
-    SetLastError(0);
-    EXPECT_FALSE(startProcess(game.file(L"yok.exe"), L"", L""));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(startProcess(game.file(L"yok.exe"), L"", L""), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/startup.h"
+#include "base/file.h"
 #include "install/install_location.h"
 #include "install/installer.h"
 #include "tests/install/launcher_process.h"

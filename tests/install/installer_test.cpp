@@ -5,6 +5,9 @@
 #include <wrl/client.h>
 
 #include "app/startup.h"
+#include "base/file.h"
+#include "base/process.h"
+#include "base/text.h"
 #include "install/uninstaller.h"
 #include "tests/install/user_state.h"
 #include "tests/support/temp_folder.h"

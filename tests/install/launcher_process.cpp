@@ -1,6 +1,9 @@
 #include "tests/install/launcher_process.h"
 
 #include "app/startup.h"
+#include "base/file.h"
+#include "base/process.h"
+#include "base/text.h"
 #include "install/install_location.h"
 
 namespace {

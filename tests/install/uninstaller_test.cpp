@@ -6,6 +6,9 @@
 
 #include "install/install_location.h"
 #include "app/startup.h"
+#include "base/file.h"
+#include "base/process.h"
+#include "base/text.h"
 #include "install/installer.h"
 #include "tests/install/launcher_process.h"
 #include "tests/install/user_state.h"

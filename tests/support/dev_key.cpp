@@ -4,7 +4,7 @@
 
 #include "tests/support/loopback_server.h"
 #include "tests/support/source_path.h"
-#include "update/text_encoding.h"
+#include "base/text.h"
 
 const SigningKey& devSigningKey() {
     static const SigningKey key = [] {

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "tests/support/temp_folder.h"
-#include "update/text_encoding.h"
+#include "base/text.h"
 
 std::wstring testGamePath() {
     wchar_t path[MAX_PATH] = {};

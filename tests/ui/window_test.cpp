@@ -9,7 +9,7 @@
 #include "ui/actions.h"
 #include "ui/text_table.h"
 #include "ui/window.h"
-#include "update/text_encoding.h"
+#include "base/text.h"
 #include "update/updater.h"
 
 namespace {

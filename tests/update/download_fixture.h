@@ -10,7 +10,7 @@
 #include "tests/support/temp_folder.h"
 #include "update/hashing.h"
 #include "update/manifest.h"
-#include "update/text_encoding.h"
+#include "base/text.h"
 #include "update/update_log.h"
 #include "update/updater.h"
 

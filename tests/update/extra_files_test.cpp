@@ -6,7 +6,7 @@
 #include <winioctl.h>
 
 #include "tests/support/temp_folder.h"
-#include "update/handles.h"
+#include "base/handles.h"
 #include "update/manifest.h"
 #include "update/updater.h"
 

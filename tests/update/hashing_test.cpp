@@ -30,7 +30,7 @@ TEST(Hashing, KnownAnswers) {
     s.add("bc", 2);
     EXPECT_EQ(kAbcSha, s.finishHex());
     const unsigned char bytes[] = {0x00, 0x3f, 0xa0, 0xff};
-    EXPECT_EQ("003fa0ff", ToHex(bytes, 4));
+    EXPECT_EQ("003fa0ff", toHex(bytes, 4));
 }
 
 TEST(Hashing, ProgressCountsBlocksAndCanStop) {

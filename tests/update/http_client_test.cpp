@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/loopback_server.h"
-#include "update/handles.h"
+#include "base/handles.h"
 #include "update/updater.h"
 
 namespace {

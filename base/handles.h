@@ -1,5 +1,5 @@
-// Move-only owners for the system handles the engine opens (files, searches, WinHTTP, CNG), so that
-// every failure path releases what it opened without hand-written clean-up.
+// Move-only owners for every system handle the program opens (files, searches, processes, WinHTTP,
+// CNG, registry keys, GDI objects), so that each failure path releases what it opened.
 #pragma once
 
 #include <windows.h>
@@ -57,7 +57,7 @@ struct FindHandleTraits {
     static type invalid() { return INVALID_HANDLE_VALUE; }
     static void close(type h) { FindClose(h); }
 };
-struct InternetHandleTraits {
+struct InternetHandleTraits {  // sessions, connections and requests alike
     using type = HINTERNET;
     static type invalid() { return nullptr; }
     static void close(type h) { WinHttpCloseHandle(h); }
@@ -77,6 +77,21 @@ struct KeyHandleTraits {
     static type invalid() { return nullptr; }
     static void close(type h) { BCryptDestroyKey(h); }
 };
+struct RegKeyTraits {
+    using type = HKEY;
+    static type invalid() { return nullptr; }
+    static void close(type h) { RegCloseKey(h); }
+};
+struct GdiObjectTraits {  // bitmaps, regions, brushes, fonts created with the GDI Create* calls
+    using type = HGDIOBJ;
+    static type invalid() { return nullptr; }
+    static void close(type h) { DeleteObject(h); }
+};
+struct MemoryDcTraits {  // CreateCompatibleDC
+    using type = HDC;
+    static type invalid() { return nullptr; }
+    static void close(type h) { DeleteDC(h); }
+};
 
 using UniqueFile = UniqueHandle<FileHandleTraits>;
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
@@ -85,3 +100,37 @@ using UniqueInternet = UniqueHandle<InternetHandleTraits>;
 using UniqueAlgorithm = UniqueHandle<AlgorithmHandleTraits>;
 using UniqueHash = UniqueHandle<HashHandleTraits>;
 using UniqueKey = UniqueHandle<KeyHandleTraits>;
+using UniqueRegKey = UniqueHandle<RegKeyTraits>;
+using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
+using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
+
+// Selects an object into a device context and puts the previous one back when it goes out of
+// scope: a DC must never be deleted, nor its object freed, while the object is still selected.
+class SelectGuard {
+   public:
+    SelectGuard() = default;
+    SelectGuard(HDC dc, HGDIOBJ object) : dc_(dc), previous_(dc && object ? SelectObject(dc, object) : nullptr) {}
+    ~SelectGuard() { restore(); }
+    SelectGuard(SelectGuard&& other) noexcept
+        : dc_(std::exchange(other.dc_, nullptr)), previous_(std::exchange(other.previous_, nullptr)) {}
+    SelectGuard& operator=(SelectGuard&& other) noexcept {
+        if (this != &other) {
+            restore();
+            dc_ = std::exchange(other.dc_, nullptr);
+            previous_ = std::exchange(other.previous_, nullptr);
+        }
+        return *this;
+    }
+    SelectGuard(const SelectGuard&) = delete;
+    SelectGuard& operator=(const SelectGuard&) = delete;
+
+    void restore() {
+        if (dc_ && previous_) SelectObject(dc_, previous_);
+        dc_ = nullptr;
+        previous_ = nullptr;
+    }
+
+   private:
+    HDC dc_ = nullptr;
+    HGDIOBJ previous_ = nullptr;
+};

@@ -1,0 +1,104 @@
+#include "base/file.h"
+
+#include <algorithm>
+
+#include "base/handles.h"
+
+namespace {
+// WriteFile and ReadFile take 32-bit lengths; large files go in blocks.
+constexpr size_t kBlock = 1u << 24;
+}  // namespace
+
+bool readWholeFile(const std::wstring& path, std::string& bytes, uint64_t maxBytes) {
+    bytes.clear();
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size) || static_cast<uint64_t>(size.QuadPart) > maxBytes) return false;
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD want = static_cast<DWORD>(std::min(bytes.size() - done, kBlock));
+        DWORD got = 0;
+        if (!ReadFile(file.get(), bytes.data() + done, want, &got, nullptr) || got == 0) {
+            bytes.clear();  // half a file is not the file
+            return false;
+        }
+        done += got;
+    }
+    return true;
+}
+
+DWORD writeFlushedFile(const std::wstring& tempPath, std::string_view bytes) {
+    SetFileAttributesW(tempPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    UniqueFile file(CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return lastErrorOr();
+    DWORD error = 0;
+    size_t done = 0;
+    while (error == 0 && done < bytes.size()) {
+        DWORD want = static_cast<DWORD>(std::min(bytes.size() - done, kBlock));
+        DWORD wrote = 0;
+        if (!WriteFile(file.get(), bytes.data() + done, want, &wrote, nullptr))
+            error = lastErrorOr();
+        else if (wrote == 0)
+            error = ERROR_WRITE_FAULT;  // a short write without an error number (a full disk under Wine)
+        done += wrote;
+    }
+    // Without the flush a power cut may leave the new name over zero-filled content.
+    if (error == 0 && !FlushFileBuffers(file.get())) error = lastErrorOr();
+    file.reset();
+    if (error != 0) DeleteFileW(tempPath.c_str());
+    return error;
+}
+
+DWORD moveFileDurably(const std::wstring& from, const std::wstring& target) {
+    if (MoveFileExW(from.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+    return lastErrorOr();
+}
+
+DWORD replaceFileDurably(const std::wstring& target, std::string_view bytes, const wchar_t* tempSuffix) {
+    std::wstring temp = target + tempSuffix;
+    if (DWORD error = writeFlushedFile(temp, bytes)) return error;
+    DWORD error = moveFileDurably(temp, target);
+    if (error != 0) DeleteFileW(temp.c_str());
+    return error;
+}
+
+bool createFolderTree(const std::wstring& path) {
+    for (size_t i = 3; i < path.size(); ++i) {
+        if (path[i] == L'\\' || path[i] == L'/') CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+    }
+    CreateDirectoryW(path.c_str(), nullptr);
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring joinPath(const std::wstring& folder, std::wstring_view relative) {
+    std::wstring out = folder;
+    if (!out.empty() && out.back() != L'\\' && out.back() != L'/') out += L'\\';
+    for (wchar_t c : relative)
+        out += (c == L'/') ? L'\\' : c;
+    return out;
+}
+
+bool pathExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool fileStamp(const std::wstring& path, uint64_t& size, uint64_t& lastWrite, bool* isFolder) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    lastWrite = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                data.ftLastWriteTime.dwLowDateTime;
+    if (isFolder) *isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return true;
+}
+
+bool fileSize(const std::wstring& path, uint64_t& size) {
+    uint64_t lastWrite = 0;
+    bool folder = false;
+    return fileStamp(path, size, lastWrite, &folder) && !folder;
+}

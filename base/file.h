@@ -1,0 +1,45 @@
+// Files and folders as every folder of the program uses them: whole-file reads with a size bound,
+// durable replacement (temp file, flush, write-through move), folder trees and joined paths.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// False when the file cannot be opened, is larger than maxBytes, or cannot be read whole; bytes is
+// then empty. Other writers may keep the file open (read and write sharing).
+bool readWholeFile(const std::wstring& path, std::string& bytes, uint64_t maxBytes);
+
+// Writes bytes to tempPath (created anew, any attributes cleared) and flushes them to the disk.
+// 0 or the system error (ERROR_WRITE_FAULT when a failure leaves none); a failed temp file is removed.
+DWORD writeFlushedFile(const std::wstring& tempPath, std::string_view bytes);
+// Moves a complete, flushed file over target in one step, with write-through, so that after a power
+// cut the target holds either the old or the new content, never a zero-filled one. 0 or the error.
+DWORD moveFileDurably(const std::wstring& from, const std::wstring& target);
+// Both steps with target + tempSuffix as the temp file; the temp file never outlives a failure.
+DWORD replaceFileDurably(const std::wstring& target, std::string_view bytes,
+                         const wchar_t* tempSuffix = L".yeni");
+
+// Creates every prefix of path ending before a separator at index 3 or later, then path itself;
+// results ignored. True when path is a folder afterwards.
+bool createFolderTree(const std::wstring& path);
+// folder, one backslash, and relative with every "/" turned into "\".
+std::wstring joinPath(const std::wstring& folder, std::wstring_view relative);
+bool pathExists(const std::wstring& path);
+// False for a missing path or a folder.
+bool fileSize(const std::wstring& path, uint64_t& size);
+// The last-write time as one number, and the size, of a file or folder; false when it is missing.
+bool fileStamp(const std::wstring& path, uint64_t& size, uint64_t& lastWrite, bool* isFolder = nullptr);
+
+// True for the two "the disk is full" errors (112, 39).
+inline bool isDiskFullError(DWORD error) {
+    return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
+}
+// The last system error, or ERROR_WRITE_FAULT when a failure left none: a failure must never read
+// as success.
+inline DWORD lastErrorOr(DWORD fallback = ERROR_WRITE_FAULT) {
+    DWORD error = GetLastError();
+    return error ? error : fallback;
+}

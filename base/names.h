@@ -1,0 +1,11 @@
+// The names of the files and folders that the launcher, the installer, the uninstaller and the
+// publisher all agree on.
+#pragma once
+
+// The launcher's own file at the top of the game folder: replaced only by the self-update, never
+// scanned as a game file and never deleted as an extra file.
+inline constexpr wchar_t kLauncherFileName[] = L"Qorvane Launcher.exe";
+// The game client the launcher starts.
+inline constexpr wchar_t kGameFileName[] = L"Qorvane.exe";
+// Everything the launcher keeps for itself, inside the game folder.
+inline constexpr wchar_t kProtectionFolderName[] = L"koruma";

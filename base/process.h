@@ -1,0 +1,16 @@
+// This process and the processes it starts: the running executable's path, the folder part of a
+// path, command-line quoting, and starting another program without waiting for it.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+std::wstring moduleFilePath();                    // the running executable (520 characters at most)
+std::wstring folderOf(const std::wstring& path);  // up to, not including, the last backslash
+// Quotes one argument so that CommandLineToArgvW reads it back unchanged.
+std::wstring quoteArgument(const std::wstring& arg);
+// Starts exePath (quoted as the command line's first word) with arguments in workingFolder (the
+// caller's own when empty) and never waits. 0 or CreateProcessW's error.
+DWORD startProcess(const std::wstring& exePath, const std::wstring& arguments,
+                   const std::wstring& workingFolder, DWORD creationFlags = 0);

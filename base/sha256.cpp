@@ -1,0 +1,53 @@
+#include "base/sha256.h"
+
+#include <cstring>
+
+Sha256::Sha256() {
+    if (BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0) return;
+    ready = BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0) >= 0;
+}
+
+void Sha256::add(const void* data, size_t length) {
+    // BCryptHashData takes 32-bit lengths.
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    while (ready && length > 0) {
+        ULONG part = length > 0x40000000u ? 0x40000000u : static_cast<ULONG>(length);
+        BCryptHashData(hash.get(), const_cast<PUCHAR>(bytes), part, 0);
+        bytes += part;
+        length -= part;
+    }
+}
+
+void Sha256::finish(unsigned char digest[32]) {
+    memset(digest, 0, 32);
+    if (ready) BCryptFinishHash(hash.get(), digest, 32, 0);
+    ready = false;  // a finished CNG hash object takes no more data
+}
+
+std::string Sha256::finishHex() {
+    unsigned char digest[32];
+    finish(digest);
+    return toHex(digest, sizeof digest);
+}
+
+std::string toHex(const unsigned char* bytes, size_t count) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out(count * 2, '0');
+    for (size_t i = 0; i < count; ++i) {
+        out[2 * i] = digits[bytes[i] >> 4];
+        out[2 * i + 1] = digits[bytes[i] & 15];
+    }
+    return out;
+}
+
+void sha256Digest(std::string_view bytes, unsigned char digest[32]) {
+    Sha256 sha;
+    sha.add(bytes.data(), bytes.size());
+    sha.finish(digest);
+}
+
+std::string sha256Hex(std::string_view bytes) {
+    Sha256 sha;
+    sha.add(bytes.data(), bytes.size());
+    return sha.finishHex();
+}

@@ -1,0 +1,26 @@
+// SHA-256 through CNG for data in memory and as it streams in, and the hash text: 64 lowercase
+// hexadecimal characters.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "base/handles.h"
+
+// One digest. When CNG refuses the provider or the hash object, `ready` is false and the digest
+// reads as 32 zero bytes, which matches no real list entry or signature.
+struct Sha256 {
+    Sha256();
+    void add(const void* data, size_t length);
+    void finish(unsigned char digest[32]);  // the object takes no more data afterwards
+    std::string finishHex();
+
+    UniqueAlgorithm algorithm;
+    UniqueHash hash;
+    bool ready = false;
+};
+
+std::string toHex(const unsigned char* bytes, size_t count);
+std::string sha256Hex(std::string_view bytes);
+void sha256Digest(std::string_view bytes, unsigned char digest[32]);
