@@ -69,7 +69,7 @@ int breakDown(const wchar_t* url, const wchar_t* object, const wchar_t* tempFile
     LARGE_INTEGER start;
     uint64_t bytes = 0;
     QueryPerformanceCounter(&start);
-    int status = get(u, nullptr, object, countBlock, &bytes, 0, 0);
+    int status = httpGet(u, nullptr, object, countBlock, &bytes, 0, 0);
     double receive = secondsSince(start);
     std::printf("receive only:      %6.2f s  %7.1f MiB/s  (HTTP %d)\n", receive, bytes / 1048576.0 / receive,
                 status);
@@ -77,14 +77,14 @@ int breakDown(const wchar_t* url, const wchar_t* object, const wchar_t* tempFile
     HANDLE file =
         CreateFileW(tempFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     QueryPerformanceCounter(&start);
-    status = get(u, nullptr, object, writeBlock, file, 0, 0);
+    status = httpGet(u, nullptr, object, writeBlock, file, 0, 0);
     CloseHandle(file);
     double write = secondsSince(start);
     std::printf("receive and write: %6.2f s  %7.1f MiB/s  (HTTP %d)\n", write, bytes / 1048576.0 / write,
                 status);
 
     QueryPerformanceCounter(&start);
-    std::string hash = HashFile(tempFile, nullptr, nullptr);
+    std::string hash = hashFile(tempFile, nullptr, nullptr);
     double hashing = secondsSince(start);
     std::printf("hash the file:     %6.2f s  %7.1f MiB/s\n", hashing, bytes / 1048576.0 / hashing);
     DeleteFileW(tempFile);
@@ -105,7 +105,7 @@ int wmain(int argc, wchar_t** argv) {
     createFolderPrefixes(argv[2]);
 
     static Updater u;  // the launcher keeps it for the whole process too
-    configure(u, argv[2], true);
+    configureRun(u, argv[2], true);
     {
         std::lock_guard<std::mutex> lock(u.statusMutex);
         resetStatusForRun(u);
@@ -131,5 +131,5 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("log: %s\n", lastLineWith(log, "indirme bitti").c_str());
     std::printf("peak working set: %.1f MiB, peak private bytes: %.1f MiB\n",
                 memory.PeakWorkingSetSize / 1048576.0, memory.PeakPagefileUsage / 1048576.0);
-    return s.phase == Ready ? 0 : 1;
+    return s.phase == UpdatePhase::Ready ? 0 : 1;
 }

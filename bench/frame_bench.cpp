@@ -46,7 +46,7 @@ void sampleStatus(LauncherApp& app) {
 }
 
 void downloading(LauncherApp& app) {
-    app.status.phase = Downloading;
+    app.status.phase = UpdatePhase::Downloading;
     app.status.filesDone = 3;
     app.status.filesTotal = 7;
     app.status.detailText = L"pack/root.epk";
@@ -73,13 +73,13 @@ const State kStates[] = {
      }},
     {L"baglaniyor",
      [](LauncherApp& app) {
-         app.status.phase = Connecting;
+         app.status.phase = UpdatePhase::Connecting;
          app.status.manifestVersion = 0;
          app.status.listVerified = false;
      }},
     {L"tarama",
      [](LauncherApp& app) {
-         app.status.phase = Scanning;
+         app.status.phase = UpdatePhase::Scanning;
          app.status.filesDone = 124;
          app.status.filesTotal = 201;
          app.status.detailText = L"pack/season2.epk";
@@ -89,43 +89,43 @@ const State kStates[] = {
     {L"indirme", downloading},
     {L"hazir",
      [](LauncherApp& app) {
-         app.status.phase = Ready;
+         app.status.phase = UpdatePhase::Ready;
          app.status.filesUpdated = 7;
      }},
     {L"hazir_uzerinde",
      [](LauncherApp& app) {
-         app.status.phase = Ready;
+         app.status.phase = UpdatePhase::Ready;
          app.hoverId = 6;
      }},
     {L"hazir_basili",
      [](LauncherApp& app) {
-         app.status.phase = Ready;
+         app.status.phase = UpdatePhase::Ready;
          app.hoverId = app.pressedId = 6;
      }},
     {L"hata_baglanti",
      [](LauncherApp& app) {
-         app.status.phase = Error;
-         app.status.errorCode = 1;
+         app.status.phase = UpdatePhase::Error;
+         app.status.errorCode = ErrorKind::Connection;
          app.status.listVerified = false;
          app.status.manifestVersion = 0;
          app.status.errorTick = GetTickCount();
      }},
     {L"hata_kilitli",
      [](LauncherApp& app) {
-         app.status.phase = Error;
-         app.status.errorCode = 4;
+         app.status.phase = UpdatePhase::Error;
+         app.status.errorCode = ErrorKind::FileLocked;
          app.status.detailText = L"pack/root.epk";
          app.status.bytesDone = 30;
          app.status.bytesTotal = 100;
      }},
     {L"hazir_en",
      [](LauncherApp& app) {
-         app.status.phase = Ready;
+         app.status.phase = UpdatePhase::Ready;
          uiLanguage = English;
      }},
     {L"ayar",
      [](LauncherApp& app) {
-         app.status.phase = Ready;
+         app.status.phase = UpdatePhase::Ready;
          app.settingsOpen = true;
          app.display.simulatedScreenWidth = 1920;
          app.display.simulatedScreenHeight = 1080;
@@ -136,7 +136,7 @@ const State kStates[] = {
      }},
     {L"hazir_disli",
      [](LauncherApp& app) {
-         app.status.phase = Ready;
+         app.status.phase = UpdatePhase::Ready;
          app.hoverId = 11;
      }},
 };
@@ -182,7 +182,7 @@ double medianPaintMs(LauncherApp& app, int frames, double* cpuMs = nullptr) {
     for (int i = 0; i < frames; ++i) {
         app.frozenTime = 3.0 + i / 30.0;  // the embers move as in the window
         // and the byte counts move as in a download at 8.4 MB/s, so the detail line changes too
-        if (app.status.phase == Downloading) {
+        if (app.status.phase == UpdatePhase::Downloading) {
             app.status.bytesDone = std::min(app.status.bytesTotal, app.status.bytesDone + 293601);
         }
         QueryPerformanceCounter(&before);

@@ -1,4 +1,4 @@
-// Hashing and quick-scan figures: HashFile on a 1 GiB file against a bare CNG read-and-hash loop,
+// Hashing and quick-scan figures: hashFile on a 1 GiB file against a bare CNG read-and-hash loop,
 // and the run's quick scan of 20,000 files with a warm hash cache against a bare
 // GetFileAttributesExW loop over the same paths. Each pair runs alternately; the best round counts.
 //
@@ -79,7 +79,7 @@ void hashBench(const std::wstring& folder, uint64_t mebibytes) {
     std::string a, b;
     for (int round = 0; round < 3; ++round) {
         double t0 = now();
-        a = HashFile(path, nullptr, nullptr);
+        a = hashFile(path, nullptr, nullptr);
         double t1 = now();
         b = bareHash(path);
         double t2 = now();
@@ -88,7 +88,7 @@ void hashBench(const std::wstring& folder, uint64_t mebibytes) {
     }
     DeleteFileW(path.c_str());
     double mb = mebibytes * 1048576.0 / 1e6;
-    printf("hash %llu MiB: HashFile %.1f MB/s, bare CNG loop %.1f MB/s, ratio %.3f%s\n",
+    printf("hash %llu MiB: hashFile %.1f MB/s, bare CNG loop %.1f MB/s, ratio %.3f%s\n",
            static_cast<unsigned long long>(mebibytes), mb / bestEngine, mb / bestBare, bestBare / bestEngine,
            a == b ? "" : "  (DIGESTS DIFFER)");
 }

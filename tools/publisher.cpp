@@ -380,7 +380,7 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
         PublishedFile file;
         file.kind = isInstallOnly(options.rules, path) ? 'I' : 'K';
         file.path = path;
-        file.hash = HashFile(source, onHashed, &counter);
+        file.hash = hashFile(source, onHashed, &counter);
         if (file.hash.empty()) {
             result.error = L"okunamadi (cannot read) " + source + L": " + systemErrorText(GetLastError());
             return result;

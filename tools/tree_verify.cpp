@@ -60,7 +60,7 @@ void checkObject(const std::wstring& serverFolder, const ManifestEntry& entry, s
                                   entry.path);
         return;
     }
-    std::string hash = HashFile(full, nullptr, nullptr);
+    std::string hash = hashFile(full, nullptr, nullptr);
     if (hash.empty())
         report.problems.push_back(L"nesne okunamadi (cannot read object) " + relative);
     else if (hash != entry.hash)

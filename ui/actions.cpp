@@ -25,7 +25,7 @@ void play(LauncherApp& app) {
     if (result.errorCode == ERROR_CANCELLED) return;  // the user declined elevation: nothing to say
     if (result.errorCode == ERROR_FILE_NOT_FOUND) {
         MessageBoxW(app.window, texts()[GameExeMissing], texts()[Title], MB_ICONWARNING);
-        start(app.updater, false, false);  // the new run downloads the missing client again
+        startRun(app.updater, false, false);  // the new run downloads the missing client again
         return;
     }
     MessageBoxW(app.window,
@@ -39,11 +39,11 @@ void primaryAction(LauncherApp& app) {
         return;
     }
     switch (app.status.phase) {
-        case Ready:
+        case UpdatePhase::Ready:
             play(app);
             break;
-        case Error:
-            if (!app.updater.workerRunning) start(app.updater, false, false);
+        case UpdatePhase::Error:
+            if (!app.updater.workerRunning) startRun(app.updater, false, false);
             break;
         default:
             break;  // the button is disabled in every other phase
@@ -74,7 +74,7 @@ void onClick(LauncherApp& app, int id) {
             PostMessageW(app.window, WM_CLOSE, 0, 0);
             break;
         case 3:
-            start(app.updater, true, false);  // ignored while a run is active
+            startRun(app.updater, true, false);  // ignored while a run is active
             break;
         case 4:
             ShellExecuteW(app.window, L"open", app.launcherFolder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);

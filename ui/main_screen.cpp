@@ -349,8 +349,8 @@ void paintBottomBar(LauncherApp& app, GpGraphics* g, const ScreenModel& model) {
     paintProgress(app, g, model, barRight);
 
     if (!app.installMode) {
-        int phase = app.status.phase;
-        bool repairEnabled = !app.updater.workerRunning.load() && (phase == Ready || phase == Error);
+        UpdatePhase phase = app.status.phase;
+        bool repairEnabled = !app.updater.workerRunning.load() && (phase == UpdatePhase::Ready || phase == UpdatePhase::Error);
         float x = 40;
         x += paintSmallButton(app, g, Repair, x, 504, t[RepairFiles], repairEnabled) + 8;
         x += paintSmallButton(app, g, Folder, x, 504, t[GameFolder], true) + 8;

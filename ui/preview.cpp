@@ -50,7 +50,7 @@ StatusSnapshot sampleStatus() {
 
 void openSettingsState(LauncherApp& app, int screenWidth, int screenHeight, int dpi, int windowWidth,
                        int windowHeight, float scale) {
-    app.status.phase = Ready;
+    app.status.phase = UpdatePhase::Ready;
     app.display.simulatedScreenWidth = screenWidth;
     app.display.simulatedScreenHeight = screenHeight;
     app.display.dpiOverride = dpi;
@@ -69,12 +69,12 @@ void applyState(LauncherApp& app, int index) {
             app.freeBytes = 158913789952ull;
             break;
         case 1:
-            s.phase = Connecting;
+            s.phase = UpdatePhase::Connecting;
             s.manifestVersion = 0;
             s.listVerified = false;
             break;
         case 2:
-            s.phase = Scanning;
+            s.phase = UpdatePhase::Scanning;
             s.filesDone = 124;
             s.filesTotal = 201;
             s.detailText = L"pack/season2.epk";
@@ -82,7 +82,7 @@ void applyState(LauncherApp& app, int index) {
             s.bytesTotal = 100;
             break;
         case 3:
-            s.phase = Downloading;
+            s.phase = UpdatePhase::Downloading;
             s.filesDone = 3;
             s.filesTotal = 7;
             s.detailText = L"pack/root.epk";
@@ -91,29 +91,29 @@ void applyState(LauncherApp& app, int index) {
             s.bytesPerSecond = 8808038.4;
             break;
         case 4:
-            s.phase = Ready;
+            s.phase = UpdatePhase::Ready;
             s.filesUpdated = 7;
             break;
         case 5:
-            s.phase = Ready;
+            s.phase = UpdatePhase::Ready;
             app.hoverId = 6;
             break;
         case 6:
-            s.phase = Error;
-            s.errorCode = 1;
+            s.phase = UpdatePhase::Error;
+            s.errorCode = ErrorKind::Connection;
             s.listVerified = false;
             s.manifestVersion = 0;
             s.errorTick = GetTickCount();
             break;
         case 7:
-            s.phase = Error;
-            s.errorCode = 4;
+            s.phase = UpdatePhase::Error;
+            s.errorCode = ErrorKind::FileLocked;
             s.detailText = L"pack/root.epk";
             s.bytesDone = 30;
             s.bytesTotal = 100;
             break;
         case 8:
-            s.phase = Ready;
+            s.phase = UpdatePhase::Ready;
             uiLanguage = English;
             break;
         case 9:
@@ -127,7 +127,7 @@ void applyState(LauncherApp& app, int index) {
             app.noticeIsError = false;
             break;
         case 12:
-            s.phase = Ready;
+            s.phase = UpdatePhase::Ready;
             app.hoverId = 11;
             break;
     }

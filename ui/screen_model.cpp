@@ -34,7 +34,7 @@ std::wstring timeLeftText(double seconds) {
 void setErrorTexts(ScreenModel& m, const StatusSnapshot& status, uint32_t nowTick) {
     const TextTable& t = texts();
     switch (status.errorCode) {
-        case ErrorConnection: {
+        case ErrorKind::Connection: {
             // Counts down to the window's automatic retry 5 s after the error.
             uint32_t elapsed = (nowTick - status.errorTick) / 1000;
             long long n = std::clamp(5LL - static_cast<long long>(elapsed), 1LL, 5LL);
@@ -42,19 +42,19 @@ void setErrorTexts(ScreenModel& m, const StatusSnapshot& status, uint32_t nowTic
             m.detail = formatText(t[ErrConnectionDetail], static_cast<int>(n));
             break;
         }
-        case ErrorSignature:
+        case ErrorKind::ListRejected:
             m.headline = t[ErrSignature];
             m.detail = t[ErrSignatureDetail];
             break;
-        case ErrorFileWrite:
+        case ErrorKind::FileWrite:
             m.headline = t[ErrWrite];
             m.detail = formatText(t[ErrRetryDetail], status.detailText.c_str());
             break;
-        case ErrorFileLocked:
+        case ErrorKind::FileLocked:
             m.headline = t[ErrGameRunning];
             m.detail = status.detailText;
             break;
-        case ErrorDiskFull:
+        case ErrorKind::DiskFull:
             m.headline = t[ErrDiskFull];
             m.detail = status.detailText;
             break;
@@ -108,16 +108,16 @@ ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnap
     auto online = [&] { server = {2, t[ValueOnline]}; };
 
     switch (status.phase) {
-        case Idle:
-        case Connecting:
-        case ListChecked:
+        case UpdatePhase::Idle:
+        case UpdatePhase::Connecting:
+        case UpdatePhase::ListChecked:
             m.headline = t[StatusConnecting];
             m.detail = QORVANE_DEFAULT_HOST;
             m.buttonHint = t[HintAfterCheck];
             server = {1, t[ValueConnecting]};
             if (status.manifestVersion) versionRow = {2, version};
             break;
-        case Scanning:
+        case UpdatePhase::Scanning:
             m.headline = formatText(t[StatusChecking], status.filesDone, status.filesTotal);
             m.detail = status.detailText;
             m.percent = ratioPercent;
@@ -127,7 +127,7 @@ ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnap
             online();
             versionRow = {2, version};
             break;
-        case Downloading:
+        case UpdatePhase::Downloading:
             m.headline = formatText(t[StatusDownloading], status.filesDone, status.filesTotal);
             m.detail = downloadDetail(status);
             m.percent = ratioPercent;
@@ -138,7 +138,7 @@ ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnap
             online();
             versionRow = {2, version};
             break;
-        case Cleaning:
+        case UpdatePhase::Cleaning:
             m.headline = t[StatusCleaning];
             m.percent = 100;
             m.progress = 1;
@@ -148,7 +148,7 @@ ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnap
             online();
             versionRow = {2, version};
             break;
-        case Ready:
+        case UpdatePhase::Ready:
             m.headline = t[StatusReady];
             m.detail = status.filesUpdated
                            ? formatText(t[StatusFilesUpdated], status.filesUpdated, version.c_str())
@@ -161,12 +161,12 @@ ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnap
             versionRow = {2, version};
             m.primaryEnabled = true;
             break;
-        case Error:
+        case UpdatePhase::Error:
             setErrorTexts(m, status, nowTick);
-            m.progress = (status.errorCode == ErrorConnection || status.errorCode == ErrorSignature)
+            m.progress = (status.errorCode == ErrorKind::Connection || status.errorCode == ErrorKind::ListRejected)
                              ? 0.0f
                              : static_cast<float>(ratio);
-            updates = {3, status.errorCode == ErrorConnection ? L"" : t[ValueError]};
+            updates = {3, status.errorCode == ErrorKind::Connection ? L"" : t[ValueError]};
             if (status.listVerified)
                 online();
             else
@@ -177,7 +177,7 @@ ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnap
             m.primaryEnabled = true;
             m.buttonLabel = t[ButtonRetry];
             break;
-        case SelfUpdated:
+        case UpdatePhase::SelfUpdated:
             m.headline = t[StatusLauncherUpdated];
             m.detail = L"Qorvane Launcher.exe";
             m.progress = 1;

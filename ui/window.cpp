@@ -207,8 +207,8 @@ bool createWindow(LauncherApp& app, HINSTANCE instance, const StartupOptions& op
         refreshFreeSpace(app, GetTickCount());
     }
 
-    configure(app.updater, app.launcherFolder, app.installMode ? true : app.afterSelfUpdate);
-    start(app.updater, false, app.installMode);
+    configureRun(app.updater, app.launcherFolder, app.installMode ? true : app.afterSelfUpdate);
+    startRun(app.updater, false, app.installMode);
     app.status = copyStatus(app.updater);
 
     showWindow(app, hidden);
@@ -287,7 +287,7 @@ LRESULT onClose(LauncherApp& app) {
     app.closing = true;
     KillTimer(app.window, kTimerId);
     // Bounded: a worker stuck in a slow transfer is left behind, not waited for.
-    stop(app.updater, kCloseWaitMs);
+    stopRun(app.updater, kCloseWaitMs);
     DestroyWindow(app.window);
     return 0;
 }
@@ -420,7 +420,7 @@ void onTimer(LauncherApp& app) {
     app.status = copyStatus(app.updater);
     const uint32_t now = GetTickCount();  // differences below are unsigned, so wrap-around is harmless
 
-    if (app.status.phase == SelfUpdated) {
+    if (app.status.phase == UpdatePhase::SelfUpdated) {
         if (!app.selfUpdateRestartHandled) {
             app.selfUpdateRestartHandled = true;
             std::wstring arguments = app.passThroughArgs;
@@ -431,19 +431,19 @@ void onTimer(LauncherApp& app) {
                 return;
             }
             // The new executable is in place but would not start: carry on with this process.
-            configure(app.updater, app.launcherFolder, true);
-            start(app.updater, false, false);
+            configureRun(app.updater, app.launcherFolder, true);
+            startRun(app.updater, false, false);
         } else if (app.updater.skipSelfUpdate && !app.updater.workerRunning) {
             // The fallback run above is refused while the self-updating run is still finishing
             // (skipSelfUpdate marks the fallback as configured; a successful restart never sets
             // it). Start it once that run has ended rather than leave the restart screen up.
-            start(app.updater, false, false);
+            startRun(app.updater, false, false);
         }
     }
 
-    if (app.status.phase == Error && app.status.errorCode == ErrorConnection && !app.updater.workerRunning &&
+    if (app.status.phase == UpdatePhase::Error && app.status.errorCode == ErrorKind::Connection && !app.updater.workerRunning &&
         now - app.status.errorTick >= kRetryAfterMs) {
-        start(app.updater, false, app.installMode);
+        startRun(app.updater, false, app.installMode);
     }
 
     if (app.installMode && now - app.freeBytesCheckedAt > kFreeSpaceRefreshMs) refreshFreeSpace(app, now);

@@ -65,22 +65,22 @@ bool hashUntilCancelled(void* context, uint64_t) {
 int finishSplitFile(Updater& u, HINTERNET connection, DownloadItem& item, DownloadRun& run) {
     if (!item.failed.load() && !u.rangeRefused.load()) {
         // Hashing a file of gigabytes takes seconds; a stop must not wait for it.
-        std::string hash = HashFile(item.tempPath, hashUntilCancelled, &u);
+        std::string hash = hashFile(item.tempPath, hashUntilCancelled, &u);
         if (cancelled(u)) return 0;
-        if (hash == item.entry->hash) return CommitFile(u, item, run);
+        if (hash == item.entry->hash) return commitFile(u, item, run);
     }
-    log(u, "parcali indirme tutmadi, tek akisla yeniden: %s", relativeUtf8(item).c_str());
-    return DownloadWhole(u, connection, item, run);
+    logLine(u, "parcali indirme tutmadi, tek akisla yeniden: %s", relativeUtf8(item).c_str());
+    return downloadWhole(u, connection, item, run);
 }
 
 int runJob(Updater& u, HINTERNET connection, DownloadRun& run, const DownloadJob& job) {
     DownloadItem& item = run.items[job.itemIndex];
-    if (job.chunkIndex < 0) return DownloadWhole(u, connection, item, run);
+    if (job.chunkIndex < 0) return downloadWhole(u, connection, item, run);
     if (!item.failed.load() && !u.rangeRefused.load()) {
-        int outcome = DownloadChunk(u, connection, item, job);
+        int outcome = downloadChunk(u, connection, item, job);
         if (outcome != 0 && outcome != 5) {
             if (outcome == 6 && !u.rangeRefused.exchange(true))
-                log(u, "sunucu Range vermedi (%s): buyuk dosyalar tek akisla", relativeUtf8(item).c_str());
+                logLine(u, "sunucu Range vermedi (%s): buyuk dosyalar tek akisla", relativeUtf8(item).c_str());
             item.failed = true;
         }
     }
@@ -95,7 +95,7 @@ void recordFailure(Updater& u, DownloadRun& run, int result, const DownloadItem&
     u.abortDownloads = true;
 }
 
-void DownloadWorker(Updater& u, DownloadRun& run) {
+void downloadWorker(Updater& u, DownloadRun& run) {
     // One connection per worker for all its jobs; without one every request opens its own.
     UniqueInternet connection(openConnection(u));
     for (;;) {
@@ -106,22 +106,22 @@ void DownloadWorker(Updater& u, DownloadRun& run) {
             job = run.jobs.front();
             run.jobs.pop_front();
             ++run.items[job.itemIndex].activeWorkers;
-            RefreshDownloadStatus(u, run);
+            refreshDownloadStatus(u, run);
         }
         int result = runJob(u, connection.get(), run, job);
         std::lock_guard<std::mutex> lock(u.statusMutex);
         DownloadItem& item = run.items[job.itemIndex];
         --item.activeWorkers;
         recordFailure(u, run, result, item);
-        RefreshDownloadStatus(u, run);
+        refreshDownloadStatus(u, run);
     }
 }
 
 // No exception may leave a download thread: the first one stops the others and is rethrown by the
 // calling thread after the join, where the temp-file guard cleans up.
-void DownloadWorkerEntry(Updater& u, DownloadRun& run) {
+void downloadWorkerEntry(Updater& u, DownloadRun& run) {
     try {
-        DownloadWorker(u, run);
+        downloadWorker(u, run);
     } catch (...) {
         std::lock_guard<std::mutex> lock(u.statusMutex);
         if (!run.failure) run.failure = std::current_exception();
@@ -134,19 +134,19 @@ void runWorkers(Updater& u, DownloadRun& run, int workers) {
     threads.reserve(static_cast<size_t>(workers));
     for (int i = 0; i < workers; ++i) {
         try {
-            threads.emplace_back(DownloadWorkerEntry, std::ref(u), std::ref(run));
+            threads.emplace_back(downloadWorkerEntry, std::ref(u), std::ref(run));
         } catch (const std::system_error&) {
             break;  // the threads already running share the queue
         }
     }
-    if (threads.empty()) DownloadWorkerEntry(u, run);
+    if (threads.empty()) downloadWorkerEntry(u, run);
     for (std::thread& t : threads)
         t.join();
 }
 
 }  // namespace
 
-void RefreshDownloadStatus(Updater& u, DownloadRun& run) {
+void refreshDownloadStatus(Updater& u, DownloadRun& run) {
     for (const DownloadItem& item : run.items) {
         if (item.activeWorkers > 0) {
             u.status.detailText = item.entry->path;
@@ -196,7 +196,7 @@ bool planDownloadItems(Updater& u, const Manifest& manifest, const std::vector<u
                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD error = probe ? 0 : GetLastError();
         if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
-            reportError(u, ErrorFileLocked, entry.path);
+            reportError(u, ErrorKind::FileLocked, entry.path);
             return false;
         }
         run.totalBytes += entry.size;
@@ -216,7 +216,7 @@ bool queueDownloadJobs(Updater& u, DownloadRun& run) {
         if (DWORD error = preallocateTemp(item)) {
             DeleteFileW(item.tempPath.c_str());
             SetLastError(error);
-            reportError(u, isDiskFull(error) ? ErrorDiskFull : ErrorFileWrite, item.entry->path);
+            reportError(u, isDiskFull(error) ? ErrorKind::DiskFull : ErrorKind::FileWrite, item.entry->path);
             deleteUncommittedTemps(u, run);
             return false;
         }
@@ -233,7 +233,7 @@ bool queueDownloadJobs(Updater& u, DownloadRun& run) {
     return true;
 }
 
-int DownloadChunk(Updater& u, HINTERNET connection, DownloadItem& item, const DownloadJob& job) {
+int downloadChunk(Updater& u, HINTERNET connection, DownloadItem& item, const DownloadJob& job) {
     for (int attempt = 1;; ++attempt) {
         if (cancelled(u)) return 5;
         if (item.failed.load()) return 1;
@@ -248,7 +248,7 @@ int DownloadChunk(Updater& u, HINTERNET connection, DownloadItem& item, const Do
         sink.updater = &u;
         sink.fileCounter = &item.receivedBytes;
         sink.limit = job.length;
-        int status = get(u, connection, objectPath(item.entry->hash), writeSinkCallback, &sink, job.offset,
+        int status = httpGet(u, connection, objectPath(item.entry->hash), writeSinkCallback, &sink, job.offset,
                          job.length);
         file.reset();
         if (status == 206 && sink.writeError == 0 && sink.written == job.length) return 0;
@@ -257,7 +257,7 @@ int DownloadChunk(Updater& u, HINTERNET connection, DownloadItem& item, const Do
         if (cancelled(u)) return 5;
         if (sink.writeError) return isDiskFull(sink.writeError) ? 4 : 3;
         if (status == 200) return 6;
-        log(u, "parca %d/%d inmedi (HTTP %d, %llu/%llu bayt) %s, deneme %d", job.chunkIndex + 1,
+        logLine(u, "parca %d/%d inmedi (HTTP %d, %llu/%llu bayt) %s, deneme %d", job.chunkIndex + 1,
             item.chunkCount, status, static_cast<unsigned long long>(sink.written),
             static_cast<unsigned long long>(job.length), relativeUtf8(item).c_str(), attempt);
         pauseSeconds(u, attempt);
@@ -279,8 +279,8 @@ bool runDownloader(Updater& u, const Manifest& manifest, const std::vector<uint3
     {
         std::lock_guard<std::mutex> lock(u.statusMutex);
         StatusSnapshot& s = u.status;
-        s.phase = Downloading;
-        s.errorCode = 0;
+        s.phase = UpdatePhase::Downloading;
+        s.errorCode = ErrorKind::None;
         s.detailText = run.items.empty() ? std::wstring() : run.items.front().entry->path;
         s.filesDone = 1;
         s.filesTotal = static_cast<int>(run.items.size());
@@ -292,7 +292,7 @@ bool runDownloader(Updater& u, const Manifest& manifest, const std::vector<uint3
         u.lastSampleBytes = 0;
     }
     int workers = static_cast<int>(std::min<size_t>(run.jobs.size(), std::max(1, u.config.connectionCount)));
-    log(u, "indirme: %u dosya (%d parcali), %llu bayt, %d baglanti", static_cast<unsigned>(run.items.size()),
+    logLine(u, "indirme: %u dosya (%d parcali), %llu bayt, %d baglanti", static_cast<unsigned>(run.items.size()),
         run.splitFiles, static_cast<unsigned long long>(run.totalBytes), workers);
     ULONGLONG startTick = GetTickCount64();
     runWorkers(u, run, workers);
@@ -300,11 +300,11 @@ bool runDownloader(Updater& u, const Manifest& manifest, const std::vector<uint3
 
     if (u.stopRequested.load()) return false;
     if (run.error != 0) {
-        reportError(u, run.error, run.errorPath);
+        reportError(u, static_cast<ErrorKind>(run.error), run.errorPath);
         return false;
     }
     ULONGLONG elapsed = GetTickCount64() - startTick;
     double average = elapsed ? run.totalBytes / 1048576.0 * 1000.0 / static_cast<double>(elapsed) : 0.0;
-    log(u, "indirme bitti: %.1f sn, ortalama %.2f MB/sn", elapsed / 1000.0, average);
+    logLine(u, "indirme bitti: %.1f sn, ortalama %.2f MB/sn", elapsed / 1000.0, average);
     return true;
 }

@@ -54,7 +54,7 @@ constexpr uint64_t kRangeSize = 16777216;
 bool runDownloader(Updater& u, const Manifest& manifest, const std::vector<uint32_t>& indices,
                    HashCache& cache);
 // Caller holds statusMutex.
-void RefreshDownloadStatus(Updater& u, DownloadRun& run);
+void refreshDownloadStatus(Updater& u, DownloadRun& run);
 
 // The stages of runDownloader, exposed for tests. Each returns false after reporting an error.
 // Items largest first, parent folders created, locked targets refused before anything is fetched.
@@ -63,5 +63,5 @@ bool planDownloadItems(Updater& u, const Manifest& manifest, const std::vector<u
 // One job per small file, 16 MiB ranges of a preallocated temp file per large one.
 bool queueDownloadJobs(Updater& u, DownloadRun& run);
 // 0 done, 1 failed, 3 write error, 4 disk full, 5 cancelled, 6 the server ignored the range.
-int DownloadChunk(Updater& u, HINTERNET connection, DownloadItem& item, const DownloadJob& job);
+int downloadChunk(Updater& u, HINTERNET connection, DownloadItem& item, const DownloadJob& job);
 void deleteUncommittedTemps(Updater& u, DownloadRun& run);

@@ -38,7 +38,7 @@ bool isWalkableFolder(const WIN32_FIND_DATAW& entry) {
            !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-void ScanFolderForExtras(Updater& u, const std::wstring& folder, const Manifest& manifest,
+void scanFolderForExtras(Updater& u, const std::wstring& folder, const Manifest& manifest,
                          std::vector<std::wstring>& result, int depth) {
     if (depth > kMaxDepth) return;
     WIN32_FIND_DATAW entry;
@@ -49,7 +49,7 @@ void ScanFolderForExtras(Updater& u, const std::wstring& folder, const Manifest&
         if (name == L"." || name == L"..") continue;
         std::wstring relative = folder + L"/" + name;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (isWalkableFolder(entry)) ScanFolderForExtras(u, relative, manifest, result, depth + 1);
+            if (isWalkableFolder(entry)) scanFolderForExtras(u, relative, manifest, result, depth + 1);
             continue;
         }
         std::wstring key = normalizePath(relative);
@@ -58,9 +58,9 @@ void ScanFolderForExtras(Updater& u, const std::wstring& folder, const Manifest&
     } while (FindNextFileW(find.get(), &entry));
 }
 
-void FindExtraFiles(Updater& u, const Manifest& manifest, std::vector<std::wstring>& result) {
+void findExtraFiles(Updater& u, const Manifest& manifest, std::vector<std::wstring>& result) {
     for (const std::wstring& folder : manifest.cleanDirs)
-        ScanFolderForExtras(u, folder, manifest, result, 0);
+        scanFolderForExtras(u, folder, manifest, result, 0);
     WIN32_FIND_DATAW entry;
     UniqueFind find(FindFirstFileW((u.rootFolder + L"\\*").c_str(), &entry));
     if (!find) return;

@@ -10,8 +10,8 @@
 struct Manifest;
 struct Updater;
 
-void FindExtraFiles(Updater& u, const Manifest& manifest, std::vector<std::wstring>& result);
-void ScanFolderForExtras(Updater& u, const std::wstring& folder, const Manifest& manifest,
+void findExtraFiles(Updater& u, const Manifest& manifest, std::vector<std::wstring>& result);
+void scanFolderForExtras(Updater& u, const std::wstring& folder, const Manifest& manifest,
                          std::vector<std::wstring>& result, int depth);
 // A listed folder entry the walk may enter: a real folder, never a junction or symbolic link.
 bool isWalkableFolder(const WIN32_FIND_DATAW& entry);

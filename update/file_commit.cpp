@@ -81,7 +81,7 @@ bool writeSinkCallback(void* context, const uint8_t* data, size_t length, uint64
     return true;
 }
 
-int DownloadToTemp(Updater& u, HINTERNET connection, const ManifestEntry& entry, const std::wstring& tempPath,
+int downloadToTemp(Updater& u, HINTERNET connection, const ManifestEntry& entry, const std::wstring& tempPath,
                    std::atomic<uint64_t>* fileCounter) {
     SetFileAttributesW(tempPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     UniqueFile file(CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -102,7 +102,7 @@ int DownloadToTemp(Updater& u, HINTERNET connection, const ManifestEntry& entry,
     sink.fileCounter = fileCounter;
     sink.limit = entry.size;
     int http = 200;  // an empty file needs no request
-    if (entry.size > 0) http = get(u, connection, objectPath(entry.hash), writeSinkCallback, &sink, 0, 0);
+    if (entry.size > 0) http = httpGet(u, connection, objectPath(entry.hash), writeSinkCallback, &sink, 0, 0);
     // Cuts the preallocated length back to what actually arrived.
     SetEndOfFile(file.get());
     file.reset();
@@ -130,18 +130,18 @@ void pauseSeconds(Updater& u, int seconds) {
     }
 }
 
-int DownloadWhole(Updater& u, HINTERNET connection, DownloadItem& item, DownloadRun& run) {
+int downloadWhole(Updater& u, HINTERNET connection, DownloadItem& item, DownloadRun& run) {
     // Bytes that earlier range transfers of this file put into the progress no longer count.
     takeBackBytes(u, nullptr, item.receivedBytes.exchange(0));
     const ManifestEntry& entry = *item.entry;
     int result = 1;
     for (int attempt = 0; attempt < 3 && !cancelled(u); ++attempt) {
-        result = DownloadToTemp(u, connection, entry, item.tempPath, &item.receivedBytes);
+        result = downloadToTemp(u, connection, entry, item.tempPath, &item.receivedBytes);
         if (result != 1 && result != 2) break;
-        log(u, "indirilemedi (%d) %s, deneme %d", result, toUtf8(entry.path).c_str(), attempt + 1);
+        logLine(u, "indirilemedi (%d) %s, deneme %d", result, toUtf8(entry.path).c_str(), attempt + 1);
         pauseSeconds(u, attempt + 1);
     }
-    if (result == 0) return CommitFile(u, item, run);
+    if (result == 0) return commitFile(u, item, run);
     // The run's end removes the temp file of a cancelled transfer.
     if (cancelled(u)) return 0;
     DeleteFileW(item.tempPath.c_str());
@@ -150,7 +150,7 @@ int DownloadWhole(Updater& u, HINTERNET connection, DownloadItem& item, Download
     return 5;
 }
 
-int CommitFile(Updater& u, DownloadItem& item, DownloadRun& run) {
+int commitFile(Updater& u, DownloadItem& item, DownloadRun& run) {
     const ManifestEntry& entry = *item.entry;
     // A read-only target would refuse to be replaced.
     SetFileAttributesW(item.targetPath.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -170,7 +170,7 @@ int CommitFile(Updater& u, DownloadItem& item, DownloadRun& run) {
                     !(placed.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
     std::string suffix;
     if (item.chunkCount > 0) suffix = ", " + std::to_string(item.chunkCount) + " parca";
-    log(u, "indirildi %s (%llu bayt%s)", toUtf8(entry.path).c_str(),
+    logLine(u, "indirildi %s (%llu bayt%s)", toUtf8(entry.path).c_str(),
         static_cast<unsigned long long>(entry.size), suffix.c_str());
 
     HashCacheEntry cached;

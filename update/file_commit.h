@@ -29,11 +29,11 @@ struct WriteSink {
 bool writeSinkCallback(void* context, const uint8_t* data, size_t length, uint64_t total);
 
 // 0 verified, 1 HTTP failure, 2 length or hash differ, 3 file error, 4 disk full, 5 cancelled.
-int DownloadToTemp(Updater& u, HINTERNET connection, const ManifestEntry& entry, const std::wstring& tempPath,
+int downloadToTemp(Updater& u, HINTERNET connection, const ManifestEntry& entry, const std::wstring& tempPath,
                    std::atomic<uint64_t>* fileCounter);
 // Error codes for the run: 0 success (or stopped), 3 file, 4 locked, 5 failed attempts, 6 disk full.
-int DownloadWhole(Updater& u, HINTERNET connection, DownloadItem& item, DownloadRun& run);
-int CommitFile(Updater& u, DownloadItem& item, DownloadRun& run);
+int downloadWhole(Updater& u, HINTERNET connection, DownloadItem& item, DownloadRun& run);
+int commitFile(Updater& u, DownloadItem& item, DownloadRun& run);
 // Takes a failed attempt's bytes back out of bytesReceived (and the file's counter) and reports the
 // lower total, so that progress never keeps bytes that no longer count.
 void takeBackBytes(Updater& u, std::atomic<uint64_t>* fileCounter, uint64_t bytes);

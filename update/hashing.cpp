@@ -19,7 +19,7 @@ std::wstring cacheFilePath(const std::wstring& rootFolder) {
 
 }  // namespace
 
-std::string HashFile(const std::wstring& path, HashProgressFn progress, void* context) {
+std::string hashFile(const std::wstring& path, HashProgressFn progress, void* context) {
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -63,7 +63,7 @@ void parseHashCache(const std::string& bytes, HashCache& cache) {
     }
 }
 
-void LoadHashCache(const std::wstring& rootFolder, HashCache& cache) {
+void loadHashCache(const std::wstring& rootFolder, HashCache& cache) {
     std::string bytes;
     if (readWholeFile(cacheFilePath(rootFolder), bytes, kCacheFileLimit - 1)) parseHashCache(bytes, cache);
 }
@@ -82,7 +82,7 @@ std::string formatHashCache(const HashCache& cache) {
     return out;
 }
 
-void SaveHashCache(const std::wstring& rootFolder, const HashCache& cache) {
+void saveHashCache(const std::wstring& rootFolder, const HashCache& cache) {
     std::string bytes = formatHashCache(cache);
     UniqueFile file(CreateFileW(cacheFilePath(rootFolder).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -12,7 +12,7 @@
 using HashProgressFn = bool (*)(void* context, uint64_t bytesSoFar);
 
 // 64 lowercase hex characters, or empty when the file cannot be opened or read, or on a stop.
-std::string HashFile(const std::wstring& path, HashProgressFn progress, void* context);
+std::string hashFile(const std::wstring& path, HashProgressFn progress, void* context);
 
 // The digest of a transfer, fed buffer by buffer as the body arrives.
 using StreamHasher = Sha256;
@@ -25,8 +25,8 @@ struct HashCacheEntry {
 
 using HashCache = std::map<std::wstring, HashCacheEntry>;  // key: normalizePath of the relative path
 
-void LoadHashCache(const std::wstring& rootFolder, HashCache& cache);
-void SaveHashCache(const std::wstring& rootFolder, const HashCache& cache);
+void loadHashCache(const std::wstring& rootFolder, HashCache& cache);
+void saveHashCache(const std::wstring& rootFolder, const HashCache& cache);
 // Parses the cache file's bytes (exposed for tests and the robustness checks).
 void parseHashCache(const std::string& bytes, HashCache& cache);
 // The cache file's bytes for a map, in key order.

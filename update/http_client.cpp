@@ -83,7 +83,7 @@ HINTERNET openConnection(Updater& u) {
     return WinHttpConnect(u.session, u.config.host.c_str(), u.config.port, 0);
 }
 
-int get(Updater& u, HINTERNET connection, const std::wstring& relativePath, HttpSink sink, void* sinkContext,
+int httpGet(Updater& u, HINTERNET connection, const std::wstring& relativePath, HttpSink sink, void* sinkContext,
         uint64_t rangeStart, uint64_t rangeLength) {
     UniqueInternet ownConnection;
     if (!connection) {

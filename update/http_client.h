@@ -15,7 +15,7 @@ using HttpSink = bool (*)(void* context, const uint8_t* data, size_t length, uin
 
 // 200/206 body fully delivered; another status: body not read; 0 transport failure; -1 sink refused.
 // rangeLength 0 requests the whole object (no Range header, 200 expected); otherwise 206 is expected.
-int get(Updater& u, HINTERNET connection, const std::wstring& relativePath, HttpSink sink, void* sinkContext,
+int httpGet(Updater& u, HINTERNET connection, const std::wstring& relativePath, HttpSink sink, void* sinkContext,
         uint64_t rangeStart, uint64_t rangeLength);
 
 // The run's WinHTTP session with its proxy, TLS, time-out and connection options in u.session; false

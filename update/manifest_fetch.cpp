@@ -33,7 +33,7 @@ struct CompiledKey {
 bool fetchDocument(Updater& u, const wchar_t* name, const std::wstring& query, std::string& target) {
     target.clear();
     BodyCollector collector{&target, &u};
-    return get(u, nullptr, name + query, collectBody, &collector, 0, 0) == 200;
+    return httpGet(u, nullptr, name + query, collectBody, &collector, 0, 0) == 200;
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ void fetchNews(Updater& u) {
         std::string body;
         BodyCollector collector{&body, &u};
         // A failed fetch keeps the previous run's items: stale news beats an empty panel.
-        if (get(u, nullptr, kNewsFiles[index] + makeCacheBuster(), collectBody, &collector, 0, 0) != 200)
+        if (httpGet(u, nullptr, kNewsFiles[index] + makeCacheBuster(), collectBody, &collector, 0, 0) != 200)
             continue;
         std::vector<NewsItem> items = parseNews(body);
         std::lock_guard<std::mutex> lock(u.statusMutex);

@@ -4,10 +4,6 @@
 
 namespace {
 
-void startRun(RunControl& control, bool fullScan, bool checkOnly) {
-    start(control.updater, fullScan, checkOnly);
-}
-
 // A self-updated executable is in place; the new process takes over with "--guncellendi".
 bool restartLauncher(const RunOptions& options) {
     std::wstring arguments = options.passThroughArgs;
@@ -21,13 +17,13 @@ bool restartLauncher(const RunOptions& options) {
 void beginRuns(RunControl& control, const RunOptions& options) {
     control.options = options;
     // An install-mode run only checks the list, so it must never replace the executable either.
-    configure(control.updater, options.launcherFolder, options.installMode || options.afterSelfUpdate);
-    startRun(control, false, options.installMode);
+    configureRun(control.updater, options.launcherFolder, options.installMode || options.afterSelfUpdate);
+    startRun(control.updater, false, options.installMode);
 }
 
 bool requestRun(RunControl& control, RunRequest request) {
     if (control.updater.workerRunning) return false;
-    startRun(control, request == RunRequest::Repair, false);
+    startRun(control.updater, request == RunRequest::Repair, false);
     return true;
 }
 
@@ -38,31 +34,31 @@ RunEvent tickRuns(RunControl& control, uint32_t now, StatusSnapshot& status) {
     status.host = u.config.host;
     status.retryAt = 0;
 
-    if (status.phase == SelfUpdated) {
+    if (status.phase == UpdatePhase::SelfUpdated) {
         if (!control.restartHandled) {
             control.restartHandled = true;
             if (restartLauncher(control.options)) return RunEvent::Restarted;
             // The new executable is in place but would not start: carry on with this process, and
             // never try to replace the executable again in it.
-            configure(u, control.options.launcherFolder, true);
+            configureRun(u, control.options.launcherFolder, true);
             control.fallbackPending = true;
         }
         // The fallback run is refused while the self-updating run is still finishing.
         if (control.fallbackPending && !u.workerRunning) {
             control.fallbackPending = false;
-            startRun(control, false, false);
+            startRun(control.updater, false, false);
         }
     }
 
-    if (status.phase == Error && status.errorCode == ErrorConnection) {
+    if (status.phase == UpdatePhase::Error && status.errorCode == ErrorKind::Connection) {
         status.retryAt = status.errorTick + kConnectionRetryMs;
         // Tick differences are unsigned, so the wrap of GetTickCount is harmless.
         if (!u.workerRunning && now - status.errorTick >= kConnectionRetryMs)
-            startRun(control, false, control.options.installMode);
+            startRun(control.updater, false, control.options.installMode);
     }
     return RunEvent::None;
 }
 
 void endRuns(RunControl& control, uint32_t timeoutMs) {
-    stop(control.updater, timeoutMs);
+    stopRun(control.updater, timeoutMs);
 }

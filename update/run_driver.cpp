@@ -38,7 +38,7 @@ void publishVerifiedList(Updater& u, const Manifest& manifest) {
         u.status.requiredBytes = total;
         u.status.listVerified = true;
     }
-    log(u, "liste dogrulandi: surum %llu, %u dosya, %llu bayt",
+    logLine(u, "liste dogrulandi: surum %llu, %u dosya, %llu bayt",
         static_cast<unsigned long long>(manifest.version), static_cast<unsigned>(manifest.entries.size()),
         static_cast<unsigned long long>(total));
 }
@@ -60,8 +60,8 @@ bool scanListedFiles(Updater& u, const Manifest& manifest, HashCache& cache, boo
     }
     {
         std::lock_guard<std::mutex> lock(u.statusMutex);
-        u.status.phase = Scanning;
-        u.status.errorCode = 0;
+        u.status.phase = UpdatePhase::Scanning;
+        u.status.errorCode = ErrorKind::None;
         u.status.filesTotal = filesCounted;
         u.status.bytesTotal = bytesCounted;
         u.status.filesDone = 0;
@@ -102,7 +102,7 @@ bool scanListedFiles(Updater& u, const Manifest& manifest, HashCache& cache, boo
                     hash = cached->second.hash;
                 } else {
                     u.hashedBytesBase = base;
-                    hash = HashFile(path, hashProgress, &u);
+                    hash = hashFile(path, hashProgress, &u);
                     if (u.stopRequested) return false;
                     if (!hash.empty()) cache[keys[i]] = {hash, size, mtime};
                 }
@@ -118,12 +118,12 @@ namespace {
 
 void deleteExtraFiles(Updater& u, const Manifest& manifest) {
     std::vector<std::wstring> extras;
-    FindExtraFiles(u, manifest, extras);
+    findExtraFiles(u, manifest, extras);
     for (const std::wstring& relative : extras) {
         std::wstring path = gameFilePath(u, relative);
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files go too
         bool deleted = DeleteFileW(path.c_str()) != 0;
-        log(u, "fazla dosya %s %s", toUtf8(relative).c_str(), deleted ? "silindi" : "silinemedi");
+        logLine(u, "fazla dosya %s %s", toUtf8(relative).c_str(), deleted ? "silindi" : "silinemedi");
     }
 }
 
@@ -146,7 +146,7 @@ void saveState(Updater& u, const Manifest& manifest, HashCache& cache, const std
             it = cache.erase(it);
     }
     createFolderTree(u.rootFolder + L"\\koruma");
-    SaveHashCache(u.rootFolder, cache);
+    saveHashCache(u.rootFolder, cache);
     writeStateFile(u.rootFolder + L"\\koruma\\manifest.txt", listBytes);
     writeStateFile(u.rootFolder + L"\\koruma\\manifest.sig", signatureBytes);
 }
@@ -159,45 +159,45 @@ void runUpdate(Updater& u, bool fullScan, bool checkOnly) {
     int fetched = fetchManifest(u, manifest, listBytes, signatureBytes);
     if (u.stopRequested) return;
     if (fetched != 0) {
-        reportError(u, fetched, L"");
+        reportError(u, static_cast<ErrorKind>(fetched), L"");
         return;
     }
     publishVerifiedList(u, manifest);
     fetchNews(u);
     if (u.stopRequested) return;
     if (checkOnly) {
-        setPhase(u, ListChecked);
+        setPhase(u, UpdatePhase::ListChecked);
         return;
     }
 
-    int selfUpdate = SelfUpdate(u, manifest);
+    int replaced = selfUpdate(u, manifest);
     if (u.stopRequested) return;
-    if (selfUpdate == 1) {
-        log(u, "launcher guncellendi, yeniden baslatiliyor");
-        setPhase(u, SelfUpdated);
+    if (replaced == 1) {
+        logLine(u, "launcher guncellendi, yeniden baslatiliyor");
+        setPhase(u, UpdatePhase::SelfUpdated);
         return;
     }
-    if (selfUpdate != 0) log(u, "launcher guncellenemedi, oyun dosyalariyla devam");
+    if (replaced != 0) logLine(u, "launcher guncellenemedi, oyun dosyalariyla devam");
 
     HashCache cache;
-    LoadHashCache(u.rootFolder, cache);
+    loadHashCache(u.rootFolder, cache);
     std::vector<uint32_t> downloadList;
     int filesCounted = 0;
     uint64_t bytesCounted = 0;
     if (!scanListedFiles(u, manifest, cache, fullScan, downloadList, filesCounted, bytesCounted)) return;
     reportProgress(u, bytesCounted);
-    log(u, "tarama bitti: %d dosya, %u indirilecek", filesCounted,
+    logLine(u, "tarama bitti: %d dosya, %u indirilecek", filesCounted,
         static_cast<unsigned>(downloadList.size()));
 
     if (!downloadList.empty() && !runDownloader(u, manifest, downloadList, cache)) return;
 
-    setPhase(u, Cleaning);
+    setPhase(u, UpdatePhase::Cleaning);
     deleteExtraFiles(u, manifest);
     saveState(u, manifest, cache, listBytes, signatureBytes);
     {
         std::lock_guard<std::mutex> lock(u.statusMutex);
         u.status.bytesDone = u.status.bytesTotal;
     }
-    log(u, "HAZIR");
-    setPhase(u, Ready);
+    logLine(u, "HAZIR");
+    setPhase(u, UpdatePhase::Ready);
 }

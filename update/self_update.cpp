@@ -17,7 +17,7 @@ void beginLauncherDownload(Updater& u, const ManifestEntry& entry) {
     {
         std::lock_guard<std::mutex> lock(u.statusMutex);
         StatusSnapshot& s = u.status;
-        s.phase = Downloading;
+        s.phase = UpdatePhase::Downloading;
         s.detailText = entry.path;
         s.filesDone = 1;
         s.filesTotal = 1;
@@ -50,13 +50,13 @@ int swapLauncherFiles(const std::wstring& runningPath) {
     return 2;
 }
 
-int SelfUpdate(Updater& u, const Manifest& manifest, const std::wstring& runningPath) {
+int selfUpdate(Updater& u, const Manifest& manifest, const std::wstring& runningPath) {
     auto found = manifest.pathIndex.find(normalizePath(kLauncherFileName));
     if (found == manifest.pathIndex.end()) return 0;
     const ManifestEntry& entry = manifest.entries[found->second];
     std::wstring running = runningPath.empty() ? moduleFilePath() : runningPath;
     // A launcher just restarted by an update never updates itself again in the same process.
-    if (HashFile(running, nullptr, nullptr) == entry.hash || u.skipSelfUpdate) return 0;
+    if (hashFile(running, nullptr, nullptr) == entry.hash || u.skipSelfUpdate) return 0;
 
     beginLauncherDownload(u, entry);
     // No download run is active yet; a flag left by an earlier run's failure must not cancel this one.
@@ -64,7 +64,7 @@ int SelfUpdate(Updater& u, const Manifest& manifest, const std::wstring& running
     std::wstring newPath = running + L".yeni";
     int result = 5;
     for (int attempt = 0; attempt < 3 && !u.stopRequested.load(); ++attempt) {
-        result = DownloadToTemp(u, nullptr, entry, newPath, nullptr);
+        result = downloadToTemp(u, nullptr, entry, newPath, nullptr);
         if (result != 1 && result != 2) break;
     }
     if (result != 0) {

@@ -9,7 +9,7 @@ struct Updater;
 
 // 0 nothing to do, 1 replaced (restart needed), 2 failed (the run goes on).
 // runningPath: the executable to replace; empty means this process's own module file.
-int SelfUpdate(Updater& u, const Manifest& manifest, const std::wstring& runningPath = std::wstring());
+int selfUpdate(Updater& u, const Manifest& manifest, const std::wstring& runningPath = std::wstring());
 // The rename swap of a verified runningPath + ".yeni": 1 swapped, 2 failed with the old executable
 // back under its own name and ".yeni" removed.
 int swapLauncherFiles(const std::wstring& runningPath);

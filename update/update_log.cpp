@@ -16,7 +16,7 @@ std::wstring logFilePath(const Updater& u) {
     return u.rootFolder + L"\\koruma\\launcher_gunluk.txt";
 }
 
-void log(Updater& u, const char* format, ...) {
+void logLine(Updater& u, const char* format, ...) {
     if (!u.logEnabled) return;
     char line[1024];
     SYSTEMTIME t;

@@ -7,7 +7,7 @@
 struct Updater;
 
 // printf-style; does nothing while u.logEnabled is false. Lines are cut to 1023 bytes with CR LF.
-void log(Updater& u, const char* format, ...)
+void logLine(Updater& u, const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 2, 3)))
 #endif

@@ -18,18 +18,18 @@ std::wstring gameFilePath(const Updater& u, const std::wstring& relative) {
 void setPhase(Updater& u, UpdatePhase phase) {
     std::lock_guard<std::mutex> lock(u.statusMutex);
     u.status.phase = phase;
-    u.status.errorCode = 0;
+    u.status.errorCode = ErrorKind::None;
 }
 
-void reportError(Updater& u, int code, const std::wstring& text) {
+void reportError(Updater& u, ErrorKind kind, const std::wstring& text) {
     // The system error must be read before anything (the log write included) can change it.
     DWORD lastError = GetLastError();
-    log(u, "HATA %d %s (son sistem hatasi %lu)", code, toUtf8(text).c_str(),
+    logLine(u, "HATA %d %s (son sistem hatasi %lu)", static_cast<int>(kind), toUtf8(text).c_str(),
         static_cast<unsigned long>(lastError));
     uint32_t tick = GetTickCount();
     std::lock_guard<std::mutex> lock(u.statusMutex);
-    u.status.phase = Error;
-    u.status.errorCode = code;
+    u.status.phase = UpdatePhase::Error;
+    u.status.errorCode = kind;
     u.status.detailText = text;
     u.status.errorTick = tick;
 }
@@ -53,7 +53,7 @@ void sampleSpeedLocked(Updater& u, uint64_t bytes, uint32_t now) {
 void reportProgress(Updater& u, uint64_t bytes) {
     std::lock_guard<std::mutex> lock(u.statusMutex);
     u.status.bytesDone = bytes;
-    if (u.status.phase == Downloading) sampleSpeedLocked(u, bytes, GetTickCount());
+    if (u.status.phase == UpdatePhase::Downloading) sampleSpeedLocked(u, bytes, GetTickCount());
 }
 
 StatusSnapshot copyStatus(Updater& u) {
@@ -67,6 +67,6 @@ void resetStatusForRun(Updater& u) {
     fresh.requiredBytes = u.status.requiredBytes;
     fresh.news[0] = std::move(u.status.news[0]);
     fresh.news[1] = std::move(u.status.news[1]);
-    fresh.phase = Connecting;
+    fresh.phase = UpdatePhase::Connecting;
     u.status = std::move(fresh);
 }

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-enum UpdatePhase : int {
+enum class UpdatePhase : int {
     Idle = 0,
     Connecting = 1,
     ListChecked = 2,
@@ -24,14 +24,16 @@ enum UpdatePhase : int {
     SelfUpdated = 8,
 };
 
-// Error kinds carried in StatusSnapshot::errorCode while the phase is Error.
-enum UpdateErrorKind : int {
-    ErrorConnection = 1,
-    ErrorSignature = 2,
-    ErrorFileWrite = 3,
-    ErrorFileLocked = 4,
-    ErrorDownloadFailed = 5,
-    ErrorDiskFull = 6,
+// Error kinds carried in StatusSnapshot::errorCode while the phase is Error; the numbers are the
+// ones the log's "HATA" line shows.
+enum class ErrorKind : int {
+    None = 0,
+    Connection = 1,      // no session, or the list or its signature could not be fetched
+    ListRejected = 2,    // the list failed its signature or format check twice
+    FileWrite = 3,       // a file could not be created, written or moved
+    FileLocked = 4,      // a target file is held by another program (the game is running)
+    DownloadFailed = 5,  // a file failed in all its attempts
+    DiskFull = 6,
 };
 
 struct NewsItem {
@@ -40,8 +42,8 @@ struct NewsItem {
 };
 
 struct StatusSnapshot {
-    int phase = Idle;
-    int errorCode = 0;
+    UpdatePhase phase = UpdatePhase::Idle;
+    ErrorKind errorCode = ErrorKind::None;
     std::wstring detailText;
     int filesDone = 0;
     int filesTotal = 0;
@@ -110,7 +112,7 @@ std::wstring gameFilePath(const Updater& u, const std::wstring& relative);
 // Status operations: each takes statusMutex for its whole duration and nothing else.
 void setPhase(Updater& u, UpdatePhase phase);
 // Writes the "HATA ..." log line first (outside the lock), then puts the status into Error.
-void reportError(Updater& u, int code, const std::wstring& text);
+void reportError(Updater& u, ErrorKind kind, const std::wstring& text);
 void reportProgress(Updater& u, uint64_t bytes);
 StatusSnapshot copyStatus(Updater& u);
 // Caller holds statusMutex (worker start does this as part of start()).
@@ -119,9 +121,9 @@ void resetStatusForRun(Updater& u);
 void sampleSpeedLocked(Updater& u, uint64_t bytes, uint32_t now);
 
 // Worker lifecycle (UI thread only).
-void configure(Updater& u, const std::wstring& folder, bool skipSelfUpdate);
-void start(Updater& u, bool fullScan, bool checkOnly);
-void stop(Updater& u, uint32_t timeoutMs);
+void configureRun(Updater& u, const std::wstring& folder, bool skipSelfUpdate);
+void startRun(Updater& u, bool fullScan, bool checkOnly);
+void stopRun(Updater& u, uint32_t timeoutMs);
 // Reads "QORVANE_SUNUCU" and "QORVANE_ISCI" into u.config; bad values leave it as it was.
 void readEnvironment(Updater& u);
 // The worker thread's body; start() runs it on a new thread.

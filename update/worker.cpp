@@ -61,7 +61,7 @@ void readEnvironment(Updater& u) {
     if (!count.empty()) applyConnectionCount(u.config, count);
 }
 
-void configure(Updater& u, const std::wstring& folder, bool skipSelfUpdate) {
+void configureRun(Updater& u, const std::wstring& folder, bool skipSelfUpdate) {
     if (&folder != &u.rootFolder) u.rootFolder = folder;
     u.skipSelfUpdate = skipSelfUpdate;
     readEnvironment(u);
@@ -71,12 +71,12 @@ void runWorker(Updater& u, bool fullScan, bool checkOnly) {
     u.logEnabled = !checkOnly;
     if (!checkOnly) {
         restartLargeLog(u);
-        log(u, "---- basla: %s%s, sunucu %s:%u%s", fullScan ? "tam tarama" : "hizli tarama",
+        logLine(u, "---- basla: %s%s, sunucu %s:%u%s", fullScan ? "tam tarama" : "hizli tarama",
             u.skipSelfUpdate ? " (--guncellendi)" : "", toUtf8(u.config.host).c_str(),
             static_cast<unsigned>(u.config.port), toUtf8(u.config.basePath).c_str());
     }
     if (!openSession(u)) {
-        reportError(u, ErrorConnection, L"");
+        reportError(u, ErrorKind::Connection, L"");
         u.workerRunning.exchange(false);
         return;
     }
@@ -85,13 +85,13 @@ void runWorker(Updater& u, bool fullScan, bool checkOnly) {
     } catch (const std::exception&) {
         // Nothing may leave the thread (it would end the process); out of memory is the only
         // exception the engine can meet, and the window then offers a retry.
-        reportError(u, ErrorDownloadFailed, L"");
+        reportError(u, ErrorKind::DownloadFailed, L"");
     }
     closeSession(u);
     u.workerRunning.exchange(false);
 }
 
-void start(Updater& u, bool fullScan, bool checkOnly) {
+void startRun(Updater& u, bool fullScan, bool checkOnly) {
     if (u.workerRunning) return;
     if (u.workerThread.joinable()) u.workerThread.join();
     u.stopRequested.exchange(false);
@@ -105,11 +105,11 @@ void start(Updater& u, bool fullScan, bool checkOnly) {
     } catch (const std::exception&) {
         // No thread (out of resources): show it as a connection failure, which the window retries.
         u.workerRunning.exchange(false);
-        reportError(u, ErrorConnection, L"");
+        reportError(u, ErrorKind::Connection, L"");
     }
 }
 
-void stop(Updater& u, uint32_t timeoutMs) {
+void stopRun(Updater& u, uint32_t timeoutMs) {
     u.stopRequested.exchange(true);
     DWORD begin = GetTickCount();
     while (u.workerRunning && GetTickCount() - begin < timeoutMs)

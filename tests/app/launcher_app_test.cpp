@@ -37,7 +37,7 @@ TEST(LauncherApp, StartsWithTheDocumentedDefaults) {
     EXPECT_TRUE(app.startMenuShortcut);
     EXPECT_FLOAT_EQ(app.display.interfaceScale, 1.2f);
     EXPECT_EQ(app.showCommand, 1);
-    EXPECT_EQ(app.updater.status.phase, Idle);
+    EXPECT_EQ(app.updater.status.phase, UpdatePhase::Idle);
     EXPECT_EQ(app.updater.config.basePath, L"/qorvane/pc/");
     EXPECT_EQ(app.updater.config.port, 443);
     EXPECT_TRUE(app.updater.config.useHttps);

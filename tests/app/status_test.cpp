@@ -7,8 +7,8 @@ namespace {
 
 TEST(Status, ResetForRunKeepsOnlyVersionSizeAndNews) {
     Updater u;
-    u.status.phase = Error;
-    u.status.errorCode = 1;
+    u.status.phase = UpdatePhase::Error;
+    u.status.errorCode = ErrorKind::Connection;
     u.status.detailText = L"x";
     u.status.filesDone = 3;
     u.status.bytesTotal = 99;
@@ -22,8 +22,8 @@ TEST(Status, ResetForRunKeepsOnlyVersionSizeAndNews) {
     u.status.news[1] = {{L"14.10", L"en"}, {L"", L"two"}};
     resetStatusForRun(u);
     const StatusSnapshot& s = u.status;
-    EXPECT_EQ(s.phase, Connecting);
-    EXPECT_EQ(s.errorCode, 0);
+    EXPECT_EQ(s.phase, UpdatePhase::Connecting);
+    EXPECT_EQ(s.errorCode, ErrorKind::None);
     EXPECT_TRUE(s.detailText.empty());
     EXPECT_EQ(s.filesDone, 0);
     EXPECT_EQ(s.bytesTotal, 0u);
@@ -40,21 +40,21 @@ TEST(Status, ResetForRunKeepsOnlyVersionSizeAndNews) {
 
 TEST(Status, SetPhaseClearsTheErrorAndCopyIsDeep) {
     Updater u;
-    u.status.phase = Error;
-    u.status.errorCode = 4;
+    u.status.phase = UpdatePhase::Error;
+    u.status.errorCode = ErrorKind::FileLocked;
     u.status.news[0] = {{L"1", L"a"}};
     StatusSnapshot copy = copyStatus(u);
-    setPhase(u, Scanning);
-    EXPECT_EQ(u.status.phase, Scanning);
-    EXPECT_EQ(u.status.errorCode, 0);
-    EXPECT_EQ(copy.phase, Error);
+    setPhase(u, UpdatePhase::Scanning);
+    EXPECT_EQ(u.status.phase, UpdatePhase::Scanning);
+    EXPECT_EQ(u.status.errorCode, ErrorKind::None);
+    EXPECT_EQ(copy.phase, UpdatePhase::Error);
     u.status.news[0][0].title = L"changed";
     EXPECT_EQ(copy.news[0][0].title, L"a");
 }
 
 TEST(Status, SpeedSamplingSequence) {
     Updater u;
-    u.status.phase = Downloading;
+    u.status.phase = UpdatePhase::Downloading;
     u.lastSampleTick = 1000;
     u.lastSampleBytes = 0;
     sampleSpeedLocked(u, 100000, 1400);  // under 500 ms: nothing changes
@@ -78,12 +78,12 @@ TEST(Status, SpeedSamplingSequence) {
 
 TEST(Status, ProgressSamplesSpeedOnlyWhileDownloading) {
     Updater u;
-    u.status.phase = Scanning;
+    u.status.phase = UpdatePhase::Scanning;
     u.lastSampleTick = GetTickCount() - 10000;
     reportProgress(u, 123456);
     EXPECT_EQ(u.status.bytesDone, 123456u);
     EXPECT_EQ(u.status.bytesPerSecond, 0);
-    u.status.phase = Downloading;
+    u.status.phase = UpdatePhase::Downloading;
     reportProgress(u, 223456);
     EXPECT_GT(u.status.bytesPerSecond, 0);
 }
@@ -94,15 +94,15 @@ TEST(Status, ReportErrorSetsErrorStateAndLogsTheLine) {
     u.rootFolder = t.path;
     u.logEnabled = true;
     SetLastError(5);
-    reportError(u, 3, L"pack/ü.epk");
-    EXPECT_EQ(u.status.phase, Error);
-    EXPECT_EQ(u.status.errorCode, 3);
+    reportError(u, ErrorKind::FileWrite, L"pack/ü.epk");
+    EXPECT_EQ(u.status.phase, UpdatePhase::Error);
+    EXPECT_EQ(u.status.errorCode, ErrorKind::FileWrite);
     EXPECT_EQ(u.status.detailText, L"pack/ü.epk");
     EXPECT_NE(u.status.errorTick, 0u);
     std::string log = t.read(L"koruma\\launcher_gunluk.txt");
     EXPECT_NE(log.find("HATA 3 pack/\xC3\xBC.epk (son sistem hatasi 5)\r\n"), std::string::npos) << log;
 
-    reportError(u, 1, L"");
+    reportError(u, ErrorKind::Connection, L"");
     log = t.read(L"koruma\\launcher_gunluk.txt");
     EXPECT_NE(log.find("HATA 1  (son sistem hatasi"), std::string::npos);
 }

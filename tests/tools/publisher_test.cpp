@@ -53,7 +53,7 @@ struct PublishFixture : ::testing::Test {
     }
     std::string listBytes() const { return readFileBytes(tree(L"manifest.txt")); }
     std::wstring objectOf(const std::wstring& gamePath) const {
-        std::string hash = HashFile(game.file(gamePath), nullptr, nullptr);
+        std::string hash = hashFile(game.file(gamePath), nullptr, nullptr);
         std::wstring relative = objectPath(hash);
         for (wchar_t& c : relative)
             if (c == L'/') c = L'\\';
@@ -182,7 +182,7 @@ TEST_F(PublishFixture, FileChangedWhilePublishingStopsWithoutPlacingIt) {
     options.gameFolder = game.path;
     options.serverFolder = tree();
     options.signingKey = key;
-    std::string before = HashFile(game.file(L"ayarlar/kullanici.cfg"), nullptr, nullptr);
+    std::string before = hashFile(game.file(L"ayarlar/kullanici.cfg"), nullptr, nullptr);
     PublishResult r = publishGame(
         options,
         [](void* c, const PublishProgress& p) {

@@ -18,7 +18,7 @@ class FrameTest : public ::testing::Test {
     void SetUp() override {
         uiLanguage = Turkish;
         ASSERT_TRUE(painted.ready) << "images, fonts or back buffer missing";
-        painted.app.status.phase = Ready;
+        painted.app.status.phase = UpdatePhase::Ready;
         painted.app.status.manifestVersion = 1791945000;
         painted.app.status.listVerified = true;
     }
@@ -68,22 +68,22 @@ TEST_F(FrameTest, NormalScreenRegistersItsControlsInDrawingOrder) {
 
 TEST_F(FrameTest, RepairIsClickableOnlyAfterARunEndedInReadyOrError) {
     struct {
-        int phase;
+        UpdatePhase phase;
         bool clickable;
-    } cases[] = {{Idle, false},     {Connecting, false},  {ListChecked, false},
-                 {Scanning, false}, {Downloading, false}, {Cleaning, false},
-                 {Ready, true},     {Error, true},        {SelfUpdated, false}};
+    } cases[] = {{UpdatePhase::Idle, false},     {UpdatePhase::Connecting, false},  {UpdatePhase::ListChecked, false},
+                 {UpdatePhase::Scanning, false}, {UpdatePhase::Downloading, false}, {UpdatePhase::Cleaning, false},
+                 {UpdatePhase::Ready, true},     {UpdatePhase::Error, true},        {UpdatePhase::SelfUpdated, false}};
     for (const auto& c : cases) {
         painted.app.status.phase = c.phase;
-        painted.app.status.errorCode = c.phase == Error ? ErrorDownloadFailed : 0;
+        painted.app.status.errorCode = c.phase == UpdatePhase::Error ? ErrorKind::DownloadFailed : ErrorKind::None;
         painted.paint();
-        EXPECT_EQ(clickable(3), c.clickable) << c.phase;
-        EXPECT_EQ(clickable(6), c.phase == Ready || c.phase == Error) << c.phase;
+        EXPECT_EQ(clickable(3), c.clickable) << static_cast<int>(c.phase);
+        EXPECT_EQ(clickable(6), c.phase == UpdatePhase::Ready || c.phase == UpdatePhase::Error) << static_cast<int>(c.phase);
         EXPECT_TRUE(clickable(4));
         EXPECT_TRUE(clickable(5));
     }
     // A run still winding down after reporting Ready keeps repair disabled.
-    painted.app.status.phase = Ready;
+    painted.app.status.phase = UpdatePhase::Ready;
     painted.app.updater.workerRunning = true;
     painted.paint();
     EXPECT_FALSE(clickable(3));
@@ -134,7 +134,7 @@ TEST_F(FrameTest, FrozenClockPaintsIdenticalFramesAndTheButtonImageFollowsTheSta
 
     // The disabled image is dark brown, the enabled one gold: compare the body's centre pixel.
     uint32_t enabled = painted.pixel(805, 446);
-    painted.app.status.phase = Scanning;
+    painted.app.status.phase = UpdatePhase::Scanning;
     painted.paint();
     uint32_t disabled = painted.pixel(805, 446);
     auto brightness = [](uint32_t p) { return ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF); };
@@ -158,7 +158,7 @@ TEST(NewsTest, LongTitlesAreClippedAtTheSectionEdgeAndOnlyThreeAreShown) {
         PaintedApp painted(scale);
         ASSERT_TRUE(painted.ready);
         uiLanguage = Turkish;
-        painted.app.status.phase = Ready;
+        painted.app.status.phase = UpdatePhase::Ready;
         const BackBuffer& b = painted.app.backBuffer;
         auto band = [&] {
             std::vector<uint32_t> out;

@@ -15,7 +15,7 @@ class ScreenModelTest : public ::testing::Test {
     void TearDown() override { uiLanguage = Turkish; }
 };
 
-StatusSnapshot sample(int phase) {
+StatusSnapshot sample(UpdatePhase phase) {
     StatusSnapshot s;
     s.phase = phase;
     s.manifestVersion = 1791945000;
@@ -29,7 +29,7 @@ StatusSnapshot sample(int phase) {
 }
 
 struct PhaseCase {
-    int phase;
+    UpdatePhase phase;
     const wchar_t* headline;
     const wchar_t* detail;  // nullptr: not checked here (built by downloadDetail)
     int percent;
@@ -42,7 +42,7 @@ struct PhaseCase {
 
 TEST_F(ScreenModelTest, EveryPhaseShowsItsTextsRowsAndProgress) {
     const PhaseCase cases[] = {
-        {Idle,
+        {UpdatePhase::Idle,
          L"Sunucuya bağlanılıyor…",
          QORVANE_DEFAULT_HOST,
          -1,
@@ -51,7 +51,7 @@ TEST_F(ScreenModelTest, EveryPhaseShowsItsTextsRowsAndProgress) {
          false,
          {0, 0, 1, 2},
          {L"", L"", L"bağlanıyor", L"1791945000"}},
-        {Connecting,
+        {UpdatePhase::Connecting,
          L"Sunucuya bağlanılıyor…",
          QORVANE_DEFAULT_HOST,
          -1,
@@ -60,7 +60,7 @@ TEST_F(ScreenModelTest, EveryPhaseShowsItsTextsRowsAndProgress) {
          false,
          {0, 0, 1, 2},
          {L"", L"", L"bağlanıyor", L"1791945000"}},
-        {ListChecked,
+        {UpdatePhase::ListChecked,
          L"Sunucuya bağlanılıyor…",
          QORVANE_DEFAULT_HOST,
          -1,
@@ -69,7 +69,7 @@ TEST_F(ScreenModelTest, EveryPhaseShowsItsTextsRowsAndProgress) {
          false,
          {0, 0, 1, 2},
          {L"", L"", L"bağlanıyor", L"1791945000"}},
-        {Scanning,
+        {UpdatePhase::Scanning,
          L"Oyun dosyaları kontrol ediliyor… *(3 / 7)*",
          L"pack/root.epk",
          25,
@@ -78,7 +78,7 @@ TEST_F(ScreenModelTest, EveryPhaseShowsItsTextsRowsAndProgress) {
          false,
          {1, 0, 2, 2},
          {L"3 / 7", L"", L"bağlı", L"1791945000"}},
-        {Downloading,
+        {UpdatePhase::Downloading,
          L"Güncelleme indiriliyor *· 3 / 7 dosya*",
          nullptr,
          25,
@@ -87,7 +87,7 @@ TEST_F(ScreenModelTest, EveryPhaseShowsItsTextsRowsAndProgress) {
          false,
          {2, 1, 2, 2},
          {L"kontrol edildi", L"0,0 MB", L"bağlı", L"1791945000"}},
-        {Cleaning,
+        {UpdatePhase::Cleaning,
          L"Gereksiz dosyalar temizleniyor…",
          L"",
          100,
@@ -96,7 +96,7 @@ TEST_F(ScreenModelTest, EveryPhaseShowsItsTextsRowsAndProgress) {
          false,
          {2, 1, 2, 2},
          {L"kontrol edildi", L"", L"bağlı", L"1791945000"}},
-        {Ready,
+        {UpdatePhase::Ready,
          L"Oyun hazır. *İyi eğlenceler!*",
          L"Tüm dosyalar doğrulandı  ·  sürüm 1791945000",
          100,
@@ -105,7 +105,7 @@ TEST_F(ScreenModelTest, EveryPhaseShowsItsTextsRowsAndProgress) {
          true,
          {2, 2, 2, 2},
          {L"doğrulandı", L"güncel", L"bağlı", L"1791945000"}},
-        {SelfUpdated,
+        {UpdatePhase::SelfUpdated,
          L"Launcher güncellendi, yeniden başlatılıyor…",
          L"Qorvane Launcher.exe",
          -1,
@@ -114,10 +114,10 @@ TEST_F(ScreenModelTest, EveryPhaseShowsItsTextsRowsAndProgress) {
          false,
          {0, 1, 2, 2},
          {L"", L"", L"bağlı", L"1791945000"}},
-        {9, L"", L"", -1, 0, L"", false, {0, 0, 0, 0}, {L"", L"", L"", L""}},
+        {static_cast<UpdatePhase>(9), L"", L"", -1, 0, L"", false, {0, 0, 0, 0}, {L"", L"", L"", L""}},
     };
     for (const PhaseCase& c : cases) {
-        SCOPED_TRACE(c.phase);
+        SCOPED_TRACE(static_cast<int>(c.phase));
         ScreenModel m = buildScreenModel(false, false, sample(c.phase), 0);
         EXPECT_EQ(m.headline, c.headline);
         if (c.detail) EXPECT_EQ(m.detail, c.detail);
@@ -135,14 +135,14 @@ TEST_F(ScreenModelTest, EveryPhaseShowsItsTextsRowsAndProgress) {
 }
 
 TEST_F(ScreenModelTest, DownloadingRowShowsTheRemainingSize) {
-    StatusSnapshot s = sample(Downloading);
+    StatusSnapshot s = sample(UpdatePhase::Downloading);
     s.bytesDone = 48444211;
     s.bytesTotal = 123731968;
     EXPECT_EQ(buildScreenModel(false, false, s, 0).rows[1].value, L"71,8 MB");
 }
 
 TEST_F(ScreenModelTest, ReadyCountsUpdatedFiles) {
-    StatusSnapshot s = sample(Ready);
+    StatusSnapshot s = sample(UpdatePhase::Ready);
     s.filesUpdated = 7;
     EXPECT_EQ(buildScreenModel(false, false, s, 0).detail, L"7 dosya güncellendi  ·  sürüm 1791945000");
     uiLanguage = English;
@@ -151,20 +151,20 @@ TEST_F(ScreenModelTest, ReadyCountsUpdatedFiles) {
 }
 
 TEST_F(ScreenModelTest, UnknownVersionLeavesTheRowEmptyOrAbsent) {
-    for (int phase : {Connecting, Scanning, Downloading, Cleaning, Ready, Error, SelfUpdated}) {
-        SCOPED_TRACE(phase);
+    for (UpdatePhase phase : {UpdatePhase::Connecting, UpdatePhase::Scanning, UpdatePhase::Downloading, UpdatePhase::Cleaning, UpdatePhase::Ready, UpdatePhase::Error, UpdatePhase::SelfUpdated}) {
+        SCOPED_TRACE(static_cast<int>(phase));
         StatusSnapshot s = sample(phase);
         s.manifestVersion = 0;
-        s.errorCode = ErrorConnection;
+        s.errorCode = ErrorKind::Connection;
         ScreenModel m = buildScreenModel(false, false, s, 0);
         EXPECT_EQ(m.rows[3].value, L"");
-        bool rowShown = phase != Connecting && phase != Error;
+        bool rowShown = phase != UpdatePhase::Connecting && phase != UpdatePhase::Error;
         EXPECT_EQ(m.rows[3].state, rowShown ? 2 : 0);
     }
 }
 
 struct ErrorCase {
-    int code;
+    ErrorKind code;
     const wchar_t* headline;
     const wchar_t* detail;
     float progress;
@@ -173,22 +173,22 @@ struct ErrorCase {
 
 TEST_F(ScreenModelTest, EveryErrorCodeHasItsTexts) {
     const ErrorCase cases[] = {
-        {ErrorConnection, L"Sunucuya bağlanılamadı",
+        {ErrorKind::Connection, L"Sunucuya bağlanılamadı",
          L"İnternet bağlantınızı kontrol edin. Tekrar deneniyor: 5 sn", 0, L""},
-        {ErrorSignature, L"Dosya listesi doğrulanamadı",
+        {ErrorKind::ListRejected, L"Dosya listesi doğrulanamadı",
          L"Sunucudaki liste imzası geçersiz. Lütfen biraz sonra tekrar deneyin.", 0, L"hata"},
-        {ErrorFileWrite, L"Dosya yazılamadı", L"pack/root.epk  ·  TEKRAR ile yeniden deneyin", 0.25f,
+        {ErrorKind::FileWrite, L"Dosya yazılamadı", L"pack/root.epk  ·  TEKRAR ile yeniden deneyin", 0.25f,
          L"hata"},
-        {ErrorFileLocked, L"Oyun açıkken güncelleme yapılamaz, lütfen oyunu kapatın.", L"pack/root.epk",
+        {ErrorKind::FileLocked, L"Oyun açıkken güncelleme yapılamaz, lütfen oyunu kapatın.", L"pack/root.epk",
          0.25f, L"hata"},
-        {ErrorDownloadFailed, L"Dosya indirilemedi", L"pack/root.epk  ·  TEKRAR ile yeniden deneyin", 0.25f,
+        {ErrorKind::DownloadFailed, L"Dosya indirilemedi", L"pack/root.epk  ·  TEKRAR ile yeniden deneyin", 0.25f,
          L"hata"},
-        {ErrorDiskFull, L"Diskte yeterli boş alan yok", L"pack/root.epk", 0.25f, L"hata"},
-        {42, L"Dosya indirilemedi", L"pack/root.epk  ·  TEKRAR ile yeniden deneyin", 0.25f, L"hata"},
+        {ErrorKind::DiskFull, L"Diskte yeterli boş alan yok", L"pack/root.epk", 0.25f, L"hata"},
+        {static_cast<ErrorKind>(42), L"Dosya indirilemedi", L"pack/root.epk  ·  TEKRAR ile yeniden deneyin", 0.25f, L"hata"},
     };
     for (const ErrorCase& c : cases) {
-        SCOPED_TRACE(c.code);
-        StatusSnapshot s = sample(Error);
+        SCOPED_TRACE(static_cast<int>(c.code));
+        StatusSnapshot s = sample(UpdatePhase::Error);
         s.errorCode = c.code;
         s.errorTick = 1000;
         ScreenModel m = buildScreenModel(false, false, s, 1000);
@@ -208,8 +208,8 @@ TEST_F(ScreenModelTest, EveryErrorCodeHasItsTexts) {
 }
 
 TEST_F(ScreenModelTest, ServerRowFollowsWhetherTheListWasVerified) {
-    StatusSnapshot s = sample(Error);
-    s.errorCode = ErrorDownloadFailed;
+    StatusSnapshot s = sample(UpdatePhase::Error);
+    s.errorCode = ErrorKind::DownloadFailed;
     s.listVerified = false;
     ScreenModel before = buildScreenModel(false, false, s, 0);
     EXPECT_EQ(before.rows[2].state, 3);
@@ -225,8 +225,8 @@ TEST_F(ScreenModelTest, ConnectionErrorCountsDownToTheRetry) {
         uint32_t age;
         int shown;
     } cases[] = {{0, 5}, {999, 5}, {1000, 4}, {2500, 3}, {3999, 2}, {4000, 1}, {9000, 1}, {600000, 1}};
-    StatusSnapshot s = sample(Error);
-    s.errorCode = ErrorConnection;
+    StatusSnapshot s = sample(UpdatePhase::Error);
+    s.errorCode = ErrorKind::Connection;
     // Close to the tick counter's wrap, so the difference must be taken unsigned.
     s.errorTick = 0xFFFFF000u;
     for (const auto& c : cases) {
@@ -236,14 +236,14 @@ TEST_F(ScreenModelTest, ConnectionErrorCountsDownToTheRetry) {
 }
 
 TEST_F(ScreenModelTest, ProgressRatioEdges) {
-    StatusSnapshot s = sample(Scanning);
+    StatusSnapshot s = sample(UpdatePhase::Scanning);
     s.bytesTotal = 0;
     s.bytesDone = 0;
     ScreenModel empty = buildScreenModel(false, false, s, 0);
     EXPECT_EQ(empty.percent, 0);
     EXPECT_FLOAT_EQ(empty.progress, 0);
 
-    s = sample(Downloading);
+    s = sample(UpdatePhase::Downloading);
     s.bytesDone = 150;
     s.bytesTotal = 100;
     ScreenModel over = buildScreenModel(false, false, s, 0);
@@ -257,8 +257,8 @@ TEST_F(ScreenModelTest, ProgressRatioEdges) {
 }
 
 TEST_F(ScreenModelTest, InstallModeDependsOnlyOnTheInstallation) {
-    StatusSnapshot s = sample(Error);
-    s.errorCode = ErrorConnection;
+    StatusSnapshot s = sample(UpdatePhase::Error);
+    s.errorCode = ErrorKind::Connection;
     ScreenModel idle = buildScreenModel(true, false, s, 0);
     EXPECT_EQ(idle.headline, L"Qorvane'yi kurmak için bir klasör seçin");
     EXPECT_EQ(idle.detail, L"Oyun dosyaları sunucudan indirilecek ve doğrulanacak.");
@@ -299,7 +299,7 @@ TEST_F(ScreenModelTest, DownloadDetailShowsSpeedAndTimeLeftOnlyAboveOneKilobyteP
     };
     for (const DetailCase& c : cases) {
         StatusSnapshot s;
-        s.phase = Downloading;
+        s.phase = UpdatePhase::Downloading;
         s.detailText = L"f";
         s.bytesDone = c.done;
         s.bytesTotal = c.total;
@@ -313,7 +313,7 @@ TEST_F(ScreenModelTest, DownloadDetailShowsSpeedAndTimeLeftOnlyAboveOneKilobyteP
 
 TEST_F(ScreenModelTest, TimeLeftRoundsToTheNearestSecond) {
     StatusSnapshot s;
-    s.phase = Downloading;
+    s.phase = UpdatePhase::Downloading;
     s.bytesTotal = 1190 * 1024;
     s.bytesPerSecond = 20 * 1024;  // 59.5 s rounds up to 60 = 1 min 0 s
     EXPECT_NE(downloadDetail(s).find(L"kalan 1 dk 0 sn"), std::wstring::npos) << downloadDetail(s);
@@ -322,7 +322,7 @@ TEST_F(ScreenModelTest, TimeLeftRoundsToTheNearestSecond) {
 }
 
 TEST_F(ScreenModelTest, PreviewDownloadSampleReadsAsDesigned) {
-    StatusSnapshot s = sample(Downloading);
+    StatusSnapshot s = sample(UpdatePhase::Downloading);
     s.bytesDone = 48444211;
     s.bytesTotal = 123731968;
     s.bytesPerSecond = 8808038.4;

@@ -198,7 +198,7 @@ class PanelPaint : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(painted.ready);
         uiLanguage = English;
-        painted.app.status.phase = Ready;
+        painted.app.status.phase = UpdatePhase::Ready;
         painted.app.settingsOpen = true;
     }
     void TearDown() override { uiLanguage = Turkish; }

@@ -55,19 +55,19 @@ struct AppFixture : ::testing::Test {
         savedLanguage = uiLanguage;
     }
     void TearDown() override {
-        stop(app.updater, 10000);
+        stopRun(app.updater, 10000);
         uiLanguage = savedLanguage;
     }
     LRESULT send(UINT message, WPARAM wParam, int x, int y) {
         return windowProc(app, message, wParam, MAKELPARAM(x, y));
     }
-    void setLiveStatus(int phase, int errorCode, uint32_t errorTick) {
+    void setLiveStatus(UpdatePhase phase, ErrorKind errorCode, uint32_t errorTick) {
         std::lock_guard<std::mutex> lock(app.updater.statusMutex);
         app.updater.status.phase = phase;
         app.updater.status.errorCode = errorCode;
         app.updater.status.errorTick = errorTick;
     }
-    int livePhase() { return copyStatus(app.updater).phase; }
+    UpdatePhase livePhase() { return copyStatus(app.updater).phase; }
 
     TempFolder game;
     TestWindow win;
@@ -164,28 +164,28 @@ TEST_F(AppFixture, ControlsAreClientAreaAndEverythingElseDragsTheWindow) {
 
 TEST_F(AppFixture, EnterFollowsThePrimaryButtonAndEscClosesThePanel) {
     // Connecting: the button is disabled, Enter does nothing.
-    app.status.phase = Connecting;
+    app.status.phase = UpdatePhase::Connecting;
     send(WM_KEYDOWN, VK_RETURN, 0, 0);
-    EXPECT_EQ(livePhase(), Idle);
+    EXPECT_EQ(livePhase(), UpdatePhase::Idle);
 
     // An error offers a retry, but not while the settings panel has the keyboard.
-    app.status.phase = Error;
-    app.status.errorCode = ErrorSignature;
+    app.status.phase = UpdatePhase::Error;
+    app.status.errorCode = ErrorKind::ListRejected;
     app.settingsOpen = true;
     send(WM_KEYDOWN, VK_RETURN, 0, 0);
-    EXPECT_EQ(livePhase(), Idle);
+    EXPECT_EQ(livePhase(), UpdatePhase::Idle);
     send(WM_KEYDOWN, 'A', 0, 0);
     EXPECT_TRUE(app.settingsOpen);
     send(WM_KEYDOWN, VK_ESCAPE, 0, 0);
     EXPECT_FALSE(app.settingsOpen);
 
     send(WM_KEYDOWN, VK_RETURN, 0, 0);
-    EXPECT_NE(livePhase(), Idle);
+    EXPECT_NE(livePhase(), UpdatePhase::Idle);
 }
 
 TEST_F(AppFixture, EnterInTheReadyStateStartsTheGameAndClosesTheLauncher) {
     ASSERT_TRUE(installTestGame(game.path));
-    app.status.phase = Ready;
+    app.status.phase = UpdatePhase::Ready;
     send(WM_KEYDOWN, VK_RETURN, 0, 0);
     auto record = waitForGameRecord(game.path);
     ASSERT_TRUE(record.count("komut"));
@@ -210,7 +210,7 @@ TEST_F(AppFixture, PanelAndFormClicksChangeOnlyTheirOwnState) {
     EXPECT_TRUE(app.startMenuShortcut);
 
     onClick(app, 99);
-    EXPECT_EQ(livePhase(), Idle);
+    EXPECT_EQ(livePhase(), UpdatePhase::Idle);
     EXPECT_FALSE(win.closePosted());
     onClick(app, 2);
     EXPECT_TRUE(win.closePosted());
@@ -238,43 +238,43 @@ TEST_F(AppFixture, LanguageToggleRenamesTheWindowAndTellsTheInstalledGame) {
 }
 
 TEST_F(AppFixture, RepairAndRetryStartRunsOnlyWhenAllowed) {
-    app.status.phase = Connecting;
+    app.status.phase = UpdatePhase::Connecting;
     onClick(app, 6);  // disabled phase: nothing
-    EXPECT_EQ(livePhase(), Idle);
-    app.status.phase = Error;
+    EXPECT_EQ(livePhase(), UpdatePhase::Idle);
+    app.status.phase = UpdatePhase::Error;
     onClick(app, 6);
-    EXPECT_NE(livePhase(), Idle);
-    stop(app.updater, 10000);
+    EXPECT_NE(livePhase(), UpdatePhase::Idle);
+    stopRun(app.updater, 10000);
 
-    setLiveStatus(Error, ErrorDownloadFailed, 0);
+    setLiveStatus(UpdatePhase::Error, ErrorKind::DownloadFailed, 0);
     onClick(app, 3);
-    EXPECT_NE(livePhase(), Error);
+    EXPECT_NE(livePhase(), UpdatePhase::Error);
 }
 
 TEST_F(AppFixture, TimerRetriesAConnectionErrorAfterFiveSeconds) {
     const uint32_t now = GetTickCount();
-    setLiveStatus(Error, ErrorConnection, now - 3000);
+    setLiveStatus(UpdatePhase::Error, ErrorKind::Connection, now - 3000);
     onTimer(app);
-    EXPECT_EQ(app.status.phase, Error);  // the copy is taken every tick
-    EXPECT_EQ(livePhase(), Error);
+    EXPECT_EQ(app.status.phase, UpdatePhase::Error);  // the copy is taken every tick
+    EXPECT_EQ(livePhase(), UpdatePhase::Error);
 
-    setLiveStatus(Error, ErrorSignature, now - 60000);  // other errors wait for the user
+    setLiveStatus(UpdatePhase::Error, ErrorKind::ListRejected, now - 60000);  // other errors wait for the user
     onTimer(app);
-    EXPECT_EQ(livePhase(), Error);
+    EXPECT_EQ(livePhase(), UpdatePhase::Error);
 
-    setLiveStatus(Error, ErrorConnection, now - 5200);
+    setLiveStatus(UpdatePhase::Error, ErrorKind::Connection, now - 5200);
     onTimer(app);
-    EXPECT_EQ(app.status.phase, Error);
-    EXPECT_NE(livePhase(), Error);
+    EXPECT_EQ(app.status.phase, UpdatePhase::Error);
+    EXPECT_NE(livePhase(), UpdatePhase::Error);
 
     // Nothing at all once the window is closing.
-    stop(app.updater, 10000);
-    setLiveStatus(Error, ErrorConnection, now - 60000);
+    stopRun(app.updater, 10000);
+    setLiveStatus(UpdatePhase::Error, ErrorKind::Connection, now - 60000);
     app.closing = true;
     app.status = StatusSnapshot{};
     onTimer(app);
-    EXPECT_EQ(app.status.phase, Idle);
-    EXPECT_EQ(livePhase(), Error);
+    EXPECT_EQ(app.status.phase, UpdatePhase::Idle);
+    EXPECT_EQ(livePhase(), UpdatePhase::Error);
 }
 
 TEST_F(AppFixture, TimerExpiresTheSettingsNoticeAndRefreshesFreeSpace) {
@@ -314,7 +314,7 @@ TEST_F(AppFixture, TimerExpiresTheSettingsNoticeAndRefreshesFreeSpace) {
 TEST_F(AppFixture, SelfUpdatedLauncherIsRestartedOnceWithItsArgumentsAndTheMarker) {
     ASSERT_TRUE(installTestGame(game.path, L"Qorvane Launcher.exe"));
     app.passThroughArgs = L"foo \"a b\"";
-    setLiveStatus(SelfUpdated, 0, 0);
+    setLiveStatus(UpdatePhase::SelfUpdated, ErrorKind::None, 0);
     onTimer(app);
     EXPECT_TRUE(app.selfUpdateRestartHandled);
     EXPECT_TRUE(win.closePosted());
@@ -323,7 +323,7 @@ TEST_F(AppFixture, SelfUpdatedLauncherIsRestartedOnceWithItsArgumentsAndTheMarke
 
     onTimer(app);  // handled once: no second start, and no update run in its place
     EXPECT_FALSE(win.closePosted());
-    EXPECT_EQ(livePhase(), SelfUpdated);
+    EXPECT_EQ(livePhase(), UpdatePhase::SelfUpdated);
 
     windowProc(app, WM_CLOSE, 0, 0);
     EXPECT_TRUE(app.closing);
@@ -333,25 +333,25 @@ TEST_F(AppFixture, SelfUpdatedLauncherIsRestartedOnceWithItsArgumentsAndTheMarke
 TEST_F(AppFixture, FailedRestartAfterSelfUpdateCarriesOnWithANormalRun) {
     app.passThroughArgs.clear();
     app.launcherExePath = game.file(L"yok.exe");
-    setLiveStatus(SelfUpdated, 0, 0);
+    setLiveStatus(UpdatePhase::SelfUpdated, ErrorKind::None, 0);
     onTimer(app);
     EXPECT_TRUE(app.selfUpdateRestartHandled);
     EXPECT_FALSE(win.closePosted());
     EXPECT_TRUE(app.updater.skipSelfUpdate);  // the fresh run must not replace the executable again
-    EXPECT_NE(livePhase(), SelfUpdated);
+    EXPECT_NE(livePhase(), UpdatePhase::SelfUpdated);
 }
 
 TEST_F(AppFixture, FallbackRunWaitsForTheSelfUpdatingRunToEnd) {
     app.launcherExePath = game.file(L"yok.exe");
-    setLiveStatus(SelfUpdated, 0, 0);
+    setLiveStatus(UpdatePhase::SelfUpdated, ErrorKind::None, 0);
     app.updater.workerRunning = true;  // the self-updating run has not returned yet
     onTimer(app);
-    EXPECT_EQ(livePhase(), SelfUpdated);
+    EXPECT_EQ(livePhase(), UpdatePhase::SelfUpdated);
     onTimer(app);
-    EXPECT_EQ(livePhase(), SelfUpdated);
+    EXPECT_EQ(livePhase(), UpdatePhase::SelfUpdated);
     app.updater.workerRunning = false;
     onTimer(app);
-    EXPECT_NE(livePhase(), SelfUpdated);
+    EXPECT_NE(livePhase(), UpdatePhase::SelfUpdated);
 }
 
 }  // namespace

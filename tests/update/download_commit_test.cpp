@@ -104,7 +104,7 @@ TEST(CommitFile, ReplacesAReadOnlyTargetAndRecordsTheCache) {
     StagedItem staged(u, t, L"pack/Data.pak", "new");
     staged.cache[L"pack/data.pak"] = HashCacheEntry{"stale", 11, 1};
 
-    EXPECT_EQ(CommitFile(u, staged.item(), staged.run), 0);
+    EXPECT_EQ(commitFile(u, staged.item(), staged.run), 0);
     EXPECT_EQ(t.read(L"pack/Data.pak"), "new");
     EXPECT_FALSE(t.exists(L"pack/Data.pak.indir"));
     EXPECT_TRUE(staged.item().committed);
@@ -126,7 +126,7 @@ TEST(CommitFile, SplitFilesNameTheirRangeCountInTheLog) {
     pointAt(u, t);
     StagedItem staged(u, t, L"büyük dosya.bin", "xyz");
     staged.item().chunkCount = 192;
-    EXPECT_EQ(CommitFile(u, staged.item(), staged.run), 0);
+    EXPECT_EQ(commitFile(u, staged.item(), staged.run), 0);
     EXPECT_NE(logOf(t).find(toUtf8(L"indirildi büyük dosya.bin (3 bayt, 192 parca)\r\n")), std::string::npos);
 }
 
@@ -139,7 +139,7 @@ TEST(CommitFile, TargetHeldOpenIsReportedAsLockedAndLeavesNoTempFile) {
     HANDLE held =
         CreateFileW(t.file(L"Qorvane.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(CommitFile(u, staged.item(), staged.run), 4);
+    EXPECT_EQ(commitFile(u, staged.item(), staged.run), 4);
     CloseHandle(held);
     EXPECT_EQ(t.read(L"Qorvane.exe"), "running game");
     EXPECT_FALSE(t.exists(L"Qorvane.exe.indir"));
@@ -155,11 +155,11 @@ TEST(DownloadToTemp, EmptyFileNeedsNoRequestAndIsJudgedByItsHash) {
     entry.size = 0;
     entry.path = L"empty.txt";
     entry.hash = kEmptySha;
-    EXPECT_EQ(DownloadToTemp(u, nullptr, entry, t.file(L"empty.txt.indir"), nullptr), 0);
+    EXPECT_EQ(downloadToTemp(u, nullptr, entry, t.file(L"empty.txt.indir"), nullptr), 0);
     EXPECT_TRUE(t.exists(L"empty.txt.indir"));
     EXPECT_EQ(t.read(L"empty.txt.indir"), "");
     entry.hash = std::string(64, 'a');
-    EXPECT_EQ(DownloadToTemp(u, nullptr, entry, t.file(L"empty.txt.indir"), nullptr), 2);
+    EXPECT_EQ(downloadToTemp(u, nullptr, entry, t.file(L"empty.txt.indir"), nullptr), 2);
 }
 
 TEST(PauseSeconds, EndsWithinAStepOfAStopOrAnAbort) {

@@ -33,8 +33,8 @@ TEST(DownloadDisk, FullDiskIsReportedWithThePathAndLeavesNothingHalfWritten) {
         g.publish(L"oyun.pak", patternBytes(static_cast<size_t>(size), 11));
         EXPECT_FALSE(g.run());
         StatusSnapshot s = copyStatus(g.u);
-        EXPECT_EQ(s.phase, Error);
-        EXPECT_EQ(s.errorCode, ErrorDiskFull) << readFileBytes(root + L"\\koruma\\launcher_gunluk.txt");
+        EXPECT_EQ(s.phase, UpdatePhase::Error);
+        EXPECT_EQ(s.errorCode, ErrorKind::DiskFull) << readFileBytes(root + L"\\koruma\\launcher_gunluk.txt");
         EXPECT_EQ(s.detailText, L"oyun.pak");
         EXPECT_EQ(readFileBytes(root + L"\\oyun.pak"), "previous version");
         EXPECT_TRUE(leftoverTemps(root).empty());

@@ -112,8 +112,8 @@ TEST(DownloadPlan, LockedTargetEndsTheRunBeforeAnythingIsFetched) {
     CloseHandle(held);
 
     StatusSnapshot s = copyStatus(u);
-    EXPECT_EQ(s.phase, Error);
-    EXPECT_EQ(s.errorCode, ErrorFileLocked);
+    EXPECT_EQ(s.phase, UpdatePhase::Error);
+    EXPECT_EQ(s.errorCode, ErrorKind::FileLocked);
     EXPECT_EQ(s.detailText, L"data/locked.pak");
     EXPECT_TRUE(leftoverTemps(t.path).empty());
     EXPECT_EQ(t.read(L"data/locked.pak"), "old");
@@ -135,7 +135,7 @@ TEST(DownloadPlan, UncreatableTempFileOfASplitFileIsAWriteError) {
     HashCache cache;
     EXPECT_FALSE(runDownloader(u, m, allIndices(m), cache));
     StatusSnapshot s = copyStatus(u);
-    EXPECT_EQ(s.errorCode, ErrorFileWrite);
+    EXPECT_EQ(s.errorCode, ErrorKind::FileWrite);
     EXPECT_EQ(s.detailText, L"sub/second.bin");
     // The first file's preallocated temp file goes with the failed run.
     EXPECT_FALSE(t.exists(L"first.bin.indir"));
@@ -154,19 +154,19 @@ TEST(DownloadStatus, DetailFollowsTheFirstActiveItemAndCountsFollowCommits) {
     ASSERT_TRUE(planDownloadItems(u, m, allIndices(m), run));
     std::lock_guard<std::mutex> lock(u.statusMutex);
     u.status.detailText = L"before";
-    RefreshDownloadStatus(u, run);
+    refreshDownloadStatus(u, run);
     EXPECT_EQ(u.status.detailText, L"before");
     EXPECT_EQ(u.status.filesDone, 1);
     run.items[2].activeWorkers = 1;
     run.items[1].activeWorkers = 2;
     run.finished = 1;
-    RefreshDownloadStatus(u, run);
+    refreshDownloadStatus(u, run);
     EXPECT_EQ(u.status.detailText, L"two");
     EXPECT_EQ(u.status.filesDone, 2);
     EXPECT_EQ(u.status.filesUpdated, 1);
     run.items[1].activeWorkers = 0;
     run.finished = 3;
-    RefreshDownloadStatus(u, run);
+    refreshDownloadStatus(u, run);
     EXPECT_EQ(u.status.detailText, L"three");
     EXPECT_EQ(u.status.filesDone, 3);
     EXPECT_EQ(u.status.filesUpdated, 3);

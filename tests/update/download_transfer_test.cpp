@@ -89,7 +89,7 @@ TEST(DownloadRanges, SplitsAndConnectionsFollowSizeAndConnectionCount) {
         }
         StatusSnapshot s = copyStatus(g.u);
         const int files = 3;
-        EXPECT_EQ(s.phase, Downloading);
+        EXPECT_EQ(s.phase, UpdatePhase::Downloading);
         EXPECT_EQ(s.filesUpdated, files);
         EXPECT_EQ(s.filesDone, files);
         EXPECT_EQ(s.filesTotal, files);
@@ -149,8 +149,8 @@ TEST(DownloadFaults, OneByteShortIsRetriedWithGrowingPausesThenFails) {
             << log;
     EXPECT_EQ(countOf(log, "HATA "), 1);
     StatusSnapshot s = copyStatus(g.u);
-    EXPECT_EQ(s.phase, Error);
-    EXPECT_EQ(s.errorCode, ErrorDownloadFailed);
+    EXPECT_EQ(s.phase, UpdatePhase::Error);
+    EXPECT_EQ(s.errorCode, ErrorKind::DownloadFailed);
     EXPECT_EQ(s.detailText, L"short.bin");
     // The file committed before the failure stays, with its cache entry.
     EXPECT_EQ(g.folder.read(L"ok.txt"), "fine");
@@ -172,7 +172,7 @@ TEST(DownloadFaults, SurplusBytesCountOnlyWhenTheyArriveInABufferOfTheirOwn) {
     extra.extendDelayMs = 300;
     g.server.setFault(objectUrl(hash), extra);
     std::wstring temp = g.folder.file(L"x.bin.indir");
-    EXPECT_EQ(DownloadToTemp(g.u, nullptr, g.manifest.entries[0], temp, nullptr), 0);
+    EXPECT_EQ(downloadToTemp(g.u, nullptr, g.manifest.entries[0], temp, nullptr), 0);
     EXPECT_TRUE(readFileBytes(temp) == bytes);
 
     // The surplus rides in the same buffer as the last real bytes, which is refused whole.
@@ -184,7 +184,7 @@ TEST(DownloadFaults, SurplusBytesCountOnlyWhenTheyArriveInABufferOfTheirOwn) {
     g.server.setFault(objectUrl(hash), extra);
     std::atomic<uint64_t> counter{0};
     g.u.bytesReceived = 0;
-    EXPECT_EQ(DownloadToTemp(g.u, nullptr, g.manifest.entries[1], temp, &counter), 2);
+    EXPECT_EQ(downloadToTemp(g.u, nullptr, g.manifest.entries[1], temp, &counter), 2);
     EXPECT_LT(readFileBytes(temp).size(), bytes.size());
     EXPECT_EQ(counter.load(), 0u);
     EXPECT_EQ(g.u.bytesReceived.load(), 0u);
@@ -238,7 +238,7 @@ TEST(DownloadFaults, MismatchingAssemblyFallsBackAndOnlyTheFirstErrorIsReported)
     // Both files fail for good about six seconds in; one error is reported, the other worker stops.
     EXPECT_EQ(countOf(log, "HATA "), 1) << log;
     StatusSnapshot s = copyStatus(g.u);
-    EXPECT_EQ(s.errorCode, ErrorDownloadFailed);
+    EXPECT_EQ(s.errorCode, ErrorKind::DownloadFailed);
     EXPECT_TRUE(s.detailText == L"big.bin" || s.detailText == L"small.bin");
     EXPECT_NE(log.find("HATA 5 " + toUtf8(s.detailText)), std::string::npos) << log;
     EXPECT_FALSE(g.folder.exists(L"big.bin"));
@@ -287,7 +287,7 @@ TEST(DownloadStop, DuringATransferAndDuringAPauseEndsQuicklyWithoutError) {
         EXPECT_LT(took, 600u);  // 100 ms steps, plus thread joins and temp-file removal
         EXPECT_EQ(g.log().find("HATA"), std::string::npos) << g.log();
         EXPECT_EQ(g.log().find("indirme bitti"), std::string::npos);
-        EXPECT_NE(copyStatus(g.u).phase, Error);
+        EXPECT_NE(copyStatus(g.u).phase, UpdatePhase::Error);
         EXPECT_TRUE(leftoverTemps(g.folder.path).empty());
     }
 }

@@ -93,7 +93,7 @@ struct PublishedGame {
     }
     void expectConverged() {
         StatusSnapshot s = copyStatus(u);
-        EXPECT_EQ(s.phase, Ready) << s.errorCode << " " << toUtf8(s.detailText) << "\n" << logOf(installed);
+        EXPECT_EQ(s.phase, UpdatePhase::Ready) << static_cast<int>(s.errorCode) << " " << toUtf8(s.detailText) << "\n" << logOf(installed);
         Tree want = treeOf(game.path);
         Tree got = treeOf(installed.path);
         EXPECT_EQ(want.size(), got.size());

@@ -51,7 +51,7 @@ struct EngineGame {
     }
     // One run on the real worker thread, waited for (at most a minute).
     StatusSnapshot run(bool fullScan = false, bool checkOnly = false) {
-        start(u, fullScan, checkOnly);
+        startRun(u, fullScan, checkOnly);
         finish();
         return copyStatus(u);
     }

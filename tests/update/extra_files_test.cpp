@@ -20,7 +20,7 @@ std::vector<std::wstring> extrasOf(const TempFolder& t, const std::string& listR
     Updater u;
     u.rootFolder = t.path;
     std::vector<std::wstring> result;
-    FindExtraFiles(u, m, result);
+    findExtraFiles(u, m, result);
     std::sort(result.begin(), result.end());
     return result;
 }

@@ -20,9 +20,9 @@ TEST(Hashing, KnownAnswers) {
     TempFolder t;
     t.write(L"empty", "");
     t.write(L"abc", "abc");
-    EXPECT_EQ(kEmptySha, HashFile(t.file(L"empty"), nullptr, nullptr));
-    EXPECT_EQ(kAbcSha, HashFile(t.file(L"abc"), nullptr, nullptr));
-    EXPECT_EQ("", HashFile(t.file(L"missing"), nullptr, nullptr));
+    EXPECT_EQ(kEmptySha, hashFile(t.file(L"empty"), nullptr, nullptr));
+    EXPECT_EQ(kAbcSha, hashFile(t.file(L"abc"), nullptr, nullptr));
+    EXPECT_EQ("", hashFile(t.file(L"missing"), nullptr, nullptr));
 
     StreamHasher s;
     s.add("a", 1);
@@ -43,14 +43,14 @@ TEST(Hashing, ProgressCountsBlocksAndCanStop) {
         static_cast<std::vector<uint64_t>*>(c)->push_back(n);
         return true;
     };
-    std::string hash = HashFile(t.file(L"big"), record, &seen);
+    std::string hash = hashFile(t.file(L"big"), record, &seen);
     StreamHasher s;
     s.add(big.data(), big.size());
     EXPECT_EQ(s.finishHex(), hash);
     EXPECT_EQ((std::vector<uint64_t>{1048576, 2097152, 2097157}), seen);
 
     auto refuse = [](void*, uint64_t) { return false; };
-    EXPECT_EQ("", HashFile(t.file(L"small"), refuse, nullptr));
+    EXPECT_EQ("", hashFile(t.file(L"small"), refuse, nullptr));
 }
 
 TEST(HashCacheFile, ParsesLinesLeniently) {
@@ -95,13 +95,13 @@ TEST(HashCacheFile, SaveAndLoadRoundTrip) {
     HashCache cache;
     cache[L"pack/\u00e7i\u00e7ek dosya.epk"] = {std::string(64, 'f'), 123, 0x01d9000011112222ull};
     cache[L"a.bin"] = {std::string(64, '0'), 0, 1};
-    SaveHashCache(t.path, cache);
+    saveHashCache(t.path, cache);
     EXPECT_EQ(std::string(64, '0') + " 0 1 a.bin\n", t.read(L"koruma/onbellek.txt").substr(0, 75));
     HashCache back;
-    LoadHashCache(t.path, back);
+    loadHashCache(t.path, back);
     EXPECT_EQ(formatHashCache(cache), formatHashCache(back));
 
-    SaveHashCache(t.path, HashCache{});
+    saveHashCache(t.path, HashCache{});
     EXPECT_TRUE(t.exists(L"koruma/onbellek.txt"));
     EXPECT_EQ("", t.read(L"koruma/onbellek.txt"));
 }
@@ -114,7 +114,7 @@ TEST(HashCacheFile, SizeLimitIsSixtyFourMebibytes) {
         bytes.replace(0, line.size(), line);
         t.write(L"koruma/onbellek.txt", bytes);
         HashCache cache;
-        LoadHashCache(t.path, cache);
+        loadHashCache(t.path, cache);
         EXPECT_EQ(size < 67108864ull ? 1u : 0u, cache.size()) << size;
     }
 }
@@ -123,6 +123,6 @@ TEST(HashCacheFile, MissingFileAddsNothing) {
     TempFolder t;
     HashCache cache;
     cache[L"kept"] = {};
-    LoadHashCache(t.path, cache);
+    loadHashCache(t.path, cache);
     EXPECT_EQ(1u, cache.size());
 }

@@ -32,7 +32,7 @@ class HttpClient : public ::testing::Test {
     void TearDown() override { closeSession(u); }
 
     int fetch(const std::string& name, Blocks& out, uint64_t start = 0, uint64_t length = 0) {
-        return get(u, nullptr, std::wstring(name.begin(), name.end()), recordBlocks, &out, start, length);
+        return httpGet(u, nullptr, std::wstring(name.begin(), name.end()), recordBlocks, &out, start, length);
     }
 
     LoopbackServer server;
@@ -83,8 +83,8 @@ TEST_F(HttpClient, RangesAreInclusiveAndReuseTheConnection) {
     UniqueInternet connection(openConnection(u));
     ASSERT_TRUE(connection);
     Blocks first, middle;
-    EXPECT_EQ(206, get(u, connection.get(), L"f", recordBlocks, &first, 0, 1));
-    EXPECT_EQ(206, get(u, connection.get(), L"f", recordBlocks, &middle, 1000, 3000));
+    EXPECT_EQ(206, httpGet(u, connection.get(), L"f", recordBlocks, &first, 0, 1));
+    EXPECT_EQ(206, httpGet(u, connection.get(), L"f", recordBlocks, &middle, 1000, 3000));
     EXPECT_EQ(body.substr(0, 1), first.bytes);
     EXPECT_EQ(body.substr(1000, 3000), middle.bytes);
     auto seen = server.requests();
@@ -168,7 +168,7 @@ TEST_F(HttpClient, CollectorRefusesThirtyTwoMebibytes) {
         server.addFile(kBase + "big", std::string(size, 'q'));
         std::string target;
         BodyCollector c{&target, &u};
-        int result = get(u, nullptr, L"big", collectBody, &c, 0, 0);
+        int result = httpGet(u, nullptr, L"big", collectBody, &c, 0, 0);
         EXPECT_EQ(size < 33554432 ? 200 : -1, result) << size;
         if (result == 200) {
             EXPECT_EQ(size, target.size());
@@ -191,7 +191,7 @@ TEST_F(HttpClient, StopEndsTheBodyAtTheNextBlock) {
         if (++x->calls == 1) x->u->stopRequested = true;  // the request arrives while the body streams
         return collectBody(&x->collector, data, n, total);
     };
-    EXPECT_EQ(-1, get(u, nullptr, L"f", sink, &ctx, 0, 0));
+    EXPECT_EQ(-1, httpGet(u, nullptr, L"f", sink, &ctx, 0, 0));
     EXPECT_EQ(1, ctx.calls);
     EXPECT_TRUE(ctx.target.empty());
 }

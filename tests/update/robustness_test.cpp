@@ -102,7 +102,7 @@ TEST(Robustness, MutatedListsNeverReachOutsideTheirFolders) {
         if (!parseManifest(mutate(kList, rng), m)) continue;
         ++accepted;
         std::vector<std::wstring> extras;
-        FindExtraFiles(u, m, extras);
+        findExtraFiles(u, m, extras);
         for (const std::wstring& path : extras) {
             ASSERT_EQ(std::wstring::npos, path.find(L"..")) << i;
             size_t slash = path.find(L'/');

@@ -34,7 +34,7 @@ TEST(RunDriver, CheckOnlyRunVerifiesAndLeavesTheFolderAlone) {
     game.publish();
     game.server.addFile("/qorvane/pc/haberler_tr.txt", "08.12|Haber\n");
     StatusSnapshot s = game.run(false, true);
-    EXPECT_EQ(ListChecked, s.phase);
+    EXPECT_EQ(UpdatePhase::ListChecked, s.phase);
     EXPECT_EQ(20261207u, s.manifestVersion);
     EXPECT_EQ(10u, s.requiredBytes);
     EXPECT_TRUE(s.listVerified);
@@ -52,7 +52,7 @@ TEST(RunDriver, CorrectFolderEndsReadyAndSavesItsState) {
     game.publish();
     game.install();
     StatusSnapshot s = game.run();
-    EXPECT_EQ(Ready, s.phase);
+    EXPECT_EQ(UpdatePhase::Ready, s.phase);
     EXPECT_EQ(2, s.filesTotal);
     EXPECT_EQ(s.bytesTotal, s.bytesDone);
     EXPECT_EQ(0, s.filesUpdated);
@@ -64,7 +64,7 @@ TEST(RunDriver, CorrectFolderEndsReadyAndSavesItsState) {
     EXPECT_EQ(64u, game.folder.read(L"koruma/manifest.sig").size());
     EXPECT_TRUE(game.folder.exists(L"logs/today"));
     HashCache cache;
-    LoadHashCache(game.folder.path, cache);
+    loadHashCache(game.folder.path, cache);
     ASSERT_EQ(2u, cache.size());
     EXPECT_EQ(sha256Of(game.files["Data/B.bin"]), cache.at(L"data/b.bin").hash);
     EXPECT_EQ(0u, objectRequests(game.server));
@@ -84,7 +84,7 @@ TEST(RunDriver, DifferingFilesAreFetchedAndInstallOnlyFilesOnlyNeedToExist) {
     game.folder.write(L"resized.bin", "resized, longer");
     game.folder.write(L"user.cfg", "the user's own, longer settings");
     StatusSnapshot s = game.run();
-    ASSERT_EQ(Ready, s.phase) << s.errorCode << " " << game.log();
+    ASSERT_EQ(UpdatePhase::Ready, s.phase) << static_cast<int>(s.errorCode) << " " << game.log();
     EXPECT_NE(std::string::npos, game.log().find("tarama bitti: 6 dosya, 4 indirilecek"));
     EXPECT_EQ(4, s.filesUpdated);
     EXPECT_EQ("changed", game.folder.read(L"changed.bin"));
@@ -108,22 +108,22 @@ TEST(RunDriver, QuickScanTrustsMatchingCacheEntriesAndFullScanDoesNot) {
     game.files["a.bin"] = "original";
     game.publish();
     game.install();
-    ASSERT_EQ(Ready, game.run().phase);
+    ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
     HashCache cache;
-    LoadHashCache(game.folder.path, cache);
+    loadHashCache(game.folder.path, cache);
     uint64_t mtime = cache.at(L"a.bin").mtime;
 
     // Same size, same time stamp, other bytes: only a full scan can notice.
     game.folder.write(L"a.bin", "ORIGINAL");
     setWriteTime(game.folder.file(L"a.bin"), mtime);
-    ASSERT_EQ(Ready, game.run().phase);
+    ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
     EXPECT_EQ("ORIGINAL", game.folder.read(L"a.bin"));
-    ASSERT_EQ(Ready, game.run(true).phase);
+    ASSERT_EQ(UpdatePhase::Ready, game.run(true).phase);
     EXPECT_EQ("original", game.folder.read(L"a.bin"));
 
     // A changed time stamp alone makes the quick scan hash again.
     game.folder.write(L"a.bin", "0riginal");
-    ASSERT_EQ(Ready, game.run().phase);
+    ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
     EXPECT_EQ("original", game.folder.read(L"a.bin"));
     EXPECT_NE(std::string::npos, game.log().find("---- basla: tam tarama"));
 }
@@ -145,7 +145,7 @@ TEST(RunDriver, CleansExtraFilesCreatesFoldersAndSkipsOnlyTheTopLevelLauncher) {
                                 nullptr, OPEN_EXISTING, 0, nullptr);
     StatusSnapshot s = game.run();
     CloseHandle(locked);
-    ASSERT_EQ(Ready, s.phase) << s.errorCode;
+    ASSERT_EQ(UpdatePhase::Ready, s.phase) << static_cast<int>(s.errorCode);
     EXPECT_EQ(1, s.filesTotal);  // only the helper below tools/
     EXPECT_EQ("some other build", game.folder.read(L"Qorvane Launcher.exe"));
     EXPECT_EQ("a helper with the launcher's name", game.folder.read(L"tools/qorvane launcher.exe"));
@@ -163,7 +163,7 @@ TEST(RunDriver, ListWithOnlyTheLauncherIsReadyAtOnce) {
     game.files["QORVANE LAUNCHER.EXE"] = "launcher";
     game.publish();
     StatusSnapshot s = game.run();
-    EXPECT_EQ(Ready, s.phase);
+    EXPECT_EQ(UpdatePhase::Ready, s.phase);
     EXPECT_EQ(0, s.filesTotal);
     EXPECT_NE(std::string::npos, game.log().find("tarama bitti: 0 dosya, 0 indirilecek"));
 }
@@ -174,20 +174,20 @@ TEST(RunDriver, StopWhileHashingEndsQuietlyWithoutSavingTheCache) {
     game.files["big.bin"] = big;
     game.publish();
     game.folder.write(L"big.bin", std::string(big.size(), 'r'));  // same size: it must be hashed
-    start(game.u, true, false);
+    startRun(game.u, true, false);
     bool sawHashing = false;
     for (int i = 0; i < 20000 && game.u.workerRunning; ++i) {
         StatusSnapshot s = copyStatus(game.u);
-        if (s.phase == Scanning && s.bytesDone > 0) {
+        if (s.phase == UpdatePhase::Scanning && s.bytesDone > 0) {
             sawHashing = true;
             break;
         }
         Sleep(1);
     }
-    stop(game.u, 5000);
+    stopRun(game.u, 5000);
     ASSERT_TRUE(sawHashing) << "the hashing ended before the test could see it";
     StatusSnapshot s = copyStatus(game.u);
-    EXPECT_EQ(Scanning, s.phase);
+    EXPECT_EQ(UpdatePhase::Scanning, s.phase);
     EXPECT_LT(s.bytesDone, big.size());
     EXPECT_FALSE(game.folder.exists(L"koruma/onbellek.txt"));
     EXPECT_EQ(std::string::npos, game.log().find("tarama bitti"));
@@ -199,22 +199,22 @@ TEST(RunDriver, FailuresAndRetriesKeepWhatTheWindowShows) {
     game.publish();
     game.server.addFile("/qorvane/pc/haberler_en.txt", "1|news\n");
     game.install();
-    ASSERT_EQ(Ready, game.run().phase);
+    ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
 
     // A log held open elsewhere without sharing loses its lines; the run is unaffected.
     std::string before = game.log();
     HANDLE held = CreateFileW(game.folder.file(L"koruma/launcher_gunluk.txt").c_str(), GENERIC_READ, 0,
                               nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    EXPECT_EQ(Ready, game.run().phase);
+    EXPECT_EQ(UpdatePhase::Ready, game.run().phase);
     CloseHandle(held);
     EXPECT_EQ(before, game.log());
 
     // A signature that never matches: kind 2, and the previous list's figures and news stay shown.
     game.server.addFile("/qorvane/pc/manifest.sig", std::string(64, '\x01'));
     StatusSnapshot s = game.run();
-    EXPECT_EQ(Error, s.phase);
-    EXPECT_EQ(ErrorSignature, s.errorCode);
+    EXPECT_EQ(UpdatePhase::Error, s.phase);
+    EXPECT_EQ(ErrorKind::ListRejected, s.errorCode);
     EXPECT_FALSE(s.listVerified);
     EXPECT_EQ(5u, s.manifestVersion);
     EXPECT_EQ(3u, s.requiredBytes);
@@ -223,8 +223,8 @@ TEST(RunDriver, FailuresAndRetriesKeepWhatTheWindowShows) {
 
     game.server.stop();
     s = game.run();
-    EXPECT_EQ(Error, s.phase);
-    EXPECT_EQ(ErrorConnection, s.errorCode);
+    EXPECT_EQ(UpdatePhase::Error, s.phase);
+    EXPECT_EQ(ErrorKind::Connection, s.errorCode);
     EXPECT_EQ("abc", game.folder.read(L"a.bin"));
 }
 

@@ -42,13 +42,13 @@ TEST(SelfUpdate, DifferentHashDownloadsVerifiesAndSwaps) {
     HANDLE image = CreateFileW(f.running.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(image, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(SelfUpdate(f.u, f.manifest, f.running), 1);
+    EXPECT_EQ(selfUpdate(f.u, f.manifest, f.running), 1);
     CloseHandle(image);
     EXPECT_TRUE(readFileBytes(f.running) == next);
     EXPECT_TRUE(readFileBytes(f.running + L".eski") == f.current);
     EXPECT_FALSE(f.folder.exists(L"Qorvane Launcher.exe.yeni"));
     StatusSnapshot s = copyStatus(f.u);
-    EXPECT_EQ(s.phase, Downloading);
+    EXPECT_EQ(s.phase, UpdatePhase::Downloading);
     EXPECT_EQ(s.detailText, L"Qorvane Launcher.exe");
     EXPECT_EQ(s.bytesTotal, next.size());
     EXPECT_EQ(s.bytesDone, next.size());
@@ -73,10 +73,10 @@ TEST(SelfUpdate, NothingToDoLeavesTheExecutableAlone) {
         f.publish(L"other.txt", "x");
         if (c.listed) f.publish(L"qorvane launcher.EXE", c.sameHash ? f.current : f.current + "new");
         f.u.skipSelfUpdate = c.skip;
-        EXPECT_EQ(SelfUpdate(f.u, f.manifest, f.running), 0);
+        EXPECT_EQ(selfUpdate(f.u, f.manifest, f.running), 0);
         EXPECT_TRUE(readFileBytes(f.running) == f.current);
         EXPECT_EQ(f.launcherRequests(), 0u);
-        EXPECT_EQ(copyStatus(f.u).phase, Idle);
+        EXPECT_EQ(copyStatus(f.u).phase, UpdatePhase::Idle);
         EXPECT_EQ(f.log(), "");
         EXPECT_FALSE(f.folder.exists(L"Qorvane Launcher.exe.eski"));
     }
@@ -88,7 +88,7 @@ TEST(SelfUpdate, ALauncherThatNeverMatchesIsTriedThreeTimesThenGivenUp) {
     // A failure left by an earlier download run must not cancel this transfer.
     f.u.abortDownloads = true;
     ULONGLONG start = GetTickCount64();
-    EXPECT_EQ(SelfUpdate(f.u, f.manifest, f.running), 2);
+    EXPECT_EQ(selfUpdate(f.u, f.manifest, f.running), 2);
     EXPECT_LT(GetTickCount64() - start, 5000u);  // no pauses between the attempts
     EXPECT_EQ(f.launcherRequests(), 3u);
     EXPECT_TRUE(readFileBytes(f.running) == f.current);
@@ -97,7 +97,7 @@ TEST(SelfUpdate, ALauncherThatNeverMatchesIsTriedThreeTimesThenGivenUp) {
     EXPECT_EQ(f.u.bytesReceived.load(), 0u);
 
     f.u.stopRequested = true;  // a stop before the first attempt counts as a failure
-    EXPECT_EQ(SelfUpdate(f.u, f.manifest, f.running), 2);
+    EXPECT_EQ(selfUpdate(f.u, f.manifest, f.running), 2);
     EXPECT_EQ(f.launcherRequests(), 3u);
 }
 

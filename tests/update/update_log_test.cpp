@@ -12,11 +12,11 @@ TEST(UpdateLog, LinesAreStampedCutAndWholeAcrossThreads) {
     Updater u;
     u.rootFolder = t.path + L"\\deeper\\game";  // missing parents are created too
     u.logEnabled = false;
-    log(u, "never");
+    logLine(u, "never");
     EXPECT_FALSE(t.exists(L"deeper"));
 
     u.logEnabled = true;
-    log(u, "%s", std::string(2000, 'm').c_str());
+    logLine(u, "%s", std::string(2000, 'm').c_str());
     std::string text = readFileBytes(u.rootFolder + L"\\koruma\\launcher_gunluk.txt");
     ASSERT_EQ(20u + 1001u + 2u, text.size());
     EXPECT_EQ(' ', text[19]);
@@ -25,7 +25,7 @@ TEST(UpdateLog, LinesAreStampedCutAndWholeAcrossThreads) {
     std::string a(600, 'a'), b(600, 'b');
     auto writer = [&](const std::string& s) {
         for (int i = 0; i < 100; ++i)
-            log(u, "%s", s.c_str());
+            logLine(u, "%s", s.c_str());
     };
     std::thread first(writer, a), second(writer, b);
     first.join();

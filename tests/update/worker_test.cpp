@@ -40,7 +40,7 @@ TEST(WorkerConfig, ServerUrlFromTheEnvironment) {
         u.config.port = 1234;
         u.config.basePath = L"/base/";
         SetEnvironmentVariableW(L"QORVANE_SUNUCU", c.value.c_str());
-        configure(u, L"C:\\oyun", false);
+        configureRun(u, L"C:\\oyun", false);
         EXPECT_EQ(c.host, u.config.host) << c.value.size();
         EXPECT_EQ(c.port, u.config.port) << c.value.size();
         EXPECT_EQ(c.https, u.config.useHttps) << c.value.size();
@@ -58,13 +58,13 @@ TEST(WorkerConfig, ConnectionCountFromTheEnvironment) {
     for (const Case& c : cases) {
         Updater u;
         SetEnvironmentVariableW(L"QORVANE_ISCI", c.value);
-        configure(u, L"C:\\oyun", true);
+        configureRun(u, L"C:\\oyun", true);
         EXPECT_EQ(c.count, u.config.connectionCount) << c.value;
         EXPECT_TRUE(u.skipSelfUpdate);
     }
     Updater u;
     u.rootFolder = L"C:\\eski";
-    configure(u, u.rootFolder, false);  // handing in its own folder is harmless
+    configureRun(u, u.rootFolder, false);  // handing in its own folder is harmless
     EXPECT_EQ(L"C:\\eski", u.rootFolder);
 }
 
@@ -75,11 +75,11 @@ TEST(WorkerLifecycle, StartWhileRunningIsIgnoredAndStopDetachesAStalledWorker) {
     LoopbackFault stall;
     stall.stallMs = 20000;
     game->server.setFault("/qorvane/pc/manifest.txt", stall);
-    start(game->u, false, false);
+    startRun(game->u, false, false);
     Sleep(300);
-    start(game->u, true, false);  // ignored: neither a second run nor a full scan
+    startRun(game->u, true, false);  // ignored: neither a second run nor a full scan
     DWORD begin = GetTickCount();
-    stop(game->u, 1500);
+    stopRun(game->u, 1500);
     DWORD took = GetTickCount() - begin;
     EXPECT_GE(took, 1450u);
     EXPECT_LT(took, 2500u);
@@ -91,7 +91,7 @@ TEST(WorkerLifecycle, StartWhileRunningIsIgnoredAndStopDetachesAStalledWorker) {
         Sleep(20);
     ASSERT_FALSE(game->u.workerRunning);
     Sleep(50);  // the worker's last act is clearing the flag; let its thread return
-    EXPECT_EQ(Connecting, copyStatus(game->u).phase);
+    EXPECT_EQ(UpdatePhase::Connecting, copyStatus(game->u).phase);
     std::string log = game->log();
     EXPECT_EQ(1, countOf(log, "---- basla"));
     EXPECT_EQ(1, countOf(log, "---- basla: hizli tarama (--guncellendi), sunucu 127.0.0.1:"));
@@ -106,8 +106,8 @@ TEST(WorkerLifecycle, LargeLogIsRestartedAndCheckOnlyRunsWriteNothing) {
     game.folder.write(L"koruma/launcher_gunluk.txt", std::string(600000, 'x'));
     game.server.setFault("/qorvane/pc/manifest.txt", LoopbackFault{404});
     StatusSnapshot s = game.run();
-    EXPECT_EQ(Error, s.phase);
-    EXPECT_EQ(ErrorConnection, s.errorCode);
+    EXPECT_EQ(UpdatePhase::Error, s.phase);
+    EXPECT_EQ(ErrorKind::Connection, s.errorCode);
     EXPECT_EQ(L"", s.detailText);
     std::string log = game.log();
     EXPECT_LT(log.size(), 1000u);
@@ -120,6 +120,6 @@ TEST(WorkerLifecycle, LargeLogIsRestartedAndCheckOnlyRunsWriteNothing) {
     fresh.publish();
     fresh.u.skipSelfUpdate = false;
     StatusSnapshot checked = fresh.run(false, true);
-    EXPECT_EQ(ListChecked, checked.phase);
+    EXPECT_EQ(UpdatePhase::ListChecked, checked.phase);
     EXPECT_FALSE(fresh.folder.exists(L"koruma"));
 }
