@@ -46,15 +46,21 @@ if ! QORVANE_BUILD_DIR=$check/derleme "$src/scripts/release" --gelistirme-anahta
 fi
 echo "second build: $((SECONDS - started)) s"
 
-# Byte-identical only means something for the same compiler and options.
+# Byte-identical only means something for the same compiler and options; the compiled-in key, host
+# and version are compared as the build sees them, in its generated header.
 cache_entry() { sed -n "s/^$2:[A-Z]*=//p" "$1/CMakeCache.txt"; }
 for entry in CMAKE_CXX_COMPILER CMAKE_C_COMPILER CMAKE_RC_COMPILER CMAKE_BUILD_TYPE CMAKE_CXX_FLAGS \
-             CMAKE_CXX_FLAGS_RELEASE CMAKE_EXE_LINKER_FLAGS QORVANE_PUBLIC_KEY_HEX QORVANE_DEFAULT_HOST; do
+             CMAKE_CXX_FLAGS_RELEASE CMAKE_EXE_LINKER_FLAGS; do
   if [ "$(cache_entry "$QV_BUILD" $entry)" != "$(cache_entry "$check/derleme" $entry)" ]; then
     echo "skipped: the main build differs from a release build in $entry"
     exit 77
   fi
 done
+if ! cmp -s "$QV_BUILD/generated/build_config.h" "$check/derleme/generated/build_config.h"; then
+  diff "$QV_BUILD/generated/build_config.h" "$check/derleme/generated/build_config.h" || true
+  echo "skipped: the main build compiles in other options than a development-key release build"
+  exit 77
+fi
 
 same() {  # MAIN_BUILD_FILE RELEASE_FILE
   if ! cmp -s "$1" "$2"; then
