@@ -8,6 +8,7 @@
 #include <cwchar>
 
 #include "app/startup.h"
+#include "build_config.h"
 #include "install/install_location.h"
 #include "ui/text_table.h"
 #include "base/file.h"
@@ -50,7 +51,7 @@ void registerUninstallEntry(const std::wstring& folder, const std::wstring& copy
     std::wstring quoted = L"\"" + copyPath + L"\"";
     setString(key, L"DisplayName", L"Qorvane");
     setString(key, L"DisplayIcon", copyPath + L",0");
-    setString(key, L"DisplayVersion", L"1.0");
+    setString(key, L"DisplayVersion", QORVANE_VERSION_WTEXT);
     setString(key, L"Publisher", L"Qorvane");
     setString(key, L"URLInfoAbout", L"https://www.qorvane.com");
     setString(key, L"InstallLocation", folder);

@@ -101,12 +101,13 @@ qv_wine() {  # PREFIX PROGRAM ARGS...
   QORVANE_WINEPREFIX=$prefix WINEPREFIX=$prefix "$QV_ROOT/cmake/wine-run.sh" "$@"
 }
 
-# qv_publish PREFIX GAME WWW VERSION [extra publisher options...]: publishes into WWW/qorvane/pc.
+# qv_publish PREFIX GAME WWW VERSION [extra publisher options...]: publishes into WWW/qorvane/pc
+# with the built publisher, or with QV_PUBLISHER when that names another one.
 qv_publish() {
   local prefix=$1 game=$2 www=$3 version=$4
   shift 4
   mkdir -p "$www/qorvane/pc"
-  qv_wine "$prefix" "$QV_BUILD/tools/qorvane-yayinci.exe" yayinla --oyun "$(qv_winpath "$game")" \
+  qv_wine "$prefix" "${QV_PUBLISHER:-$QV_BUILD/tools/qorvane-yayinci.exe}" yayinla --oyun "$(qv_winpath "$game")" \
     --hedef "$(qv_winpath "$www/qorvane/pc")" --ozel-anahtar "$(qv_winpath "$QV_ROOT/keys/dev-private-key.txt")" \
     --surum "$version" "$@"
 }

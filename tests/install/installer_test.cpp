@@ -8,6 +8,7 @@
 #include "base/file.h"
 #include "base/process.h"
 #include "base/text.h"
+#include "build_config.h"
 #include "install/uninstaller.h"
 #include "tests/install/user_state.h"
 #include "tests/support/temp_folder.h"
@@ -108,7 +109,7 @@ TEST_F(Installer, RegistersEveryUninstallValueWithItsTypeAndSize) {
     } strings[] = {
         {L"DisplayName", L"Qorvane"},
         {L"DisplayIcon", copy + L",0"},
-        {L"DisplayVersion", L"1.0"},
+        {L"DisplayVersion", QORVANE_VERSION_WTEXT},  // the version resource's too
         {L"Publisher", L"Qorvane"},
         {L"URLInfoAbout", L"https://www.qorvane.com"},
         {L"InstallLocation", folder},

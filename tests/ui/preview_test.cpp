@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/launcher_app.h"
+#include "tests/support/built_program.h"
 #include "tests/support/temp_folder.h"
 #include "ui/text_table.h"
 
@@ -98,13 +99,7 @@ TEST(Preview, StopsAtTheFirstFileThatCannotBeSaved) {
     EXPECT_FALSE(renderPreview(other, t.file(L"out/placeholder/alt")));  // beneath a file: no folder
 }
 
-std::wstring launcherPath() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring tests = path;
-    tests = tests.substr(0, tests.find_last_of(L'\\'));
-    return tests.substr(0, tests.find_last_of(L'\\')) + L"\\Qorvane Launcher.exe";
-}
+std::wstring launcherPath() { return builtProgramPath(L"Qorvane Launcher.exe"); }
 
 // Runs the built launcher with the given arguments and returns its exit code (-1 if it did not
 // start or end within a minute).
