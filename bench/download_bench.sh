@@ -2,7 +2,7 @@
 # Download benchmark against nginx on loopback: 200 files of 1 MiB, then one file of 1 GiB, each
 # fetched by the launcher's engine (bench/download_bench.cpp under Wine), by aria2c with the same
 # number of connections, and (the large file) by curl in one stream. Also prints the engine's peak
-# memory during the 1 GiB run. Installs nginx-light and aria2 with apt-get only when missing.
+# memory during the 1 GiB run. scripts/setup installs what is missing (nginx-light, aria2, curl, bc).
 #
 #   bench/download_bench.sh [build folder] [connections]     (defaults: build, 6)
 set -euo pipefail
@@ -12,11 +12,7 @@ conns=${2:-6}
 source "$QV_ROOT/scripts/lib/nginx.sh"
 source "$QV_ROOT/scripts/lib/game.sh"
 
-missing=()
-for p in nginx-light aria2 curl; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update && apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+"$QV_ROOT/scripts/setup"
 [ -f "$QV_BUILD/CMakeCache.txt" ] || cmake -S "$QV_ROOT" -B "$QV_BUILD" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$QV_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build "$QV_BUILD" --target download_bench qorvane_publisher >/dev/null

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine with the build folder's own prefix. The prefix is created once
 # (first boot takes 15-20 s) and gets Wine's Tahoma copied in, because GDI+ only sees fonts that sit
-# in the prefix's Fonts folder.
+# in the prefix's Fonts folder; without fonts-wine installed it fails instead.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 : "${QORVANE_WINEPREFIX:=${WINEPREFIX:-}}"

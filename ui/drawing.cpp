@@ -138,30 +138,55 @@ GpBitmap* scaledCopy(GpImage* image, int width, int height) {
     return copy;
 }
 
-GpFont* createFontWithFallback(const wchar_t* family, float size, int style, GpStatus* status) {
-    Gdiplus::GpFontFamily* raw = nullptr;
-    GpStatus result = GdipCreateFontFamilyFromName(family, nullptr, &raw);
-    if (result != Ok || !raw) {
-        raw = nullptr;
-        result = GdipGetGenericFontFamilySansSerif(&raw);
-        if (result != Ok) raw = nullptr;
-    }
-    UniqueFontFamily fontFamily(raw);
+namespace {
 
-    GpFont* font = nullptr;
-    if (fontFamily) {
-        result = GdipCreateFont(fontFamily.get(), size, style, Gdiplus::UnitPixel, &font);
-        if (result != Ok) font = nullptr;
+Gdiplus::GpFontFamily* familyNamed(const wchar_t* name) {
+    Gdiplus::GpFontFamily* family = nullptr;
+    if (!name || !*name || GdipCreateFontFamilyFromName(name, nullptr, &family) != Ok) return nullptr;
+    return family;
+}
+
+// The system's message font. Its face name may be one that only GDI's font mapper knows (a
+// substitute such as "MS Shell Dlg"), so the face GDI actually realises for it comes second.
+Gdiplus::GpFontFamily* messageFontFamily() {
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof metrics;
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return nullptr;
+    if (Gdiplus::GpFontFamily* family = familyNamed(metrics.lfMessageFont.lfFaceName)) return family;
+    wchar_t face[LF_FACESIZE] = {};
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+    if (dc && font) {
+        HGDIOBJ previous = SelectObject(dc, font);
+        if (GetTextFaceW(dc, LF_FACESIZE, face) <= 0) face[0] = 0;
+        SelectObject(dc, previous);
     }
-    if (!font && fontFamily) {
-        // The family exists but cannot give this style or size: try the generic family once more.
-        Gdiplus::GpFontFamily* genericRaw = nullptr;
-        result = GdipGetGenericFontFamilySansSerif(&genericRaw);
-        UniqueFontFamily generic(result == Ok ? genericRaw : nullptr);
-        if (generic) {
-            result = GdipCreateFont(generic.get(), size, style, Gdiplus::UnitPixel, &font);
-            if (result != Ok) font = nullptr;
-        }
+    if (font) DeleteObject(font);
+    if (dc) DeleteDC(dc);
+    return familyNamed(face);
+}
+
+// Through the flat API: the C++ wrapper dereferences a null family when none exists.
+Gdiplus::GpFontFamily* genericSansSerif() {
+    Gdiplus::GpFontFamily* family = nullptr;
+    if (GdipGetGenericFontFamilySansSerif(&family) != Ok) return nullptr;
+    return family;
+}
+
+}  // namespace
+
+GpFont* createFontWithFallback(const wchar_t* family, float size, int style, GpStatus* status) {
+    // The named family, then the system's message font, then the generic sans-serif family, each
+    // tried only when the one before gives no font of this size and style.
+    GpFont* font = nullptr;
+    GpStatus result = Gdiplus::FontFamilyNotFound;
+    for (int step = 0; step < 3 && !font; ++step) {
+        UniqueFontFamily candidate(step == 0   ? familyNamed(family)
+                                   : step == 1 ? messageFontFamily()
+                                               : genericSansSerif());
+        if (!candidate) continue;
+        result = GdipCreateFont(candidate.get(), size, style, Gdiplus::UnitPixel, &font);
+        if (result != Ok) font = nullptr;
     }
     if (!font && result == Ok) result = Gdiplus::GenericError;
     if (status) *status = result;

@@ -27,7 +27,8 @@ struct RectF {
 bool loadImages(LauncherApp& app);
 GpBitmap* scaledCopy(GpImage* image, int width, int height);
 void createFonts(LauncherApp& app);
-// Creates a font from a family name with the generic sans-serif fallbacks; status in *status.
+// Creates a font from a family name, falling back to the system's message font and then to the
+// generic sans-serif family at the same size and style; status in *status, null when all fail.
 GpFont* createFontWithFallback(const wchar_t* family, float size, int style, Gdiplus::GpStatus* status);
 
 // Text widths and line heights are cached per font; createFonts clears the caches, and so must

@@ -229,6 +229,19 @@ TEST_F(DrawingTest, TextLooksTheSameAsADirectDrawAndLeavesTheGraphicsAsItWas) {
     }
 }
 
+// A font that no fallback could make stays null: every text routine must take it without crashing,
+// measure it as nothing and draw nothing.
+TEST_F(DrawingTest, ANullFontMeasuresAsNothingAndDrawsNothing) {
+    Canvas c;
+    EXPECT_EQ(measureText(app, c.graphics, L"Oyun", nullptr), 0);
+    EXPECT_EQ(lineHeight(nullptr), 0);
+    drawText(app, c.graphics, L"Oyun", nullptr, kNormal, 5, 5);
+    EXPECT_EQ(drawSpacedText(app, c.graphics, L"OK", nullptr, kNormal, 5, 5, 6, false), 12);
+    EXPECT_EQ(drawEmphasisText(app, c.graphics, L"Oyun *hazır*", nullptr, kNormal, kEmphasis, 5, 5, false), 0);
+    EXPECT_EQ(fitWithEllipsis(app, c.graphics, L"C:\\Qorvane", nullptr, 10), L"C:\\Qorvane");
+    EXPECT_TRUE(c.blank());
+}
+
 TEST_F(DrawingTest, SpacedTextAdvancesByEachCharacterPlusTheSpacing) {
     Canvas c;
     float expected =
