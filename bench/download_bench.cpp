@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/file.h"
 #include "update/hashing.h"
 #include "update/http_client.h"
 #include "update/run_driver.h"
@@ -102,7 +103,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     SetEnvironmentVariableW(L"QORVANE_SUNUCU", argv[1]);
     if (argc > 3) SetEnvironmentVariableW(L"QORVANE_ISCI", argv[3]);
-    createFolderPrefixes(argv[2]);
+    createFolderTree(argv[2]);
 
     static Updater u;  // the launcher keeps it for the whole process too
     configureRun(u, argv[2], true);
@@ -123,8 +124,8 @@ int wmain(int argc, wchar_t** argv) {
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
     std::string log = readAll(logFilePath(u));
-    std::printf("phase %d (6 = ready), error %d, files %d, bytes %llu, connections %d\n", s.phase,
-                s.errorCode, s.filesUpdated, static_cast<unsigned long long>(s.bytesTotal),
+    std::printf("phase %d (6 = ready), error %d, files %d, bytes %llu, connections %d\n", static_cast<int>(s.phase),
+                static_cast<int>(s.errorCode), s.filesUpdated, static_cast<unsigned long long>(s.bytesTotal),
                 u.config.connectionCount);
     std::printf("run: %.2f s\n", seconds);
     std::printf("log: %s\n", lastLineWith(log, "indirme: ").c_str());
