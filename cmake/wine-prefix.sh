@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Creates a Wine prefix once (guarded by a lock so parallel test runs do not boot it twice).
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/lib/wine.sh"
 prefix=$1
 # Wine links the user's Desktop, Documents, Downloads... to the Unix home; the install tests write
 # shortcuts and files there, so the prefix gets folders of its own instead (also in older prefixes).
@@ -14,7 +15,7 @@ mkdir -p "$prefix"
 exec 9>"$prefix.lock"
 flock 9
 [ -f "$prefix/.qorvane-ready" ] && exit 0
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
+qv_wine_env "$prefix"
 wineboot -i >/dev/null 2>&1 || true
 wineserver -w || true
 own_user_folders
