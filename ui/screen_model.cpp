@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "base/names.h"
 #include "ui/text_table.h"
 #include "update/run_control.h"
 
@@ -184,7 +185,7 @@ ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnap
             break;
         case UpdatePhase::SelfUpdated:
             m.headline = t[TextId::StatusLauncherUpdated];
-            m.detail = L"Qorvane Launcher.exe";
+            m.detail = kLauncherFileName;
             m.progress = 1;
             updates = {1, L""};
             online();
