@@ -161,7 +161,8 @@ bool pngEncoder(CLSID* clsid) {
 
 bool prepare(LauncherUi& ui, float scale) {
     ui.window.uiScale = scale;
-    return sizeFrame(ui, scaledLength(960, scale), scaledLength(560, scale)) && !ui.drawing.backgroundPixels.empty();
+    return sizeFrame(ui, scaledLength(960, scale), scaledLength(560, scale)) &&
+           !ui.drawing.backgroundPixels.empty();
 }
 
 double threadCpuMs() {
@@ -210,8 +211,8 @@ void printBreakdown(LauncherUi& ui) {
         const char* name;
         void (*paint)(LauncherUi&, Gdiplus::GpGraphics*, const ScreenModel&);
     } parts[] = {
-        {"particles",
-         [](LauncherUi& u, Gdiplus::GpGraphics* gr, const ScreenModel&) { paintParticles(u.window.particles, gr, 3.0); }},
+        {"particles", [](LauncherUi& u, Gdiplus::GpGraphics* gr,
+                         const ScreenModel&) { paintParticles(u.window.particles, gr, 3.0); }},
         {"title bar",
          [](LauncherUi& u, Gdiplus::GpGraphics* gr, const ScreenModel&) { paintTitleBar(u, gr); }},
         {"news and status", paintNewsAndStatus},
@@ -236,7 +237,8 @@ void printBreakdown(LauncherUi& ui) {
     std::vector<double> times;
     for (int i = 0; i < 60; ++i) {
         QueryPerformanceCounter(&before);
-        std::memcpy(ui.backBuffer.pixels, ui.drawing.backgroundPixels.data(), ui.drawing.backgroundPixels.size());
+        std::memcpy(ui.backBuffer.pixels, ui.drawing.backgroundPixels.data(),
+                    ui.drawing.backgroundPixels.size());
         Gdiplus::GpGraphics* fresh = nullptr;
         GdipGetImageGraphicsContext(ui.backBuffer.bitmap.get(), &fresh);
         GdipScaleWorldTransform(fresh, ui.window.uiScale, ui.window.uiScale, Gdiplus::MatrixOrderPrepend);
@@ -277,7 +279,8 @@ int wmain(int argc, wchar_t** argv) {
                 paintFrame(ui);
                 std::wstring path = std::wstring(argv[1]) + L"\\" + state.name + L"_" +
                                     std::to_wstring(static_cast<int>(scale * 100)) + L".png";
-                if (GdipSaveImageToFile(ui.backBuffer.bitmap.get(), path.c_str(), &png, nullptr) != Gdiplus::Ok) {
+                if (GdipSaveImageToFile(ui.backBuffer.bitmap.get(), path.c_str(), &png, nullptr) !=
+                    Gdiplus::Ok) {
                     std::fprintf(stderr, "cannot write %ls\n", path.c_str());
                     return 1;
                 }

@@ -19,8 +19,7 @@ std::wstring installRecordPath(const std::wstring& folder) {
 }
 
 bool isGameInstalled(const std::wstring& folder) {
-    return pathExists(installRecordPath(folder)) ||
-           pathExists(joinPath(folder, kGameFileName));
+    return pathExists(installRecordPath(folder)) || pathExists(joinPath(folder, kGameFileName));
 }
 
 std::optional<UiLanguage> readGameLanguage(const std::wstring& folder) {
@@ -34,8 +33,8 @@ std::optional<UiLanguage> readGameLanguage(const std::wstring& folder) {
 
 void writeGameLanguage(const std::wstring& folder, UiLanguage language) {
     createFolderTree(folder + L"\\pack");
-    UniqueFile file(CreateFileW(languageFilePath(folder).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                                nullptr));
+    UniqueFile file(
+        CreateFileW(languageFilePath(folder).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     if (!file) return;
     const char* code = language == UiLanguage::English ? "en" : "tr";
     DWORD written = 0;

@@ -13,7 +13,7 @@
 struct InstallChoices {
     bool desktopShortcut = true;
     bool startMenuShortcut = true;
-    uint64_t requiredBytes = 0;  // the verified list's size; 0 while unknown
+    uint64_t requiredBytes = 0;                 // the verified list's size; 0 while unknown
     UiLanguage language = UiLanguage::Turkish;  // written for the game unless it already has one
 };
 

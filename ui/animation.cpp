@@ -70,7 +70,8 @@ double animationTime(const AnimationClock& clock) {
     if (clock.frequency.QuadPart == 0) return 0;
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart - clock.start.QuadPart) / static_cast<double>(clock.frequency.QuadPart);
+    return static_cast<double>(now.QuadPart - clock.start.QuadPart) /
+           static_cast<double>(clock.frequency.QuadPart);
 }
 
 void paintParticles(const std::vector<Particle>& particles, Gdiplus::GpGraphics* g, double t) {

@@ -20,7 +20,8 @@ bool createBackBuffer(BackBuffer& buffer, int width, int height) {
     buffer.memoryDc.reset(CreateCompatibleDC(nullptr));
     if (!buffer.memoryDc) return false;
     void* bits = nullptr;
-    buffer.dibSection.reset(CreateDIBSection(buffer.memoryDc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    buffer.dibSection.reset(
+        CreateDIBSection(buffer.memoryDc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!buffer.dibSection || !bits) {
         releaseBackBuffer(buffer);
         return false;

@@ -28,8 +28,8 @@ float worldScale(DrawingResources& res, GpGraphics* g) {
     return m[0];
 }
 
-void drawStringDirect(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour,
-                      float x, float y) {
+void drawStringDirect(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font,
+                      ARGB colour, float x, float y) {
     UniqueBrush brush = solidBrush(colour);
     if (!brush) return;
     Gdiplus::RectF layout(x, y, 0, 0);
@@ -67,8 +67,8 @@ Sprite renderSprite(DrawingResources& res, GpGraphics* target, const SpriteKey& 
 
 }  // namespace
 
-void drawText(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour, float x,
-              float y) {
+void drawText(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour,
+              float x, float y) {
     if (text.empty() || !font) return;
     Gdiplus::GpMatrix* matrix = ensureMatrix(res.drawMatrix) ? res.drawMatrix.get() : nullptr;
     float m[6] = {1, 0, 0, 1, 0, 0};
@@ -142,8 +142,8 @@ float measureText(DrawingResources& res, GpGraphics* g, const std::wstring& text
 
     Gdiplus::RectF layout(0, 0, 0, 0);
     Gdiplus::RectF box(0, 0, 0, 0);
-    if (GdipMeasureString(g, text.c_str(), static_cast<INT>(text.size()), font, &layout, res.stringFormat.get(),
-                          &box, nullptr, nullptr) != Ok)
+    if (GdipMeasureString(g, text.c_str(), static_cast<INT>(text.size()), font, &layout,
+                          res.stringFormat.get(), &box, nullptr, nullptr) != Ok)
         return 0;
     if (cache.size() >= kMeasureCacheLimit) cache.clear();
     cache.emplace(std::move(key), box.Width);
@@ -174,8 +174,8 @@ float centredY(DrawingResources& res, GpFont* font, float top, float height) {
     return top + (height - lineHeight(res, font)) / 2;
 }
 
-float drawSpacedText(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour,
-                     float x, float y, float spacing, bool measureOnly) {
+float drawSpacedText(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font,
+                     ARGB colour, float x, float y, float spacing, bool measureOnly) {
     float advance = 0;
     for (wchar_t c : text) {
         std::wstring one(1, c);

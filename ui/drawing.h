@@ -12,14 +12,14 @@ struct RectF {
     float x = 0, y = 0, width = 0, height = 0;
 };
 
-void drawText(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour, float x,
-              float y);
+void drawText(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour,
+              float x, float y);
 float measureText(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font);
 float lineHeight(DrawingResources& res, GpFont* font);
 // The y that centres a line of the font vertically in a band of the given height.
 float centredY(DrawingResources& res, GpFont* font, float top, float height);
-float drawSpacedText(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour,
-                     float x, float y, float spacing, bool measureOnly);
+float drawSpacedText(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font,
+                     ARGB colour, float x, float y, float spacing, bool measureOnly);
 // Text whose segments between asterisks alternate between the two colours; returns its width
 // without the asterisks.
 float drawEmphasisText(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font,

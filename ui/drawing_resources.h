@@ -14,7 +14,17 @@
 #include "ui/gdiplus_handles.h"
 
 // The eight fonts by size and weight; Button22 is the primary button's label.
-enum class FontId : int { Regular11, Bold11, Regular12, Bold12, Regular13, Bold14, Regular15, Button22, Count };
+enum class FontId : int {
+    Regular11,
+    Bold11,
+    Regular12,
+    Bold12,
+    Regular13,
+    Bold14,
+    Regular15,
+    Button22,
+    Count
+};
 inline constexpr int kFontCount = static_cast<int>(FontId::Count);
 
 // The embedded PNG resources 101 to 105: the background, then the primary button's four states
@@ -77,7 +87,7 @@ struct DrawingResources {
     UniqueStream imageStreams[kImageCount];
     UniqueImage images[kImageCount];
     UniqueFont fonts[kFontCount];
-    UniqueFont settingsTitleFont;  // the display settings panel's heading
+    UniqueFont settingsTitleFont;     // the display settings panel's heading
     UniqueStringFormat stringFormat;  // generic typographic, no wrapping, trailing blanks measured
 
     // At the back buffer's size and scale (prepareScaledArt); empty when there is no buffer.

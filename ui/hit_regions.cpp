@@ -1,6 +1,7 @@
 #include "ui/hit_regions.h"
 
-void addHitRegion(HitRegions& regions, ClickId id, float x, float y, float width, float height, bool clickable) {
+void addHitRegion(HitRegions& regions, ClickId id, float x, float y, float width, float height,
+                  bool clickable) {
     regions.push_back(HitRegion{id, x, y, width, height, clickable});
 }
 

@@ -14,7 +14,8 @@ struct HitRegion {
 
 using HitRegions = std::vector<HitRegion>;
 
-void addHitRegion(HitRegions& regions, ClickId id, float x, float y, float width, float height, bool clickable);
+void addHitRegion(HitRegions& regions, ClickId id, float x, float y, float width, float height,
+                  bool clickable);
 // The region under the centre of client pixel (x, y) at the window's scale; the last one added
 // wins. ClickId::None (and *clickable false) where there is none.
 ClickId hitTest(const HitRegions& regions, float scale, int clientX, int clientY, bool* clickable);

@@ -9,7 +9,7 @@ struct InstallForm {
     std::wstring folder;
     bool desktopShortcut = true;
     bool startMenuShortcut = true;
-    uint64_t freeBytes = 0;  // on the folder's drive (its nearest existing part); 0 unknown
+    uint64_t freeBytes = 0;           // on the folder's drive (its nearest existing part); 0 unknown
     uint32_t freeBytesCheckedAt = 0;  // tick of the last measurement
     bool installing = false;          // the install runs on the UI thread; the form is frozen
 };

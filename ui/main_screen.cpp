@@ -129,7 +129,10 @@ void paintSettingsButton(LauncherUi& ui, GpGraphics* g) {
 void paintPrimaryButton(LauncherUi& ui, GpGraphics* g, const ScreenModel& model) {
     addHitRegion(ui.window.hitRegions, ClickId::Primary, 690, 438, 230, 64, model.primaryEnabled);
     bool hovered = ui.window.hoverId == ClickId::Primary;
-    int index = !model.primaryEnabled ? 3 : (hovered && ui.window.pressedId == ClickId::Primary) ? 2 : hovered ? 1 : 0;
+    int index = !model.primaryEnabled                                  ? 3
+                : (hovered && ui.window.pressedId == ClickId::Primary) ? 2
+                : hovered                                              ? 1
+                                                                       : 0;
 
     // The button art is pre-scaled to device pixels; drawing it through the world transform would
     // resample it a second time and blur the gold edges.
@@ -193,8 +196,8 @@ void paintProgress(LauncherUi& ui, GpGraphics* g, const ScreenModel& model, floa
     strokeRoundedRect(g, track, 7, kTrackEdge);
 }
 
-void paintCheckBox(LauncherUi& ui, GpGraphics* g, ClickId id, float x, const std::wstring& label, bool checked,
-                   bool enabled, float* nextX) {
+void paintCheckBox(LauncherUi& ui, GpGraphics* g, ClickId id, float x, const std::wstring& label,
+                   bool checked, bool enabled, float* nextX) {
     GpFont* f = ui.drawing.font(FontId::Regular13);
     float w = measureText(ui.drawing, g, label, f);
     addHitRegion(ui.window.hitRegions, id, x - 2, 336, w + 30, 22, enabled);
@@ -210,7 +213,8 @@ void paintCheckBox(LauncherUi& ui, GpGraphics* g, ClickId id, float x, const std
 
 void paintTitleBar(LauncherUi& ui, GpGraphics* g) {
     const TextTable& t = texts();
-    drawSpacedText(ui.drawing, g, t[TextId::Title], ui.drawing.font(FontId::Regular11), kDim, 64, 18, 1, false);
+    drawSpacedText(ui.drawing, g, t[TextId::Title], ui.drawing.font(FontId::Regular11), kDim, 64, 18, 1,
+                   false);
 
     addHitRegion(ui.window.hitRegions, ClickId::Minimise, 878, 16, 30, 24, true);
     bool minimiseHovered = ui.window.hoverId == ClickId::Minimise;
@@ -237,21 +241,25 @@ void paintNewsAndStatus(LauncherUi& ui, GpGraphics* g, const ScreenModel& model)
         }
         float x = 50 + std::max(dateWidth + 4, 44.0f);
         GdipSetClipRect(g, x, y - 2, 460 - x, 22, Gdiplus::CombineModeReplace);
-        drawEmphasisText(ui.drawing, g, item.title, ui.drawing.font(FontId::Regular13), kCream, kGold, x, y + 1, false);
+        drawEmphasisText(ui.drawing, g, item.title, ui.drawing.font(FontId::Regular13), kCream, kGold, x,
+                         y + 1, false);
         GdipResetClip(g);
     }
 
     GpFont* labelFont = ui.drawing.font(FontId::Regular13);
     GpFont* valueFont = ui.drawing.font(FontId::Regular12);
-    const TextId rowLabels[4] = {TextId::RowGameFiles, TextId::RowUpdates, TextId::RowServer, TextId::RowVersion};
+    const TextId rowLabels[4] = {TextId::RowGameFiles, TextId::RowUpdates, TextId::RowServer,
+                                 TextId::RowVersion};
     for (int r = 0; r < 4; ++r) {
         float y = 262 + 27.0f * r;
         paintStateIcon(ui, g, model.rows[r].state, 500, y);
-        drawText(ui.drawing, g, t[rowLabels[r]], labelFont, kCream, 526, centredY(ui.drawing, labelFont, y, 16));
+        drawText(ui.drawing, g, t[rowLabels[r]], labelFont, kCream, 526,
+                 centredY(ui.drawing, labelFont, y, 16));
         const std::wstring& value = model.rows[r].value;
         if (!value.empty()) {
             float w = measureText(ui.drawing, g, value, valueFont);
-            drawText(ui.drawing, g, value, valueFont, kMuted, 920 - w, centredY(ui.drawing, valueFont, y, 16));
+            drawText(ui.drawing, g, value, valueFont, kMuted, 920 - w,
+                     centredY(ui.drawing, valueFont, y, 16));
         }
     }
 }
@@ -266,8 +274,10 @@ void paintInstallPanel(LauncherUi& ui, GpGraphics* g, const ScreenModel& model) 
     addHitRegion(ui.window.hitRegions, ClickId::FolderBox, 40, 264, 793, 34, editable);
     RectF folderBox{40, 264, 793, 34};
     fillRoundedRect(g, folderBox, 4, 0xFF0F0B07);
-    strokeRoundedRect(g, folderBox, 4, editable && ui.window.hoverId == ClickId::FolderBox ? 0xFF8A6E3E : 0xFF5A4A2E);
-    drawText(ui.drawing, g, fitWithEllipsis(ui.drawing, g, ui.installForm.folder, f, 769), f, kCream, 52, textY);
+    strokeRoundedRect(g, folderBox, 4,
+                      editable && ui.window.hoverId == ClickId::FolderBox ? 0xFF8A6E3E : 0xFF5A4A2E);
+    drawText(ui.drawing, g, fitWithEllipsis(ui.drawing, g, ui.installForm.folder, f, 769), f, kCream, 52,
+             textY);
 
     addHitRegion(ui.window.hitRegions, ClickId::ChangeFolder, 843, 264, 77, 34, editable);
     bool changeHovered = editable && ui.window.hoverId == ClickId::ChangeFolder;
@@ -279,26 +289,31 @@ void paintInstallPanel(LauncherUi& ui, GpGraphics* g, const ScreenModel& model) 
 
     const uint64_t required = ui.status.requiredBytes;
     std::wstring requiredText = required ? formatGigabytes(required) : std::wstring(t[TextId::Calculating]);
-    std::wstring freeText = ui.installForm.freeBytes ? formatGigabytes(ui.installForm.freeBytes) : std::wstring(L"\u2014");
+    std::wstring freeText =
+        ui.installForm.freeBytes ? formatGigabytes(ui.installForm.freeBytes) : std::wstring(L"\u2014");
     bool tooSmall = required && ui.installForm.freeBytes && ui.installForm.freeBytes < required;
-    drawEmphasisText(ui.drawing, g, formatText(t[TextId::SpaceLine], requiredText.c_str(), freeText.c_str()), ui.drawing.font(FontId::Regular12),
-                     kMuted, tooSmall ? kRed : kCream, 40, 310, false);
+    drawEmphasisText(ui.drawing, g, formatText(t[TextId::SpaceLine], requiredText.c_str(), freeText.c_str()),
+                     ui.drawing.font(FontId::Regular12), kMuted, tooSmall ? kRed : kCream, 40, 310, false);
 
     float x = 40;
-    paintCheckBox(ui, g, ClickId::DesktopShortcut, x, t[TextId::DesktopShortcut], ui.installForm.desktopShortcut, editable, &x);
-    paintCheckBox(ui, g, ClickId::StartMenuShortcut, x, t[TextId::StartMenuShortcut], ui.installForm.startMenuShortcut, editable, &x);
+    paintCheckBox(ui, g, ClickId::DesktopShortcut, x, t[TextId::DesktopShortcut],
+                  ui.installForm.desktopShortcut, editable, &x);
+    paintCheckBox(ui, g, ClickId::StartMenuShortcut, x, t[TextId::StartMenuShortcut],
+                  ui.installForm.startMenuShortcut, editable, &x);
 }
 
 void paintBottomBar(LauncherUi& ui, GpGraphics* g, const ScreenModel& model) {
     const TextTable& t = texts();
     ARGB headlineNormal = model.errorStyle ? kRed : kCream;
     ARGB headlineEmphasis = model.errorStyle ? kRed : kGold;
-    drawEmphasisText(ui.drawing, g, model.headline, ui.drawing.font(FontId::Regular15), headlineNormal, headlineEmphasis, 40, 430, false);
+    drawEmphasisText(ui.drawing, g, model.headline, ui.drawing.font(FontId::Regular15), headlineNormal,
+                     headlineEmphasis, 40, 430, false);
 
     if (!model.detail.empty()) {
         float maxWidth = (model.percent == -1 ? 620.0f : 548.0f) - (installMode(ui) ? 0 : 60);
-        drawText(ui.drawing, g, fitWithEllipsis(ui.drawing, g, model.detail, ui.drawing.font(FontId::Regular12), maxWidth), ui.drawing.font(FontId::Regular12), kDim,
-                 40, 452);
+        drawText(ui.drawing, g,
+                 fitWithEllipsis(ui.drawing, g, model.detail, ui.drawing.font(FontId::Regular12), maxWidth),
+                 ui.drawing.font(FontId::Regular12), kDim, 40, 452);
     }
 
     float barRight = installMode(ui) ? 660.0f : 600.0f;
@@ -306,11 +321,13 @@ void paintBottomBar(LauncherUi& ui, GpGraphics* g, const ScreenModel& model) {
 
     if (!installMode(ui)) {
         UpdatePhase phase = ui.status.phase;
-        bool repairEnabled = !ui.status.runActive && (phase == UpdatePhase::Ready || phase == UpdatePhase::Error);
+        bool repairEnabled =
+            !ui.status.runActive && (phase == UpdatePhase::Ready || phase == UpdatePhase::Error);
         float x = 40;
         x += paintSmallButton(ui, g, ClickId::Repair, x, 504, t[TextId::RepairFiles], repairEnabled) + 8;
         x += paintSmallButton(ui, g, ClickId::GameFolder, x, 504, t[TextId::GameFolder], true) + 8;
-        paintSmallButton(ui, g, ClickId::Language, x, 504, uiLanguage == UiLanguage::English ? L"*EN* / TR" : L"*TR* / EN", true);
+        paintSmallButton(ui, g, ClickId::Language, x, 504,
+                         uiLanguage == UiLanguage::English ? L"*EN* / TR" : L"*TR* / EN", true);
         paintSettingsButton(ui, g);
     }
     paintPrimaryButton(ui, g, model);

@@ -40,11 +40,11 @@ StatusSnapshot sampleStatus() {
     s.listVerified = true;
     s.host = QORVANE_DEFAULT_HOST;
     s.news[languageIndex(UiLanguage::Turkish)] = {{L"14.10", L"*Oto İksir* ve *Oto Av* artık PC'de!"},
-                       {L"13.10", L"Yeni *biyolog* ve seviye görevleri eklendi."},
-                       {L"12.10", L"Efsun değiştirme oranları güncellendi."}};
+                                                  {L"13.10", L"Yeni *biyolog* ve seviye görevleri eklendi."},
+                                                  {L"12.10", L"Efsun değiştirme oranları güncellendi."}};
     s.news[languageIndex(UiLanguage::English)] = {{L"14.10", L"*Auto Potion* and *Auto Hunt* are now on PC!"},
-                       {L"13.10", L"New *biologist* and level quests added."},
-                       {L"12.10", L"Bonus switch rates updated."}};
+                                                  {L"13.10", L"New *biologist* and level quests added."},
+                                                  {L"12.10", L"Bonus switch rates updated."}};
     return s;
 }
 

@@ -27,7 +27,8 @@ std::wstring timeLeftText(double seconds) {
     // A long stall at a trickle must not overflow the minute count shown.
     long long s = static_cast<long long>(std::min(std::floor(seconds + 0.5), 2147483647.0 * 60));
     if (s <= 0) return formatText(t[TextId::Seconds], 1);
-    if (s > 59) return formatText(t[TextId::MinutesSeconds], static_cast<int>(s / 60), static_cast<int>(s % 60));
+    if (s > 59)
+        return formatText(t[TextId::MinutesSeconds], static_cast<int>(s / 60), static_cast<int>(s % 60));
     return formatText(t[TextId::Seconds], static_cast<int>(s));
 }
 
@@ -78,8 +79,8 @@ std::wstring downloadDetail(const StatusSnapshot& status) {
     std::wstring detail = status.detailText + kSeparator + formatDecimal(status.bytesDone / kMegabyte, 1) +
                           L" / " + formatDecimal(status.bytesTotal / kMegabyte, 1) + L" MB";
     if (status.bytesPerSecond > 1024) {
-        detail +=
-            kSeparator + formatText(t[TextId::Speed], formatDecimal(status.bytesPerSecond / kMegabyte, 1).c_str());
+        detail += kSeparator +
+                  formatText(t[TextId::Speed], formatDecimal(status.bytesPerSecond / kMegabyte, 1).c_str());
         std::wstring time = timeLeftText(static_cast<double>(remainingBytes(status)) / status.bytesPerSecond);
         detail += kSeparator + formatText(t[TextId::TimeLeft], time.c_str());
     }
@@ -169,9 +170,10 @@ ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnap
             break;
         case UpdatePhase::Error:
             setErrorTexts(m, status, nowTick);
-            m.progress = (status.errorCode == ErrorKind::Connection || status.errorCode == ErrorKind::ListRejected)
-                             ? 0.0f
-                             : static_cast<float>(ratio);
+            m.progress =
+                (status.errorCode == ErrorKind::Connection || status.errorCode == ErrorKind::ListRejected)
+                    ? 0.0f
+                    : static_cast<float>(ratio);
             updates = {3, status.errorCode == ErrorKind::Connection ? L"" : t[TextId::ValueError]};
             if (status.listVerified)
                 online();

@@ -26,6 +26,7 @@ struct ScreenModel {
 };
 
 // Pure: depends on installMode, installing, the status copy, uiLanguage and the tick given.
-ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnapshot& status, uint32_t nowTick);
+ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnapshot& status,
+                             uint32_t nowTick);
 std::wstring downloadDetail(const StatusSnapshot& status);
 std::wstring remainingSizeText(const StatusSnapshot& status);

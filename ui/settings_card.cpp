@@ -25,7 +25,8 @@ struct PanelScreen {
 };
 
 PanelScreen currentScreen(const LauncherUi& ui) {
-    return {usableScreen(ui.settings.draft), fullScreen(ui.settings.draft), effectiveDpi(ui.settings.draft, systemDpi())};
+    return {usableScreen(ui.settings.draft), fullScreen(ui.settings.draft),
+            effectiveDpi(ui.settings.draft, systemDpi())};
 }
 
 int percentOf(float scale) {
@@ -56,7 +57,8 @@ float drawChip(LauncherUi& ui, GpGraphics* g, ClickId id, float x, float y, cons
         text = enabled ? kCream : kDim;
     }
     strokeRoundedRect(g, body, 5, outline);
-    drawText(ui.drawing, g, label, labelFont, text, x + 12, y + (kChipHeight - lineHeight(ui.drawing, labelFont)) / 2);
+    drawText(ui.drawing, g, label, labelFont, text, x + 12,
+             y + (kChipHeight - lineHeight(ui.drawing, labelFont)) / 2);
     if (!subLabel.empty())
         drawText(ui.drawing, g, subLabel, subFont, selected ? 0xFF4A3410 : kDim, x + 12 + labelWidth + 5,
                  y + (kChipHeight - lineHeight(ui.drawing, subFont)) / 2 + 1);
@@ -153,23 +155,27 @@ void paintPreviewBox(LauncherUi& ui, GpGraphics* g, const PanelScreen& screen, f
     GpFont* font = ui.drawing.font(FontId::Bold11);
     std::wstring label = formatText(L"%d×%d", ui.settings.draft.windowWidth, ui.settings.draft.windowHeight);
     float labelWidth = measureText(ui.drawing, g, label, font);
-    drawText(ui.drawing, g, label, font, kGold, kLeft + (190 - labelWidth) / 2, y0 + (107 - lineHeight(ui.drawing, font)) / 2);
+    drawText(ui.drawing, g, label, font, kGold, kLeft + (190 - labelWidth) / 2,
+             y0 + (107 - lineHeight(ui.drawing, font)) / 2);
 }
 
 void paintTextLines(LauncherUi& ui, GpGraphics* g, const PanelScreen& screen, float y0) {
     const TextTable& t = texts();
     GpFont* font = ui.drawing.font(FontId::Regular12);
     const float x = 430;
-    drawEmphasisText(ui.drawing, g, formatText(t[TextId::WindowLine], ui.settings.draft.windowWidth, ui.settings.draft.windowHeight),
-                     font, kMuted, kCream, x, y0 + 2, false);
     drawEmphasisText(
         ui.drawing, g,
-        formatText(t[TextId::ScreenLine], screen.full.width, screen.full.height, windowsScalePercent(screen.dpi)),
-        font, kMuted, kCream, x, y0 + 22, false);
+        formatText(t[TextId::WindowLine], ui.settings.draft.windowWidth, ui.settings.draft.windowHeight),
+        font, kMuted, kCream, x, y0 + 2, false);
+    drawEmphasisText(ui.drawing, g,
+                     formatText(t[TextId::ScreenLine], screen.full.width, screen.full.height,
+                                windowsScalePercent(screen.dpi)),
+                     font, kMuted, kCream, x, y0 + 22, false);
     Gdiplus::GraphicsState state = 0;
     GdipSaveGraphics(g, &state);
     GdipSetClipRect(g, x, y0 + 40, 310, 22, Gdiplus::CombineModeReplace);
-    drawEmphasisText(ui.drawing, g, formatText(t[TextId::InterfaceLine], percentOf(ui.settings.draft.interfaceScale)), font,
+    drawEmphasisText(ui.drawing, g,
+                     formatText(t[TextId::InterfaceLine], percentOf(ui.settings.draft.interfaceScale)), font,
                      kMuted, kCream, x, y0 + 42, false);
     GdipRestoreGraphics(g, state);
     drawText(ui.drawing, g, t[TextId::OpensAtThisSize], font, kMuted, x, y0 + 62);
@@ -180,9 +186,11 @@ void paintButtons(LauncherUi& ui, GpGraphics* g) {
     const float y = 455;
     drawChip(ui, g, ClickId::PanelDefault, kLeft, y, t[TextId::DefaultButton], L"", false, true, false);
     float saveWidth = drawChip(ui, g, ClickId::PanelSave, 0, y, t[TextId::SaveButton], L"", true, true, true);
-    float cancelWidth = drawChip(ui, g, ClickId::PanelCancel, 0, y, t[TextId::CancelButton], L"", false, true, true);
+    float cancelWidth =
+        drawChip(ui, g, ClickId::PanelCancel, 0, y, t[TextId::CancelButton], L"", false, true, true);
     float saveX = kRight - saveWidth;
-    drawChip(ui, g, ClickId::PanelCancel, saveX - 8 - cancelWidth, y, t[TextId::CancelButton], L"", false, true, false);
+    drawChip(ui, g, ClickId::PanelCancel, saveX - 8 - cancelWidth, y, t[TextId::CancelButton], L"", false,
+             true, false);
     drawChip(ui, g, ClickId::PanelSave, saveX, y, t[TextId::SaveButton], L"", true, true, false);
 }
 
@@ -191,14 +199,16 @@ void paintNotice(LauncherUi& ui, GpGraphics* g) {
     const TextTable& t = texts();
     std::wstring text = ui.settings.noticeIsError
                             ? std::wstring(t[TextId::SettingsWriteFailed])
-                            : formatText(t[TextId::SavedNotice], ui.settings.draft.windowWidth, ui.settings.draft.windowHeight);
+                            : formatText(t[TextId::SavedNotice], ui.settings.draft.windowWidth,
+                                         ui.settings.draft.windowHeight);
     GpFont* font = ui.drawing.font(FontId::Regular13);
     float width = measureText(ui.drawing, g, text, font) + 28;
     RectF pill{kCardX + (kCardWidth - width) / 2, 411, width, kChipHeight};
     ARGB colour = ui.settings.noticeIsError ? kRed : kGreen;
     fillRoundedRect(g, pill, 5, kPanel);
     strokeRoundedRect(g, pill, 5, colour);
-    drawText(ui.drawing, g, text, font, colour, pill.x + 14, pill.y + (kChipHeight - lineHeight(ui.drawing, font)) / 2);
+    drawText(ui.drawing, g, text, font, colour, pill.x + 14,
+             pill.y + (kChipHeight - lineHeight(ui.drawing, font)) / 2);
 }
 
 }  // namespace
@@ -214,9 +224,11 @@ void paintDisplaySettings(LauncherUi& ui, GpGraphics* g) {
     paintCloseButton(ui, g, ClickId::PanelClose, RectF{730, 67, 28, 24});
     paintSeparator(g);
 
-    drawText(ui.drawing, g, t[TextId::WindowSizeLabel], ui.drawing.font(FontId::Regular13), kMuted, kLeft, 125);
+    drawText(ui.drawing, g, t[TextId::WindowSizeLabel], ui.drawing.font(FontId::Regular13), kMuted, kLeft,
+             125);
     float sizeRowY = paintSizeChips(ui, g, screen);
-    drawText(ui.drawing, g, t[TextId::InterfaceSizeLabel], ui.drawing.font(FontId::Regular13), kMuted, kLeft, sizeRowY + 46);
+    drawText(ui.drawing, g, t[TextId::InterfaceSizeLabel], ui.drawing.font(FontId::Regular13), kMuted, kLeft,
+             sizeRowY + 46);
     float scaleRowY = sizeRowY + 68;
     float scaleRight = paintScaleChips(ui, g, scaleRowY);
     if (screen.full.height <= 800) {

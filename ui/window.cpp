@@ -121,8 +121,9 @@ bool createWindow(LauncherUi& ui, HINSTANCE instance, const RunOptions& options,
     // Hidden mode (automated runs): invisible, click-through, no taskbar button, never activated.
     const DWORD exStyle =
         hidden ? (WS_EX_NOACTIVATE | WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT) : WS_EX_APPWINDOW;
-    HWND window = CreateWindowExW(exStyle, kWindowClass, texts()[TextId::Title], WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX,
-                                  place.x, place.y, place.width, place.height, nullptr, nullptr, instance, &ui);
+    HWND window =
+        CreateWindowExW(exStyle, kWindowClass, texts()[TextId::Title], WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX,
+                        place.x, place.y, place.width, place.height, nullptr, nullptr, instance, &ui);
     if (!window) return false;
     if (hidden) SetLayeredWindowAttributes(window, 0, 1, LWA_ALPHA);
 
@@ -131,7 +132,8 @@ bool createWindow(LauncherUi& ui, HINSTANCE instance, const RunOptions& options,
     if (std::fabs(windowScale - w.uiScale) > 0.01f) {
         w.uiScale = windowScale;
         place = centredPlacement(work, w.uiScale);
-        SetWindowPos(window, nullptr, place.x, place.y, place.width, place.height, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(window, nullptr, place.x, place.y, place.width, place.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
     sizeFrameToClient(ui);

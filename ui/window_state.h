@@ -13,11 +13,11 @@
 struct WindowState {
     HINSTANCE instance = nullptr;
     HWND handle = nullptr;
-    int showCommand = 1;     // the process's show command; see showWindow in window.cpp
-    float uiScale = 1.0f;    // DPI / 96: design units to device pixels
-    bool closing = false;    // WM_CLOSE seen: the timer does nothing more
+    int showCommand = 1;   // the process's show command; see showWindow in window.cpp
+    float uiScale = 1.0f;  // DPI / 96: design units to device pixels
+    bool closing = false;  // WM_CLOSE seen: the timer does nothing more
 
-    HitRegions hitRegions;   // rebuilt by every paint
+    HitRegions hitRegions;  // rebuilt by every paint
     ClickId hoverId = ClickId::None;
     ClickId pressedId = ClickId::None;  // pressed and captured; a release on it is a click
     bool trackingMouse = false;         // a leave notification is requested

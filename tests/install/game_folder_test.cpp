@@ -30,7 +30,7 @@ TEST(GameLanguage, ReadsTheFirstTwoBytesOnlyInOneCase) {
         bool found;
         UiLanguage language;
     } cases[] = {
-        {"en", true, UiLanguage::English},     {"EN\n", true, UiLanguage::English},
+        {"en", true, UiLanguage::English},      {"EN\n", true, UiLanguage::English},
         {"english", true, UiLanguage::English}, {"tr", true, UiLanguage::Turkish},
         {"TR\r\n", true, UiLanguage::Turkish},  {"En", false, UiLanguage::Turkish},
         {"tR", false, UiLanguage::Turkish},     {"", false, UiLanguage::Turkish},

@@ -135,7 +135,7 @@ TEST_F(Installer, EstimatedSizeIsKibibytesInThirtyTwoBitsAndAbsentWhenUnknown) {
         {0, false, 0},  // a reinstall before the size is known drops the earlier size
     };
     for (const auto& c : cases) {
-            ASSERT_EQ(install(temp.file(L"Qorvane"), false, false, c.requiredBytes).error, 0u);
+        ASSERT_EQ(install(temp.file(L"Qorvane"), false, false, c.requiredBytes).error, 0u);
         RegistryValue value = readUninstallValue(L"EstimatedSize");
         EXPECT_EQ(value.present, c.present) << c.requiredBytes;
         if (c.present) {

@@ -21,7 +21,8 @@ struct Uninstaller : ::testing::Test {
     std::wstring installAt(const std::wstring& name) {
         temp.write(L"source.exe", "MZ stand-in");
         std::wstring folder = temp.file(name);
-        EXPECT_EQ(installLauncher(temp.file(L"source.exe"), folder, InstallChoices{true, true, 1 << 20}).error, 0u);
+        EXPECT_EQ(
+            installLauncher(temp.file(L"source.exe"), folder, InstallChoices{true, true, 1 << 20}).error, 0u);
         return folder + L"\\Qorvane Launcher.exe";
     }
 };

@@ -41,7 +41,9 @@ class FrameTest : public ::testing::Test {
 
 TEST_F(FrameTest, NormalScreenRegistersItsControlsInDrawingOrder) {
     painted.paint();
-    EXPECT_EQ(painted.ids(), (std::vector<ClickId>{ClickId::Minimise, ClickId::Close, ClickId::Repair, ClickId::GameFolder, ClickId::Language, ClickId::Settings, ClickId::Primary}));
+    EXPECT_EQ(painted.ids(),
+              (std::vector<ClickId>{ClickId::Minimise, ClickId::Close, ClickId::Repair, ClickId::GameFolder,
+                                    ClickId::Language, ClickId::Settings, ClickId::Primary}));
     expectRect(ClickId::Minimise, 878, 16, 30, 24);
     expectRect(ClickId::Close, 912, 16, 30, 24);
     expectRect(ClickId::Primary, 690, 438, 230, 64);
@@ -58,10 +60,12 @@ TEST_F(FrameTest, NormalScreenRegistersItsControlsInDrawingOrder) {
     // The toggle's width is its text without the asterisks plus the padding.
     Gdiplus::GpGraphics* g = nullptr;
     Gdiplus::DllExports::GdipGetImageGraphicsContext(painted.ui.backBuffer.bitmap.get(), &g);
-    float toggleText = measureText(painted.ui.drawing, g, L"TR / EN", painted.ui.drawing.font(FontId::Regular12));
+    float toggleText =
+        measureText(painted.ui.drawing, g, L"TR / EN", painted.ui.drawing.font(FontId::Regular12));
     Gdiplus::DllExports::GdipDeleteGraphics(g);
     EXPECT_NEAR(language->width, toggleText + 26, 0.01);
-    for (ClickId id : {ClickId::Minimise, ClickId::Close, ClickId::Repair, ClickId::GameFolder, ClickId::Language, ClickId::Primary, ClickId::Settings})
+    for (ClickId id : {ClickId::Minimise, ClickId::Close, ClickId::Repair, ClickId::GameFolder,
+                       ClickId::Language, ClickId::Primary, ClickId::Settings})
         EXPECT_TRUE(clickable(id)) << static_cast<int>(id);
 }
 
@@ -69,15 +73,18 @@ TEST_F(FrameTest, RepairIsClickableOnlyAfterARunEndedInReadyOrError) {
     struct {
         UpdatePhase phase;
         bool clickable;
-    } cases[] = {{UpdatePhase::Idle, false},     {UpdatePhase::Connecting, false},  {UpdatePhase::ListChecked, false},
-                 {UpdatePhase::Scanning, false}, {UpdatePhase::Downloading, false}, {UpdatePhase::Cleaning, false},
-                 {UpdatePhase::Ready, true},     {UpdatePhase::Error, true},        {UpdatePhase::SelfUpdated, false}};
+    } cases[] = {
+        {UpdatePhase::Idle, false},     {UpdatePhase::Connecting, false},  {UpdatePhase::ListChecked, false},
+        {UpdatePhase::Scanning, false}, {UpdatePhase::Downloading, false}, {UpdatePhase::Cleaning, false},
+        {UpdatePhase::Ready, true},     {UpdatePhase::Error, true},        {UpdatePhase::SelfUpdated, false}};
     for (const auto& c : cases) {
         painted.ui.status.phase = c.phase;
-        painted.ui.status.errorCode = c.phase == UpdatePhase::Error ? ErrorKind::DownloadFailed : ErrorKind::None;
+        painted.ui.status.errorCode =
+            c.phase == UpdatePhase::Error ? ErrorKind::DownloadFailed : ErrorKind::None;
         painted.paint();
         EXPECT_EQ(clickable(ClickId::Repair), c.clickable) << static_cast<int>(c.phase);
-        EXPECT_EQ(clickable(ClickId::Primary), c.phase == UpdatePhase::Ready || c.phase == UpdatePhase::Error) << static_cast<int>(c.phase);
+        EXPECT_EQ(clickable(ClickId::Primary), c.phase == UpdatePhase::Ready || c.phase == UpdatePhase::Error)
+            << static_cast<int>(c.phase);
         EXPECT_TRUE(clickable(ClickId::GameFolder));
         EXPECT_TRUE(clickable(ClickId::Language));
     }
@@ -92,7 +99,9 @@ TEST_F(FrameTest, InstallScreenHasTheFormAndNoSmallButtons) {
     painted.runs.options.installMode = true;
     painted.ui.installForm.folder = L"C:\\Qorvane";
     painted.paint();
-    EXPECT_EQ(painted.ids(), (std::vector<ClickId>{ClickId::Minimise, ClickId::Close, ClickId::FolderBox, ClickId::ChangeFolder, ClickId::DesktopShortcut, ClickId::StartMenuShortcut, ClickId::Primary}));
+    EXPECT_EQ(painted.ids(), (std::vector<ClickId>{ClickId::Minimise, ClickId::Close, ClickId::FolderBox,
+                                                   ClickId::ChangeFolder, ClickId::DesktopShortcut,
+                                                   ClickId::StartMenuShortcut, ClickId::Primary}));
     expectRect(ClickId::FolderBox, 40, 264, 793, 34);
     expectRect(ClickId::ChangeFolder, 843, 264, 77, 34);
     const HitRegion* desktop = painted.region(ClickId::DesktopShortcut);
@@ -103,12 +112,14 @@ TEST_F(FrameTest, InstallScreenHasTheFormAndNoSmallButtons) {
     EXPECT_FLOAT_EQ(desktop->height, 22);
     // The second box starts 46 after the first label's end: label width = region width - 30.
     EXPECT_FLOAT_EQ(startMenu->x, 40 + (desktop->width - 30) + 46 - 2);
-    for (ClickId id : {ClickId::Primary, ClickId::FolderBox, ClickId::ChangeFolder, ClickId::DesktopShortcut, ClickId::StartMenuShortcut})
+    for (ClickId id : {ClickId::Primary, ClickId::FolderBox, ClickId::ChangeFolder, ClickId::DesktopShortcut,
+                       ClickId::StartMenuShortcut})
         EXPECT_TRUE(clickable(id)) << static_cast<int>(id);
 
     painted.ui.installForm.installing = true;
     painted.paint();
-    for (ClickId id : {ClickId::Primary, ClickId::FolderBox, ClickId::ChangeFolder, ClickId::DesktopShortcut, ClickId::StartMenuShortcut})
+    for (ClickId id : {ClickId::Primary, ClickId::FolderBox, ClickId::ChangeFolder, ClickId::DesktopShortcut,
+                       ClickId::StartMenuShortcut})
         EXPECT_FALSE(clickable(id)) << static_cast<int>(id);
     EXPECT_TRUE(clickable(ClickId::Minimise));
     EXPECT_TRUE(clickable(ClickId::Close));

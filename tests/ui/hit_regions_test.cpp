@@ -15,19 +15,20 @@ TEST(HitTest, TheLastRegionAddedWinsAndEdgesFollowTheScale) {
         ClickId id;
         bool clickable;
     } cases[] = {
-        {1.0f, 705, 455, ClickId::PanelClose, true},      // on top of both others
-        {1.0f, 800, 470, ClickId::PanelBackdrop, false},  // the backdrop hides the button below it
-        {1.0f, 719, 469, ClickId::PanelClose, true},      // last pixel inside: x < x + width
-        {1.0f, 720, 455, ClickId::PanelBackdrop, false},  // first pixel outside
-        {1.0f, 959, 559, ClickId::PanelBackdrop, false},  //
-        {1.0f, 960, 200, ClickId::None, false},           // beyond the canvas
-        {1.5f, 1050, 675, ClickId::PanelClose, true},     // 700.33, 450.33 in design units
-        {1.5f, 1049, 675, ClickId::PanelBackdrop, false}, // 699.67
-        {1.5f, -1, 10, ClickId::None, false},             // negative client coordinates (captured mouse outside)
+        {1.0f, 705, 455, ClickId::PanelClose, true},       // on top of both others
+        {1.0f, 800, 470, ClickId::PanelBackdrop, false},   // the backdrop hides the button below it
+        {1.0f, 719, 469, ClickId::PanelClose, true},       // last pixel inside: x < x + width
+        {1.0f, 720, 455, ClickId::PanelBackdrop, false},   // first pixel outside
+        {1.0f, 959, 559, ClickId::PanelBackdrop, false},   //
+        {1.0f, 960, 200, ClickId::None, false},            // beyond the canvas
+        {1.5f, 1050, 675, ClickId::PanelClose, true},      // 700.33, 450.33 in design units
+        {1.5f, 1049, 675, ClickId::PanelBackdrop, false},  // 699.67
+        {1.5f, -1, 10, ClickId::None, false},  // negative client coordinates (captured mouse outside)
     };
     for (const Case& c : cases) {
         bool clickable = !c.clickable;
-        EXPECT_EQ(hitTest(regions, c.scale, c.x, c.y, &clickable), c.id) << c.scale << " " << c.x << "," << c.y;
+        EXPECT_EQ(hitTest(regions, c.scale, c.x, c.y, &clickable), c.id)
+            << c.scale << " " << c.x << "," << c.y;
         EXPECT_EQ(clickable, c.clickable) << c.scale << " " << c.x << "," << c.y;
     }
     EXPECT_EQ(hitTest(HitRegions(), 1.0f, 10, 10, nullptr), ClickId::None);

@@ -32,8 +32,8 @@ PaintedApp::PaintedApp(float scale) {
     if (!loadImages(ui.drawing, nullptr)) return;
     createFonts(ui.drawing);
     sizeFrame(ui, scaledLength(960, scale), scaledLength(560, scale));
-    ready = ui.backBuffer.bitmap && !ui.drawing.backgroundPixels.empty() && ui.drawing.font(FontId::Button22) &&
-            ui.drawing.stringFormat;
+    ready = ui.backBuffer.bitmap && !ui.drawing.backgroundPixels.empty() &&
+            ui.drawing.font(FontId::Button22) && ui.drawing.stringFormat;
 }
 
 void PaintedApp::paint() {

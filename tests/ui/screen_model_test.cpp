@@ -153,7 +153,9 @@ TEST_F(ScreenModelTest, ReadyCountsUpdatedFiles) {
 }
 
 TEST_F(ScreenModelTest, UnknownVersionLeavesTheRowEmptyOrAbsent) {
-    for (UpdatePhase phase : {UpdatePhase::Connecting, UpdatePhase::Scanning, UpdatePhase::Downloading, UpdatePhase::Cleaning, UpdatePhase::Ready, UpdatePhase::Error, UpdatePhase::SelfUpdated}) {
+    for (UpdatePhase phase :
+         {UpdatePhase::Connecting, UpdatePhase::Scanning, UpdatePhase::Downloading, UpdatePhase::Cleaning,
+          UpdatePhase::Ready, UpdatePhase::Error, UpdatePhase::SelfUpdated}) {
         SCOPED_TRACE(static_cast<int>(phase));
         StatusSnapshot s = sample(phase);
         s.manifestVersion = 0;
@@ -183,10 +185,11 @@ TEST_F(ScreenModelTest, EveryErrorCodeHasItsTexts) {
          L"hata"},
         {ErrorKind::FileLocked, L"Oyun açıkken güncelleme yapılamaz, lütfen oyunu kapatın.", L"pack/root.epk",
          0.25f, L"hata"},
-        {ErrorKind::DownloadFailed, L"Dosya indirilemedi", L"pack/root.epk  ·  TEKRAR ile yeniden deneyin", 0.25f,
-         L"hata"},
+        {ErrorKind::DownloadFailed, L"Dosya indirilemedi", L"pack/root.epk  ·  TEKRAR ile yeniden deneyin",
+         0.25f, L"hata"},
         {ErrorKind::DiskFull, L"Diskte yeterli boş alan yok", L"pack/root.epk", 0.25f, L"hata"},
-        {static_cast<ErrorKind>(42), L"Dosya indirilemedi", L"pack/root.epk  ·  TEKRAR ile yeniden deneyin", 0.25f, L"hata"},
+        {static_cast<ErrorKind>(42), L"Dosya indirilemedi", L"pack/root.epk  ·  TEKRAR ile yeniden deneyin",
+         0.25f, L"hata"},
     };
     for (const ErrorCase& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.code));

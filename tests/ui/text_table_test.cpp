@@ -23,14 +23,16 @@ TEST(TextTable, BothLanguagesAreCompleteAndFollowTheLanguage) {
     EXPECT_STREQ(texts()[TextId::ButtonPlay], L"PLAY");
     uiLanguage = UiLanguage::Turkish;
     EXPECT_STREQ(texts()[TextId::ButtonPlay], L"OYNA");
-    EXPECT_STREQ(texts()[TextId::SettingsWriteFailed], L"Ayar dosyası yazılamadı (oyun klasörü yazılabilir mi?).");
+    EXPECT_STREQ(texts()[TextId::SettingsWriteFailed],
+                 L"Ayar dosyası yazılamadı (oyun klasörü yazılabilir mi?).");
 }
 
 TEST(TextTable, ExactFormsOfSeparatorsAndPercentSigns) {
     EXPECT_STREQ(textsFor(UiLanguage::English)[TextId::SpaceLine], L"Required: *%s*   \u00B7   Free: *%s*");
     EXPECT_STREQ(textsFor(UiLanguage::Turkish)[TextId::StatusAllVerified],
                  L"T\u00FCm dosyalar do\u011Fruland\u0131  \u00B7  s\u00FCr\u00FCm %s");
-    EXPECT_STREQ(textsFor(UiLanguage::Turkish)[TextId::StatusConnecting], L"Sunucuya ba\u011Flan\u0131l\u0131yor\u2026");
+    EXPECT_STREQ(textsFor(UiLanguage::Turkish)[TextId::StatusConnecting],
+                 L"Sunucuya ba\u011Flan\u0131l\u0131yor\u2026");
     EXPECT_STREQ(textsFor(UiLanguage::Turkish)[TextId::SmallScreenAdvice],
                  L"K\u00FC\u00E7\u00FCk ekranlarda aray\u00FCz %100 \u00F6nerilir.");
     EXPECT_EQ(formatText(textsFor(UiLanguage::Turkish)[TextId::PercentFormat], 125), L"%125");

@@ -269,7 +269,8 @@ TEST_F(WindowFixture, TheTimerClosesTheWindowWhenTheSelfUpdatedLauncherHasStarte
     setPhase(runs.updater, UpdatePhase::SelfUpdated);
     onTimer(ui);
     EXPECT_TRUE(win.closePosted());
-    EXPECT_EQ(waitForGameRecord(game.path)["komut"], L"\"" + runs.options.launcherExePath + L"\" --guncellendi");
+    EXPECT_EQ(waitForGameRecord(game.path)["komut"],
+              L"\"" + runs.options.launcherExePath + L"\" --guncellendi");
     onTimer(ui);  // handled once
     EXPECT_FALSE(win.closePosted());
 
