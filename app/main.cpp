@@ -8,8 +8,8 @@
 
 #include "app/launcher_app.h"
 #include "app/startup.h"
+#include "app/uninstall_road.h"
 #include "base/process.h"
-#include "install/uninstaller.h"
 #include "ui/preview.h"
 #include "ui/text_table.h"
 #include "ui/window.h"
@@ -19,8 +19,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 
     std::wstring exePath = moduleFilePath();
-    std::wstring folder = folderOf(exePath);
-    uiLanguage = startupUiLanguage(folder);
+    uiLanguage = startupUiLanguage(folderOf(exePath));
 
     if (cl.uninstall) ExitProcess(static_cast<UINT>(uninstallGame(cl.silent)));
 
@@ -30,7 +29,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     if (cl.preview) {
         LauncherApp* app = new LauncherApp();
-        ExitProcess(renderPreview(*app, cl.previewFolder) ? 0 : 1);
+        ExitProcess(renderPreview(app->ui, cl.previewFolder) ? 0 : 1);
     }
 
     HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Local\\QorvaneLauncher");
@@ -48,17 +47,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     cleanupAfterSelfUpdate(exePath);
 
-    StartupOptions options;
-    options.installMode = !isGameInstalled(folder);
-    options.afterSelfUpdate = cl.afterSelfUpdate;
-    options.launcherFolder = folder;
-    options.launcherExePath = exePath;
-    options.passThroughArgs = cl.passThroughArgs;
-    options.showCommand = showCommand;
-
+    const StartupOptions options = startupOptions(cl, exePath, showCommand);
     LauncherApp* app = new LauncherApp();
     UINT exitCode = 1;
-    if (createWindow(*app, instance, options)) {
+    if (createWindow(app->ui, instance, options.run, options.showCommand)) {
         exitCode = static_cast<UINT>(runMessageLoop());
     } else {
         MessageBoxW(nullptr, L"Qorvane Launcher could not start.", L"Qorvane Launcher", MB_ICONERROR);

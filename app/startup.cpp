@@ -4,8 +4,8 @@
 #include <shellapi.h>
 
 #include "base/file.h"
-#include "base/names.h"
 #include "base/process.h"
+#include "install/game_folder.h"
 
 namespace {
 bool equalsNoCase(const std::wstring& a, const wchar_t* b) {
@@ -45,46 +45,23 @@ std::vector<std::wstring> processArguments() {
     return args;
 }
 
-bool isGameInstalled(const std::wstring& folder) {
-    return pathExists(folder + L"\\koruma\\kurulum.txt") || pathExists(joinPath(folder, kGameFileName));
+StartupOptions startupOptions(const CommandLine& commandLine, const std::wstring& exePath, int showCommand) {
+    StartupOptions options;
+    options.run.launcherExePath = exePath;
+    options.run.launcherFolder = folderOf(exePath);
+    options.run.installMode = !isGameInstalled(options.run.launcherFolder);
+    options.run.afterSelfUpdate = commandLine.afterSelfUpdate;
+    options.run.passThroughArgs = commandLine.passThroughArgs;
+    options.showCommand = showCommand;
+    return options;
 }
 
-bool detectUiLanguage(const std::wstring& folder, int& language) {
-    std::wstring path = folder + L"\\pack\\dil.cfg";
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    LARGE_INTEGER size{};
-    bool ok = GetFileSizeEx(file, &size) && size.QuadPart < 67108864;
-    std::string bytes;
-    if (ok) {
-        bytes.resize(static_cast<size_t>(size.QuadPart));
-        DWORD read = 0;
-        ok = bytes.empty() ||
-             (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-              read == bytes.size());
-    }
-    CloseHandle(file);
-    if (!ok || bytes.size() < 2) return false;
-    std::string head = bytes.substr(0, 2);
-    if (head == "en" || head == "EN") {
-        language = 1;
-        return true;
-    }
-    if (head == "tr" || head == "TR") {
-        language = 0;
-        return true;
-    }
-    return false;
+UiLanguage defaultUiLanguage() {
+    return PRIMARYLANGID(GetUserDefaultUILanguage()) == 0x1F ? UiLanguage::Turkish : UiLanguage::English;
 }
 
-int defaultUiLanguage() {
-    return PRIMARYLANGID(GetUserDefaultUILanguage()) == 0x1F ? 0 : 1;
-}
-
-int startupUiLanguage(const std::wstring& folder) {
-    int language = 0;
-    return detectUiLanguage(folder, language) ? language : defaultUiLanguage();
+UiLanguage startupUiLanguage(const std::wstring& folder) {
+    return readGameLanguage(folder).value_or(defaultUiLanguage());
 }
 
 void cleanupAfterSelfUpdate(const std::wstring& exePath, int attempts, unsigned sleepMs) {

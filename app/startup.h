@@ -1,16 +1,16 @@
-// Start-up decisions made before any window exists: the command line and its options, whether the
-// game is installed, the UI language read from the game's language file, and the self-update clean-up.
+// Start-up decisions made before any window exists: the command line and its options, the start-up
+// options handed to the window, the UI language, and the self-update clean-up.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "base/ui_language.h"
+#include "update/run_control.h"
+
+// What the process was started as: the run control's options and how the window is to be shown.
 struct StartupOptions {
-    bool installMode = false;
-    bool afterSelfUpdate = false;
-    std::wstring launcherFolder;
-    std::wstring launcherExePath;
-    std::wstring passThroughArgs;
+    RunOptions run;
     int showCommand = 1;
 };
 
@@ -28,12 +28,13 @@ CommandLine parseArguments(const std::vector<std::wstring>& args);
 // Splits GetCommandLineW with CommandLineToArgvW and drops argument 0; empty when splitting fails.
 std::vector<std::wstring> processArguments();
 
-bool isGameInstalled(const std::wstring& folder);
+// The start-up options for the launcher at exePath: install mode when its folder holds no game.
+StartupOptions startupOptions(const CommandLine& commandLine, const std::wstring& exePath, int showCommand);
 
-// Reads folder\pack\dil.cfg; returns false when it names no language. language: 0 Turkish, 1 English.
-bool detectUiLanguage(const std::wstring& folder, int& language);
-int defaultUiLanguage();  // from the user's default UI language: Turkish when its primary id is 0x1F
-int startupUiLanguage(const std::wstring& folder);
+// From the user's default UI language: Turkish when its primary id is 0x1F.
+UiLanguage defaultUiLanguage();
+// The game's language file in folder when it names one, else the user's default.
+UiLanguage startupUiLanguage(const std::wstring& folder);
 
 // Deletes exePath + ".eski" (retrying while the old process still holds it) and exePath + ".yeni".
 void cleanupAfterSelfUpdate(const std::wstring& exePath, int attempts = 30, unsigned sleepMs = 100);

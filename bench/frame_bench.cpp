@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "app/launcher_app.h"
+#include "build_config.h"
+#include "ui/dpi.h"
 #include "ui/drawing.h"
 #include "ui/frame.h"
 #include "ui/main_screen.h"
 #include "ui/screen_model.h"
 #include "ui/text_table.h"
-#include "ui/window.h"
 
 using namespace Gdiplus::DllExports;
 
@@ -24,120 +25,122 @@ namespace {
 
 struct State {
     const wchar_t* name;
-    void (*apply)(LauncherApp& app);
+    void (*apply)(LauncherUi& ui);
 };
 
-void sampleStatus(LauncherApp& app) {
+void sampleStatus(LauncherUi& ui) {
     StatusSnapshot s;
     s.manifestVersion = 1791945000;
     s.requiredBytes = 1913651200;
     s.listVerified = true;
+    s.host = QORVANE_DEFAULT_HOST;
     s.news[0] = {{L"14.10", L"*Oto İksir* ve *Oto Av* artık PC'de!"},
                  {L"13.10", L"Yeni *biyolog* ve seviye görevleri eklendi."},
                  {L"12.10", L"Efsun değiştirme oranları güncellendi."}};
     s.news[1] = {{L"14.10", L"*Auto Potion* and *Auto Hunt* are now on PC!"},
                  {L"13.10", L"New *biologist* and level quests added."},
                  {L"12.10", L"Bonus switch rates updated."}};
-    app.status = s;
-    app.installMode = app.installing = app.settingsOpen = false;
-    app.display = DisplaySettings();
-    app.hoverId = app.pressedId = 0;
-    uiLanguage = Turkish;
+    ui.status = s;
+    ui.runs.options.installMode = ui.installForm.installing = ui.settings.open = false;
+    ui.settings.draft = DisplaySettings();
+    ui.window.hoverId = ui.window.pressedId = ClickId::None;
+    uiLanguage = UiLanguage::Turkish;
 }
 
-void downloading(LauncherApp& app) {
-    app.status.phase = UpdatePhase::Downloading;
-    app.status.filesDone = 3;
-    app.status.filesTotal = 7;
-    app.status.detailText = L"pack/root.epk";
-    app.status.bytesDone = 48444211;
-    app.status.bytesTotal = 123731968;
-    app.status.bytesPerSecond = 8808038.4;
+void downloading(LauncherUi& ui) {
+    ui.status.phase = UpdatePhase::Downloading;
+    ui.status.filesDone = 3;
+    ui.status.filesTotal = 7;
+    ui.status.detailText = L"pack/root.epk";
+    ui.status.bytesDone = 48444211;
+    ui.status.bytesTotal = 123731968;
+    ui.status.bytesPerSecond = 8808038.4;
 }
 
 const State kStates[] = {
     {L"kurulum",
-     [](LauncherApp& app) {
-         app.installMode = true;
-         app.installFolder = L"C:\\Qorvane";
-         app.freeBytes = 158913789952ULL;
+     [](LauncherUi& ui) {
+         ui.runs.options.installMode = true;
+         ui.installForm.folder = L"C:\\Qorvane";
+         ui.installForm.freeBytes = 158913789952ULL;
      }},
     {L"kurulum_suruyor",
-     [](LauncherApp& app) {
-         app.installMode = true;
-         app.installing = true;
-         app.installFolder =
+     [](LauncherUi& ui) {
+         ui.runs.options.installMode = true;
+         ui.installForm.installing = true;
+         ui.installForm.folder =
              L"D:\\Oyunlar\\Qorvane Online\\a rather long folder name that keeps going on and on "
              L"until it no longer fits in the box";
-         app.freeBytes = 1073741824ULL;
+         ui.installForm.freeBytes = 1073741824ULL;
      }},
     {L"baglaniyor",
-     [](LauncherApp& app) {
-         app.status.phase = UpdatePhase::Connecting;
-         app.status.manifestVersion = 0;
-         app.status.listVerified = false;
+     [](LauncherUi& ui) {
+         ui.status.phase = UpdatePhase::Connecting;
+         ui.status.manifestVersion = 0;
+         ui.status.listVerified = false;
      }},
     {L"tarama",
-     [](LauncherApp& app) {
-         app.status.phase = UpdatePhase::Scanning;
-         app.status.filesDone = 124;
-         app.status.filesTotal = 201;
-         app.status.detailText = L"pack/season2.epk";
-         app.status.bytesDone = 62;
-         app.status.bytesTotal = 100;
+     [](LauncherUi& ui) {
+         ui.status.phase = UpdatePhase::Scanning;
+         ui.status.filesDone = 124;
+         ui.status.filesTotal = 201;
+         ui.status.detailText = L"pack/season2.epk";
+         ui.status.bytesDone = 62;
+         ui.status.bytesTotal = 100;
      }},
     {L"indirme", downloading},
     {L"hazir",
-     [](LauncherApp& app) {
-         app.status.phase = UpdatePhase::Ready;
-         app.status.filesUpdated = 7;
+     [](LauncherUi& ui) {
+         ui.status.phase = UpdatePhase::Ready;
+         ui.status.filesUpdated = 7;
      }},
     {L"hazir_uzerinde",
-     [](LauncherApp& app) {
-         app.status.phase = UpdatePhase::Ready;
-         app.hoverId = 6;
+     [](LauncherUi& ui) {
+         ui.status.phase = UpdatePhase::Ready;
+         ui.window.hoverId = ClickId::Primary;
      }},
     {L"hazir_basili",
-     [](LauncherApp& app) {
-         app.status.phase = UpdatePhase::Ready;
-         app.hoverId = app.pressedId = 6;
+     [](LauncherUi& ui) {
+         ui.status.phase = UpdatePhase::Ready;
+         ui.window.hoverId = ui.window.pressedId = ClickId::Primary;
      }},
     {L"hata_baglanti",
-     [](LauncherApp& app) {
-         app.status.phase = UpdatePhase::Error;
-         app.status.errorCode = ErrorKind::Connection;
-         app.status.listVerified = false;
-         app.status.manifestVersion = 0;
-         app.status.errorTick = GetTickCount();
+     [](LauncherUi& ui) {
+         ui.status.phase = UpdatePhase::Error;
+         ui.status.errorCode = ErrorKind::Connection;
+         ui.status.listVerified = false;
+         ui.status.manifestVersion = 0;
+         ui.status.errorTick = GetTickCount();
+         ui.status.retryAt = ui.status.errorTick + kConnectionRetryMs;
      }},
     {L"hata_kilitli",
-     [](LauncherApp& app) {
-         app.status.phase = UpdatePhase::Error;
-         app.status.errorCode = ErrorKind::FileLocked;
-         app.status.detailText = L"pack/root.epk";
-         app.status.bytesDone = 30;
-         app.status.bytesTotal = 100;
+     [](LauncherUi& ui) {
+         ui.status.phase = UpdatePhase::Error;
+         ui.status.errorCode = ErrorKind::FileLocked;
+         ui.status.detailText = L"pack/root.epk";
+         ui.status.bytesDone = 30;
+         ui.status.bytesTotal = 100;
      }},
     {L"hazir_en",
-     [](LauncherApp& app) {
-         app.status.phase = UpdatePhase::Ready;
-         uiLanguage = English;
+     [](LauncherUi& ui) {
+         ui.status.phase = UpdatePhase::Ready;
+         uiLanguage = UiLanguage::English;
      }},
     {L"ayar",
-     [](LauncherApp& app) {
-         app.status.phase = UpdatePhase::Ready;
-         app.settingsOpen = true;
-         app.display.simulatedScreenWidth = 1920;
-         app.display.simulatedScreenHeight = 1080;
-         app.display.dpiOverride = 120;
-         app.display.windowWidth = 1600;
-         app.display.windowHeight = 900;
-         app.display.interfaceScale = 1.2f;
+     [](LauncherUi& ui) {
+         ui.status.phase = UpdatePhase::Ready;
+         ui.settings.open = true;
+         ui.settings.draft.simulatedScreenWidth = 1920;
+         ui.settings.draft.simulatedScreenHeight = 1080;
+         ui.settings.draft.dpiOverride = 120;
+         ui.settings.draft.windowWidth = 1600;
+         ui.settings.draft.windowHeight = 900;
+         ui.settings.draft.interfaceScale = 1.2f;
      }},
     {L"hazir_disli",
-     [](LauncherApp& app) {
-         app.status.phase = UpdatePhase::Ready;
-         app.hoverId = 11;
+     [](LauncherUi& ui) {
+         ui.status.phase = UpdatePhase::Ready;
+         ui.window.hoverId = ClickId::Settings;
      }},
 };
 
@@ -156,11 +159,10 @@ bool pngEncoder(CLSID* clsid) {
     return false;
 }
 
-bool prepare(LauncherApp& app, float scale) {
-    app.uiScale = scale;
-    createBackBuffer(app, static_cast<int>(std::floor(960 * scale + 0.5f)),
-                     static_cast<int>(std::floor(560 * scale + 0.5f)));
-    return app.backBuffer.bitmap && !app.backgroundPixels.empty();
+bool prepare(LauncherUi& ui, float scale) {
+    ui.window.uiScale = scale;
+    return sizeFrame(ui, scaledLength(960, scale), scaledLength(560, scale)) &&
+           !ui.drawing.backgroundPixels.empty();
 }
 
 double threadCpuMs() {
@@ -174,19 +176,19 @@ double threadCpuMs() {
 
 // Median wall-clock time per frame; *cpuMs gets the mean processor time per frame, which a busy
 // machine disturbs less than the wall clock.
-double medianPaintMs(LauncherApp& app, int frames, double* cpuMs = nullptr) {
+double medianPaintMs(LauncherUi& ui, int frames, double* cpuMs = nullptr) {
     LARGE_INTEGER frequency, before, after;
     QueryPerformanceFrequency(&frequency);
     std::vector<double> times;
     double cpuStart = threadCpuMs();
     for (int i = 0; i < frames; ++i) {
-        app.frozenTime = 3.0 + i / 30.0;  // the embers move as in the window
+        ui.window.clock.frozenTime = 3.0 + i / 30.0;  // the embers move as in the window
         // and the byte counts move as in a download at 8.4 MB/s, so the detail line changes too
-        if (app.status.phase == UpdatePhase::Downloading) {
-            app.status.bytesDone = std::min(app.status.bytesTotal, app.status.bytesDone + 293601);
+        if (ui.status.phase == UpdatePhase::Downloading) {
+            ui.status.bytesDone = std::min(ui.status.bytesTotal, ui.status.bytesDone + 293601);
         }
         QueryPerformanceCounter(&before);
-        paintFrame(app);
+        paintFrame(ui);
         QueryPerformanceCounter(&after);
         times.push_back(1000.0 * (after.QuadPart - before.QuadPart) / frequency.QuadPart);
     }
@@ -196,23 +198,23 @@ double medianPaintMs(LauncherApp& app, int frames, double* cpuMs = nullptr) {
 }
 
 // Where a frame's time goes: each painter alone, on a graphics set up like paintFrame's.
-void printBreakdown(LauncherApp& app) {
+void printBreakdown(LauncherUi& ui) {
     Gdiplus::GpGraphics* g = nullptr;
-    GdipGetImageGraphicsContext(app.backBuffer.bitmap, &g);
+    GdipGetImageGraphicsContext(ui.backBuffer.bitmap.get(), &g);
     GdipSetSmoothingMode(g, Gdiplus::SmoothingModeAntiAlias);
     GdipSetTextRenderingHint(g, Gdiplus::TextRenderingHintAntiAliasGridFit);
     GdipSetPixelOffsetMode(g, Gdiplus::PixelOffsetModeHalf);
     GdipSetInterpolationMode(g, Gdiplus::InterpolationModeNearestNeighbor);
-    GdipScaleWorldTransform(g, app.uiScale, app.uiScale, Gdiplus::MatrixOrderPrepend);
-    ScreenModel model = buildScreenModel(app);
+    GdipScaleWorldTransform(g, ui.window.uiScale, ui.window.uiScale, Gdiplus::MatrixOrderPrepend);
+    ScreenModel model = currentScreenModel(ui);
     struct Part {
         const char* name;
-        void (*paint)(LauncherApp&, Gdiplus::GpGraphics*, const ScreenModel&);
+        void (*paint)(LauncherUi&, Gdiplus::GpGraphics*, const ScreenModel&);
     } parts[] = {
-        {"particles",
-         [](LauncherApp& a, Gdiplus::GpGraphics* gr, const ScreenModel&) { paintParticles(a, gr, 3.0); }},
+        {"particles", [](LauncherUi& u, Gdiplus::GpGraphics* gr,
+                         const ScreenModel&) { paintParticles(u.window.particles, gr, 3.0); }},
         {"title bar",
-         [](LauncherApp& a, Gdiplus::GpGraphics* gr, const ScreenModel&) { paintTitleBar(a, gr); }},
+         [](LauncherUi& u, Gdiplus::GpGraphics* gr, const ScreenModel&) { paintTitleBar(u, gr); }},
         {"news and status", paintNewsAndStatus},
         {"bottom bar", paintBottomBar},
     };
@@ -221,9 +223,9 @@ void printBreakdown(LauncherApp& app) {
     for (const Part& part : parts) {
         std::vector<double> times;
         for (int i = 0; i < 60; ++i) {
-            app.hitRegions.clear();
+            ui.window.hitRegions.clear();
             QueryPerformanceCounter(&before);
-            part.paint(app, g, model);
+            part.paint(ui, g, model);
             QueryPerformanceCounter(&after);
             times.push_back(1000.0 * (after.QuadPart - before.QuadPart) / frequency.QuadPart);
         }
@@ -235,10 +237,11 @@ void printBreakdown(LauncherApp& app) {
     std::vector<double> times;
     for (int i = 0; i < 60; ++i) {
         QueryPerformanceCounter(&before);
-        std::memcpy(app.backBuffer.pixels, app.backgroundPixels.data(), app.backgroundPixels.size());
+        std::memcpy(ui.backBuffer.pixels, ui.drawing.backgroundPixels.data(),
+                    ui.drawing.backgroundPixels.size());
         Gdiplus::GpGraphics* fresh = nullptr;
-        GdipGetImageGraphicsContext(app.backBuffer.bitmap, &fresh);
-        GdipScaleWorldTransform(fresh, app.uiScale, app.uiScale, Gdiplus::MatrixOrderPrepend);
+        GdipGetImageGraphicsContext(ui.backBuffer.bitmap.get(), &fresh);
+        GdipScaleWorldTransform(fresh, ui.window.uiScale, ui.window.uiScale, Gdiplus::MatrixOrderPrepend);
         GdipDeleteGraphics(fresh);
         QueryPerformanceCounter(&after);
         times.push_back(1000.0 * (after.QuadPart - before.QuadPart) / frequency.QuadPart);
@@ -254,28 +257,30 @@ int wmain(int argc, wchar_t** argv) {
     ULONG_PTR token = 0;
     if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return 1;
     static LauncherApp app;
-    app.frozenClock = true;
-    app.frozenTime = 3.0;
-    if (!loadImages(app)) {
+    LauncherUi& ui = app.ui;
+    ui.window.clock.frozen = true;
+    ui.window.clock.frozenTime = 3.0;
+    if (!loadImages(ui.drawing, nullptr)) {
         std::fprintf(stderr, "images missing\n");
         return 1;
     }
-    createFonts(app);
+    createFonts(ui.drawing);
 
     if (argc > 1) {
         CLSID png;
         if (!pngEncoder(&png)) return 1;
         CreateDirectoryW(argv[1], nullptr);
         for (float scale : {1.0f, 1.5f}) {
-            if (!prepare(app, scale)) return 1;
+            if (!prepare(ui, scale)) return 1;
             for (const State& state : kStates) {
-                sampleStatus(app);
-                state.apply(app);
-                app.frozenTime = 3.0;
-                paintFrame(app);
+                sampleStatus(ui);
+                state.apply(ui);
+                ui.window.clock.frozenTime = 3.0;
+                paintFrame(ui);
                 std::wstring path = std::wstring(argv[1]) + L"\\" + state.name + L"_" +
                                     std::to_wstring(static_cast<int>(scale * 100)) + L".png";
-                if (GdipSaveImageToFile(app.backBuffer.bitmap, path.c_str(), &png, nullptr) != Gdiplus::Ok) {
+                if (GdipSaveImageToFile(ui.backBuffer.bitmap.get(), path.c_str(), &png, nullptr) !=
+                    Gdiplus::Ok) {
                     std::fprintf(stderr, "cannot write %ls\n", path.c_str());
                     return 1;
                 }
@@ -284,17 +289,17 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     for (float scale : {1.0f, 1.5f}) {
-        if (!prepare(app, scale)) return 1;
-        sampleStatus(app);
-        downloading(app);
-        medianPaintMs(app, 20);  // warm-up: font caches, first allocations
+        if (!prepare(ui, scale)) return 1;
+        sampleStatus(ui);
+        downloading(ui);
+        medianPaintMs(ui, 20);  // warm-up: font caches, first allocations
         double cpu = 0;
-        double median = medianPaintMs(app, 300, &cpu);
+        double median = medianPaintMs(ui, 300, &cpu);
         std::printf(
             "frame paint, scale %.1f (%dx%d): median %.2f ms over 300 frames (processor time %.2f ms per "
             "frame)\n",
-            scale, app.backBuffer.width, app.backBuffer.height, median, cpu);
-        printBreakdown(app);
+            scale, ui.backBuffer.width, ui.backBuffer.height, median, cpu);
+        printBreakdown(ui);
     }
     return 0;
 }

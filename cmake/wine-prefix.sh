@@ -4,6 +4,7 @@
 # prefix made earlier without them gets them copied in; when they cannot be had, this fails.
 # QORVANE_WINE_TAHOMA=0 makes and keeps a prefix without them (the font fallback test's).
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/lib/wine.sh"
 prefix=$1
 wine_fonts=/usr/share/wine/fonts
 fonts=$prefix/drive_c/windows/Fonts
@@ -33,7 +34,7 @@ mkdir -p "$prefix"
 exec 9>"$prefix.lock"
 flock 9
 if [ ! -f "$prefix/.qorvane-ready" ]; then
-  export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
+  qv_wine_env "$prefix"
   wineboot -i >/dev/null 2>&1 || true
   wineserver -w || true
   own_user_folders

@@ -4,6 +4,7 @@
 # in the prefix's Fonts folder; without fonts-wine installed it fails instead.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/../scripts/lib/wine.sh"
 : "${QORVANE_WINEPREFIX:=${WINEPREFIX:-}}"
 if [ -z "$QORVANE_WINEPREFIX" ]; then
   # CTest runs from inside the build tree; the prefix lives at its top.
@@ -12,9 +13,6 @@ if [ -z "$QORVANE_WINEPREFIX" ]; then
   [ -f "$dir/CMakeCache.txt" ] || dir=$PWD
   QORVANE_WINEPREFIX=$dir/wineprefix
 fi
-export WINEPREFIX=$QORVANE_WINEPREFIX
-export WINEDEBUG=${WINEDEBUG:--all}
-# Wine's menu builder would mirror every shortcut the tests save into the Unix home's menus and icons.
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=};winemenubuilder.exe=d"
+qv_wine_env "$QORVANE_WINEPREFIX"
 "$here/wine-prefix.sh" "$WINEPREFIX"
 exec wine "$@"

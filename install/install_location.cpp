@@ -4,16 +4,11 @@
 #include <wrl/client.h>
 
 #include "base/file.h"
-#include "base/names.h"
-#include "app/startup.h"
-#include "base/process.h"
+#include "install/game_folder.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
-bool exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 bool isSeparator(wchar_t c) {
     return c == L'\\' || c == L'/';
 }
@@ -39,7 +34,7 @@ std::wstring parentFolder(const std::wstring& path) {
 
 std::wstring nearestExistingPath(const std::wstring& path) {
     std::wstring current = path;
-    while (!current.empty() && !exists(current)) {
+    while (!current.empty() && !pathExists(current)) {
         std::wstring parent = parentFolder(current);
         // The root of a drive that does not exist is its own parent: stop instead of looping.
         if (parent == current) return std::wstring();

@@ -1,21 +1,16 @@
 #include "install/installer.h"
 
-#include <windows.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <wrl/client.h>
 
-#include <cwchar>
-
-#include "app/startup.h"
-#include "build_config.h"
-#include "install/install_location.h"
-#include "ui/text_table.h"
 #include "base/file.h"
 #include "base/handles.h"
 #include "base/names.h"
 #include "base/process.h"
-#include "base/text.h"
+#include "build_config.h"
+#include "install/game_folder.h"
+#include "install/install_location.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -33,39 +28,38 @@ void setDword(HKEY key, const wchar_t* name, DWORD value) {
 
 // 0 on success, else the system error; taken before the handle is closed, which may overwrite it.
 DWORD writeInstallRecord(const std::wstring& folder) {
-    UniqueFile file(CreateFileW((folder + L"\\koruma\\kurulum.txt").c_str(), GENERIC_WRITE, 0, nullptr,
-                                CREATE_ALWAYS, 0, nullptr));
-    if (!file) return GetLastError();
+    UniqueFile file(
+        CreateFileW(installRecordPath(folder).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (!file) return lastErrorOr();
     DWORD written = 0;
-    if (!WriteFile(file.get(), kInstallRecord, kInstallRecordSize, &written, nullptr)) return GetLastError();
+    if (!WriteFile(file.get(), kInstallRecord, kInstallRecordSize, &written, nullptr)) return lastErrorOr();
     // A short write leaves no error of its own.
     return written < kInstallRecordSize ? ERROR_WRITE_FAULT : ERROR_SUCCESS;
 }
 
 void registerUninstallEntry(const std::wstring& folder, const std::wstring& copyPath,
                             uint64_t requiredBytes) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kUninstallKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
+    UniqueRegKey key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kUninstallKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(),
+                        nullptr) != ERROR_SUCCESS)
         return;
     std::wstring quoted = L"\"" + copyPath + L"\"";
-    setString(key, L"DisplayName", L"Qorvane");
-    setString(key, L"DisplayIcon", copyPath + L",0");
-    setString(key, L"DisplayVersion", QORVANE_VERSION_WTEXT);
-    setString(key, L"Publisher", L"Qorvane");
-    setString(key, L"URLInfoAbout", L"https://www.qorvane.com");
-    setString(key, L"InstallLocation", folder);
-    setString(key, L"UninstallString", quoted + L" --kaldir");
-    setString(key, L"QuietUninstallString", quoted + L" --kaldir --sessiz");
-    setDword(key, L"NoModify", 1);
-    setDword(key, L"NoRepair", 1);
+    setString(key.get(), L"DisplayName", L"Qorvane");
+    setString(key.get(), L"DisplayIcon", copyPath + L",0");
+    setString(key.get(), L"DisplayVersion", QORVANE_VERSION_WTEXT);
+    setString(key.get(), L"Publisher", L"Qorvane");
+    setString(key.get(), L"URLInfoAbout", L"https://www.qorvane.com");
+    setString(key.get(), L"InstallLocation", folder);
+    setString(key.get(), L"UninstallString", quoted + L" --kaldir");
+    setString(key.get(), L"QuietUninstallString", quoted + L" --kaldir --sessiz");
+    setDword(key.get(), L"NoModify", 1);
+    setDword(key.get(), L"NoRepair", 1);
     // An unknown size (the list not yet verified) must not leave an earlier install's size behind.
     if (requiredBytes != 0) {
-        setDword(key, L"EstimatedSize", static_cast<DWORD>(requiredBytes >> 10));
+        setDword(key.get(), L"EstimatedSize", static_cast<DWORD>(requiredBytes >> 10));
     } else {
-        RegDeleteValueW(key, L"EstimatedSize");
+        RegDeleteValueW(key.get(), L"EstimatedSize");
     }
-    RegCloseKey(key);
 }
 }  // namespace
 
@@ -90,49 +84,31 @@ bool createShortcut(const std::wstring& linkPath, const std::wstring& targetPath
     return SUCCEEDED(file->Save(linkPath.c_str(), TRUE));
 }
 
-void writeGameLanguage(const std::wstring& folder, int language) {
-    createFolderTree(folder + L"\\pack");
-    UniqueFile file(CreateFileW((folder + L"\\pack\\dil.cfg").c_str(), GENERIC_WRITE, 0, nullptr,
-                                CREATE_ALWAYS, 0, nullptr));
-    if (!file) return;
-    const char* code = language == English ? "en" : "tr";
-    DWORD written = 0;
-    WriteFile(file.get(), code, 2, &written, nullptr);
-}
-
-bool installLauncher(const std::wstring& sourceExe, const std::wstring& folder, bool desktopShortcut,
-                     bool startMenuShortcut, uint64_t requiredBytes, std::wstring& errorText) {
+InstallResult installLauncher(const std::wstring& sourceExe, const std::wstring& folder,
+                              const InstallChoices& choices) {
     int created = SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
-    if (created != ERROR_SUCCESS && created != ERROR_FILE_EXISTS && created != ERROR_ALREADY_EXISTS) {
-        errorText = folder + L"\n" + systemErrorText(static_cast<unsigned long>(created));
-        return false;
-    }
+    if (created != ERROR_SUCCESS && created != ERROR_FILE_EXISTS && created != ERROR_ALREADY_EXISTS)
+        return {static_cast<DWORD>(created), folder};
 
     std::wstring copyPath = joinPath(folder, kLauncherFileName);
     bool runningFromTarget = !sourceExe.empty() && lstrcmpiW(sourceExe.c_str(), copyPath.c_str()) == 0;
-    if (!runningFromTarget && !CopyFileW(sourceExe.c_str(), copyPath.c_str(), FALSE)) {
-        errorText = copyPath + L"\n" + systemErrorText(GetLastError());
-        return false;
-    }
+    if (!runningFromTarget && !CopyFileW(sourceExe.c_str(), copyPath.c_str(), FALSE))
+        return {lastErrorOr(), copyPath};
 
-    createFolderTree(folder + L"\\koruma");
-    if (DWORD error = writeInstallRecord(folder)) {
-        errorText = folder + L"\\koruma\n" + systemErrorText(error);
-        return false;
-    }
+    const std::wstring stateFolder = joinPath(folder, kProtectionFolderName);
+    createFolderTree(stateFolder);
+    if (DWORD error = writeInstallRecord(folder)) return {error, stateFolder};
 
-    int language = 0;
-    if (!detectUiLanguage(folder, language)) writeGameLanguage(folder, uiLanguage);
+    // The game keeps a language it already has; a missing or unreadable one follows the launcher.
+    if (!readGameLanguage(folder)) writeGameLanguage(folder, choices.language);
 
-    if (desktopShortcut) createShortcut(shortcutPath(true), copyPath, folder);
-    if (startMenuShortcut) createShortcut(shortcutPath(false), copyPath, folder);
+    if (choices.desktopShortcut) createShortcut(shortcutPath(true), copyPath, folder);
+    if (choices.startMenuShortcut) createShortcut(shortcutPath(false), copyPath, folder);
 
-    registerUninstallEntry(folder, copyPath, requiredBytes);
-    return true;
+    registerUninstallEntry(folder, copyPath, choices.requiredBytes);
+    return {};
 }
 
-bool installGame(const std::wstring& folder, bool desktopShortcut, bool startMenuShortcut,
-                 uint64_t requiredBytes, std::wstring& errorText) {
-    return installLauncher(moduleFilePath(), folder, desktopShortcut, startMenuShortcut, requiredBytes,
-                           errorText);
+InstallResult installGame(const std::wstring& folder, const InstallChoices& choices) {
+    return installLauncher(moduleFilePath(), folder, choices);
 }

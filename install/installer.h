@@ -2,15 +2,32 @@
 // file, the shortcuts and the per-user uninstall entry.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 
-bool installGame(const std::wstring& folder, bool desktopShortcut, bool startMenuShortcut,
-                 uint64_t requiredBytes, std::wstring& errorText);
+#include "base/ui_language.h"
+
+// What the install screen's form decided.
+struct InstallChoices {
+    bool desktopShortcut = true;
+    bool startMenuShortcut = true;
+    uint64_t requiredBytes = 0;                 // the verified list's size; 0 while unknown
+    UiLanguage language = UiLanguage::Turkish;  // written for the game unless it already has one
+};
+
+// error 0: installed. Otherwise the system error of the step that failed and the path it failed
+// on (the folder, the launcher's copy, or the "koruma" folder); the steps before it stay done.
+struct InstallResult {
+    DWORD error = 0;
+    std::wstring path;
+};
+
+InstallResult installGame(const std::wstring& folder, const InstallChoices& choices);
 // installGame with the executable to copy named; installGame passes the running one.
-bool installLauncher(const std::wstring& sourceExe, const std::wstring& folder, bool desktopShortcut,
-                     bool startMenuShortcut, uint64_t requiredBytes, std::wstring& errorText);
-void writeGameLanguage(const std::wstring& folder, int language);
+InstallResult installLauncher(const std::wstring& sourceExe, const std::wstring& folder,
+                              const InstallChoices& choices);
 std::wstring shortcutPath(bool desktop);
 bool createShortcut(const std::wstring& linkPath, const std::wstring& targetPath,
                     const std::wstring& workingFolder);

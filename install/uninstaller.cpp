@@ -5,12 +5,11 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
-#include <vector>
-
+#include "base/handles.h"
 #include "base/process.h"
+#include "install/game_folder.h"
 #include "install/install_location.h"
 #include "install/installer.h"
-#include "ui/text_table.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -33,14 +32,16 @@ void removeShortcutTo(const std::wstring& linkPath, const std::wstring& exePath)
 }
 
 void removeUninstallEntryOf(const std::wstring& folder) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
     // 519 characters may be read; the zeroed last one terminates a value stored without its null.
     wchar_t location[519 + 1] = {};
-    DWORD bytes = 519 * sizeof(wchar_t);
-    LSTATUS read = RegQueryValueExW(key, L"InstallLocation", nullptr, nullptr,
-                                    reinterpret_cast<BYTE*>(location), &bytes);
-    RegCloseKey(key);
+    LSTATUS read = ERROR_FILE_NOT_FOUND;
+    {
+        UniqueRegKey key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kUninstallKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
+        DWORD bytes = 519 * sizeof(wchar_t);
+        read = RegQueryValueExW(key.get(), L"InstallLocation", nullptr, nullptr,
+                                reinterpret_cast<BYTE*>(location), &bytes);
+    }
     // Another install in another folder (or a moved folder) keeps its own entry.
     if (read == ERROR_SUCCESS && location[0] != L'\0' && equalsNoCase(location, folder))
         RegDeleteTreeW(HKEY_CURRENT_USER, kUninstallKey);
@@ -66,8 +67,7 @@ std::wstring shortcutTarget(const std::wstring& linkPath) {
 
 bool isSafeToRemove(const std::wstring& folder) {
     if (folder.size() < 4) return false;
-    if (GetFileAttributesW((folder + L"\\koruma\\kurulum.txt").c_str()) == INVALID_FILE_ATTRIBUTES)
-        return false;
+    if (GetFileAttributesW(installRecordPath(folder).c_str()) == INVALID_FILE_ATTRIBUTES) return false;
     // The command processor expands %NAME% even inside double quotes, so such a folder name could
     // turn the removal into one of another path.
     if (folder.find(L'%') != std::wstring::npos) return false;
@@ -80,11 +80,10 @@ bool isSafeToRemove(const std::wstring& folder) {
     return true;
 }
 
-std::wstring folderRemovalCommandLine(const std::wstring& systemFolder, const std::wstring& folder) {
+std::wstring folderRemovalArguments(const std::wstring& folder) {
     // "/v:off": with delayed expansion switched on in the registry, "!NAME!" in the folder would
     // be expanded too.
-    return L"\"" + systemFolder + L"\\cmd.exe\" /v:off /c ping -n 3 127.0.0.1 >nul & rmdir /s /q \"" +
-           folder + L"\"";
+    return L"/v:off /c ping -n 3 127.0.0.1 >nul & rmdir /s /q \"" + folder + L"\"";
 }
 
 bool startFolderRemoval(const std::wstring& folder) {
@@ -92,42 +91,16 @@ bool startFolderRemoval(const std::wstring& folder) {
     wchar_t tempFolder[260] = {};
     GetSystemDirectoryW(systemFolder, 260);
     GetTempPathW(260, tempFolder);
-    std::wstring application = std::wstring(systemFolder) + L"\\cmd.exe";
-    std::wstring commandLine = folderRemovalCommandLine(systemFolder, folder);
-    std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
-    writable.push_back(L'\0');
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
     // Started from the temporary folder: a command processor sitting in the game folder would
     // keep it from being removed.
-    if (!CreateProcessW(application.c_str(), writable.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                        nullptr, tempFolder, &startup, &process))
-        return false;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
+    return startProcess(std::wstring(systemFolder) + L"\\cmd.exe", folderRemovalArguments(folder), tempFolder,
+                        CREATE_NO_WINDOW) == 0;
 }
 
-int uninstallLauncherAt(const std::wstring& exePath, bool silent, int answer) {
-    if (!silent && answer != IDYES) return 1;
+bool unregisterLauncher(const std::wstring& exePath) {
     std::wstring folder = parentFolder(exePath);
     removeShortcutTo(shortcutPath(true), exePath);
     removeShortcutTo(shortcutPath(false), exePath);
     removeUninstallEntryOf(folder);
-    bool safe = isSafeToRemove(folder);
-    if (!silent) MessageBoxW(nullptr, texts()[UninstallDone], texts()[UninstallTitle], MB_ICONINFORMATION);
-    if (safe) startFolderRemoval(folder);
-    return 0;
-}
-
-int uninstallGame(bool silent) {
-    std::wstring exePath = moduleFilePath();
-    int answer = IDYES;
-    if (!silent) {
-        std::wstring question = formatText(texts()[UninstallConfirm], parentFolder(exePath).c_str());
-        answer = MessageBoxW(nullptr, question.c_str(), texts()[UninstallTitle],
-                             MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
-    }
-    return uninstallLauncherAt(exePath, silent, answer);
+    return isSafeToRemove(folder);
 }

@@ -3,109 +3,103 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "app/launcher_app.h"
 #include "display/display_settings.h"
+#include "install/game_folder.h"
 #include "install/game_launch.h"
 #include "install/install_location.h"
-#include "install/installer.h"
-#include "ui/settings_panel.h"
+#include "ui/dpi.h"
+#include "ui/install_action.h"
 #include "ui/text_table.h"
-#include "ui/window.h"
-#include "update/updater.h"
 
 namespace {
 
-void play(LauncherApp& app) {
-    applyDefaultDisplaySettings(app.launcherFolder, systemDpi());
-    const LaunchResult result = launchGame(app.window, app.launcherFolder);
+void play(LauncherUi& ui) {
+    HWND window = ui.window.handle;
+    applyDefaultDisplaySettings(gameFolder(ui), systemDpi());
+    const LaunchResult result = launchGame(window, gameFolder(ui));
     if (result.started) {
-        PostMessageW(app.window, WM_CLOSE, 0, 0);
+        PostMessageW(window, WM_CLOSE, 0, 0);
         return;
     }
     if (result.errorCode == ERROR_CANCELLED) return;  // the user declined elevation: nothing to say
+    const TextTable& t = texts();
     if (result.errorCode == ERROR_FILE_NOT_FOUND) {
-        MessageBoxW(app.window, texts()[GameExeMissing], texts()[Title], MB_ICONWARNING);
-        startRun(app.updater, false, false);  // the new run downloads the missing client again
+        MessageBoxW(window, t[TextId::GameExeMissing], t[TextId::Title], MB_ICONWARNING);
+        requestRun(ui.runs, RunRequest::RefetchGame);
         return;
     }
-    MessageBoxW(app.window,
-                formatText(texts()[LaunchFailed], static_cast<unsigned>(result.errorCode)).c_str(),
-                texts()[Title], MB_ICONERROR);
+    MessageBoxW(window, formatText(t[TextId::LaunchFailed], static_cast<unsigned>(result.errorCode)).c_str(),
+                t[TextId::Title], MB_ICONERROR);
 }
 
-void primaryAction(LauncherApp& app) {
-    if (app.installMode) {
-        runInstallAction(app);
+void primaryAction(LauncherUi& ui) {
+    if (installMode(ui)) {
+        runInstallAction(ui);
         return;
     }
-    switch (app.status.phase) {
+    switch (ui.status.phase) {
         case UpdatePhase::Ready:
-            play(app);
+            play(ui);
             break;
         case UpdatePhase::Error:
-            if (!app.updater.workerRunning) startRun(app.updater, false, false);
+            requestRun(ui.runs, RunRequest::Retry);  // refused while the failed run is still ending
             break;
         default:
             break;  // the button is disabled in every other phase
     }
 }
 
-void toggleLanguage(LauncherApp& app) {
-    uiLanguage = 1 - uiLanguage;
+void toggleLanguage(LauncherUi& ui) {
+    uiLanguage = uiLanguage == UiLanguage::English ? UiLanguage::Turkish : UiLanguage::English;
     // The installed game follows the launcher's language; the install screen has no game yet.
-    if (!app.installMode) writeGameLanguage(app.launcherFolder, uiLanguage);
-    SetWindowTextW(app.window, texts()[Title]);
+    if (!installMode(ui)) writeGameLanguage(gameFolder(ui), uiLanguage);
+    SetWindowTextW(ui.window.handle, texts()[TextId::Title]);
 }
 
-void changeInstallFolder(LauncherApp& app) {
-    if (!pickInstallFolder(app.window, app.installFolder)) return;
-    app.freeBytes = freeSpaceAt(app.installFolder);
-    app.freeBytesCheckedAt = GetTickCount();
+void changeInstallFolder(LauncherUi& ui) {
+    if (!pickInstallFolder(ui.window.handle, ui.installForm.folder)) return;
+    refreshFreeSpace(ui.installForm, GetTickCount());
 }
 
 }  // namespace
 
-void onClick(LauncherApp& app, int id) {
+void onClick(LauncherUi& ui, ClickId id) {
     switch (id) {
-        case 1:
-            ShowWindow(app.window, SW_MINIMIZE);
+        case ClickId::Minimise:
+            ShowWindow(ui.window.handle, SW_MINIMIZE);
             break;
-        case 2:
-            PostMessageW(app.window, WM_CLOSE, 0, 0);
+        case ClickId::Close:
+            PostMessageW(ui.window.handle, WM_CLOSE, 0, 0);
             break;
-        case 3:
-            startRun(app.updater, true, false);  // ignored while a run is active
+        case ClickId::Repair:
+            requestRun(ui.runs, RunRequest::Repair);  // refused while a run is active
             break;
-        case 4:
-            ShellExecuteW(app.window, L"open", app.launcherFolder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        case ClickId::GameFolder:
+            ShellExecuteW(ui.window.handle, L"open", gameFolder(ui).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
             break;
-        case 5:
-            toggleLanguage(app);
+        case ClickId::Language:
+            toggleLanguage(ui);
             break;
-        case 6:
-            primaryAction(app);
+        case ClickId::Primary:
+            primaryAction(ui);
             break;
-        case 7:
-        case 8:
-            changeInstallFolder(app);
+        case ClickId::FolderBox:
+        case ClickId::ChangeFolder:
+            changeInstallFolder(ui);
             break;
-        case 9:
-            app.desktopShortcut = !app.desktopShortcut;
+        case ClickId::DesktopShortcut:
+            ui.installForm.desktopShortcut = !ui.installForm.desktopShortcut;
             break;
-        case 10:
-            app.startMenuShortcut = !app.startMenuShortcut;
+        case ClickId::StartMenuShortcut:
+            ui.installForm.startMenuShortcut = !ui.installForm.startMenuShortcut;
             break;
-        case 11:
-            openDisplaySettings(app);
-            break;
-        case 13:
-        case 25:
-            app.settingsOpen = false;
+        case ClickId::Settings:
+            openDisplaySettings(ui.settings, gameFolder(ui));
             break;
         default:
-            if (id >= 14 && id <= 26) onSettingsClick(app, id);
+            onSettingsClick(ui.settings, gameFolder(ui), id);
             break;
     }
     // Every action may change what the screen shows.
-    InvalidateRect(app.window, nullptr, FALSE);
+    InvalidateRect(ui.window.handle, nullptr, FALSE);
 }

@@ -1,8 +1,8 @@
-// What every click id does: window buttons, repair, game folder, language toggle, the primary
-// action (install, play or retry), the install form and the display settings panel.
+// What every click does: window buttons, repair, game folder, language toggle, the primary action
+// (install, play or retry), the install form's controls and the display settings panel.
 #pragma once
 
-struct LauncherApp;
+#include "ui/click_id.h"
+#include "ui/launcher_ui.h"
 
-void onClick(LauncherApp& app, int id);
-void runInstallAction(LauncherApp& app);
+void onClick(LauncherUi& ui, ClickId id);

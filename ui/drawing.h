@@ -1,57 +1,40 @@
-// Drawing primitives shared by every screen: the embedded images, the eight fonts and the string
-// format, plain, letter-spaced, emphasised and ellipsis-cut text, rounded shapes, check strokes,
+// Drawing primitives shared by every screen: plain, letter-spaced, emphasised and ellipsis-cut
+// text (measured and rendered through the resources' caches), rounded shapes, lines, check strokes,
 // section headings and gradient stops. All lengths are design pixels.
 #pragma once
 
-#include <windows.h>
-#include <objidl.h>
-#include <gdiplus.h>
-
 #include <string>
 
-struct LauncherApp;
-
-using GpGraphics = Gdiplus::GpGraphics;
-using GpFont = Gdiplus::GpFont;
-using GpBrush = Gdiplus::GpBrush;
-using GpPath = Gdiplus::GpPath;
-using GpBitmap = Gdiplus::GpBitmap;
-using GpImage = Gdiplus::GpImage;
-using GpLineGradient = Gdiplus::GpLineGradient;
-using ARGB = Gdiplus::ARGB;
+#include "ui/drawing_resources.h"
+#include "ui/gdiplus_handles.h"
 
 struct RectF {
     float x = 0, y = 0, width = 0, height = 0;
 };
 
-bool loadImages(LauncherApp& app);
-GpBitmap* scaledCopy(GpImage* image, int width, int height);
-void createFonts(LauncherApp& app);
-// Creates a font from a family name, falling back to the system's message font and then to the
-// generic sans-serif family at the same size and style; status in *status, null when all fail.
-GpFont* createFontWithFallback(const wchar_t* family, float size, int style, Gdiplus::GpStatus* status);
-
-// Text widths and line heights are cached per font; createFonts clears the caches, and so must
-// anyone who deletes a font that was measured.
-void clearTextCaches();
-
-void drawText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour, float x,
-              float y);
-float measureText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font);
-float lineHeight(GpFont* font);
-float drawSpacedText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour,
-                     float x, float y, float spacing, bool measureOnly);
-float drawEmphasisText(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font,
+void drawText(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour,
+              float x, float y);
+float measureText(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font);
+float lineHeight(DrawingResources& res, GpFont* font);
+// The y that centres a line of the font vertically in a band of the given height.
+float centredY(DrawingResources& res, GpFont* font, float top, float height);
+float drawSpacedText(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font,
+                     ARGB colour, float x, float y, float spacing, bool measureOnly);
+// Text whose segments between asterisks alternate between the two colours; returns its width
+// without the asterisks.
+float drawEmphasisText(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font,
                        ARGB normalColour, ARGB emphasisColour, float x, float y, bool measureOnly);
-std::wstring fitWithEllipsis(LauncherApp& app, GpGraphics* g, const std::wstring& text, GpFont* font,
+std::wstring fitWithEllipsis(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font,
                              float maxWidth);
 
 void addRoundedRect(GpPath* path, const RectF& rect, float radius);
 void fillRoundedRect(GpGraphics* g, const RectF& rect, float radius, GpBrush* brush);
 void fillRoundedRect(GpGraphics* g, const RectF& rect, float radius, ARGB colour);
 void strokeRoundedRect(GpGraphics* g, const RectF& rect, float radius, ARGB colour);
+void fillRect(GpGraphics* g, ARGB colour, float x, float y, float width, float height);
+void drawLine(GpGraphics* g, ARGB colour, float width, float x1, float y1, float x2, float y2);
 void drawCheckStroke(GpGraphics* g, ARGB colour, float x1, float y1, float x2, float y2, float x3, float y3);
-void drawSectionHeading(LauncherApp& app, GpGraphics* g, const std::wstring& text, float x, float y,
+void drawSectionHeading(DrawingResources& res, GpGraphics* g, const std::wstring& text, float x, float y,
                         float rightEdge);
 Gdiplus::GpStatus setGradientStops(GpLineGradient* brush, const ARGB* colours, const float* positions,
                                    int count);

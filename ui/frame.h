@@ -1,12 +1,16 @@
-// Painting one complete frame into the back buffer: background copy, particles, the main screen
-// regions and, on top, the display settings panel. Hit regions are rebuilt on every paint.
+// One complete frame: the background copy, the embers, the main screen's regions and, on top, the
+// display settings panel, painted into the back buffer with the hit regions rebuilt; and sizing
+// the back buffer with the art scaled for it.
 #pragma once
 
-#include "ui/drawing.h"
+#include "ui/launcher_ui.h"
+#include "ui/screen_model.h"
 
-struct LauncherApp;
-
-void paintFrame(LauncherApp& app);
-void addHitRegion(LauncherApp& app, int id, float x, float y, float width, float height, bool clickable);
-double animationTime(const LauncherApp& app);
-void paintParticles(LauncherApp& app, GpGraphics* g, double t);
+// The back buffer and the pre-scaled art at width x height for the window's scale; false when the
+// buffer could not be made (nothing is painted then).
+bool sizeFrame(LauncherUi& ui, int width, int height);
+void releaseFrame(LauncherUi& ui);
+// Paints nothing, and keeps the previous hit regions, without a complete back buffer and background.
+void paintFrame(LauncherUi& ui);
+// What the screen shows now: the ScreenModel of the install state and the status copy.
+ScreenModel currentScreenModel(const LauncherUi& ui);

@@ -1,5 +1,6 @@
-// Move-only owners for the GDI+ objects a frame creates and drops (graphics, brushes, pens, paths,
-// image attributes, matrices, images), so every early return releases them.
+// Move-only owners for the GDI+ objects the launcher creates (graphics, brushes, pens, paths, image
+// attributes, matrices, images and bitmaps, fonts, string formats) and the streams images decode
+// from, so every early return and every replaced resource releases them.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +8,16 @@
 #include <gdiplus.h>
 
 #include "base/handles.h"
+
+// The GDI+ flat-API types as the drawing code names them.
+using GpGraphics = Gdiplus::GpGraphics;
+using GpFont = Gdiplus::GpFont;
+using GpBrush = Gdiplus::GpBrush;
+using GpPath = Gdiplus::GpPath;
+using GpBitmap = Gdiplus::GpBitmap;
+using GpImage = Gdiplus::GpImage;
+using GpLineGradient = Gdiplus::GpLineGradient;
+using ARGB = Gdiplus::ARGB;
 
 template <typename T, Gdiplus::GpStatus(WINGDIPAPI* Release)(T*)>
 struct GdipTraits {
@@ -25,6 +36,24 @@ using UniqueImageAttributes =
     UniqueHandle<GdipTraits<Gdiplus::GpImageAttributes, Gdiplus::DllExports::GdipDisposeImageAttributes>>;
 using UniqueFontFamily =
     UniqueHandle<GdipTraits<Gdiplus::GpFontFamily, Gdiplus::DllExports::GdipDeleteFontFamily>>;
+using UniqueFont = UniqueHandle<GdipTraits<Gdiplus::GpFont, Gdiplus::DllExports::GdipDeleteFont>>;
+using UniqueStringFormat =
+    UniqueHandle<GdipTraits<Gdiplus::GpStringFormat, Gdiplus::DllExports::GdipDeleteStringFormat>>;
+
+// A bitmap is an image to GDI+'s release call, but callers need it typed as a bitmap.
+struct GdipBitmapTraits {
+    using type = Gdiplus::GpBitmap*;
+    static type invalid() { return nullptr; }
+    static void close(type value) { Gdiplus::DllExports::GdipDisposeImage(value); }
+};
+using UniqueBitmap = UniqueHandle<GdipBitmapTraits>;
+
+struct StreamTraits {  // a COM stream: one reference owned
+    using type = IStream*;
+    static type invalid() { return nullptr; }
+    static void close(type value) { value->Release(); }
+};
+using UniqueStream = UniqueHandle<StreamTraits>;
 
 // A solid brush of one colour; empty when GDI+ refuses.
 inline UniqueBrush solidBrush(Gdiplus::ARGB colour) {

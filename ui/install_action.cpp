@@ -1,60 +1,69 @@
-// The install screen's primary action: check the folder and the space, install on the UI thread,
-// then hand over to the installed copy.
+#include "ui/install_action.h"
+
 #include <windows.h>
 
-#include "app/launcher_app.h"
 #include "base/file.h"
 #include "base/names.h"
 #include "base/process.h"
-#include "install/game_launch.h"
+#include "base/text.h"
 #include "install/install_location.h"
-#include "install/installer.h"
-#include "ui/actions.h"
 #include "ui/text_table.h"
 
 namespace {
-void showInstallFailed(LauncherApp& app, const std::wstring& detail) {
-    std::wstring text = formatText(texts()[InstallFailed], detail.c_str());
-    MessageBoxW(app.window, text.c_str(), texts()[Title], MB_ICONERROR);
+void showInstallFailed(HWND window, const std::wstring& detail) {
+    const TextTable& t = texts();
+    std::wstring text = formatText(t[TextId::InstallFailed], detail.c_str());
+    MessageBoxW(window, text.c_str(), t[TextId::Title], MB_ICONERROR);
 }
 }  // namespace
 
-void runInstallAction(LauncherApp& app) {
-    std::wstring folder = trimInstallFolder(app.installFolder);
+std::wstring installFailureDetail(const InstallResult& result) {
+    return result.path + L"\n" + systemErrorText(result.error);
+}
+
+void runInstallAction(LauncherUi& ui) {
+    InstallForm& form = ui.installForm;
+    HWND window = ui.window.handle;
+    std::wstring folder = trimInstallFolder(form.folder);
     if (!isAcceptableInstallFolder(folder)) {
-        showInstallFailed(app, folder);
+        showInstallFailed(window, folder);
         return;
     }
 
-    uint64_t required = app.status.requiredBytes;
+    const uint64_t required = ui.status.requiredBytes;
     if (required != 0) {
-        app.freeBytes = freeSpaceAt(app.installFolder);
-        app.freeBytesCheckedAt = GetTickCount();
+        refreshFreeSpace(form, GetTickCount());
         // Free space 0 means unknown: the install goes ahead rather than refusing on a guess.
-        if (app.freeBytes != 0 && app.freeBytes < required) {
-            std::wstring text = formatText(texts()[InstallNoSpace], formatGigabytes(required).c_str(),
-                                           formatGigabytes(app.freeBytes).c_str());
-            MessageBoxW(app.window, text.c_str(), texts()[Title], MB_ICONWARNING);
+        if (form.freeBytes != 0 && form.freeBytes < required) {
+            const TextTable& t = texts();
+            std::wstring text = formatText(t[TextId::InstallNoSpace], formatGigabytes(required).c_str(),
+                                           formatGigabytes(form.freeBytes).c_str());
+            MessageBoxW(window, text.c_str(), t[TextId::Title], MB_ICONWARNING);
             return;
         }
     }
 
     // The install blocks this thread: put its state on screen first.
-    app.installing = true;
-    InvalidateRect(app.window, nullptr, FALSE);
-    UpdateWindow(app.window);
+    form.installing = true;
+    InvalidateRect(window, nullptr, FALSE);
+    UpdateWindow(window);
 
-    std::wstring errorText;
-    if (!installGame(folder, app.desktopShortcut, app.startMenuShortcut, required, errorText)) {
-        app.installing = false;
-        showInstallFailed(app, errorText);
+    InstallChoices choices;
+    choices.desktopShortcut = form.desktopShortcut;
+    choices.startMenuShortcut = form.startMenuShortcut;
+    choices.requiredBytes = required;
+    choices.language = uiLanguage;
+    const InstallResult result = installGame(folder, choices);
+    if (result.error != 0) {
+        form.installing = false;
+        showInstallFailed(window, installFailureDetail(result));
         return;
     }
     std::wstring installed = joinPath(folder, kLauncherFileName);
     if (startProcess(installed, L"", folder) == 0) {
-        PostMessageW(app.window, WM_CLOSE, 0, 0);
+        PostMessageW(window, WM_CLOSE, 0, 0);
         return;
     }
-    app.installing = false;
-    showInstallFailed(app, installed);
+    form.installing = false;
+    showInstallFailed(window, installed);
 }

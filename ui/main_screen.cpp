@@ -3,54 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/launcher_app.h"
-#include "ui/frame.h"
+#include "ui/controls.h"
+#include "ui/drawing.h"
 #include "ui/gdiplus_handles.h"
+#include "ui/palette.h"
 #include "ui/text_table.h"
 
 using namespace Gdiplus::DllExports;
 
 namespace {
-
-// The screen's palette.
-constexpr ARGB kCream = 0xFFF1E6C0;
-constexpr ARGB kGold = 0xFFF2C94C;
-constexpr ARGB kDeepGold = 0xFFD9A83A;
-constexpr ARGB kMuted = 0xFFB5A888;
-constexpr ARGB kDim = 0xFF6D6455;
-constexpr ARGB kRed = 0xFFE0544A;
-constexpr ARGB kPanel = 0xFF15100B;
-constexpr ARGB kBorder = 0xFF4E4130;
-constexpr ARGB kTrack = 0xFF120D08;
-constexpr ARGB kTrackEdge = 0xFF5A4A2E;
-
-enum ClickId {
-    Minimise = 1,
-    Close,
-    Repair,
-    Folder,
-    Language,
-    Primary,
-    FolderBox,
-    ChangeButton,
-    DesktopBox,
-    StartMenuBox,
-    Settings
-};
-
-GpFont* font(LauncherApp& app, int index) {
-    return app.uiFonts[index];
-}
-
-// The y that centres a line of the font vertically in a band of the given height.
-float centredY(GpFont* f, float top, float height) {
-    return top + (height - lineHeight(f)) / 2;
-}
-
-void drawLine(GpGraphics* g, ARGB colour, float width, float x1, float y1, float x2, float y2) {
-    UniquePen pen = solidPen(colour, width);
-    if (pen) GdipDrawLine(g, pen.get(), x1, y1, x2, y2);
-}
 
 void fillEllipse(GpGraphics* g, ARGB colour, float x, float y, float w, float h) {
     UniqueBrush brush = solidBrush(colour);
@@ -62,7 +23,7 @@ void strokeEllipse(GpGraphics* g, ARGB colour, float penWidth, float x, float y,
     if (pen) GdipDrawEllipse(g, pen.get(), x, y, w, h);
 }
 
-void paintStateIcon(LauncherApp& app, GpGraphics* g, int state, float x, float y) {
+void paintStateIcon(LauncherUi& ui, GpGraphics* g, int state, float x, float y) {
     struct Look {
         ARGB fill, ring;
     };
@@ -77,26 +38,26 @@ void paintStateIcon(LauncherApp& app, GpGraphics* g, int state, float x, float y
     if (state == 1) {
         fillEllipse(g, kGold, x + 5.5f, y + 5.5f, 5, 5);
     } else if (state == 2) {
-        drawCheckStroke(g, 0xFF8FD16A, x + 4.6f, y + 8.2f, x + 7, y + 10.6f, x + 11.4f, y + 5.6f);
+        drawCheckStroke(g, kGreen, x + 4.6f, y + 8.2f, x + 7, y + 10.6f, x + 11.4f, y + 5.6f);
     } else if (state == 3) {
-        GpFont* bold = font(app, 1);
-        float w = measureText(app, g, L"!", bold);
-        drawText(app, g, L"!", bold, kRed, x + 8 - w / 2, centredY(bold, y, 16));
+        GpFont* bold = ui.drawing.font(FontId::Bold11);
+        float w = measureText(ui.drawing, g, L"!", bold);
+        drawText(ui.drawing, g, L"!", bold, kRed, x + 8 - w / 2, centredY(ui.drawing, bold, y, 16));
     }
 }
 
 // A small framed button with emphasis text; returns its width.
-float paintSmallButton(LauncherApp& app, GpGraphics* g, int id, float x, float y, const std::wstring& text,
+float paintSmallButton(LauncherUi& ui, GpGraphics* g, ClickId id, float x, float y, const std::wstring& text,
                        bool enabled) {
-    GpFont* f = font(app, 2);
-    float w = drawEmphasisText(app, g, text, f, 0, 0, 0, 0, true) + 26;
-    addHitRegion(app, id, x, y, w, 24, enabled);
-    bool hovered = enabled && app.hoverId == id;
+    GpFont* f = ui.drawing.font(FontId::Regular12);
+    float w = drawEmphasisText(ui.drawing, g, text, f, 0, 0, 0, 0, true) + 26;
+    addHitRegion(ui.window.hitRegions, id, x, y, w, 24, enabled);
+    bool hovered = enabled && ui.window.hoverId == id;
     RectF box{x, y, w, 24};
     fillRoundedRect(g, box, 4, kPanel);
     strokeRoundedRect(g, box, 4, hovered ? kDeepGold : kBorder);
     ARGB normal = !enabled ? kDim : hovered ? kCream : kMuted;
-    drawEmphasisText(app, g, text, f, normal, kGold, x + 13, centredY(f, y, 24), false);
+    drawEmphasisText(ui.drawing, g, text, f, normal, kGold, x + 13, centredY(ui.drawing, f, y, 24), false);
     return w;
 }
 
@@ -113,9 +74,8 @@ void paintGear(GpGraphics* g, float k, float rotation) {
                 Gdiplus::GpPointF(cx + radii[i] * std::cos(angle), cy + radii[i] * std::sin(angle));
         }
     }
-    GpPath* rawPath = nullptr;
-    if (GdipCreatePath(Gdiplus::FillModeAlternate, &rawPath) != Gdiplus::Ok) return;
-    UniquePath path(rawPath);
+    UniquePath path;
+    if (GdipCreatePath(Gdiplus::FillModeAlternate, path.put()) != Gdiplus::Ok) return;
     GdipAddPathPolygon(path.get(), points, 32);
 
     UniqueBrush metal =
@@ -138,10 +98,10 @@ void paintGear(GpGraphics* g, float k, float rotation) {
     strokeEllipse(g, 0xFFE3B24A, 1.6f, cx - ring, cy - ring, 2 * ring, 2 * ring);
 }
 
-void paintSettingsButton(LauncherApp& app, GpGraphics* g) {
-    addHitRegion(app, Settings, 618, 438, 62, 64, true);
-    bool hovered = app.hoverId == Settings && !app.settingsOpen;
-    bool pressed = hovered && app.pressedId == Settings;
+void paintSettingsButton(LauncherUi& ui, GpGraphics* g) {
+    addHitRegion(ui.window.hitRegions, ClickId::Settings, 618, 438, 62, 64, true);
+    bool hovered = ui.window.hoverId == ClickId::Settings && !ui.settings.open;
+    bool pressed = hovered && ui.window.pressedId == ClickId::Settings;
     if (hovered) {
         const ARGB glow[3] = {0x30D9A83A, 0x20D9A83A, 0x10D9A83A};
         for (int gap = 3; gap >= 1; --gap) {
@@ -156,24 +116,27 @@ void paintSettingsButton(LauncherApp& app, GpGraphics* g) {
     paintGear(g, pressed ? 0.92f : 1.0f, hovered ? 22.5f : 0.0f);
 
     if (hovered) {
-        GpFont* f = font(app, 2);
-        std::wstring tip = texts()[SettingsButton];
-        float w = measureText(app, g, tip, f);
+        GpFont* f = ui.drawing.font(FontId::Regular12);
+        std::wstring tip = texts()[TextId::SettingsButton];
+        float w = measureText(ui.drawing, g, tip, f);
         RectF box{649 - w / 2 - 8, 408, w + 16, 22};
         fillRoundedRect(g, box, 4, kPanel);
         strokeRoundedRect(g, box, 4, kBorder);
-        drawText(app, g, tip, f, kCream, 649 - w / 2, centredY(f, 408, 22));
+        drawText(ui.drawing, g, tip, f, kCream, 649 - w / 2, centredY(ui.drawing, f, 408, 22));
     }
 }
 
-void paintPrimaryButton(LauncherApp& app, GpGraphics* g, const ScreenModel& model) {
-    addHitRegion(app, Primary, 690, 438, 230, 64, model.primaryEnabled);
-    bool hovered = app.hoverId == Primary;
-    int index = !model.primaryEnabled ? 3 : (hovered && app.pressedId == Primary) ? 2 : hovered ? 1 : 0;
+void paintPrimaryButton(LauncherUi& ui, GpGraphics* g, const ScreenModel& model) {
+    addHitRegion(ui.window.hitRegions, ClickId::Primary, 690, 438, 230, 64, model.primaryEnabled);
+    bool hovered = ui.window.hoverId == ClickId::Primary;
+    int index = !model.primaryEnabled                                  ? 3
+                : (hovered && ui.window.pressedId == ClickId::Primary) ? 2
+                : hovered                                              ? 1
+                                                                       : 0;
 
     // The button art is pre-scaled to device pixels; drawing it through the world transform would
     // resample it a second time and blur the gold edges.
-    GpBitmap* image = app.scaledButtons[index];
+    GpBitmap* image = ui.drawing.scaledButtons[index].get();
     if (image) {
         Gdiplus::GpMatrix* rawSaved = nullptr;
         GdipCreateMatrix(&rawSaved);
@@ -183,35 +146,35 @@ void paintPrimaryButton(LauncherApp& app, GpGraphics* g, const ScreenModel& mode
         UINT w = 0, h = 0;
         GdipGetImageWidth(image, &w);
         GdipGetImageHeight(image, &h);
-        int x = static_cast<int>(std::floor(670 * app.uiScale + 0.5f));
-        int y = static_cast<int>(std::floor(418 * app.uiScale + 0.5f));
+        int x = static_cast<int>(std::floor(670 * ui.window.uiScale + 0.5f));
+        int y = static_cast<int>(std::floor(418 * ui.window.uiScale + 0.5f));
         GdipDrawImageRectI(g, image, x, y, static_cast<INT>(w), static_cast<INT>(h));
         if (saved) GdipSetWorldTransform(g, saved.get());
     }
 
-    GpFont* f = font(app, 7);
-    float width = drawSpacedText(app, g, model.buttonLabel, f, 0, 0, 0, 6, true);
+    GpFont* f = ui.drawing.font(FontId::Button22);
+    float width = drawSpacedText(ui.drawing, g, model.buttonLabel, f, 0, 0, 0, 6, true);
     float x = 690 + (230 - width) / 2;
-    float y = centredY(f, 438, 64) + (index == 2 ? 1 : 0);
+    float y = centredY(ui.drawing, f, 438, 64) + (index == 2 ? 1 : 0);
     if (model.primaryEnabled) {
-        drawSpacedText(app, g, model.buttonLabel, f, 0x99FFF0C8, x, y + 1, 6, false);
-        drawSpacedText(app, g, model.buttonLabel, f, 0xFF2A1606, x, y, 6, false);
+        drawSpacedText(ui.drawing, g, model.buttonLabel, f, 0x99FFF0C8, x, y + 1, 6, false);
+        drawSpacedText(ui.drawing, g, model.buttonLabel, f, 0xFF2A1606, x, y, 6, false);
     } else {
-        drawSpacedText(app, g, model.buttonLabel, f, 0xFF7D725E, x, y, 6, false);
+        drawSpacedText(ui.drawing, g, model.buttonLabel, f, 0xFF7D725E, x, y, 6, false);
     }
 
     if (!model.buttonHint.empty()) {
-        GpFont* hintFont = font(app, 0);
-        float w = measureText(app, g, model.buttonHint, hintFont);
-        drawText(app, g, model.buttonHint, hintFont, kDim, 690 + (230 - w) / 2, 510);
+        GpFont* hintFont = ui.drawing.font(FontId::Regular11);
+        float w = measureText(ui.drawing, g, model.buttonHint, hintFont);
+        drawText(ui.drawing, g, model.buttonHint, hintFont, kDim, 690 + (230 - w) / 2, 510);
     }
 }
 
-void paintProgress(LauncherApp& app, GpGraphics* g, const ScreenModel& model, float barRight) {
+void paintProgress(LauncherUi& ui, GpGraphics* g, const ScreenModel& model, float barRight) {
     if (model.percent >= 0) {
-        GpFont* f = font(app, 5);
+        GpFont* f = ui.drawing.font(FontId::Bold14);
         std::wstring text = formatText(L"%d%%", model.percent);
-        drawText(app, g, text, f, kGold, barRight - measureText(app, g, text, f), 451);
+        drawText(ui.drawing, g, text, f, kGold, barRight - measureText(ui.drawing, g, text, f), 451);
     }
     RectF track{40, 478, barRight - 40, 14};
     fillRoundedRect(g, track, 7, kTrack);
@@ -233,129 +196,139 @@ void paintProgress(LauncherApp& app, GpGraphics* g, const ScreenModel& model, fl
     strokeRoundedRect(g, track, 7, kTrackEdge);
 }
 
-void paintCheckBox(LauncherApp& app, GpGraphics* g, int id, float x, const std::wstring& label, bool checked,
-                   bool enabled, float* nextX) {
-    GpFont* f = font(app, 4);
-    float w = measureText(app, g, label, f);
-    addHitRegion(app, id, x - 2, 336, w + 30, 22, enabled);
+void paintCheckBox(LauncherUi& ui, GpGraphics* g, ClickId id, float x, const std::wstring& label,
+                   bool checked, bool enabled, float* nextX) {
+    GpFont* f = ui.drawing.font(FontId::Regular13);
+    float w = measureText(ui.drawing, g, label, f);
+    addHitRegion(ui.window.hitRegions, id, x - 2, 336, w + 30, 22, enabled);
     RectF box{x, 339, 16, 16};
     fillRoundedRect(g, box, 3, 0xFF1A1208);
-    strokeRoundedRect(g, box, 3, enabled && app.hoverId == id ? kGold : kDeepGold);
+    strokeRoundedRect(g, box, 3, enabled && ui.window.hoverId == id ? kGold : kDeepGold);
     if (checked) drawCheckStroke(g, kGold, x + 3.8f, 347.3f, x + 6.6f, 350.1f, x + 12.2f, 343.6f);
-    drawText(app, g, label, f, kCream, x + 24, centredY(f, 339, 16));
+    drawText(ui.drawing, g, label, f, kCream, x + 24, centredY(ui.drawing, f, 339, 16));
     *nextX = x + w + 46;
 }
 
 }  // namespace
 
-void paintTitleBar(LauncherApp& app, GpGraphics* g) {
+void paintTitleBar(LauncherUi& ui, GpGraphics* g) {
     const TextTable& t = texts();
-    drawSpacedText(app, g, t[Title], font(app, 0), kDim, 64, 18, 1, false);
+    drawSpacedText(ui.drawing, g, t[TextId::Title], ui.drawing.font(FontId::Regular11), kDim, 64, 18, 1,
+                   false);
 
-    addHitRegion(app, Minimise, 878, 16, 30, 24, true);
-    bool minimiseHovered = app.hoverId == Minimise;
+    addHitRegion(ui.window.hitRegions, ClickId::Minimise, 878, 16, 30, 24, true);
+    bool minimiseHovered = ui.window.hoverId == ClickId::Minimise;
     if (minimiseHovered) fillRoundedRect(g, RectF{878, 16, 30, 24}, 4, 0x1FF2C94C);
     drawLine(g, minimiseHovered ? kGold : kMuted, 1.6f, 888, 28.5f, 898, 28.5f);
 
-    addHitRegion(app, Close, 912, 16, 30, 24, true);
-    bool closeHovered = app.hoverId == Close;
-    if (closeHovered) fillRoundedRect(g, RectF{912, 16, 30, 24}, 4, 0x40E0544A);
-    ARGB cross = closeHovered ? 0xFFFFFFFF : kMuted;
-    drawLine(g, cross, 1.6f, 922.5f, 23.5f, 931.5f, 32.5f);
-    drawLine(g, cross, 1.6f, 931.5f, 23.5f, 922.5f, 32.5f);
+    paintCloseButton(ui, g, ClickId::Close, RectF{912, 16, 30, 24});
 }
 
-void paintNewsAndStatus(LauncherApp& app, GpGraphics* g, const ScreenModel& model) {
+void paintNewsAndStatus(LauncherUi& ui, GpGraphics* g, const ScreenModel& model) {
     const TextTable& t = texts();
-    drawSectionHeading(app, g, t[NewsHeading], 40, 236, 460);
-    drawSectionHeading(app, g, t[StatusHeading], 500, 236, 920);
+    drawSectionHeading(ui.drawing, g, t[TextId::NewsHeading], 40, 236, 460);
+    drawSectionHeading(ui.drawing, g, t[TextId::StatusHeading], 500, 236, 920);
 
-    const std::vector<NewsItem>& news = app.status.news[uiLanguage == English ? 1 : 0];
-    GpFont* dateFont = font(app, 0);
+    const std::vector<NewsItem>& news = ui.status.news[languageIndex(uiLanguage)];
+    GpFont* dateFont = ui.drawing.font(FontId::Regular11);
     for (size_t i = 0; i < news.size() && i < 3; ++i) {
         float y = 262 + 29.0f * i;
         const NewsItem& item = news[i];
         float dateWidth = 0;
         if (!item.date.empty()) {
-            drawText(app, g, item.date, dateFont, kDim, 40, y + 3);
-            dateWidth = measureText(app, g, item.date, dateFont);
+            drawText(ui.drawing, g, item.date, dateFont, kDim, 40, y + 3);
+            dateWidth = measureText(ui.drawing, g, item.date, dateFont);
         }
         float x = 50 + std::max(dateWidth + 4, 44.0f);
         GdipSetClipRect(g, x, y - 2, 460 - x, 22, Gdiplus::CombineModeReplace);
-        drawEmphasisText(app, g, item.title, font(app, 4), kCream, kGold, x, y + 1, false);
+        drawEmphasisText(ui.drawing, g, item.title, ui.drawing.font(FontId::Regular13), kCream, kGold, x,
+                         y + 1, false);
         GdipResetClip(g);
     }
 
-    GpFont* labelFont = font(app, 4);
-    GpFont* valueFont = font(app, 2);
+    GpFont* labelFont = ui.drawing.font(FontId::Regular13);
+    GpFont* valueFont = ui.drawing.font(FontId::Regular12);
+    const TextId rowLabels[4] = {TextId::RowGameFiles, TextId::RowUpdates, TextId::RowServer,
+                                 TextId::RowVersion};
     for (int r = 0; r < 4; ++r) {
         float y = 262 + 27.0f * r;
-        paintStateIcon(app, g, model.rows[r].state, 500, y);
-        drawText(app, g, t[RowGameFiles + r], labelFont, kCream, 526, centredY(labelFont, y, 16));
+        paintStateIcon(ui, g, model.rows[r].state, 500, y);
+        drawText(ui.drawing, g, t[rowLabels[r]], labelFont, kCream, 526,
+                 centredY(ui.drawing, labelFont, y, 16));
         const std::wstring& value = model.rows[r].value;
         if (!value.empty()) {
-            float w = measureText(app, g, value, valueFont);
-            drawText(app, g, value, valueFont, kMuted, 920 - w, centredY(valueFont, y, 16));
+            float w = measureText(ui.drawing, g, value, valueFont);
+            drawText(ui.drawing, g, value, valueFont, kMuted, 920 - w,
+                     centredY(ui.drawing, valueFont, y, 16));
         }
     }
 }
 
-void paintInstallPanel(LauncherApp& app, GpGraphics* g, const ScreenModel& model) {
+void paintInstallPanel(LauncherUi& ui, GpGraphics* g, const ScreenModel& model) {
     const TextTable& t = texts();
-    const bool editable = !app.installing;
-    drawSectionHeading(app, g, t[InstallFolderHeading], 40, 236, 920);
+    const bool editable = !ui.installForm.installing;
+    drawSectionHeading(ui.drawing, g, t[TextId::InstallFolderHeading], 40, 236, 920);
 
-    GpFont* f = font(app, 4);
-    float textY = centredY(f, 264, 34);
-    addHitRegion(app, FolderBox, 40, 264, 793, 34, editable);
+    GpFont* f = ui.drawing.font(FontId::Regular13);
+    float textY = centredY(ui.drawing, f, 264, 34);
+    addHitRegion(ui.window.hitRegions, ClickId::FolderBox, 40, 264, 793, 34, editable);
     RectF folderBox{40, 264, 793, 34};
     fillRoundedRect(g, folderBox, 4, 0xFF0F0B07);
-    strokeRoundedRect(g, folderBox, 4, editable && app.hoverId == FolderBox ? 0xFF8A6E3E : 0xFF5A4A2E);
-    drawText(app, g, fitWithEllipsis(app, g, app.installFolder, f, 769), f, kCream, 52, textY);
+    strokeRoundedRect(g, folderBox, 4,
+                      editable && ui.window.hoverId == ClickId::FolderBox ? 0xFF8A6E3E : 0xFF5A4A2E);
+    drawText(ui.drawing, g, fitWithEllipsis(ui.drawing, g, ui.installForm.folder, f, 769), f, kCream, 52,
+             textY);
 
-    addHitRegion(app, ChangeButton, 843, 264, 77, 34, editable);
-    bool changeHovered = editable && app.hoverId == ChangeButton;
+    addHitRegion(ui.window.hitRegions, ClickId::ChangeFolder, 843, 264, 77, 34, editable);
+    bool changeHovered = editable && ui.window.hoverId == ClickId::ChangeFolder;
     RectF changeBox{843, 264, 77, 34};
     fillRoundedRect(g, changeBox, 4, changeHovered ? 0xFF261D12 : 0xFF1A1510);
     strokeRoundedRect(g, changeBox, 4, changeHovered ? kDeepGold : 0xFF6B5A3E);
-    std::wstring change = t[ChangeFolder];
-    drawText(app, g, change, f, kGold, 843 + (77 - measureText(app, g, change, f)) / 2, textY);
+    std::wstring change = t[TextId::ChangeFolder];
+    drawText(ui.drawing, g, change, f, kGold, 843 + (77 - measureText(ui.drawing, g, change, f)) / 2, textY);
 
-    const uint64_t required = app.status.requiredBytes;
-    std::wstring requiredText = required ? formatGigabytes(required) : std::wstring(t[Calculating]);
-    std::wstring freeText = app.freeBytes ? formatGigabytes(app.freeBytes) : std::wstring(L"\u2014");
-    bool tooSmall = required && app.freeBytes && app.freeBytes < required;
-    drawEmphasisText(app, g, formatText(t[SpaceLine], requiredText.c_str(), freeText.c_str()), font(app, 2),
-                     kMuted, tooSmall ? kRed : kCream, 40, 310, false);
+    const uint64_t required = ui.status.requiredBytes;
+    std::wstring requiredText = required ? formatGigabytes(required) : std::wstring(t[TextId::Calculating]);
+    std::wstring freeText =
+        ui.installForm.freeBytes ? formatGigabytes(ui.installForm.freeBytes) : std::wstring(L"\u2014");
+    bool tooSmall = required && ui.installForm.freeBytes && ui.installForm.freeBytes < required;
+    drawEmphasisText(ui.drawing, g, formatText(t[TextId::SpaceLine], requiredText.c_str(), freeText.c_str()),
+                     ui.drawing.font(FontId::Regular12), kMuted, tooSmall ? kRed : kCream, 40, 310, false);
 
     float x = 40;
-    paintCheckBox(app, g, DesktopBox, x, t[DesktopShortcut], app.desktopShortcut, editable, &x);
-    paintCheckBox(app, g, StartMenuBox, x, t[StartMenuShortcut], app.startMenuShortcut, editable, &x);
+    paintCheckBox(ui, g, ClickId::DesktopShortcut, x, t[TextId::DesktopShortcut],
+                  ui.installForm.desktopShortcut, editable, &x);
+    paintCheckBox(ui, g, ClickId::StartMenuShortcut, x, t[TextId::StartMenuShortcut],
+                  ui.installForm.startMenuShortcut, editable, &x);
 }
 
-void paintBottomBar(LauncherApp& app, GpGraphics* g, const ScreenModel& model) {
+void paintBottomBar(LauncherUi& ui, GpGraphics* g, const ScreenModel& model) {
     const TextTable& t = texts();
     ARGB headlineNormal = model.errorStyle ? kRed : kCream;
     ARGB headlineEmphasis = model.errorStyle ? kRed : kGold;
-    drawEmphasisText(app, g, model.headline, font(app, 6), headlineNormal, headlineEmphasis, 40, 430, false);
+    drawEmphasisText(ui.drawing, g, model.headline, ui.drawing.font(FontId::Regular15), headlineNormal,
+                     headlineEmphasis, 40, 430, false);
 
     if (!model.detail.empty()) {
-        float maxWidth = (model.percent == -1 ? 620.0f : 548.0f) - (app.installMode ? 0 : 60);
-        drawText(app, g, fitWithEllipsis(app, g, model.detail, font(app, 2), maxWidth), font(app, 2), kDim,
-                 40, 452);
+        float maxWidth = (model.percent == -1 ? 620.0f : 548.0f) - (installMode(ui) ? 0 : 60);
+        drawText(ui.drawing, g,
+                 fitWithEllipsis(ui.drawing, g, model.detail, ui.drawing.font(FontId::Regular12), maxWidth),
+                 ui.drawing.font(FontId::Regular12), kDim, 40, 452);
     }
 
-    float barRight = app.installMode ? 660.0f : 600.0f;
-    paintProgress(app, g, model, barRight);
+    float barRight = installMode(ui) ? 660.0f : 600.0f;
+    paintProgress(ui, g, model, barRight);
 
-    if (!app.installMode) {
-        UpdatePhase phase = app.status.phase;
-        bool repairEnabled = !app.updater.workerRunning.load() && (phase == UpdatePhase::Ready || phase == UpdatePhase::Error);
+    if (!installMode(ui)) {
+        UpdatePhase phase = ui.status.phase;
+        bool repairEnabled =
+            !ui.status.runActive && (phase == UpdatePhase::Ready || phase == UpdatePhase::Error);
         float x = 40;
-        x += paintSmallButton(app, g, Repair, x, 504, t[RepairFiles], repairEnabled) + 8;
-        x += paintSmallButton(app, g, Folder, x, 504, t[GameFolder], true) + 8;
-        paintSmallButton(app, g, Language, x, 504, uiLanguage == English ? L"*EN* / TR" : L"*TR* / EN", true);
-        paintSettingsButton(app, g);
+        x += paintSmallButton(ui, g, ClickId::Repair, x, 504, t[TextId::RepairFiles], repairEnabled) + 8;
+        x += paintSmallButton(ui, g, ClickId::GameFolder, x, 504, t[TextId::GameFolder], true) + 8;
+        paintSmallButton(ui, g, ClickId::Language, x, 504,
+                         uiLanguage == UiLanguage::English ? L"*EN* / TR" : L"*TR* / EN", true);
+        paintSettingsButton(ui, g);
     }
-    paintPrimaryButton(app, g, model);
+    paintPrimaryButton(ui, g, model);
 }

@@ -2,12 +2,11 @@
 // install panel, and the bottom bar with progress, small buttons, settings button and primary button.
 #pragma once
 
-#include "ui/drawing.h"
+#include "ui/gdiplus_handles.h"
+#include "ui/launcher_ui.h"
 #include "ui/screen_model.h"
 
-struct LauncherApp;
-
-void paintTitleBar(LauncherApp& app, GpGraphics* g);
-void paintNewsAndStatus(LauncherApp& app, GpGraphics* g, const ScreenModel& model);
-void paintInstallPanel(LauncherApp& app, GpGraphics* g, const ScreenModel& model);
-void paintBottomBar(LauncherApp& app, GpGraphics* g, const ScreenModel& model);
+void paintTitleBar(LauncherUi& ui, GpGraphics* g);
+void paintNewsAndStatus(LauncherUi& ui, GpGraphics* g, const ScreenModel& model);
+void paintInstallPanel(LauncherUi& ui, GpGraphics* g, const ScreenModel& model);
+void paintBottomBar(LauncherUi& ui, GpGraphics* g, const ScreenModel& model);

@@ -4,11 +4,10 @@
 #include <cstring>
 #include <vector>
 
-#include "app/launcher_app.h"
-#include "ui/drawing.h"
+#include "build_config.h"
+#include "ui/dpi.h"
 #include "ui/frame.h"
 #include "ui/text_table.h"
-#include "ui/window.h"
 
 using namespace Gdiplus::DllExports;
 
@@ -39,34 +38,40 @@ StatusSnapshot sampleStatus() {
     s.manifestVersion = 1791945000;
     s.requiredBytes = 1913651200;
     s.listVerified = true;
-    s.news[Turkish] = {{L"14.10", L"*Oto İksir* ve *Oto Av* artık PC'de!"},
-                       {L"13.10", L"Yeni *biyolog* ve seviye görevleri eklendi."},
-                       {L"12.10", L"Efsun değiştirme oranları güncellendi."}};
-    s.news[English] = {{L"14.10", L"*Auto Potion* and *Auto Hunt* are now on PC!"},
-                       {L"13.10", L"New *biologist* and level quests added."},
-                       {L"12.10", L"Bonus switch rates updated."}};
+    s.host = QORVANE_DEFAULT_HOST;
+    s.news[languageIndex(UiLanguage::Turkish)] = {{L"14.10", L"*Oto İksir* ve *Oto Av* artık PC'de!"},
+                                                  {L"13.10", L"Yeni *biyolog* ve seviye görevleri eklendi."},
+                                                  {L"12.10", L"Efsun değiştirme oranları güncellendi."}};
+    s.news[languageIndex(UiLanguage::English)] = {{L"14.10", L"*Auto Potion* and *Auto Hunt* are now on PC!"},
+                                                  {L"13.10", L"New *biologist* and level quests added."},
+                                                  {L"12.10", L"Bonus switch rates updated."}};
     return s;
 }
 
-void openSettingsState(LauncherApp& app, int screenWidth, int screenHeight, int dpi, int windowWidth,
-                       int windowHeight, float scale) {
-    app.status.phase = UpdatePhase::Ready;
-    app.display.simulatedScreenWidth = screenWidth;
-    app.display.simulatedScreenHeight = screenHeight;
-    app.display.dpiOverride = dpi;
-    app.settingsOpen = true;
-    app.display.windowWidth = windowWidth;
-    app.display.windowHeight = windowHeight;
-    app.display.interfaceScale = scale;
+// The preview's run control never runs: its install-mode option only chooses the screen.
+void setInstallMode(LauncherUi& ui, bool on) {
+    ui.runs.options.installMode = on;
 }
 
-void applyState(LauncherApp& app, int index) {
-    StatusSnapshot& s = app.status;
+void openSettingsState(LauncherUi& ui, int screenWidth, int screenHeight, int dpi, int windowWidth,
+                       int windowHeight, float scale) {
+    ui.status.phase = UpdatePhase::Ready;
+    ui.settings.draft.simulatedScreenWidth = screenWidth;
+    ui.settings.draft.simulatedScreenHeight = screenHeight;
+    ui.settings.draft.dpiOverride = dpi;
+    ui.settings.open = true;
+    ui.settings.draft.windowWidth = windowWidth;
+    ui.settings.draft.windowHeight = windowHeight;
+    ui.settings.draft.interfaceScale = scale;
+}
+
+void applyState(LauncherUi& ui, int index) {
+    StatusSnapshot& s = ui.status;
     switch (index) {
         case 0:
-            app.installMode = true;
-            app.installFolder = L"C:\\Qorvane";
-            app.freeBytes = 158913789952ull;
+            setInstallMode(ui, true);
+            ui.installForm.folder = L"C:\\Qorvane";
+            ui.installForm.freeBytes = 158913789952ull;
             break;
         case 1:
             s.phase = UpdatePhase::Connecting;
@@ -96,7 +101,7 @@ void applyState(LauncherApp& app, int index) {
             break;
         case 5:
             s.phase = UpdatePhase::Ready;
-            app.hoverId = 6;
+            ui.window.hoverId = ClickId::Primary;
             break;
         case 6:
             s.phase = UpdatePhase::Error;
@@ -104,6 +109,7 @@ void applyState(LauncherApp& app, int index) {
             s.listVerified = false;
             s.manifestVersion = 0;
             s.errorTick = GetTickCount();
+            s.retryAt = s.errorTick + kConnectionRetryMs;
             break;
         case 7:
             s.phase = UpdatePhase::Error;
@@ -114,53 +120,51 @@ void applyState(LauncherApp& app, int index) {
             break;
         case 8:
             s.phase = UpdatePhase::Ready;
-            uiLanguage = English;
+            uiLanguage = UiLanguage::English;
             break;
         case 9:
         case 10:
-            openSettingsState(app, 1920, 1080, 120, 1600, 900, 1.2f);
-            if (index == 10) uiLanguage = English;
+            openSettingsState(ui, 1920, 1080, 120, 1600, 900, 1.2f);
+            if (index == 10) uiLanguage = UiLanguage::English;
             break;
         case 11:
-            openSettingsState(app, 1366, 768, 96, 1366, 705, 1.0f);
-            app.noticeAt = GetTickCount() | 1;
-            app.noticeIsError = false;
+            openSettingsState(ui, 1366, 768, 96, 1366, 705, 1.0f);
+            ui.settings.noticeAt = GetTickCount() | 1;
+            ui.settings.noticeIsError = false;
             break;
         case 12:
             s.phase = UpdatePhase::Ready;
-            app.hoverId = 11;
+            ui.window.hoverId = ClickId::Settings;
             break;
     }
 }
 
-void resetWindowState(LauncherApp& app) {
-    app.settingsOpen = false;
-    app.noticeAt = 0;
-    app.noticeIsError = false;
-    app.display.simulatedScreenWidth = 0;
-    app.display.simulatedScreenHeight = 0;
-    app.display.dpiOverride = 0;
-    app.installMode = false;
-    app.installing = false;
-    app.hoverId = 0;
-    app.pressedId = 0;
-    uiLanguage = Turkish;
+void resetWindowState(LauncherUi& ui) {
+    ui.settings.open = false;
+    ui.settings.noticeAt = 0;
+    ui.settings.noticeIsError = false;
+    ui.settings.draft.simulatedScreenWidth = 0;
+    ui.settings.draft.simulatedScreenHeight = 0;
+    ui.settings.draft.dpiOverride = 0;
+    setInstallMode(ui, false);
+    ui.installForm.installing = false;
+    ui.window.hoverId = ClickId::None;
+    ui.window.pressedId = ClickId::None;
+    uiLanguage = UiLanguage::Turkish;
 }
 
-bool renderScale(LauncherApp& app, const std::wstring& folder, float scale, const CLSID& png,
+bool renderScale(LauncherUi& ui, const std::wstring& folder, float scale, const CLSID& png,
                  const StatusSnapshot& sample) {
-    app.uiScale = scale;
-    createBackBuffer(app, static_cast<int>(std::floor(960 * scale + 0.5f)),
-                     static_cast<int>(std::floor(560 * scale + 0.5f)));
+    ui.window.uiScale = scale;
+    if (!sizeFrame(ui, scaledLength(960, scale), scaledLength(560, scale))) return false;
     int percent = static_cast<int>(scale * 100);
     for (int index = 0; index < kStateCount; ++index) {
-        app.status = sample;
-        resetWindowState(app);
-        applyState(app, index);
-        paintFrame(app);
+        ui.status = sample;
+        resetWindowState(ui);
+        applyState(ui, index);
+        paintFrame(ui);
         std::wstring path = formatText(L"%s\\%s_%d.png", folder.c_str(), kStateNames[index], percent);
-        if (!app.backBuffer.bitmap ||
-            GdipSaveImageToFile(app.backBuffer.bitmap, path.c_str(), &png, nullptr) != Gdiplus::Ok)
+        if (GdipSaveImageToFile(ui.backBuffer.bitmap.get(), path.c_str(), &png, nullptr) != Gdiplus::Ok)
             return false;
     }
     return true;
@@ -168,20 +172,20 @@ bool renderScale(LauncherApp& app, const std::wstring& folder, float scale, cons
 
 }  // namespace
 
-bool renderPreview(LauncherApp& app, const std::wstring& folder) {
-    app.frozenClock = true;
-    app.frozenTime = 3.0;
-    app.instance = GetModuleHandleW(nullptr);
-    if (!loadImages(app)) return false;
-    createFonts(app);
+bool renderPreview(LauncherUi& ui, const std::wstring& folder) {
+    ui.window.clock.frozen = true;
+    ui.window.clock.frozenTime = 3.0;
+    ui.window.instance = GetModuleHandleW(nullptr);
+    if (!loadImages(ui.drawing, ui.window.instance)) return false;
+    createFonts(ui.drawing);
     CLSID png;
     if (!findPngEncoder(&png)) return false;
     CreateDirectoryW(folder.c_str(), nullptr);
 
     // The language is process-wide; callers other than the preview road get theirs back.
-    int language = uiLanguage;
+    const UiLanguage language = uiLanguage;
     StatusSnapshot sample = sampleStatus();
-    bool ok = renderScale(app, folder, 1.0f, png, sample) && renderScale(app, folder, 1.5f, png, sample);
+    bool ok = renderScale(ui, folder, 1.0f, png, sample) && renderScale(ui, folder, 1.5f, png, sample);
     uiLanguage = language;
     return ok;
 }

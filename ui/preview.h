@@ -4,6 +4,6 @@
 
 #include <string>
 
-struct LauncherApp;
+#include "ui/launcher_ui.h"
 
-bool renderPreview(LauncherApp& app, const std::wstring& folder);
+bool renderPreview(LauncherUi& ui, const std::wstring& folder);

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/launcher_app.h"
-#include "build_config.h"
+#include "base/names.h"
 #include "ui/text_table.h"
+#include "update/run_control.h"
 
 namespace {
 
@@ -26,41 +26,48 @@ std::wstring timeLeftText(double seconds) {
     const TextTable& t = texts();
     // A long stall at a trickle must not overflow the minute count shown.
     long long s = static_cast<long long>(std::min(std::floor(seconds + 0.5), 2147483647.0 * 60));
-    if (s <= 0) return formatText(t[Seconds], 1);
-    if (s > 59) return formatText(t[MinutesSeconds], static_cast<int>(s / 60), static_cast<int>(s % 60));
-    return formatText(t[Seconds], static_cast<int>(s));
+    if (s <= 0) return formatText(t[TextId::Seconds], 1);
+    if (s > 59)
+        return formatText(t[TextId::MinutesSeconds], static_cast<int>(s / 60), static_cast<int>(s % 60));
+    return formatText(t[TextId::Seconds], static_cast<int>(s));
+}
+
+// Whole seconds left until the automatic retry, counted up (4.2 s show as 5), from 1 to the
+// retry's own delay: a due retry still shows 1 until the run has started.
+int secondsUntilRetry(const StatusSnapshot& status, uint32_t nowTick) {
+    constexpr int kMostSeconds = static_cast<int>(kConnectionRetryMs / 1000);
+    // The difference of two ticks, signed: the tick count wraps, and the retry may be due already.
+    const int32_t left = static_cast<int32_t>(status.retryAt - nowTick);
+    return std::clamp(left <= 0 ? 1 : (left + 999) / 1000, 1, kMostSeconds);
 }
 
 void setErrorTexts(ScreenModel& m, const StatusSnapshot& status, uint32_t nowTick) {
     const TextTable& t = texts();
     switch (status.errorCode) {
         case ErrorKind::Connection: {
-            // Counts down to the window's automatic retry 5 s after the error.
-            uint32_t elapsed = (nowTick - status.errorTick) / 1000;
-            long long n = std::clamp(5LL - static_cast<long long>(elapsed), 1LL, 5LL);
-            m.headline = t[ErrConnection];
-            m.detail = formatText(t[ErrConnectionDetail], static_cast<int>(n));
+            m.headline = t[TextId::ErrConnection];
+            m.detail = formatText(t[TextId::ErrConnectionDetail], secondsUntilRetry(status, nowTick));
             break;
         }
         case ErrorKind::ListRejected:
-            m.headline = t[ErrSignature];
-            m.detail = t[ErrSignatureDetail];
+            m.headline = t[TextId::ErrSignature];
+            m.detail = t[TextId::ErrSignatureDetail];
             break;
         case ErrorKind::FileWrite:
-            m.headline = t[ErrWrite];
-            m.detail = formatText(t[ErrRetryDetail], status.detailText.c_str());
+            m.headline = t[TextId::ErrWrite];
+            m.detail = formatText(t[TextId::ErrRetryDetail], status.detailText.c_str());
             break;
         case ErrorKind::FileLocked:
-            m.headline = t[ErrGameRunning];
+            m.headline = t[TextId::ErrGameRunning];
             m.detail = status.detailText;
             break;
         case ErrorKind::DiskFull:
-            m.headline = t[ErrDiskFull];
+            m.headline = t[TextId::ErrDiskFull];
             m.detail = status.detailText;
             break;
         default:
-            m.headline = t[ErrDownload];
-            m.detail = formatText(t[ErrRetryDetail], status.detailText.c_str());
+            m.headline = t[TextId::ErrDownload];
+            m.detail = formatText(t[TextId::ErrRetryDetail], status.detailText.c_str());
             break;
     }
 }
@@ -72,10 +79,10 @@ std::wstring downloadDetail(const StatusSnapshot& status) {
     std::wstring detail = status.detailText + kSeparator + formatDecimal(status.bytesDone / kMegabyte, 1) +
                           L" / " + formatDecimal(status.bytesTotal / kMegabyte, 1) + L" MB";
     if (status.bytesPerSecond > 1024) {
-        detail +=
-            kSeparator + formatText(t[Speed], formatDecimal(status.bytesPerSecond / kMegabyte, 1).c_str());
+        detail += kSeparator +
+                  formatText(t[TextId::Speed], formatDecimal(status.bytesPerSecond / kMegabyte, 1).c_str());
         std::wstring time = timeLeftText(static_cast<double>(remainingBytes(status)) / status.bytesPerSecond);
-        detail += kSeparator + formatText(t[TimeLeft], time.c_str());
+        detail += kSeparator + formatText(t[TextId::TimeLeft], time.c_str());
     }
     return detail;
 }
@@ -89,9 +96,9 @@ ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnap
     const TextTable& t = texts();
     ScreenModel m;
     if (installMode) {
-        m.headline = t[InstallPrompt];
-        m.detail = installing ? t[StatusInstalling] : t[InstallExplain];
-        m.buttonLabel = t[ButtonInstall];
+        m.headline = t[TextId::InstallPrompt];
+        m.detail = installing ? t[TextId::StatusInstalling] : t[TextId::InstallExplain];
+        m.buttonLabel = t[TextId::ButtonInstall];
         m.primaryEnabled = !installing;
         return m;
     }
@@ -100,86 +107,87 @@ ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnap
         status.manifestVersion ? formatText(L"%llu", status.manifestVersion) : std::wstring();
     double ratio = byteRatio(status);
     int ratioPercent = static_cast<int>(std::floor(100 * ratio));
-    m.buttonLabel = t[ButtonPlay];
+    m.buttonLabel = t[TextId::ButtonPlay];
     ScreenRow& files = m.rows[0];
     ScreenRow& updates = m.rows[1];
     ScreenRow& server = m.rows[2];
     ScreenRow& versionRow = m.rows[3];
-    auto online = [&] { server = {2, t[ValueOnline]}; };
+    auto online = [&] { server = {2, t[TextId::ValueOnline]}; };
 
     switch (status.phase) {
         case UpdatePhase::Idle:
         case UpdatePhase::Connecting:
         case UpdatePhase::ListChecked:
-            m.headline = t[StatusConnecting];
-            m.detail = QORVANE_DEFAULT_HOST;
-            m.buttonHint = t[HintAfterCheck];
-            server = {1, t[ValueConnecting]};
+            m.headline = t[TextId::StatusConnecting];
+            m.detail = status.host;
+            m.buttonHint = t[TextId::HintAfterCheck];
+            server = {1, t[TextId::ValueConnecting]};
             if (status.manifestVersion) versionRow = {2, version};
             break;
         case UpdatePhase::Scanning:
-            m.headline = formatText(t[StatusChecking], status.filesDone, status.filesTotal);
+            m.headline = formatText(t[TextId::StatusChecking], status.filesDone, status.filesTotal);
             m.detail = status.detailText;
             m.percent = ratioPercent;
             m.progress = static_cast<float>(ratio);
-            m.buttonHint = t[HintAfterCheck];
+            m.buttonHint = t[TextId::HintAfterCheck];
             files = {1, formatText(L"%d / %d", status.filesDone, status.filesTotal)};
             online();
             versionRow = {2, version};
             break;
         case UpdatePhase::Downloading:
-            m.headline = formatText(t[StatusDownloading], status.filesDone, status.filesTotal);
+            m.headline = formatText(t[TextId::StatusDownloading], status.filesDone, status.filesTotal);
             m.detail = downloadDetail(status);
             m.percent = ratioPercent;
             m.progress = static_cast<float>(ratio);
-            m.buttonHint = t[HintAfterDownload];
-            files = {2, t[ValueChecked]};
+            m.buttonHint = t[TextId::HintAfterDownload];
+            files = {2, t[TextId::ValueChecked]};
             updates = {1, remainingSizeText(status)};
             online();
             versionRow = {2, version};
             break;
         case UpdatePhase::Cleaning:
-            m.headline = t[StatusCleaning];
+            m.headline = t[TextId::StatusCleaning];
             m.percent = 100;
             m.progress = 1;
-            m.buttonHint = t[HintAfterDownload];
-            files = {2, t[ValueChecked]};
+            m.buttonHint = t[TextId::HintAfterDownload];
+            files = {2, t[TextId::ValueChecked]};
             updates = {1, L""};
             online();
             versionRow = {2, version};
             break;
         case UpdatePhase::Ready:
-            m.headline = t[StatusReady];
+            m.headline = t[TextId::StatusReady];
             m.detail = status.filesUpdated
-                           ? formatText(t[StatusFilesUpdated], status.filesUpdated, version.c_str())
-                           : formatText(t[StatusAllVerified], version.c_str());
+                           ? formatText(t[TextId::StatusFilesUpdated], status.filesUpdated, version.c_str())
+                           : formatText(t[TextId::StatusAllVerified], version.c_str());
             m.percent = 100;
             m.progress = 1;
-            files = {2, t[ValueVerified]};
-            updates = {2, t[ValueUpToDate]};
+            files = {2, t[TextId::ValueVerified]};
+            updates = {2, t[TextId::ValueUpToDate]};
             online();
             versionRow = {2, version};
             m.primaryEnabled = true;
             break;
         case UpdatePhase::Error:
             setErrorTexts(m, status, nowTick);
-            m.progress = (status.errorCode == ErrorKind::Connection || status.errorCode == ErrorKind::ListRejected)
-                             ? 0.0f
-                             : static_cast<float>(ratio);
-            updates = {3, status.errorCode == ErrorKind::Connection ? L"" : t[ValueError]};
+            m.progress =
+                (status.errorCode == ErrorKind::Connection || status.errorCode == ErrorKind::ListRejected)
+                    ? 0.0f
+                    : static_cast<float>(ratio);
+            updates = {3, status.errorCode == ErrorKind::Connection ? L"" : t[TextId::ValueError]};
             if (status.listVerified)
                 online();
             else
-                server = {3, t[ValueOffline]};
+                server = {3, t[TextId::ValueOffline]};
             if (status.manifestVersion) versionRow = {2, version};
             m.errorStyle = true;
             m.barErrorStyle = true;
             m.primaryEnabled = true;
-            m.buttonLabel = t[ButtonRetry];
+            m.buttonLabel = t[TextId::ButtonRetry];
             break;
         case UpdatePhase::SelfUpdated:
-            m.headline = t[StatusLauncherUpdated];
-            m.detail = L"Qorvane Launcher.exe";
+            m.headline = t[TextId::StatusLauncherUpdated];
+            m.detail = kLauncherFileName;
             m.progress = 1;
             updates = {1, L""};
             online();
@@ -189,8 +197,4 @@ ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnap
             break;
     }
     return m;
-}
-
-ScreenModel buildScreenModel(const LauncherApp& app) {
-    return buildScreenModel(app.installMode, app.installing, app.status, GetTickCount());
 }

@@ -5,8 +5,7 @@
 #include <cstdint>
 #include <string>
 
-struct LauncherApp;
-struct StatusSnapshot;
+#include "update/updater.h"
 
 struct ScreenRow {
     int state = 0;  // 0 idle, 1 in progress, 2 done, 3 failed
@@ -27,7 +26,7 @@ struct ScreenModel {
 };
 
 // Pure: depends on installMode, installing, the status copy, uiLanguage and the tick given.
-ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnapshot& status, uint32_t nowTick);
-ScreenModel buildScreenModel(const LauncherApp& app);
+ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnapshot& status,
+                             uint32_t nowTick);
 std::wstring downloadDetail(const StatusSnapshot& status);
 std::wstring remainingSizeText(const StatusSnapshot& status);

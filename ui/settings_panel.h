@@ -1,13 +1,19 @@
-// The display settings panel, a modal card over the main screen, and its click ids 12-26.
+// The display settings panel's state and what its controls do: the draft of the game's window size
+// and interface scale, the save notice and its expiry. The panel is painted by settings_card.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "display/display_settings.h"
-#include "ui/drawing.h"
+#include "ui/click_id.h"
 
-struct LauncherApp;
+struct SettingsPanel {
+    bool open = false;
+    DisplaySettings draft;
+    uint32_t noticeAt = 0;  // tick the save notice appeared; 0 no notice
+    bool noticeIsError = false;
+};
 
 // One of the six window-size chips (index 5 is "Fill screen") as the panel shows it for a draft
 // and a usable screen: only sizes that fit are enabled and selectable.
@@ -22,15 +28,13 @@ SizeChoice sizeChoice(const DisplaySettings& draft, ScreenSize usable, int index
 // The Windows scale in percent, rounded to the nearest: 96 -> 100, 120 -> 125, 144 -> 150.
 int windowsScalePercent(int dpi);
 
-void paintDisplaySettings(LauncherApp& app, GpGraphics* g);
-float drawChip(LauncherApp& app, GpGraphics* g, int id, float x, float y, const std::wstring& label,
-               const std::wstring& subLabel, bool selected, bool enabled, bool measureOnly);
-// Handles ids 13-26; false for ids it does not own.
-bool onSettingsClick(LauncherApp& app, int id);
-// LauncherApp operations over the draft (display/ holds the file logic).
-void openDisplaySettings(LauncherApp& app);
-void saveDisplaySettings(LauncherApp& app);
+// Handles the panel's controls (close to save); false for ids it does not own (the backdrop
+// included). Only "Save" writes the game's files.
+bool onSettingsClick(SettingsPanel& panel, const std::wstring& gameFolder, ClickId id);
+// Opens the panel with the draft loaded from the game's files; the notice is cleared.
+void openDisplaySettings(SettingsPanel& panel, const std::wstring& gameFolder);
+void saveDisplaySettings(SettingsPanel& panel, const std::wstring& gameFolder);
 // The window timer's rule for the save notice: a success notice ends after more than 1400 ms and
 // closes the panel, an error notice ends after more than 5000 ms and leaves it open. True when the
 // notice ended.
-bool expireSettingsNotice(LauncherApp& app, uint32_t now);
+bool expireSettingsNotice(SettingsPanel& panel, uint32_t now);

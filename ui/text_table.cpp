@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cwchar>
 
-int uiLanguage = Turkish;
+UiLanguage uiLanguage = UiLanguage::Turkish;
 
 namespace {
 const TextTable turkishTable = {{
@@ -169,8 +169,8 @@ const TextTable englishTable = {
     L'.'};
 }  // namespace
 
-const TextTable& textsFor(int language) {
-    return language == English ? englishTable : turkishTable;
+const TextTable& textsFor(UiLanguage language) {
+    return language == UiLanguage::English ? englishTable : turkishTable;
 }
 
 const TextTable& texts() {

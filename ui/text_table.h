@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <string>
 
-enum UiLanguage : int { Turkish = 0, English = 1 };
+#include "base/ui_language.h"
 
 // Written at start-up and by the language toggle (UI thread only after start-up).
-extern int uiLanguage;
+extern UiLanguage uiLanguage;
 
-enum TextId : int {
+enum class TextId : int {
     Title,
     NewsHeading,
     StatusHeading,
@@ -87,18 +87,20 @@ enum TextId : int {
     SmallScreenAdvice,
     SavedNotice,
     SettingsWriteFailed,
-    TextCount
+    Count
 };
 
+inline constexpr int kTextCount = static_cast<int>(TextId::Count);
+
 struct TextTable {
-    const wchar_t* text[TextCount];
+    const wchar_t* text[kTextCount];
     wchar_t decimalSeparator;
-    const wchar_t* operator[](int id) const { return text[id]; }
+    const wchar_t* operator[](TextId id) const { return text[static_cast<int>(id)]; }
 };
 
 // The table of the current uiLanguage. Kept across a toggle, it still shows the old language.
 const TextTable& texts();
-const TextTable& textsFor(int language);
+const TextTable& textsFor(UiLanguage language);
 
 std::wstring formatDecimal(double value, int digits);
 std::wstring formatGigabytes(uint64_t bytes);

@@ -5,16 +5,12 @@
 
 #include <cmath>
 
-#include "base/process.h"
-#include "install/game_launch.h"
 #include "install/install_location.h"
 #include "ui/actions.h"
-#include "ui/drawing.h"
+#include "ui/dpi.h"
 #include "ui/frame.h"
-#include "ui/screen_model.h"
-#include "ui/settings_panel.h"
+#include "ui/hit_regions.h"
 #include "ui/text_table.h"
-#include "update/updater.h"
 
 namespace {
 
@@ -22,41 +18,11 @@ constexpr wchar_t kWindowClass[] = L"QorvaneLauncher";
 constexpr UINT_PTR kTimerId = 1;
 constexpr UINT kTimerPeriodMs = 33;
 constexpr uint32_t kCloseWaitMs = 1500;
-constexpr uint32_t kRetryAfterMs = 5000;
-constexpr uint32_t kFreeSpaceRefreshMs = 3000;
 // Window corner preference and border colour; older systems refuse both.
 constexpr DWORD kDwmCornerPreference = 33;
 constexpr DWORD kDwmBorderColour = 34;
 constexpr DWORD kCornerRound = 2;
 constexpr COLORREF kNoBorderColour = 0xFFFFFFFE;
-
-// Resolved at run time: the launcher must also start on systems that lack the per-monitor APIs.
-template <typename Fn>
-Fn procAddress(HMODULE module, const char* name) {
-    return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-}
-
-int screenDpi() {
-    HDC screen = GetDC(nullptr);
-    if (!screen) return 96;
-    int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
-    return dpi > 0 ? dpi : 96;
-}
-
-int windowDpi(HWND window) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const GetDpiForWindowFn getDpiForWindow =
-        procAddress<GetDpiForWindowFn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
-    if (getDpiForWindow) {
-        if (UINT dpi = getDpiForWindow(window)) return static_cast<int>(dpi);
-    }
-    return monitorDpi(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY));
-}
-
-int scaledLength(float design, float scale) {
-    return static_cast<int>(std::floor(design * scale + 0.5f));
-}
 
 bool hiddenModeRequested() {
     // Mere presence counts, an empty value included.
@@ -67,13 +33,13 @@ bool hiddenModeRequested() {
 }
 
 LRESULT CALLBACK staticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* app = reinterpret_cast<LauncherApp*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* ui = reinterpret_cast<LauncherUi*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (message == WM_NCCREATE) {
-        app = static_cast<LauncherApp*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        app->window = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
+        ui = static_cast<LauncherUi*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        ui->window.handle = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(ui));
     }
-    return app ? windowProc(*app, message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+    return ui ? windowProc(*ui, message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
 }
 
 bool registerWindowClass(HINSTANCE instance) {
@@ -105,69 +71,40 @@ Placement centredPlacement(const RECT& work, float scale) {
     return p;
 }
 
-void showWindow(LauncherApp& app, bool hidden) {
+void showWindow(const WindowState& window, bool hidden) {
     if (hidden) {
-        SetWindowPos(app.window, HWND_BOTTOM, 0, 0, 0, 0,
+        SetWindowPos(window.handle, HWND_BOTTOM, 0, 0, 0, 0,
                      SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         return;
     }
-    int command = app.showCommand;
+    int command = window.showCommand;
     // The window has one fixed size, so "maximised" and "default" mean a normal show; a
     // launcher started hidden would be unreachable.
     if (command == SW_HIDE || command == SW_SHOWMAXIMIZED || command == SW_SHOWDEFAULT)
         command = SW_SHOWNORMAL;
-    ShowWindow(app.window, command);
-    if (command == SW_SHOWNORMAL || command == SW_SHOW) SetForegroundWindow(app.window);
+    ShowWindow(window.handle, command);
+    if (command == SW_SHOWNORMAL || command == SW_SHOW) SetForegroundWindow(window.handle);
 }
 
-void recreateBackBufferForClient(LauncherApp& app) {
+void sizeFrameToClient(LauncherUi& ui) {
     RECT client{};
-    GetClientRect(app.window, &client);
-    createBackBuffer(app, client.right - client.left, client.bottom - client.top);
+    GetClientRect(ui.window.handle, &client);
+    sizeFrame(ui, client.right - client.left, client.bottom - client.top);
 }
 
-void refreshFreeSpace(LauncherApp& app, uint32_t now) {
-    app.freeBytes = freeSpaceAt(app.installFolder);
-    app.freeBytesCheckedAt = now;
+ClickId hitTestClient(const WindowState& window, int x, int y, bool* clickable) {
+    return hitTest(window.hitRegions, window.uiScale, x, y, clickable);
 }
 
 }  // namespace
 
-int monitorDpi(HMONITOR monitor) {
-    using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-    static const GetDpiForMonitorFn getDpiForMonitor =
-        procAddress<GetDpiForMonitorFn>(LoadLibraryW(L"shcore.dll"), "GetDpiForMonitor");
-    if (getDpiForMonitor) {
-        UINT dpiX = 0, dpiY = 0;
-        const int effectiveDpi = 0;
-        if (SUCCEEDED(getDpiForMonitor(monitor, effectiveDpi, &dpiX, &dpiY)) && dpiX != 0) {
-            return static_cast<int>(dpiX);
-        }
-    }
-    return screenDpi();
-}
+bool createWindow(LauncherUi& ui, HINSTANCE instance, const RunOptions& options, int showCommand) {
+    WindowState& w = ui.window;
+    w.instance = instance;
+    w.showCommand = showCommand;
 
-int systemDpi() {
-    using GetDpiForSystemFn = UINT(WINAPI*)();
-    static const GetDpiForSystemFn getDpiForSystem =
-        procAddress<GetDpiForSystemFn>(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem");
-    if (getDpiForSystem) {
-        if (UINT dpi = getDpiForSystem()) return static_cast<int>(dpi);
-    }
-    return screenDpi();
-}
-
-bool createWindow(LauncherApp& app, HINSTANCE instance, const StartupOptions& options) {
-    app.instance = instance;
-    app.installMode = options.installMode;
-    app.afterSelfUpdate = options.afterSelfUpdate;
-    app.launcherFolder = options.launcherFolder;
-    app.launcherExePath = options.launcherExePath;
-    app.passThroughArgs = options.passThroughArgs;
-    app.showCommand = options.showCommand;
-
-    if (!loadImages(app)) return false;
-    createFonts(app);
+    if (!loadImages(ui.drawing, instance)) return false;
+    createFonts(ui.drawing);
     if (!registerWindowClass(instance)) return false;
 
     POINT cursor{};
@@ -177,41 +114,40 @@ bool createWindow(LauncherApp& app, HINSTANCE instance, const StartupOptions& op
     info.cbSize = sizeof(info);
     GetMonitorInfoW(monitor, &info);
     const RECT work = info.rcWork;
-    app.uiScale = static_cast<float>(monitorDpi(monitor)) / 96.0f;
-    Placement place = centredPlacement(work, app.uiScale);
+    w.uiScale = static_cast<float>(monitorDpi(monitor)) / 96.0f;
+    Placement place = centredPlacement(work, w.uiScale);
 
     const bool hidden = hiddenModeRequested();
     // Hidden mode (automated runs): invisible, click-through, no taskbar button, never activated.
     const DWORD exStyle =
         hidden ? (WS_EX_NOACTIVATE | WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT) : WS_EX_APPWINDOW;
     HWND window =
-        CreateWindowExW(exStyle, kWindowClass, texts()[Title], WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX,
-                        place.x, place.y, place.width, place.height, nullptr, nullptr, instance, &app);
+        CreateWindowExW(exStyle, kWindowClass, texts()[TextId::Title], WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX,
+                        place.x, place.y, place.width, place.height, nullptr, nullptr, instance, &ui);
     if (!window) return false;
     if (hidden) SetLayeredWindowAttributes(window, 0, 1, LWA_ALPHA);
 
     // The monitor's DPI and the window's own can differ (the system may have placed it elsewhere).
     const float windowScale = static_cast<float>(windowDpi(window)) / 96.0f;
-    if (std::fabs(windowScale - app.uiScale) > 0.01f) {
-        app.uiScale = windowScale;
-        place = centredPlacement(work, app.uiScale);
+    if (std::fabs(windowScale - w.uiScale) > 0.01f) {
+        w.uiScale = windowScale;
+        place = centredPlacement(work, w.uiScale);
         SetWindowPos(window, nullptr, place.x, place.y, place.width, place.height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
-    recreateBackBufferForClient(app);
-    applyWindowShape(app);
+    sizeFrameToClient(ui);
+    applyWindowShape(w);
 
-    if (app.installMode) {
-        app.installFolder = defaultInstallFolder();
-        refreshFreeSpace(app, GetTickCount());
+    if (options.installMode) {
+        ui.installForm.folder = defaultInstallFolder();
+        refreshFreeSpace(ui.installForm, GetTickCount());
     }
 
-    configureRun(app.updater, app.launcherFolder, app.installMode ? true : app.afterSelfUpdate);
-    startRun(app.updater, false, app.installMode);
-    app.status = copyStatus(app.updater);
+    beginRuns(ui.runs, options);
+    tickRuns(ui.runs, GetTickCount(), ui.status);  // the first frame already shows the run begun
 
-    showWindow(app, hidden);
+    showWindow(w, hidden);
     UpdateWindow(window);
     SetTimer(window, kTimerId, kTimerPeriodMs, nullptr);
     return true;
@@ -226,229 +162,192 @@ int runMessageLoop() {
     return static_cast<int>(message.wParam);
 }
 
-int hitTest(const LauncherApp& app, int clientX, int clientY, bool* clickable) {
-    // The centre of the device pixel, in design units.
-    const float dx = (static_cast<float>(clientX) + 0.5f) / app.uiScale;
-    const float dy = (static_cast<float>(clientY) + 0.5f) / app.uiScale;
-    for (auto it = app.hitRegions.rbegin(); it != app.hitRegions.rend(); ++it) {
-        if (dx >= it->x && dx < it->x + it->width && dy >= it->y && dy < it->y + it->height) {
-            if (clickable) *clickable = it->clickable;
-            return it->id;
-        }
-    }
-    if (clickable) *clickable = false;
-    return 0;
-}
-
-void applyWindowShape(LauncherApp& app) {
+void applyWindowShape(const WindowState& window) {
     const DWORD corner = kCornerRound;
-    if (SUCCEEDED(DwmSetWindowAttribute(app.window, kDwmCornerPreference, &corner, sizeof(corner)))) {
+    if (SUCCEEDED(DwmSetWindowAttribute(window.handle, kDwmCornerPreference, &corner, sizeof(corner)))) {
         const COLORREF border = kNoBorderColour;
-        DwmSetWindowAttribute(app.window, kDwmBorderColour, &border, sizeof(border));
+        DwmSetWindowAttribute(window.handle, kDwmBorderColour, &border, sizeof(border));
         return;
     }
     // No corner attribute: cut the corners with a window region instead.
-    applyRoundedRegion(app);
+    applyRoundedRegion(window);
 }
 
-void applyRoundedRegion(LauncherApp& app) {
+void applyRoundedRegion(const WindowState& window) {
     RECT client{};
-    GetClientRect(app.window, &client);
-    const int diameter = scaledLength(18, app.uiScale);
-    HRGN region = CreateRoundRectRgn(0, 0, client.right + 1, client.bottom + 1, diameter, diameter);
-    if (region && !SetWindowRgn(app.window, region, TRUE))
-        DeleteObject(region);  // the system owns it on success
+    GetClientRect(window.handle, &client);
+    const int diameter = scaledLength(18, window.uiScale);
+    UniqueGdiObject region(CreateRoundRectRgn(0, 0, client.right + 1, client.bottom + 1, diameter, diameter));
+    // The system owns the region once it is set.
+    if (region && SetWindowRgn(window.handle, static_cast<HRGN>(region.get()), TRUE)) region.release();
 }
 
 namespace {
 
-LRESULT onSize(LauncherApp& app, WPARAM wParam, LPARAM lParam) {
+LRESULT onSize(LauncherUi& ui, WPARAM wParam, LPARAM lParam) {
     const int width = LOWORD(lParam), height = HIWORD(lParam);
-    if (wParam == SIZE_MINIMIZED || !app.images[0] || width == 0 || height == 0) return 0;
-    if (width != app.backBuffer.width || height != app.backBuffer.height) {
-        createBackBuffer(app, width, height);
-        applyWindowShape(app);
+    if (wParam == SIZE_MINIMIZED || !ui.drawing.images[0] || width == 0 || height == 0) return 0;
+    if (width != ui.backBuffer.width || height != ui.backBuffer.height) {
+        sizeFrame(ui, width, height);
+        applyWindowShape(ui.window);
     }
     return 0;
 }
 
-LRESULT onPaint(LauncherApp& app) {
+LRESULT onPaint(LauncherUi& ui) {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(app.window, &ps);
-    paintFrame(app);
-    if (app.backBuffer.memoryDc) {
-        BitBlt(dc, 0, 0, app.backBuffer.width, app.backBuffer.height, app.backBuffer.memoryDc, 0, 0, SRCCOPY);
-    }
-    EndPaint(app.window, &ps);
+    HDC dc = BeginPaint(ui.window.handle, &ps);
+    paintFrame(ui);
+    const BackBuffer& buffer = ui.backBuffer;
+    if (buffer.memoryDc) BitBlt(dc, 0, 0, buffer.width, buffer.height, buffer.memoryDc.get(), 0, 0, SRCCOPY);
+    EndPaint(ui.window.handle, &ps);
     return 0;
 }
 
-LRESULT onClose(LauncherApp& app) {
-    app.closing = true;
-    KillTimer(app.window, kTimerId);
+LRESULT onClose(LauncherUi& ui) {
+    ui.window.closing = true;
+    KillTimer(ui.window.handle, kTimerId);
     // Bounded: a worker stuck in a slow transfer is left behind, not waited for.
-    stopRun(app.updater, kCloseWaitMs);
-    DestroyWindow(app.window);
+    endRuns(ui.runs, kCloseWaitMs);
+    DestroyWindow(ui.window.handle);
     return 0;
 }
 
-LRESULT onSetCursor(LauncherApp& app, WPARAM wParam, LPARAM lParam) {
-    if (LOWORD(lParam) != HTCLIENT) return DefWindowProcW(app.window, WM_SETCURSOR, wParam, lParam);
+LRESULT onSetCursor(LauncherUi& ui, WPARAM wParam, LPARAM lParam) {
+    HWND window = ui.window.handle;
+    if (LOWORD(lParam) != HTCLIENT) return DefWindowProcW(window, WM_SETCURSOR, wParam, lParam);
     POINT cursor{};
     GetCursorPos(&cursor);
-    ScreenToClient(app.window, &cursor);
+    ScreenToClient(window, &cursor);
     bool clickable = false;
-    hitTest(app, cursor.x, cursor.y, &clickable);
+    hitTestClient(ui.window, cursor.x, cursor.y, &clickable);
     SetCursor(LoadCursorW(nullptr, clickable ? IDC_HAND : IDC_ARROW));
     return TRUE;
 }
 
-LRESULT onNcHitTest(LauncherApp& app, LPARAM lParam) {
+LRESULT onNcHitTest(LauncherUi& ui, LPARAM lParam) {
     POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    ScreenToClient(app.window, &point);
+    ScreenToClient(ui.window.handle, &point);
     bool clickable = false;
     // Every place that is not a control (clickable or not) drags the window.
-    return hitTest(app, point.x, point.y, &clickable) != 0 ? HTCLIENT : HTCAPTION;
+    return hitTestClient(ui.window, point.x, point.y, &clickable) != ClickId::None ? HTCLIENT : HTCAPTION;
 }
 
-LRESULT onKeyDown(LauncherApp& app, WPARAM key) {
-    if (app.settingsOpen) {
+LRESULT onKeyDown(LauncherUi& ui, WPARAM key) {
+    if (ui.settings.open) {
         if (key == VK_ESCAPE) {
-            app.settingsOpen = false;
-            InvalidateRect(app.window, nullptr, FALSE);
+            ui.settings.open = false;
+            InvalidateRect(ui.window.handle, nullptr, FALSE);
         }
         return 0;
     }
     // Enter follows what the screen shows: the primary action only while its button is enabled.
-    if (key == VK_RETURN && buildScreenModel(app).primaryEnabled) onClick(app, 6);
+    if (key == VK_RETURN && currentScreenModel(ui).primaryEnabled) onClick(ui, ClickId::Primary);
     return 0;
 }
 
-LRESULT onMouseMove(LauncherApp& app, LPARAM lParam) {
-    if (!app.trackingMouse) {
+LRESULT onMouseMove(LauncherUi& ui, LPARAM lParam) {
+    WindowState& w = ui.window;
+    if (!w.trackingMouse) {
         TRACKMOUSEEVENT track{};
         track.cbSize = sizeof(track);
         track.dwFlags = TME_LEAVE;
-        track.hwndTrack = app.window;
+        track.hwndTrack = w.handle;
         TrackMouseEvent(&track);
-        app.trackingMouse = true;
+        w.trackingMouse = true;
     }
     bool clickable = false;
-    app.hoverId = hitTest(app, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), &clickable);
+    w.hoverId = hitTestClient(w, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), &clickable);
     return 0;
 }
 
-LRESULT onLeftButtonDown(LauncherApp& app, LPARAM lParam) {
+LRESULT onLeftButtonDown(LauncherUi& ui, LPARAM lParam) {
     bool clickable = false;
-    const int id = hitTest(app, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), &clickable);
-    if (id != 0 && clickable) {
-        app.pressedId = id;
-        SetCapture(app.window);  // the release arrives here even outside the window
+    const ClickId id = hitTestClient(ui.window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), &clickable);
+    if (id != ClickId::None && clickable) {
+        ui.window.pressedId = id;
+        SetCapture(ui.window.handle);  // the release arrives here even outside the window
     }
     return 0;
 }
 
-LRESULT onLeftButtonUp(LauncherApp& app, LPARAM lParam) {
-    const int pressed = app.pressedId;
-    app.pressedId = 0;
-    if (GetCapture() == app.window) ReleaseCapture();
-    if (pressed == 0) return 0;
+LRESULT onLeftButtonUp(LauncherUi& ui, LPARAM lParam) {
+    const ClickId pressed = ui.window.pressedId;
+    ui.window.pressedId = ClickId::None;
+    if (GetCapture() == ui.window.handle) ReleaseCapture();
+    if (pressed == ClickId::None) return 0;
     // A click is a press and a release on the same control; dragging off cancels it.
     bool clickable = false;
-    const int id = hitTest(app, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), &clickable);
-    if (id == pressed && clickable) onClick(app, id);
+    const ClickId id = hitTestClient(ui.window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), &clickable);
+    if (id == pressed && clickable) onClick(ui, id);
     return 0;
 }
 
-LRESULT onDpiChanged(LauncherApp& app, WPARAM wParam, LPARAM lParam) {
-    app.uiScale = static_cast<float>(LOWORD(wParam)) / 96.0f;
+LRESULT onDpiChanged(LauncherUi& ui, WPARAM wParam, LPARAM lParam) {
+    WindowState& w = ui.window;
+    w.uiScale = static_cast<float>(LOWORD(wParam)) / 96.0f;
     const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
     // The suggested size is the old one scaled; the design size rounded for the new scale is exact.
-    SetWindowPos(app.window, nullptr, suggested->left, suggested->top, scaledLength(960, app.uiScale),
-                 scaledLength(560, app.uiScale), SWP_NOZORDER | SWP_NOACTIVATE);
-    recreateBackBufferForClient(app);
-    applyWindowShape(app);
-    InvalidateRect(app.window, nullptr, FALSE);
+    SetWindowPos(w.handle, nullptr, suggested->left, suggested->top, scaledLength(960, w.uiScale),
+                 scaledLength(560, w.uiScale), SWP_NOZORDER | SWP_NOACTIVATE);
+    sizeFrameToClient(ui);
+    applyWindowShape(w);
+    InvalidateRect(w.handle, nullptr, FALSE);
     return 0;
 }
 
 }  // namespace
 
-LRESULT windowProc(LauncherApp& app, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT windowProc(LauncherUi& ui, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;
         case WM_SIZE:
-            return onSize(app, wParam, lParam);
+            return onSize(ui, wParam, lParam);
         case WM_PAINT:
-            return onPaint(app);
+            return onPaint(ui);
         case WM_CLOSE:
-            return onClose(app);
+            return onClose(ui);
         case WM_ERASEBKGND:
             return 1;  // the back buffer covers every pixel
         case WM_SETCURSOR:
-            return onSetCursor(app, wParam, lParam);
+            return onSetCursor(ui, wParam, lParam);
         case WM_NCHITTEST:
-            return onNcHitTest(app, lParam);
+            return onNcHitTest(ui, lParam);
         case WM_NCLBUTTONDBLCLK:
             return 0;  // a double click on the draggable area must not maximise
         case WM_KEYDOWN:
-            return onKeyDown(app, wParam);
+            return onKeyDown(ui, wParam);
         case WM_TIMER:
-            onTimer(app);
+            onTimer(ui);
             return 0;
         case WM_MOUSEMOVE:
-            return onMouseMove(app, lParam);
+            return onMouseMove(ui, lParam);
         case WM_LBUTTONDOWN:
-            return onLeftButtonDown(app, lParam);
+            return onLeftButtonDown(ui, lParam);
         case WM_LBUTTONUP:
-            return onLeftButtonUp(app, lParam);
+            return onLeftButtonUp(ui, lParam);
         case WM_MOUSELEAVE:
-            app.trackingMouse = false;
-            app.hoverId = 0;
+            ui.window.trackingMouse = false;
+            ui.window.hoverId = ClickId::None;
             return 0;
         case WM_DPICHANGED:
-            return onDpiChanged(app, wParam, lParam);
+            return onDpiChanged(ui, wParam, lParam);
         default:
-            return DefWindowProcW(app.window, message, wParam, lParam);
+            return DefWindowProcW(ui.window.handle, message, wParam, lParam);
     }
 }
 
-void onTimer(LauncherApp& app) {
-    if (app.closing) return;
-    app.status = copyStatus(app.updater);
-    const uint32_t now = GetTickCount();  // differences below are unsigned, so wrap-around is harmless
-
-    if (app.status.phase == UpdatePhase::SelfUpdated) {
-        if (!app.selfUpdateRestartHandled) {
-            app.selfUpdateRestartHandled = true;
-            std::wstring arguments = app.passThroughArgs;
-            if (!arguments.empty()) arguments += L" ";
-            arguments += L"--guncellendi";
-            if (startProcess(app.launcherExePath, arguments, app.launcherFolder) == 0) {
-                PostMessageW(app.window, WM_CLOSE, 0, 0);
-                return;
-            }
-            // The new executable is in place but would not start: carry on with this process.
-            configureRun(app.updater, app.launcherFolder, true);
-            startRun(app.updater, false, false);
-        } else if (app.updater.skipSelfUpdate && !app.updater.workerRunning) {
-            // The fallback run above is refused while the self-updating run is still finishing
-            // (skipSelfUpdate marks the fallback as configured; a successful restart never sets
-            // it). Start it once that run has ended rather than leave the restart screen up.
-            startRun(app.updater, false, false);
-        }
+void onTimer(LauncherUi& ui) {
+    if (ui.window.closing) return;
+    const uint32_t now = GetTickCount();
+    if (tickRuns(ui.runs, now, ui.status) == RunEvent::Restarted) {
+        // The self-updated launcher has started and takes over.
+        PostMessageW(ui.window.handle, WM_CLOSE, 0, 0);
+        return;
     }
-
-    if (app.status.phase == UpdatePhase::Error && app.status.errorCode == ErrorKind::Connection && !app.updater.workerRunning &&
-        now - app.status.errorTick >= kRetryAfterMs) {
-        startRun(app.updater, false, app.installMode);
-    }
-
-    if (app.installMode && now - app.freeBytesCheckedAt > kFreeSpaceRefreshMs) refreshFreeSpace(app, now);
-
-    expireSettingsNotice(app, now);  // a successful save's notice also closes the panel
-
-    if (!IsIconic(app.window)) InvalidateRect(app.window, nullptr, FALSE);
+    if (installMode(ui)) refreshFreeSpaceWhenDue(ui.installForm, now);
+    expireSettingsNotice(ui.settings, now);  // a successful save's notice also closes the panel
+    if (!IsIconic(ui.window.handle)) InvalidateRect(ui.window.handle, nullptr, FALSE);
 }

@@ -1,21 +1,19 @@
-// The borderless per-monitor-DPI window: creation, back buffer, shape, message loop, hit testing
-// and the 33 ms timer that copies the engine status and drives the automatic actions.
+// The borderless per-monitor-DPI window: creation (which begins the update runs), the window
+// procedure with its input handling, the shape, the message loop, and the 33 ms timer that asks
+// the run control for the status and the automatic runs, then repaints.
 #pragma once
 
 #include <windows.h>
 
-#include "app/launcher_app.h"
-#include "app/startup.h"
+#include "ui/launcher_ui.h"
+#include "update/run_control.h"
 
-bool createWindow(LauncherApp& app, HINSTANCE instance, const StartupOptions& options);
+// Loads the art and fonts, creates and shows the window centred on the monitor under the cursor,
+// begins the runs with these options and starts the timer; false when the window cannot be made.
+bool createWindow(LauncherUi& ui, HINSTANCE instance, const RunOptions& options, int showCommand);
 int runMessageLoop();
-LRESULT windowProc(LauncherApp& app, UINT message, WPARAM wParam, LPARAM lParam);
-int hitTest(const LauncherApp& app, int clientX, int clientY, bool* clickable);
-void onTimer(LauncherApp& app);
-void createBackBuffer(LauncherApp& app, int width, int height);
-void releaseBackBuffer(LauncherApp& app);
-void applyWindowShape(LauncherApp& app);
+LRESULT windowProc(LauncherUi& ui, UINT message, WPARAM wParam, LPARAM lParam);
+void onTimer(LauncherUi& ui);
+void applyWindowShape(const WindowState& window);
 // The shape for systems without the rounded-corner attribute: a rounded window region.
-void applyRoundedRegion(LauncherApp& app);
-int monitorDpi(HMONITOR monitor);
-int systemDpi();
+void applyRoundedRegion(const WindowState& window);

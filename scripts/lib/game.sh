@@ -1,5 +1,7 @@
 # A generated sample game, its publishing, and running the launcher against it under Wine: shared by
 # scripts/demo and the e2e tests. Needs QV_ROOT (the source tree) and QV_BUILD (the build folder).
+
+source "$QV_ROOT/scripts/lib/wine.sh"
 #
 # Sample game content: nested folders, names with blanks and Turkish letters, files from empty to
 # above 32 MiB (so the launcher splits them into ranges), a top-level .dll, a user settings file
@@ -98,7 +100,7 @@ qv_sample_news() {  # DIR VERSION_TEXT
 qv_wine() {  # PREFIX PROGRAM ARGS...
   local prefix=$1
   shift
-  QORVANE_WINEPREFIX=$prefix WINEPREFIX=$prefix "$QV_ROOT/cmake/wine-run.sh" "$@"
+  QORVANE_WINEPREFIX=$prefix "$QV_ROOT/cmake/wine-run.sh" "$@"
 }
 
 # qv_publish PREFIX GAME WWW VERSION [extra publisher options...]: publishes into WWW/qorvane/pc
@@ -126,7 +128,7 @@ qv_launcher_start() {
     cd "$install"
     export QORVANE_SUNUCU=$url
     [ -n "$hidden" ] && export QORVANE_GIZLI=1
-    exec env QORVANE_WINEPREFIX="$prefix" WINEPREFIX="$prefix" "$QV_ROOT/cmake/wine-run.sh" \
+    exec env QORVANE_WINEPREFIX="$prefix" "$QV_ROOT/cmake/wine-run.sh" \
       "$(qv_winpath "$install/Qorvane Launcher.exe")"
   ) >>"$install/../launcher-wine.out" 2>&1 &
   QV_LAUNCHER_PID=$!
@@ -164,7 +166,7 @@ qv_launcher_close() {
     sleep 0.2
   done
   if qv_launcher_in_prefix "$prefix"; then
-    WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+    qv_wineserver "$prefix" -k 2>/dev/null || true
   fi
   [ -n "${QV_LAUNCHER_PID:-}" ] && wait "$QV_LAUNCHER_PID" 2>/dev/null || true
 }

@@ -1,49 +1,30 @@
-#include <gtest/gtest.h>
-
 #include "app/launcher_app.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
-TEST(Particles, AreTheSameOnEveryStartAndStartFromTheSeed) {
-    auto a = generateParticles();
-    auto b = generateParticles();
-    ASSERT_EQ(a.size(), 70u);
-    for (size_t i = 0; i < a.size(); ++i) {
-        EXPECT_EQ(a[i].x, b[i].x);
-        EXPECT_EQ(a[i].alpha, b[i].alpha);
-    }
-    EXPECT_FLOAT_EQ(a[0].x, static_cast<float>(7.0 * 16807 / 2147483647.0) * 960);
-    // Second draw: the next state of the generator.
-    uint64_t x = (7ull * 16807) % 2147483647;
-    x = (x * 16807) % 2147483647;
-    EXPECT_FLOAT_EQ(a[0].y, static_cast<float>(x / 2147483647.0) * 560);
-    for (const Particle& p : a) {
-        EXPECT_GE(p.x, 0);
-        EXPECT_LE(p.x, 960);
-        EXPECT_GE(p.riseSpeed, 8);
-        EXPECT_LE(p.riseSpeed, 30);
-        EXPECT_GE(p.size, 0.8f);
-        EXPECT_LE(p.size, 3.0f);
-        EXPECT_GE(p.alpha, 0.25f);
-        EXPECT_LE(p.alpha, 0.85f);
-    }
-}
-
-TEST(LauncherApp, StartsWithTheDocumentedDefaults) {
+TEST(LauncherApp, StartsWithTheDocumentedDefaultsAndTheWindowRefersToItsRunControl) {
     LauncherApp app;
-    EXPECT_EQ(app.particles.size(), 70u);
-    EXPECT_FLOAT_EQ(app.uiScale, 1.0f);
-    EXPECT_TRUE(app.desktopShortcut);
-    EXPECT_TRUE(app.startMenuShortcut);
-    EXPECT_FLOAT_EQ(app.display.interfaceScale, 1.2f);
-    EXPECT_EQ(app.showCommand, 1);
-    EXPECT_EQ(app.updater.status.phase, UpdatePhase::Idle);
-    EXPECT_EQ(app.updater.config.basePath, L"/qorvane/pc/");
-    EXPECT_EQ(app.updater.config.port, 443);
-    EXPECT_TRUE(app.updater.config.useHttps);
-    EXPECT_EQ(app.updater.config.connectionCount, 6);
-    EXPECT_FALSE(app.updater.config.host.empty());
-    EXPECT_GT(app.clockFrequency.QuadPart, 0);
+    EXPECT_EQ(&app.ui.runs, &app.runs);
+    EXPECT_EQ(app.ui.window.particles.size(), 70u);
+    EXPECT_FLOAT_EQ(app.ui.window.uiScale, 1.0f);
+    EXPECT_EQ(app.ui.window.showCommand, 1);
+    EXPECT_GT(app.ui.window.clock.frequency.QuadPart, 0);
+    EXPECT_TRUE(app.ui.installForm.desktopShortcut);
+    EXPECT_TRUE(app.ui.installForm.startMenuShortcut);
+    EXPECT_FALSE(app.ui.settings.open);
+    EXPECT_FLOAT_EQ(app.ui.settings.draft.interfaceScale, 1.2f);
+    EXPECT_EQ(app.ui.status.phase, UpdatePhase::Idle);
+    EXPECT_FALSE(app.ui.backBuffer.bitmap);
+
+    const Updater& updater = app.runs.updater;
+    EXPECT_EQ(copyStatus(app.runs.updater).phase, UpdatePhase::Idle);
+    EXPECT_EQ(updater.config.basePath, L"/qorvane/pc/");
+    EXPECT_EQ(updater.config.port, 443);
+    EXPECT_TRUE(updater.config.useHttps);
+    EXPECT_EQ(updater.config.connectionCount, 6);
+    EXPECT_FALSE(updater.config.host.empty());
 }
 
 }  // namespace

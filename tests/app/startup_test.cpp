@@ -95,68 +95,33 @@ TEST(ParseArguments, PreviewNeedsAFolderAndOptionsIgnoreCase) {
     EXPECT_TRUE(cl.passThroughArgs.empty());
 }
 
-TEST(GameInstalled, RecordOrGameExecutableMarksTheFolder) {
+TEST(StartupOptions, TheLauncherFolderDecidesInstallModeAndTheCommandLineTheRest) {
     TempFolder t;
-    EXPECT_FALSE(isGameInstalled(t.path));
-    t.write(L"Qorvane.exe", "MZ");
-    EXPECT_TRUE(isGameInstalled(t.path));
+    CommandLine cl = parseArguments({L"--guncellendi", L"a b"});
+    StartupOptions options = startupOptions(cl, t.file(L"Qorvane Launcher.exe"), SW_SHOWMINIMIZED);
+    EXPECT_TRUE(options.run.installMode);  // no game beside the launcher yet
+    EXPECT_TRUE(options.run.afterSelfUpdate);
+    EXPECT_EQ(options.run.launcherFolder, t.path);
+    EXPECT_EQ(options.run.launcherExePath, t.path + L"\\Qorvane Launcher.exe");
+    EXPECT_EQ(options.run.passThroughArgs, L"\"a b\"");
+    EXPECT_EQ(options.showCommand, SW_SHOWMINIMIZED);
 
-    TempFolder r;
-    r.write(L"koruma\\kurulum.txt", "Qorvane Launcher kurulumu\n");
-    EXPECT_TRUE(isGameInstalled(r.path));
-
-    TempFolder d;  // a folder of that name counts as well
-    CreateDirectoryW(d.file(L"Qorvane.exe").c_str(), nullptr);
-    EXPECT_TRUE(isGameInstalled(d.path));
+    t.write(L"koruma\\kurulum.txt", "Qorvane Launcher kurulumu\n");
+    options = startupOptions(parseArguments({}), t.file(L"Qorvane Launcher.exe"), 1);
+    EXPECT_FALSE(options.run.installMode);
+    EXPECT_FALSE(options.run.afterSelfUpdate);
+    EXPECT_TRUE(options.run.passThroughArgs.empty());
 }
 
-TEST(DetectUiLanguage, ReadsTheFirstTwoBytesOnlyInOneCase) {
-    struct Case {
-        const char* content;
-        bool found;
-        int language;
-    } cases[] = {
-        {"en", true, 1},  {"EN\n", true, 1}, {"english", true, 1}, {"tr", true, 0}, {"TR\r\n", true, 0},
-        {"En", false, 0}, {"tR", false, 0},  {"", false, 0},       {"e", false, 0}, {"de", false, 0},
-    };
-    for (const Case& c : cases) {
-        TempFolder t;
-        t.write(L"pack\\dil.cfg", c.content);
-        int language = -1;
-        EXPECT_EQ(detectUiLanguage(t.path, language), c.found) << c.content;
-        if (c.found) {
-            EXPECT_EQ(language, c.language) << c.content;
-        }
-    }
-    TempFolder missing;
-    int language = -1;
-    EXPECT_FALSE(detectUiLanguage(missing.path, language));
-    // Without a language file the user's UI language decides.
-    EXPECT_EQ(startupUiLanguage(missing.path), defaultUiLanguage());
-}
-
-TEST(DetectUiLanguage, RefusesFilesOf64MiBOrMore) {
+TEST(StartupLanguage, TheGamesLanguageFileWinsOverTheUsersDefault) {
     TempFolder t;
-    std::wstring path = t.file(L"pack\\dil.cfg");
+    EXPECT_EQ(startupUiLanguage(t.path), defaultUiLanguage());
     t.write(L"pack\\dil.cfg", "en");
-    // Grow the file sparsely to exactly 64 MiB: the size check must refuse it before reading.
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    LARGE_INTEGER size;
-    size.QuadPart = 67108864;
-    SetFilePointerEx(h, size, nullptr, FILE_BEGIN);
-    SetEndOfFile(h);
-    CloseHandle(h);
-    int language = -1;
-    EXPECT_FALSE(detectUiLanguage(t.path, language));
-
-    h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    size.QuadPart = 67108863;
-    SetFilePointerEx(h, size, nullptr, FILE_BEGIN);
-    SetEndOfFile(h);
-    CloseHandle(h);
-    EXPECT_TRUE(detectUiLanguage(t.path, language));
-    EXPECT_EQ(language, 1);
+    EXPECT_EQ(startupUiLanguage(t.path), UiLanguage::English);
+    t.write(L"pack\\dil.cfg", "tr");
+    EXPECT_EQ(startupUiLanguage(t.path), UiLanguage::Turkish);
+    t.write(L"pack\\dil.cfg", "de");  // names no language: the default again
+    EXPECT_EQ(startupUiLanguage(t.path), defaultUiLanguage());
 }
 
 TEST(SelfUpdateCleanup, RemovesOldAndLeftoverExecutables) {

@@ -29,7 +29,7 @@ e2e_cleanup() {
   local status=$?
   qv_launcher_close "$prefix" 2>/dev/null || true
   $e2e_extra_cleanup || true
-  WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  qv_wineserver "$prefix" -k 2>/dev/null || true
   qv_nginx_stop "$work/nginx"
   echo "$e2e_name: $((SECONDS - e2e_started)) s"
   exit $status
@@ -69,4 +69,4 @@ mkdir -p "$work"
 rm -rf "$work"/*
 "$QV_ROOT/cmake/wine-prefix.sh" "$prefix"
 # One wineserver for the whole test instead of one per process start.
-WINEPREFIX=$prefix wineserver -p
+qv_wineserver "$prefix" -p

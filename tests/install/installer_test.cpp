@@ -4,15 +4,14 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
-#include "app/startup.h"
 #include "base/file.h"
 #include "base/process.h"
 #include "base/text.h"
 #include "build_config.h"
+#include "install/game_folder.h"
 #include "install/uninstaller.h"
 #include "tests/install/user_state.h"
 #include "tests/support/temp_folder.h"
-#include "ui/text_table.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -23,17 +22,15 @@ struct Installer : ::testing::Test {
     UserInstallState userState;
     TempFolder temp;
     std::wstring source;
-    int savedLanguage = uiLanguage;
+    UiLanguage language = UiLanguage::Turkish;  // the launcher's, handed to the installer
 
     void SetUp() override {
         temp.write(L"source/launcher.exe", kLauncherBytes);
         source = temp.file(L"source/launcher.exe");
     }
-    void TearDown() override { uiLanguage = savedLanguage; }
 
-    bool install(const std::wstring& folder, bool desktop, bool startMenu, uint64_t requiredBytes,
-                 std::wstring& errorText) {
-        return installLauncher(source, folder, desktop, startMenu, requiredBytes, errorText);
+    InstallResult install(const std::wstring& folder, bool desktop, bool startMenu, uint64_t requiredBytes) {
+        return installLauncher(source, folder, InstallChoices{desktop, startMenu, requiredBytes, language});
     }
 };
 
@@ -63,20 +60,12 @@ LinkFields readLink(const std::wstring& linkPath) {
     return fields;
 }
 
-// The code at the end of a system error text: "... (5)" gives 5.
-unsigned long trailingCode(const std::wstring& text) {
-    size_t open = text.rfind(L" (");
-    if (open == std::wstring::npos || text.back() != L')') return 0;
-    return std::wcstoul(text.c_str() + open + 2, nullptr, 10);
-}
 }  // namespace
 
 TEST_F(Installer, InstallsIntoANewFolderWithEverythingInPlace) {
-    uiLanguage = English;
+    language = UiLanguage::English;
     std::wstring folder = temp.file(L"Games/Oyun/Qorvane");  // two levels that do not exist yet
-    std::wstring errorText;
-    ASSERT_TRUE(install(folder, true, true, 0, errorText)) << errorText;
-    EXPECT_EQ(errorText, L"");
+    ASSERT_EQ(install(folder, true, true, 0).error, 0u);
 
     std::wstring copy = folder + L"\\Qorvane Launcher.exe";
     EXPECT_EQ(readFileBytes(copy), kLauncherBytes);
@@ -100,8 +89,7 @@ TEST_F(Installer, InstallsIntoANewFolderWithEverythingInPlace) {
 TEST_F(Installer, RegistersEveryUninstallValueWithItsTypeAndSize) {
     std::wstring folder = temp.file(L"Qorvane");
     std::wstring copy = folder + L"\\Qorvane Launcher.exe";
-    std::wstring errorText;
-    ASSERT_TRUE(install(folder, false, false, 5368709120ull, errorText)) << errorText;
+    ASSERT_EQ(install(folder, false, false, 5368709120ull).error, 0u);
 
     const struct {
         const wchar_t* name;
@@ -148,8 +136,7 @@ TEST_F(Installer, EstimatedSizeIsKibibytesInThirtyTwoBitsAndAbsentWhenUnknown) {
         {0, false, 0},  // a reinstall before the size is known drops the earlier size
     };
     for (const auto& c : cases) {
-        std::wstring errorText;
-        ASSERT_TRUE(install(temp.file(L"Qorvane"), false, false, c.requiredBytes, errorText)) << errorText;
+        ASSERT_EQ(install(temp.file(L"Qorvane"), false, false, c.requiredBytes).error, 0u);
         RegistryValue value = readUninstallValue(L"EstimatedSize");
         EXPECT_EQ(value.present, c.present) << c.requiredBytes;
         if (c.present) {
@@ -160,31 +147,29 @@ TEST_F(Installer, EstimatedSizeIsKibibytesInThirtyTwoBitsAndAbsentWhenUnknown) {
 }
 
 TEST_F(Installer, InstallsIntoAnExistingFolderAndKeepsItsLanguageFile) {
-    uiLanguage = English;
+    language = UiLanguage::English;
     std::wstring folder = temp.file(L"Existing");
     temp.write(L"Existing/pack/dil.cfg", "tr\r\nsomething the client keeps");
     temp.write(L"Existing/Qorvane Launcher.exe", "an older launcher");
-    std::wstring errorText;
-    ASSERT_TRUE(install(folder, false, false, 0, errorText)) << errorText;
+    ASSERT_EQ(install(folder, false, false, 0).error, 0u);
     EXPECT_EQ(readFileBytes(folder + L"\\pack\\dil.cfg"), "tr\r\nsomething the client keeps");
     EXPECT_EQ(readFileBytes(folder + L"\\Qorvane Launcher.exe"), kLauncherBytes)
         << "an older copy is replaced";
 
     // An unreadable language choice ("En") is replaced by the UI's language.
     temp.write(L"Existing/pack/dil.cfg", "En");
-    uiLanguage = Turkish;
-    ASSERT_TRUE(install(folder, false, false, 0, errorText)) << errorText;
+    language = UiLanguage::Turkish;
+    ASSERT_EQ(install(folder, false, false, 0).error, 0u);
     EXPECT_EQ(readFileBytes(folder + L"\\pack\\dil.cfg"), "tr");
 }
 
 TEST_F(Installer, WithoutShortcutChoicesWritesNoLinkButStillRegisters) {
-    std::wstring errorText;
-    ASSERT_TRUE(install(temp.file(L"Qorvane"), false, false, 0, errorText)) << errorText;
+    ASSERT_EQ(install(temp.file(L"Qorvane"), false, false, 0).error, 0u);
     EXPECT_FALSE(fileExists(userState.desktopLink));
     EXPECT_FALSE(fileExists(userState.programsLink));
     EXPECT_EQ(readUninstallValue(L"InstallLocation").text, temp.file(L"Qorvane"));
 
-    ASSERT_TRUE(install(temp.file(L"Qorvane"), false, true, 0, errorText)) << errorText;
+    ASSERT_EQ(install(temp.file(L"Qorvane"), false, true, 0).error, 0u);
     EXPECT_FALSE(fileExists(userState.desktopLink));
     EXPECT_TRUE(fileExists(userState.programsLink));
 }
@@ -194,8 +179,7 @@ TEST_F(Installer, RunningFromTheTargetFolderSkipsTheCopy) {
     temp.write(L"Qorvane/Qorvane Launcher.exe", "the running launcher");
     // The same file named in other letter case: copying it onto itself would fail or truncate it.
     std::wstring running = temp.path + L"\\QORVANE\\qorvane launcher.EXE";
-    std::wstring errorText;
-    ASSERT_TRUE(installLauncher(running, folder, true, false, 0, errorText)) << errorText;
+    ASSERT_EQ(installLauncher(running, folder, InstallChoices{true, false, 0, language}).error, 0u);
     EXPECT_EQ(readFileBytes(folder + L"\\Qorvane Launcher.exe"), "the running launcher");
     EXPECT_TRUE(fileExists(folder + L"\\koruma\\kurulum.txt"));
     EXPECT_TRUE(fileExists(userState.desktopLink));
@@ -206,29 +190,26 @@ TEST_F(Installer, FailuresNameWhatFailedAndLeaveEarlierStepsInPlace) {
     temp.write(L"blocker", "a file where a folder should go");
     {  // the folder cannot be created
         std::wstring folder = temp.file(L"blocker/Qorvane");
-        std::wstring errorText;
-        EXPECT_FALSE(install(folder, true, true, 1024, errorText));
-        unsigned long code = trailingCode(errorText);
-        EXPECT_NE(code, 0u) << errorText;
-        EXPECT_NE(code, static_cast<unsigned long>(ERROR_ALREADY_EXISTS));
-        EXPECT_EQ(errorText, folder + L"\n" + systemErrorText(code));
+        InstallResult result = install(folder, true, true, 1024);
+        EXPECT_NE(result.error, 0u);
+        EXPECT_NE(result.error, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+        EXPECT_EQ(result.path, folder);
     }
     {  // the launcher cannot be copied: the created folder stays
         std::wstring folder = temp.file(L"NoSource");
-        std::wstring errorText;
-        EXPECT_FALSE(installLauncher(temp.file(L"missing.exe"), folder, true, true, 1024, errorText));
-        EXPECT_EQ(errorText, folder + L"\\Qorvane Launcher.exe\n" + systemErrorText(ERROR_FILE_NOT_FOUND));
+        InstallResult result =
+            installLauncher(temp.file(L"missing.exe"), folder, InstallChoices{true, true, 1024});
+        EXPECT_EQ(result.error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+        EXPECT_EQ(result.path, folder + L"\\Qorvane Launcher.exe");
         EXPECT_TRUE(fileExists(folder));
         EXPECT_FALSE(fileExists(folder + L"\\koruma"));
     }
     {  // the install record cannot be written: the copy stays
         std::wstring folder = temp.file(L"NoRecord");
         temp.write(L"NoRecord/koruma", "a file where the state folder should go");
-        std::wstring errorText;
-        EXPECT_FALSE(install(folder, true, true, 1024, errorText));
-        unsigned long code = trailingCode(errorText);
-        EXPECT_NE(code, 0u) << errorText;
-        EXPECT_EQ(errorText, folder + L"\\koruma\n" + systemErrorText(code));
+        InstallResult result = install(folder, true, true, 1024);
+        EXPECT_NE(result.error, 0u);
+        EXPECT_EQ(result.path, folder + L"\\koruma");
         EXPECT_EQ(readFileBytes(folder + L"\\Qorvane Launcher.exe"), kLauncherBytes);
         EXPECT_FALSE(fileExists(folder + L"\\pack\\dil.cfg"));
     }
@@ -236,22 +217,6 @@ TEST_F(Installer, FailuresNameWhatFailedAndLeaveEarlierStepsInPlace) {
     EXPECT_FALSE(fileExists(userState.desktopLink));
     EXPECT_FALSE(fileExists(userState.programsLink));
     EXPECT_FALSE(keyExists(kUninstallKey));
-}
-
-TEST(GameLanguageFile, HoldsExactlyTheTwoLetterCode) {
-    TempFolder temp;
-    const struct {
-        int language;
-        const char* bytes;
-    } cases[] = {{English, "en"}, {Turkish, "tr"}, {7, "tr"}};
-    for (const auto& c : cases) {
-        temp.write(L"pack/dil.cfg", "english, and a longer old file");
-        writeGameLanguage(temp.path, c.language);
-        EXPECT_EQ(temp.read(L"pack/dil.cfg"), c.bytes) << c.language;
-    }
-    TempFolder fresh;
-    writeGameLanguage(fresh.file(L"new/folder"), English);
-    EXPECT_EQ(fresh.read(L"new/folder/pack/dil.cfg"), "en");
 }
 
 TEST(SystemErrorText, EndsWithTheCodeAfterTheTrimmedMessage) {

@@ -4,32 +4,14 @@
 
 #include <vector>
 
-#include "install/install_location.h"
-#include "app/startup.h"
 #include "base/file.h"
-#include "base/process.h"
-#include "base/text.h"
+#include "install/install_location.h"
 #include "install/installer.h"
-#include "tests/install/launcher_process.h"
 #include "tests/install/user_state.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
 const char kRecord[] = "Qorvane Launcher kurulumu\n";
-
-// The detached command processor waits about two seconds before it removes anything.
-bool waitUntilGone(const std::wstring& path, DWORD timeoutMs = 10000) {
-    for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
-        if (!fileExists(path)) return true;
-        Sleep(100);
-    }
-    return !fileExists(path);
-}
-
-// Long enough for a removal that should not happen to have happened.
-void waitPastRemovalDelay() {
-    Sleep(5000);
-}
 
 struct Uninstaller : ::testing::Test {
     UserInstallState userState;
@@ -38,20 +20,17 @@ struct Uninstaller : ::testing::Test {
     // A launcher installed into temp\<name> with both shortcuts; returns its executable path.
     std::wstring installAt(const std::wstring& name) {
         temp.write(L"source.exe", "MZ stand-in");
-        std::wstring errorText;
         std::wstring folder = temp.file(name);
-        EXPECT_TRUE(installLauncher(temp.file(L"source.exe"), folder, true, true, 1 << 20, errorText))
-            << errorText;
+        EXPECT_EQ(
+            installLauncher(temp.file(L"source.exe"), folder, InstallChoices{true, true, 1 << 20}).error, 0u);
         return folder + L"\\Qorvane Launcher.exe";
     }
 };
 }  // namespace
 
 TEST(FolderRemoval, CommandWaitsThenRemovesTheQuotedFolder) {
-    std::wstring line = folderRemovalCommandLine(L"C:\\Windows\\system32", L"D:\\Oyun\\Qorvane");
-    EXPECT_EQ(line,
-              L"\"C:\\Windows\\system32\\cmd.exe\" /v:off /c ping -n 3 127.0.0.1 >nul & rmdir /s /q "
-              L"\"D:\\Oyun\\Qorvane\"");
+    std::wstring line = folderRemovalArguments(L"D:\\Oyun\\Qorvane");
+    EXPECT_EQ(line, L"/v:off /c ping -n 3 127.0.0.1 >nul & rmdir /s /q \"D:\\Oyun\\Qorvane\"");
     const std::wstring tail = L"rmdir /s /q \"D:\\Oyun\\Qorvane\"";
     EXPECT_EQ(line.substr(line.size() - tail.size()), tail);
 }
@@ -148,113 +127,42 @@ TEST(SafeToRemove, NeverAUserFolderOrOneThatContainsIt) {
     removeTree(gamesFolder);
 }
 
-TEST_F(Uninstaller, AnsweringNoChangesNothing) {
-    std::wstring exe = installAt(L"Qorvane");
-    EXPECT_EQ(uninstallLauncherAt(exe, false, IDNO), 1);
-    EXPECT_EQ(uninstallLauncherAt(exe, false, IDCANCEL), 1);
-    EXPECT_TRUE(fileExists(userState.desktopLink));
-    EXPECT_TRUE(fileExists(userState.programsLink));
-    EXPECT_TRUE(keyExists(kUninstallKey));
-    waitPastRemovalDelay();
-    EXPECT_TRUE(fileExists(exe));
-}
-
-TEST_F(Uninstaller, SilentRemovalTakesOwnLinksEntryAndFolder) {
+TEST_F(Uninstaller, UnregisteringTakesOwnLinksAndEntryAndTheFolderGoesAfterward) {
     std::wstring exe = installAt(L"Oyun/Qorvane");
     std::wstring folder = parentFolder(exe);
     // A desktop link of the same name that belongs to another program.
     ASSERT_TRUE(createShortcut(userState.desktopLink, L"C:\\Other\\Qorvane.exe", L"C:\\Other"));
 
-    EXPECT_EQ(uninstallLauncherAt(exe, true, IDNO), 0) << "no question when silent";
+    EXPECT_TRUE(unregisterLauncher(exe));
     EXPECT_TRUE(fileExists(userState.desktopLink));
     EXPECT_EQ(shortcutTarget(userState.desktopLink), L"C:\\Other\\Qorvane.exe");
     EXPECT_FALSE(fileExists(userState.programsLink));
     EXPECT_FALSE(keyExists(kUninstallKey));
+    EXPECT_TRUE(fileExists(folder)) << "unregistering leaves the files";
+    ASSERT_TRUE(startFolderRemoval(folder));
     EXPECT_TRUE(waitUntilGone(folder));
     EXPECT_TRUE(fileExists(temp.file(L"Oyun"))) << "only the game folder goes";
 }
 
-TEST_F(Uninstaller, AnEntryOfAnotherFolderStaysWhileThisFolderGoes) {
+TEST_F(Uninstaller, AnEntryOfAnotherFolderStays) {
     std::wstring exe = installAt(L"Qorvane");
     writeUninstallValue(L"InstallLocation", L"E:\\Moved\\Qorvane");
-    EXPECT_EQ(uninstallLauncherAt(exe, true, 0), 0);
+    EXPECT_TRUE(unregisterLauncher(exe));
     EXPECT_EQ(readUninstallValue(L"InstallLocation").text, L"E:\\Moved\\Qorvane");
     EXPECT_FALSE(fileExists(userState.desktopLink));
-    EXPECT_TRUE(waitUntilGone(parentFolder(exe)));
 }
 
-TEST_F(Uninstaller, UnsafeFoldersLoseLinksAndEntryButStay) {
+TEST_F(Uninstaller, UnsafeFoldersLoseLinksAndEntryButAreNotToBeRemoved) {
     // One without an install record, one whose name the command processor would expand.
     std::wstring bare = installAt(L"Bare");
     removeTree(temp.file(L"Bare/koruma"));
-    EXPECT_EQ(uninstallLauncherAt(bare, true, 0), 0);
+    EXPECT_FALSE(unregisterLauncher(bare));
     EXPECT_FALSE(fileExists(userState.desktopLink));
     EXPECT_FALSE(fileExists(userState.programsLink));
     EXPECT_FALSE(keyExists(kUninstallKey));
 
     std::wstring percent = installAt(L"%QV_X%");
-    EXPECT_EQ(uninstallLauncherAt(percent, true, 0), 0);
+    EXPECT_FALSE(unregisterLauncher(percent));
     EXPECT_FALSE(fileExists(userState.desktopLink));
     EXPECT_FALSE(keyExists(kUninstallKey));
-
-    waitPastRemovalDelay();
-    EXPECT_TRUE(fileExists(bare));
-    EXPECT_TRUE(fileExists(percent));
-}
-
-TEST_F(Uninstaller, InstalledLauncherRemovesItselfSilently) {
-    if (!fileExists(builtLauncher())) GTEST_SKIP() << "the launcher has not been built";
-    std::wstring folder = temp.file(L"Qorvane");
-    std::wstring errorText;
-    ASSERT_TRUE(installLauncher(builtLauncher(), folder, true, true, 0, errorText)) << errorText;
-    ASSERT_TRUE(fileExists(userState.desktopLink));
-
-    Launcher uninstall(folder + L"\\Qorvane Launcher.exe", L"--kaldir --sessiz");
-    EXPECT_TRUE(uninstall.endsWithin(30000));
-    EXPECT_EQ(uninstall.exitCode(), 0u);
-    EXPECT_FALSE(fileExists(userState.desktopLink));
-    EXPECT_FALSE(fileExists(userState.programsLink));
-    EXPECT_FALSE(keyExists(kUninstallKey));
-    EXPECT_TRUE(waitUntilGone(folder)) << "the folder outlived its launcher";
-}
-
-TEST_F(Uninstaller, InstalledLauncherAsksFirstWithNoAsTheDefault) {
-    if (!haveDisplay()) GTEST_SKIP() << "no X display for the message boxes";
-    if (!fileExists(builtLauncher())) GTEST_SKIP() << "the launcher has not been built";
-    std::wstring folder = temp.file(L"Qorvane");
-    std::wstring copy = folder + L"\\Qorvane Launcher.exe";
-    std::wstring errorText;
-    ASSERT_TRUE(installLauncher(builtLauncher(), folder, true, true, 0, errorText)) << errorText;
-
-    for (int answer : {IDNO, IDYES}) {
-        Launcher uninstall(copy, L"--kaldir");
-        HWND question = waitForWindow(L"#32770", copy, 20000);
-        ASSERT_TRUE(question) << "no question";
-        std::wstring text = messageBoxText(question);
-        EXPECT_NE(text.find(L"\n\n" + folder), std::wstring::npos) << text;
-        HWND noButton = GetDlgItem(question, IDNO);
-        HWND yesButton = GetDlgItem(question, IDYES);
-        EXPECT_TRUE(GetWindowLongW(noButton, GWL_STYLE) & BS_DEFPUSHBUTTON) << "No is the default";
-        EXPECT_FALSE(GetWindowLongW(yesButton, GWL_STYLE) & BS_DEFPUSHBUTTON);
-        PostMessageW(question, WM_COMMAND, answer, 0);
-        if (answer == IDNO) {
-            EXPECT_TRUE(uninstall.endsWithin(15000));
-            EXPECT_EQ(uninstall.exitCode(), 1u);
-            EXPECT_TRUE(fileExists(userState.desktopLink));
-            EXPECT_TRUE(keyExists(kUninstallKey));
-            continue;
-        }
-        // The closing message comes before the folder is removed.
-        Sleep(500);
-        HWND done = waitForWindow(L"#32770", copy, 20000);
-        ASSERT_TRUE(done) << "no closing message";
-        EXPECT_NE(done, question);
-        EXPECT_FALSE(fileExists(userState.desktopLink));
-        EXPECT_FALSE(keyExists(kUninstallKey));
-        EXPECT_TRUE(fileExists(folder));
-        PostMessageW(done, WM_COMMAND, IDOK, 0);
-        EXPECT_TRUE(uninstall.endsWithin(15000));
-        EXPECT_EQ(uninstall.exitCode(), 0u);
-        EXPECT_TRUE(waitUntilGone(folder));
-    }
 }

@@ -29,6 +29,14 @@ bool fileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool waitUntilGone(const std::wstring& path, DWORD timeoutMs) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
+        if (!fileExists(path)) return true;
+        Sleep(100);
+    }
+    return !fileExists(path);
+}
+
 UserInstallState::UserInstallState() {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     desktopLink = shortcutPath(true);

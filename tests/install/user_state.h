@@ -23,6 +23,8 @@ struct UserInstallState {
 
 bool keyExists(const wchar_t* subKey);
 bool fileExists(const std::wstring& path);
+// Waits (bounded) for path to disappear; the detached removal waits about two seconds first.
+bool waitUntilGone(const std::wstring& path, DWORD timeoutMs = 10000);
 
 // One value of the uninstall entry as stored.
 struct RegistryValue {

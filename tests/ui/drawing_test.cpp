@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/launcher_app.h"
 #include "ui/gdiplus_handles.h"
 
 using namespace Gdiplus::DllExports;
@@ -69,67 +68,92 @@ struct Canvas {
 
 class DrawingTest : public ::testing::Test {
    protected:
-    void SetUp() override { createFonts(app); }
-    GpFont* font(int i) { return app.uiFonts[i]; }
-    LauncherApp app;
+    void SetUp() override { createFonts(res); }
+    GpFont* font(int i) { return res.font(static_cast<FontId>(i)); }
+    DrawingResources res;
 };
 
 TEST_F(DrawingTest, FontsExistWithTheirSizesAndAMissingFamilyFallsBack) {
     const float sizes[8] = {11, 11, 12, 12, 13, 14, 15, 22};
     const int styles[8] = {0, 1, 0, 1, 0, 1, 0, 1};
     for (int i = 0; i < 8; ++i) {
-        ASSERT_NE(app.uiFonts[i], nullptr) << i;
+        ASSERT_NE(font(i), nullptr) << i;
         float size = 0;
         INT style = -1;
-        GdipGetFontSize(app.uiFonts[i], &size);
-        GdipGetFontStyle(app.uiFonts[i], &style);
+        GdipGetFontSize(font(i), &size);
+        GdipGetFontStyle(font(i), &style);
         EXPECT_EQ(size, sizes[i]) << i;
         EXPECT_EQ(style, styles[i]) << i;
-        EXPECT_GT(lineHeight(app.uiFonts[i]), sizes[i]) << i;  // line spacing exceeds the em height
+        EXPECT_GT(lineHeight(res, font(i)), sizes[i]) << i;  // line spacing exceeds the em height
     }
-    ASSERT_NE(app.uiStringFormat, nullptr);
+    ASSERT_TRUE(res.stringFormat);
     INT flags = 0;
-    GdipGetStringFormatFlags(app.uiStringFormat, &flags);
+    GdipGetStringFormatFlags(res.stringFormat.get(), &flags);
     EXPECT_EQ(flags & 0x1800, 0x1800);
+    // The settings heading: bold, 18 px of its own family or 17 px of the fallback.
+    ASSERT_TRUE(res.settingsTitleFont);
+    float titleSize = 0;
+    GdipGetFontSize(res.settingsTitleFont.get(), &titleSize);
+    EXPECT_TRUE(titleSize == 18 || titleSize == 17) << titleSize;
 
     Gdiplus::GpStatus status = Gdiplus::GenericError;
-    GpFont* missing = createFontWithFallback(L"No Such Family Qv", 17, Gdiplus::FontStyleBold, &status);
-    ASSERT_NE(missing, nullptr);
+    UniqueFont missing = createFontWithFallback(L"No Such Family Qv", 17, Gdiplus::FontStyleBold, &status);
+    ASSERT_TRUE(missing);
     EXPECT_EQ(status, Gdiplus::Ok);
     float size = 0;
-    GdipGetFontSize(missing, &size);
+    GdipGetFontSize(missing.get(), &size);
     EXPECT_EQ(size, 17);
-    GdipDeleteFont(missing);
+}
+
+TEST_F(DrawingTest, CachesBelongToTheirResourcesAndNewFontsStartThemAfresh) {
+    Canvas c;
+    drawText(res, c.graphics, L"Oyun", font(4), kNormal, 10, 8);
+    EXPECT_EQ(res.textCaches.widths.size(), 1u);
+    EXPECT_EQ(res.textCaches.sprites.size(), 1u);
+    EXPECT_GT(res.textCaches.spritePixels, 0u);
+
+    DrawingResources other;
+    createFonts(other);
+    EXPECT_TRUE(other.textCaches.widths.empty());
+    EXPECT_FLOAT_EQ(measureText(other, c.graphics, L"Oyun", other.font(FontId::Regular13)),
+                    measureText(res, c.graphics, L"Oyun", font(4)));
+
+    // A new font may get a deleted one's address: its cached widths must not survive.
+    createFonts(res);
+    EXPECT_TRUE(res.textCaches.widths.empty());
+    EXPECT_TRUE(res.textCaches.sprites.empty());
+    EXPECT_TRUE(res.textCaches.lineHeights.empty());
+    EXPECT_EQ(res.textCaches.spritePixels, 0u);
 }
 
 TEST_F(DrawingTest, MeasuringCountsTrailingBlanksAndEmptyTextIsZero) {
     Canvas c;
-    EXPECT_EQ(measureText(app, c.graphics, L"", font(4)), 0);
-    float word = measureText(app, c.graphics, L"Oyun", font(4));
+    EXPECT_EQ(measureText(res, c.graphics, L"", font(4)), 0);
+    float word = measureText(res, c.graphics, L"Oyun", font(4));
     EXPECT_GT(word, 10);
-    EXPECT_GT(measureText(app, c.graphics, L"Oyun  ", font(4)), word + 4);
+    EXPECT_GT(measureText(res, c.graphics, L"Oyun  ", font(4)), word + 4);
 }
 
 TEST_F(DrawingTest, FitWithEllipsis) {
     Canvas c;
     GpFont* f = font(4);
     const std::wstring text = L"C:\\Program Files\\Qorvane\\a very long folder name that cannot fit";
-    EXPECT_EQ(fitWithEllipsis(app, c.graphics, L"kısa", f, 200), L"kısa");
-    float whole = measureText(app, c.graphics, text, f);
-    EXPECT_EQ(fitWithEllipsis(app, c.graphics, text, f, whole), text);  // exactly fitting needs no ellipsis
+    EXPECT_EQ(fitWithEllipsis(res, c.graphics, L"kısa", f, 200), L"kısa");
+    float whole = measureText(res, c.graphics, text, f);
+    EXPECT_EQ(fitWithEllipsis(res, c.graphics, text, f, whole), text);  // exactly fitting needs no ellipsis
 
-    std::wstring cut = fitWithEllipsis(app, c.graphics, text, f, 120);
+    std::wstring cut = fitWithEllipsis(res, c.graphics, text, f, 120);
     ASSERT_GE(cut.size(), 2u);
     EXPECT_EQ(cut.back(), L'\u2026');
     std::wstring prefix = cut.substr(0, cut.size() - 1);
     EXPECT_EQ(text.compare(0, prefix.size(), prefix), 0);
-    EXPECT_LE(measureText(app, c.graphics, cut, f), 120);
+    EXPECT_LE(measureText(res, c.graphics, cut, f), 120);
     // The longest prefix that fits: one more character would not.
     std::wstring longer = text.substr(0, prefix.size() + 1) + L"\u2026";
-    EXPECT_GT(measureText(app, c.graphics, longer, f), 120);
+    EXPECT_GT(measureText(res, c.graphics, longer, f), 120);
 
-    EXPECT_EQ(fitWithEllipsis(app, c.graphics, text, f, 1), L"\u2026");
-    EXPECT_EQ(fitWithEllipsis(app, c.graphics, L"", f, 0), L"");
+    EXPECT_EQ(fitWithEllipsis(res, c.graphics, text, f, 1), L"\u2026");
+    EXPECT_EQ(fitWithEllipsis(res, c.graphics, L"", f, 0), L"");
 }
 
 TEST_F(DrawingTest, EmphasisMeasuresAsPlainTextWithoutAsterisksAndMeasureOnlyDrawsNothing) {
@@ -143,22 +167,22 @@ TEST_F(DrawingTest, EmphasisMeasuresAsPlainTextWithoutAsterisksAndMeasureOnlyDra
         {L"", L""},
     };
     for (const auto& [marked, plain] : cases) {
-        float measured = drawEmphasisText(app, c.graphics, marked, font(2), kNormal, kEmphasis, 5, 5, true);
-        EXPECT_FLOAT_EQ(measured, measureText(app, c.graphics, plain, font(2))) << marked;
+        float measured = drawEmphasisText(res, c.graphics, marked, font(2), kNormal, kEmphasis, 5, 5, true);
+        EXPECT_FLOAT_EQ(measured, measureText(res, c.graphics, plain, font(2))) << marked;
     }
     EXPECT_TRUE(c.blank());
 }
 
 // Draws marked text, then the expected pieces one by one in the same colours on a second canvas;
 // both must cover exactly the same columns in each colour.
-void expectSameInk(LauncherApp& app, GpFont* f, const std::wstring& marked,
+void expectSameInk(DrawingResources& res, GpFont* f, const std::wstring& marked,
                    const std::vector<std::pair<std::wstring, std::wstring>>& before_and_piece,
                    const std::vector<bool>& emphasised) {
     Canvas drawn, expected;
-    drawEmphasisText(app, drawn.graphics, marked, f, kNormal, kEmphasis, 10, 8, false);
+    drawEmphasisText(res, drawn.graphics, marked, f, kNormal, kEmphasis, 10, 8, false);
     for (size_t i = 0; i < before_and_piece.size(); ++i) {
-        float x = 10 + measureText(app, expected.graphics, before_and_piece[i].first, f);
-        drawText(app, expected.graphics, before_and_piece[i].second, f, emphasised[i] ? kEmphasis : kNormal,
+        float x = 10 + measureText(res, expected.graphics, before_and_piece[i].first, f);
+        drawText(res, expected.graphics, before_and_piece[i].second, f, emphasised[i] ? kEmphasis : kNormal,
                  x, 8);
     }
     for (bool blue : {false, true}) {
@@ -170,18 +194,18 @@ void expectSameInk(LauncherApp& app, GpFont* f, const std::wstring& marked,
 
 TEST_F(DrawingTest, EmphasisSegmentsLandWhereThePlainTextWouldPutThem) {
     // Second word emphasised after a single asterisk.
-    expectSameInk(app, font(4), L"Oyun *hazır", {{L"", L"Oyun "}, {L"Oyun ", L"hazır"}}, {false, true});
+    expectSameInk(res, font(4), L"Oyun *hazır", {{L"", L"Oyun "}, {L"Oyun ", L"hazır"}}, {false, true});
     // A leading emphasised word.
-    expectSameInk(app, font(4), L"*İyi* eğlenceler", {{L"", L"İyi"}, {L"İyi ", L"eğlenceler"}},
+    expectSameInk(res, font(4), L"*İyi* eğlenceler", {{L"", L"İyi"}, {L"İyi ", L"eğlenceler"}},
                   {true, false});
     // Asterisk between blanks: the emphasised part loses its drawn blank, not its place.
-    expectSameInk(app, font(4), L"Boş alan * 148 GB", {{L"", L"Boş alan "}, {L"Boş alan  ", L"148 GB"}},
+    expectSameInk(res, font(4), L"Boş alan * 148 GB", {{L"", L"Boş alan "}, {L"Boş alan  ", L"148 GB"}},
                   {false, true});
 }
 
 TEST_F(DrawingTest, EmphasisWithoutMarksDrawsOnlyTheNormalColour) {
     Canvas c;
-    drawEmphasisText(app, c.graphics, L"plain words", font(4), kNormal, kEmphasis, 10, 8, false);
+    drawEmphasisText(res, c.graphics, L"plain words", font(4), kNormal, kEmphasis, 10, 8, false);
     EXPECT_GE(c.inkOf(false).first, 10);
     EXPECT_EQ(c.inkOf(true).first, -1);
 }
@@ -196,11 +220,11 @@ TEST_F(DrawingTest, TextLooksTheSameAsADirectDrawAndLeavesTheGraphicsAsItWas) {
                 GdipFillRectangle(c->graphics, solidBrush(0xFF203040).get(), 0, 0, 400, 40);
             }
             const std::wstring text = L"Güncelleme İndiriliyor 39%";
-            drawText(app, ours.graphics, text, font(6), 0xF0F2C94C, x, 4.25f);
+            drawText(res, ours.graphics, text, font(6), 0xF0F2C94C, x, 4.25f);
             UniqueBrush brush = solidBrush(0xF0F2C94C);
             Gdiplus::RectF layout(x, 4.25f, 0, 0);
             GdipDrawString(direct.graphics, text.c_str(), static_cast<INT>(text.size()), font(6), &layout,
-                           app.uiStringFormat, brush.get());
+                           res.stringFormat.get(), brush.get());
 
             int worst = 0;
             for (int px = 0; px < ours.width; ++px) {
@@ -233,22 +257,22 @@ TEST_F(DrawingTest, TextLooksTheSameAsADirectDrawAndLeavesTheGraphicsAsItWas) {
 // measure it as nothing and draw nothing.
 TEST_F(DrawingTest, ANullFontMeasuresAsNothingAndDrawsNothing) {
     Canvas c;
-    EXPECT_EQ(measureText(app, c.graphics, L"Oyun", nullptr), 0);
-    EXPECT_EQ(lineHeight(nullptr), 0);
-    drawText(app, c.graphics, L"Oyun", nullptr, kNormal, 5, 5);
-    EXPECT_EQ(drawSpacedText(app, c.graphics, L"OK", nullptr, kNormal, 5, 5, 6, false), 12);
-    EXPECT_EQ(drawEmphasisText(app, c.graphics, L"Oyun *hazır*", nullptr, kNormal, kEmphasis, 5, 5, false), 0);
-    EXPECT_EQ(fitWithEllipsis(app, c.graphics, L"C:\\Qorvane", nullptr, 10), L"C:\\Qorvane");
+    EXPECT_EQ(measureText(res, c.graphics, L"Oyun", nullptr), 0);
+    EXPECT_EQ(lineHeight(res, nullptr), 0);
+    drawText(res, c.graphics, L"Oyun", nullptr, kNormal, 5, 5);
+    EXPECT_EQ(drawSpacedText(res, c.graphics, L"OK", nullptr, kNormal, 5, 5, 6, false), 12);
+    EXPECT_EQ(drawEmphasisText(res, c.graphics, L"Oyun *hazır*", nullptr, kNormal, kEmphasis, 5, 5, false), 0);
+    EXPECT_EQ(fitWithEllipsis(res, c.graphics, L"C:\\Qorvane", nullptr, 10), L"C:\\Qorvane");
     EXPECT_TRUE(c.blank());
 }
 
 TEST_F(DrawingTest, SpacedTextAdvancesByEachCharacterPlusTheSpacing) {
     Canvas c;
     float expected =
-        measureText(app, c.graphics, L"O", font(7)) + measureText(app, c.graphics, L"K", font(7)) + 12;
-    EXPECT_FLOAT_EQ(drawSpacedText(app, c.graphics, L"OK", font(7), kNormal, 0, 0, 6, true), expected);
+        measureText(res, c.graphics, L"O", font(7)) + measureText(res, c.graphics, L"K", font(7)) + 12;
+    EXPECT_FLOAT_EQ(drawSpacedText(res, c.graphics, L"OK", font(7), kNormal, 0, 0, 6, true), expected);
     EXPECT_TRUE(c.blank());
-    EXPECT_EQ(drawSpacedText(app, c.graphics, L"", font(7), kNormal, 0, 0, 6, false), 0);
+    EXPECT_EQ(drawSpacedText(res, c.graphics, L"", font(7), kNormal, 0, 0, 6, false), 0);
 }
 
 TEST_F(DrawingTest, RoundedRectangleCapsItsCornersAtHalfTheShorterSide) {
@@ -284,9 +308,9 @@ TEST_F(DrawingTest, GradientStopsRejectAnEmptyList) {
 
 TEST_F(DrawingTest, SectionHeadingRuleFadesOutTowardsTheRightEdge) {
     Canvas c(500, 30);
-    drawSectionHeading(app, c.graphics, L"NEWS", 10, 4, 480);
-    float advance = drawSpacedText(app, c.graphics, L"NEWS", font(3), 0, 0, 0, 3, true);
-    int ruleY = static_cast<int>(4 + lineHeight(font(3)) / 2);
+    drawSectionHeading(res, c.graphics, L"NEWS", 10, 4, 480);
+    float advance = drawSpacedText(res, c.graphics, L"NEWS", font(3), 0, 0, 0, 3, true);
+    int ruleY = static_cast<int>(4 + lineHeight(res, font(3)) / 2);
     int start = static_cast<int>(10 + advance + 10) + 2;
     ARGB nearStart = c.at(start, ruleY);
     ARGB nearEnd = c.at(476, ruleY);

@@ -2,11 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
-#include "ui/drawing.h"
+#include "ui/dpi.h"
 #include "ui/frame.h"
-#include "ui/window.h"
 
 namespace {
 
@@ -29,38 +26,35 @@ class GdiplusEnvironment : public ::testing::Environment {
 }  // namespace
 
 PaintedApp::PaintedApp(float scale) {
-    app.uiScale = scale;
-    app.frozenClock = true;
-    app.frozenTime = 3.0;
-    if (!loadImages(app)) return;
-    createFonts(app);
-    createBackBuffer(app, static_cast<int>(std::floor(960 * scale + 0.5f)),
-                     static_cast<int>(std::floor(560 * scale + 0.5f)));
-    ready = app.backBuffer.bitmap && !app.backgroundPixels.empty() && app.uiFonts[7] && app.uiStringFormat;
-}
-
-PaintedApp::~PaintedApp() {
-    releaseBackBuffer(app);
+    ui.window.uiScale = scale;
+    ui.window.clock.frozen = true;
+    ui.window.clock.frozenTime = 3.0;
+    if (!loadImages(ui.drawing, nullptr)) return;
+    createFonts(ui.drawing);
+    sizeFrame(ui, scaledLength(960, scale), scaledLength(560, scale));
+    ready = ui.backBuffer.bitmap && !ui.drawing.backgroundPixels.empty() &&
+            ui.drawing.font(FontId::Button22) && ui.drawing.stringFormat;
 }
 
 void PaintedApp::paint() {
-    paintFrame(app);
+    paintFrame(ui);
 }
 
-const HitRegion* PaintedApp::region(int id) const {
-    for (auto it = app.hitRegions.rbegin(); it != app.hitRegions.rend(); ++it) {
+const HitRegion* PaintedApp::region(ClickId id) const {
+    const HitRegions& regions = ui.window.hitRegions;
+    for (auto it = regions.rbegin(); it != regions.rend(); ++it) {
         if (it->id == id) return &*it;
     }
     return nullptr;
 }
 
-std::vector<int> PaintedApp::ids() const {
-    std::vector<int> out;
-    for (const HitRegion& r : app.hitRegions)
+std::vector<ClickId> PaintedApp::ids() const {
+    std::vector<ClickId> out;
+    for (const HitRegion& r : ui.window.hitRegions)
         out.push_back(r.id);
     return out;
 }
 
 uint32_t PaintedApp::pixel(int x, int y) const {
-    return static_cast<const uint32_t*>(app.backBuffer.pixels)[y * app.backBuffer.width + x];
+    return static_cast<const uint32_t*>(ui.backBuffer.pixels)[y * ui.backBuffer.width + x];
 }

@@ -7,12 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "app/launcher_app.h"
 #include "tests/support/built_program.h"
 #include "tests/support/temp_folder.h"
 #include "ui/text_table.h"
 
 namespace {
+
+// What the preview road allocates: a run control that never runs, and the window's state.
+struct PreviewApp {
+    RunControl runs;
+    LauncherUi ui{runs};
+};
 
 const wchar_t* const kNames[] = {L"kurulum",        L"baglaniyor",    L"tarama",       L"indirme",  L"hazir",
                                  L"hazir_uzerinde", L"hata_baglanti", L"hata_kilitli", L"hazir_en", L"ayar",
@@ -58,16 +63,16 @@ TEST(Preview, RendersTwentySixStableFilesAndKeepsTheLanguage) {
     TempFolder t;
     const std::wstring first = t.file(L"bir");  // created by the preview itself
     const std::wstring second = t.file(L"iki");
-    uiLanguage = English;
+    uiLanguage = UiLanguage::English;
     {
-        LauncherApp app;
-        ASSERT_TRUE(renderPreview(app, first));
+        PreviewApp app;
+        ASSERT_TRUE(renderPreview(app.ui, first));
     }
-    EXPECT_EQ(uiLanguage, English);
-    uiLanguage = Turkish;
+    EXPECT_EQ(uiLanguage, UiLanguage::English);
+    uiLanguage = UiLanguage::Turkish;
     {
-        LauncherApp app;
-        ASSERT_TRUE(renderPreview(app, second));
+        PreviewApp app;
+        ASSERT_TRUE(renderPreview(app.ui, second));
     }
     EXPECT_EQ(countFiles(first), 26u);
     std::vector<std::wstring> files = expectedFiles();
@@ -90,13 +95,13 @@ TEST(Preview, StopsAtTheFirstFileThatCannotBeSaved) {
     // A folder where the first picture should go: the save fails, and nothing after it is tried.
     t.write(L"out/placeholder", "");
     ASSERT_TRUE(CreateDirectoryW(t.file(L"out\\kurulum_100.png").c_str(), nullptr));
-    LauncherApp app;
-    EXPECT_FALSE(renderPreview(app, t.file(L"out")));
+    PreviewApp app;
+    EXPECT_FALSE(renderPreview(app.ui, t.file(L"out")));
     EXPECT_FALSE(t.exists(L"out/baglaniyor_100.png"));
     EXPECT_EQ(countFiles(t.file(L"out")), 1u);
 
-    LauncherApp other;
-    EXPECT_FALSE(renderPreview(other, t.file(L"out/placeholder/alt")));  // beneath a file: no folder
+    PreviewApp other;
+    EXPECT_FALSE(renderPreview(other.ui, t.file(L"out/placeholder/alt")));  // beneath a file: no folder
 }
 
 std::wstring launcherPath() { return builtProgramPath(L"Qorvane Launcher.exe"); }

@@ -2,17 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include "build_config.h"
 #include "ui/text_table.h"
-#include "update/updater.h"
+#include "update/run_control.h"
 
 namespace {
 
 // Every test here reads Turkish texts unless it switches on purpose.
 class ScreenModelTest : public ::testing::Test {
    protected:
-    void SetUp() override { uiLanguage = Turkish; }
-    void TearDown() override { uiLanguage = Turkish; }
+    void SetUp() override { uiLanguage = UiLanguage::Turkish; }
+    void TearDown() override { uiLanguage = UiLanguage::Turkish; }
 };
 
 StatusSnapshot sample(UpdatePhase phase) {
@@ -25,6 +24,7 @@ StatusSnapshot sample(UpdatePhase phase) {
     s.bytesDone = 25;
     s.bytesTotal = 100;
     s.detailText = L"pack/root.epk";
+    s.host = L"indir.example.net";  // the engine's host, which is not always the compiled-in one
     return s;
 }
 
@@ -44,7 +44,7 @@ TEST_F(ScreenModelTest, EveryPhaseShowsItsTextsRowsAndProgress) {
     const PhaseCase cases[] = {
         {UpdatePhase::Idle,
          L"Sunucuya bağlanılıyor…",
-         QORVANE_DEFAULT_HOST,
+         L"indir.example.net",
          -1,
          0,
          L"Kontrol bitince açılır",
@@ -53,7 +53,7 @@ TEST_F(ScreenModelTest, EveryPhaseShowsItsTextsRowsAndProgress) {
          {L"", L"", L"bağlanıyor", L"1791945000"}},
         {UpdatePhase::Connecting,
          L"Sunucuya bağlanılıyor…",
-         QORVANE_DEFAULT_HOST,
+         L"indir.example.net",
          -1,
          0,
          L"Kontrol bitince açılır",
@@ -62,7 +62,7 @@ TEST_F(ScreenModelTest, EveryPhaseShowsItsTextsRowsAndProgress) {
          {L"", L"", L"bağlanıyor", L"1791945000"}},
         {UpdatePhase::ListChecked,
          L"Sunucuya bağlanılıyor…",
-         QORVANE_DEFAULT_HOST,
+         L"indir.example.net",
          -1,
          0,
          L"Kontrol bitince açılır",
@@ -120,7 +120,9 @@ TEST_F(ScreenModelTest, EveryPhaseShowsItsTextsRowsAndProgress) {
         SCOPED_TRACE(static_cast<int>(c.phase));
         ScreenModel m = buildScreenModel(false, false, sample(c.phase), 0);
         EXPECT_EQ(m.headline, c.headline);
-        if (c.detail) EXPECT_EQ(m.detail, c.detail);
+        if (c.detail) {
+            EXPECT_EQ(m.detail, c.detail);
+        }
         EXPECT_EQ(m.percent, c.percent);
         EXPECT_FLOAT_EQ(m.progress, c.progress);
         EXPECT_EQ(m.buttonHint, c.hint);
@@ -145,13 +147,15 @@ TEST_F(ScreenModelTest, ReadyCountsUpdatedFiles) {
     StatusSnapshot s = sample(UpdatePhase::Ready);
     s.filesUpdated = 7;
     EXPECT_EQ(buildScreenModel(false, false, s, 0).detail, L"7 dosya güncellendi  ·  sürüm 1791945000");
-    uiLanguage = English;
+    uiLanguage = UiLanguage::English;
     EXPECT_EQ(buildScreenModel(false, false, s, 0).detail, L"7 files updated  ·  version 1791945000");
     EXPECT_EQ(buildScreenModel(false, false, s, 0).buttonLabel, L"PLAY");
 }
 
 TEST_F(ScreenModelTest, UnknownVersionLeavesTheRowEmptyOrAbsent) {
-    for (UpdatePhase phase : {UpdatePhase::Connecting, UpdatePhase::Scanning, UpdatePhase::Downloading, UpdatePhase::Cleaning, UpdatePhase::Ready, UpdatePhase::Error, UpdatePhase::SelfUpdated}) {
+    for (UpdatePhase phase :
+         {UpdatePhase::Connecting, UpdatePhase::Scanning, UpdatePhase::Downloading, UpdatePhase::Cleaning,
+          UpdatePhase::Ready, UpdatePhase::Error, UpdatePhase::SelfUpdated}) {
         SCOPED_TRACE(static_cast<int>(phase));
         StatusSnapshot s = sample(phase);
         s.manifestVersion = 0;
@@ -181,16 +185,18 @@ TEST_F(ScreenModelTest, EveryErrorCodeHasItsTexts) {
          L"hata"},
         {ErrorKind::FileLocked, L"Oyun açıkken güncelleme yapılamaz, lütfen oyunu kapatın.", L"pack/root.epk",
          0.25f, L"hata"},
-        {ErrorKind::DownloadFailed, L"Dosya indirilemedi", L"pack/root.epk  ·  TEKRAR ile yeniden deneyin", 0.25f,
-         L"hata"},
+        {ErrorKind::DownloadFailed, L"Dosya indirilemedi", L"pack/root.epk  ·  TEKRAR ile yeniden deneyin",
+         0.25f, L"hata"},
         {ErrorKind::DiskFull, L"Diskte yeterli boş alan yok", L"pack/root.epk", 0.25f, L"hata"},
-        {static_cast<ErrorKind>(42), L"Dosya indirilemedi", L"pack/root.epk  ·  TEKRAR ile yeniden deneyin", 0.25f, L"hata"},
+        {static_cast<ErrorKind>(42), L"Dosya indirilemedi", L"pack/root.epk  ·  TEKRAR ile yeniden deneyin",
+         0.25f, L"hata"},
     };
     for (const ErrorCase& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.code));
         StatusSnapshot s = sample(UpdatePhase::Error);
         s.errorCode = c.code;
         s.errorTick = 1000;
+        s.retryAt = c.code == ErrorKind::Connection ? 1000 + kConnectionRetryMs : 0;
         ScreenModel m = buildScreenModel(false, false, s, 1000);
         EXPECT_EQ(m.headline, c.headline);
         EXPECT_EQ(m.detail, c.detail);
@@ -227,11 +233,12 @@ TEST_F(ScreenModelTest, ConnectionErrorCountsDownToTheRetry) {
     } cases[] = {{0, 5}, {999, 5}, {1000, 4}, {2500, 3}, {3999, 2}, {4000, 1}, {9000, 1}, {600000, 1}};
     StatusSnapshot s = sample(UpdatePhase::Error);
     s.errorCode = ErrorKind::Connection;
-    // Close to the tick counter's wrap, so the difference must be taken unsigned.
+    // Close to the tick counter's wrap, so the retry's deadline lies past it.
     s.errorTick = 0xFFFFF000u;
+    s.retryAt = s.errorTick + kConnectionRetryMs;
     for (const auto& c : cases) {
         ScreenModel m = buildScreenModel(false, false, s, s.errorTick + c.age);
-        EXPECT_EQ(m.detail, formatText(texts()[ErrConnectionDetail], c.shown)) << c.age;
+        EXPECT_EQ(m.detail, formatText(texts()[TextId::ErrConnectionDetail], c.shown)) << c.age;
     }
 }
 
@@ -304,9 +311,9 @@ TEST_F(ScreenModelTest, DownloadDetailShowsSpeedAndTimeLeftOnlyAboveOneKilobyteP
         s.bytesDone = c.done;
         s.bytesTotal = c.total;
         s.bytesPerSecond = c.speed;
-        uiLanguage = Turkish;
+        uiLanguage = UiLanguage::Turkish;
         EXPECT_EQ(downloadDetail(s), c.turkish);
-        uiLanguage = English;
+        uiLanguage = UiLanguage::English;
         EXPECT_EQ(downloadDetail(s), c.english);
     }
 }

@@ -12,8 +12,16 @@
 set -euo pipefail
 build=$(cd "${1:?build folder}" && pwd)
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+source "$root/scripts/lib/wine.sh"
+source "$root/scripts/lib/xvfb.sh"
+prefixes=("$build/wineprefix" "$build/wineprefix-dpi144")
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1920x1080x24" bash "$0" "$@"
+  # A wineserver that outlived an earlier run has no X screen of this display (its desktop stays
+  # at 1024 x 768); the prefixes' own start again on the display started here.
+  for prefix in "${prefixes[@]}"; do
+    [ -d "$prefix" ] && qv_wineserver "$prefix" -k 2>/dev/null || true
+  done
+  qv_xvfb_start
 fi
 
 launcher="$build/Qorvane Launcher.exe"
@@ -26,10 +34,11 @@ work=$(mktemp -d /tmp/qv-window.XXXXXX)
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for prefix in "$build/wineprefix" "$build/wineprefix-dpi144"; do
-    [ -d "$prefix" ] && WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  for prefix in "${prefixes[@]}"; do
+    [ -d "$prefix" ] && qv_wineserver "$prefix" -k 2>/dev/null || true
   done
   rm -rf "$work"
+  qv_xvfb_stop
 }
 trap cleanup EXIT
 
@@ -49,9 +58,9 @@ dpi_prefix() {
   local prefix=$build/wineprefix-dpi144
   if [ ! -f "$prefix/.dpi144" ]; then
     "$root/cmake/wine-prefix.sh" "$prefix" >/dev/null 2>&1 </dev/null
-    WINEPREFIX=$prefix WINEDEBUG=-all timeout 120 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
-      /d 144 /f >/dev/null 2>&1
-    WINEPREFIX=$prefix timeout 60 wineserver -w
+    (qv_wine_env "$prefix" && timeout 120 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+      /d 144 /f >/dev/null 2>&1)
+    (qv_wine_env "$prefix" && timeout 60 wineserver -w)
     touch "$prefix/.dpi144"
   fi
   echo "$prefix"

@@ -1,8 +1,12 @@
-// The install screen's primary action, driven through the built launcher's window.
+// The install screen's primary action, driven through the built launcher's window, and the text
+// that explains a failed install.
+#include "ui/install_action.h"
+
 #include <gtest/gtest.h>
 
-#include "app/startup.h"
 #include "base/file.h"
+#include "base/text.h"
+#include "install/game_folder.h"
 #include "install/install_location.h"
 #include "install/installer.h"
 #include "tests/install/launcher_process.h"
@@ -27,6 +31,13 @@ struct InstallAction : ::testing::Test {
     }
 };
 }  // namespace
+
+TEST(InstallFailure, NamesThePathThenTheSystemsTextForTheError) {
+    InstallResult result{ERROR_ACCESS_DENIED, L"C:\\Oyunlar\\Qorvane\\koruma"};
+    EXPECT_EQ(installFailureDetail(result), L"C:\\Oyunlar\\Qorvane\\koruma\n" + systemErrorText(5));
+    const std::wstring text = installFailureDetail(result);
+    EXPECT_EQ(text.substr(text.size() - 4), L" (5)");
+}
 
 TEST_F(InstallAction, EnterInstallsAndHandsOverToTheInstalledCopy) {
     std::wstring folder = temp.file(L"Oyunlar/Qorvane");

@@ -1,0 +1,11 @@
+// The uninstall road ("--kaldir"): the question, the removal of shortcuts, entry and folder, and
+// the closing message; silent ("--sessiz") asks and tells nothing.
+#pragma once
+
+#include <string>
+
+// For the running launcher: 1 when the user answered No, 0 otherwise.
+int uninstallGame(bool silent);
+// The same for the launcher at exePath once the question has been answered (answer is the message
+// box result, IDYES to go on; not looked at when silent).
+int uninstallLauncherAt(const std::wstring& exePath, bool silent, int answer);

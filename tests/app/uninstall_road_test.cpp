@@ -1,0 +1,114 @@
+// The uninstall road: the unit that takes the user's answer, and the built launcher started with
+// "--kaldir" asking, removing and closing.
+#include "app/uninstall_road.h"
+
+#include <gtest/gtest.h>
+
+#include "install/install_location.h"
+#include "install/installer.h"
+#include "tests/install/launcher_process.h"
+#include "tests/install/user_state.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+struct UninstallRoad : ::testing::Test {
+    UserInstallState userState;
+    TempFolder temp;
+
+    // A launcher installed into temp\<name> with both shortcuts; returns its executable path.
+    std::wstring installAt(const std::wstring& name, const std::wstring& source) {
+        std::wstring folder = temp.file(name);
+        EXPECT_EQ(installLauncher(source, folder, InstallChoices{true, true, 1 << 20}).error, 0u);
+        return folder + L"\\Qorvane Launcher.exe";
+    }
+    std::wstring installStandIn(const std::wstring& name) {
+        temp.write(L"source.exe", "MZ stand-in");
+        return installAt(name, temp.file(L"source.exe"));
+    }
+};
+
+}  // namespace
+
+TEST_F(UninstallRoad, AnsweringNoChangesNothing) {
+    std::wstring exe = installStandIn(L"Qorvane");
+    EXPECT_EQ(uninstallLauncherAt(exe, false, IDNO), 1);
+    EXPECT_EQ(uninstallLauncherAt(exe, false, IDCANCEL), 1);
+    EXPECT_TRUE(fileExists(userState.desktopLink));
+    EXPECT_TRUE(fileExists(userState.programsLink));
+    EXPECT_TRUE(keyExists(kUninstallKey));
+    Sleep(5000);  // long enough for a removal that should not happen to have happened
+    EXPECT_TRUE(fileExists(exe));
+}
+
+TEST_F(UninstallRoad, SilentRemovalNeedsNoAnswerAndRemovesOnlyASafeFolder) {
+    std::wstring exe = installStandIn(L"Oyun/Qorvane");
+    EXPECT_EQ(uninstallLauncherAt(exe, true, IDNO), 0) << "no question when silent";
+    EXPECT_FALSE(fileExists(userState.desktopLink));
+    EXPECT_FALSE(keyExists(kUninstallKey));
+    EXPECT_TRUE(waitUntilGone(parentFolder(exe)));
+    EXPECT_TRUE(fileExists(temp.file(L"Oyun")));
+
+    // Without its install record the folder is not known to be the launcher's: it stays.
+    std::wstring bare = installStandIn(L"Bare");
+    removeTree(temp.file(L"Bare/koruma"));
+    EXPECT_EQ(uninstallLauncherAt(bare, true, 0), 0);
+    EXPECT_FALSE(keyExists(kUninstallKey));
+    Sleep(5000);
+    EXPECT_TRUE(fileExists(bare));
+}
+
+TEST_F(UninstallRoad, InstalledLauncherRemovesItselfSilently) {
+    if (!fileExists(builtLauncher())) GTEST_SKIP() << "the launcher has not been built";
+    std::wstring folder = temp.file(L"Qorvane");
+    installAt(L"Qorvane", builtLauncher());
+    ASSERT_TRUE(fileExists(userState.desktopLink));
+
+    Launcher uninstall(folder + L"\\Qorvane Launcher.exe", L"--kaldir --sessiz");
+    EXPECT_TRUE(uninstall.endsWithin(30000));
+    EXPECT_EQ(uninstall.exitCode(), 0u);
+    EXPECT_FALSE(fileExists(userState.desktopLink));
+    EXPECT_FALSE(fileExists(userState.programsLink));
+    EXPECT_FALSE(keyExists(kUninstallKey));
+    EXPECT_TRUE(waitUntilGone(folder)) << "the folder outlived its launcher";
+}
+
+TEST_F(UninstallRoad, InstalledLauncherAsksFirstWithNoAsTheDefault) {
+    if (!haveDisplay()) GTEST_SKIP() << "no X display for the message boxes";
+    if (!fileExists(builtLauncher())) GTEST_SKIP() << "the launcher has not been built";
+    std::wstring folder = temp.file(L"Qorvane");
+    std::wstring copy = folder + L"\\Qorvane Launcher.exe";
+    installAt(L"Qorvane", builtLauncher());
+
+    for (int answer : {IDNO, IDYES}) {
+        Launcher uninstall(copy, L"--kaldir");
+        HWND question = waitForWindow(L"#32770", copy, 20000);
+        ASSERT_TRUE(question) << "no question";
+        std::wstring text = messageBoxText(question);
+        EXPECT_NE(text.find(L"\n\n" + folder), std::wstring::npos) << text;
+        HWND noButton = GetDlgItem(question, IDNO);
+        HWND yesButton = GetDlgItem(question, IDYES);
+        EXPECT_TRUE(GetWindowLongW(noButton, GWL_STYLE) & BS_DEFPUSHBUTTON) << "No is the default";
+        EXPECT_FALSE(GetWindowLongW(yesButton, GWL_STYLE) & BS_DEFPUSHBUTTON);
+        PostMessageW(question, WM_COMMAND, answer, 0);
+        if (answer == IDNO) {
+            EXPECT_TRUE(uninstall.endsWithin(15000));
+            EXPECT_EQ(uninstall.exitCode(), 1u);
+            EXPECT_TRUE(fileExists(userState.desktopLink));
+            EXPECT_TRUE(keyExists(kUninstallKey));
+            continue;
+        }
+        // The closing message comes before the folder is removed.
+        Sleep(500);
+        HWND done = waitForWindow(L"#32770", copy, 20000);
+        ASSERT_TRUE(done) << "no closing message";
+        EXPECT_NE(done, question);
+        EXPECT_FALSE(fileExists(userState.desktopLink));
+        EXPECT_FALSE(keyExists(kUninstallKey));
+        EXPECT_TRUE(fileExists(folder));
+        PostMessageW(done, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(uninstall.endsWithin(15000));
+        EXPECT_EQ(uninstall.exitCode(), 0u);
+        EXPECT_TRUE(waitUntilGone(folder));
+    }
+}

@@ -1,0 +1,10 @@
+// Small controls more than one screen draws: the close button (a cross that turns white on red
+// when hovered).
+#pragma once
+
+#include "ui/click_id.h"
+#include "ui/drawing.h"
+#include "ui/launcher_ui.h"
+
+// Registers box as id's region and draws a 9-pixel cross in its centre.
+void paintCloseButton(LauncherUi& ui, GpGraphics* g, ClickId id, const RectF& box);

@@ -1,0 +1,118 @@
+// Everything drawing keeps between frames: the embedded images and the streams they decode from,
+// the fonts and the string format, the art pre-scaled to the back buffer's size, and the caches of
+// measured and rendered text. Owned once by the window; all of it is released with it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <tuple>
+#include <unordered_map>
+#include <vector>
+
+#include "ui/gdiplus_handles.h"
+
+// The eight fonts by size and weight; Button22 is the primary button's label.
+enum class FontId : int {
+    Regular11,
+    Bold11,
+    Regular12,
+    Bold12,
+    Regular13,
+    Bold14,
+    Regular15,
+    Button22,
+    Count
+};
+inline constexpr int kFontCount = static_cast<int>(FontId::Count);
+
+// The embedded PNG resources 101 to 105: the background, then the primary button's four states
+// (normal, hovered, pressed, disabled).
+inline constexpr int kImageCount = 5;
+inline constexpr int kButtonImageCount = 4;
+
+// A text's measured width depends on the font, the text, the world scale (grid fitting happens in
+// device pixels) and the rendering hint, so all four form the key.
+struct MeasureKey {
+    GpFont* font;
+    float scale;
+    int hint;
+    std::wstring text;
+    bool operator<(const MeasureKey& o) const {
+        return std::tie(font, scale, hint, text) < std::tie(o.font, o.scale, o.hint, o.text);
+    }
+};
+
+// A text rendered exactly as it would be drawn at a given scale and sub-pixel device offset.
+struct SpriteKey {
+    GpFont* font;
+    ARGB colour;
+    float scale;
+    float fractionX, fractionY;  // sub-pixel part of the device position
+    int padX, padY;              // whole pixels before the origin inside the sprite
+    int hint;
+    int pixelOffset;
+    std::wstring text;
+    bool operator<(const SpriteKey& o) const {
+        return std::tie(font, colour, scale, fractionX, fractionY, padX, padY, hint, pixelOffset, text) <
+               std::tie(o.font, o.colour, o.scale, o.fractionX, o.fractionY, o.padX, o.padY, o.hint,
+                        o.pixelOffset, o.text);
+    }
+};
+struct Sprite {
+    UniqueImage image;  // empty when rendering failed: the text is then drawn directly
+    int width = 0, height = 0;
+};
+
+// Text measuring and glyph rasterising dominate a frame's cost on slow GDI+ implementations, while
+// a frame measures and draws the same few dozen strings every 33 ms. Keys hold font addresses, so
+// the caches are cleared whenever a font is replaced. UI thread only.
+struct TextCaches {
+    std::map<MeasureKey, float> widths;
+    std::unordered_map<GpFont*, float> lineHeights;
+    std::map<SpriteKey, Sprite> sprites;
+    size_t spritePixels = 0;  // pixels held by sprites; the cache is dropped whole past a budget
+};
+
+struct DrawingResources {
+    DrawingResources() = default;
+    DrawingResources(const DrawingResources&) = delete;
+    DrawingResources& operator=(const DrawingResources&) = delete;
+
+    GpFont* font(FontId id) const { return fonts[static_cast<int>(id)].get(); }
+
+    // The decoder may read from a stream for as long as its image lives, so images are declared
+    // after the streams and released before them.
+    UniqueStream imageStreams[kImageCount];
+    UniqueImage images[kImageCount];
+    UniqueFont fonts[kFontCount];
+    UniqueFont settingsTitleFont;     // the display settings panel's heading
+    UniqueStringFormat stringFormat;  // generic typographic, no wrapping, trailing blanks measured
+
+    // At the back buffer's size and scale (prepareScaledArt); empty when there is no buffer.
+    std::vector<uint8_t> backgroundPixels;  // premultiplied BGRA rows, copied under every frame
+    UniqueBitmap scaledButtons[kButtonImageCount];
+
+    TextCaches textCaches;
+    // Scratch matrices for reading a graphics' world transform without allocating per call, made on
+    // first use: one for drawing text (it holds the transform until it is put back), one for measuring.
+    UniqueMatrix drawMatrix;
+    UniqueMatrix measureMatrix;
+};
+
+// Decodes the five images from the module's RT_RCDATA resources (null: the executable itself);
+// false when any is missing or cannot be decoded.
+bool loadImages(DrawingResources& resources, HMODULE module);
+// Creates the fonts, the settings heading font and the string format, and clears the text caches.
+void createFonts(DrawingResources& resources);
+// A font of the family, falling back to the system's message font and then to the generic
+// sans-serif family at the same size and style; the status in *status, empty when all fail.
+UniqueFont createFontWithFallback(const wchar_t* family, float size, int style, Gdiplus::GpStatus* status);
+void clearTextCaches(DrawingResources& resources);
+
+// A high-quality resampled copy of image at width x height; empty on failure.
+UniqueBitmap scaledCopy(GpImage* image, int width, int height);
+// The background at width x height and the button images at their design size times scale.
+void prepareScaledArt(DrawingResources& resources, int width, int height, float scale);
+void releaseScaledArt(DrawingResources& resources);
