@@ -12,6 +12,7 @@
 #include "ui/text_table.h"
 #include "ui/window.h"
 #include "update/updater.h"
+#include "update/worker.h"
 
 namespace {
 

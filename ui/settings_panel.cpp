@@ -125,7 +125,7 @@ float paintSizeChips(LauncherApp& app, GpGraphics* g, const PanelScreen& screen)
 float paintScaleChips(LauncherApp& app, GpGraphics* g, float y) {
     float x = kLeft, right = kLeft;
     for (int i = 0; i < kInterfaceScaleCount; ++i) {
-        float scale = interfaceScales[i];
+        float scale = kInterfaceScaleChoices[i];
         std::wstring label = formatText(texts()[PercentFormat], percentOf(scale));
         float diff = app.display.interfaceScale - scale;
         bool selected = diff < 0.01f && diff > -0.01f;
@@ -219,7 +219,7 @@ void chooseSize(LauncherApp& app, ScreenSize size) {
 SizeChoice sizeChoice(const DisplaySettings& draft, ScreenSize usable, int index) {
     SizeChoice c;
     bool fill = index == kScreenSizeCount;
-    c.size = fill ? usable : screenSizes[index];
+    c.size = fill ? usable : kScreenSizeChoices[index];
     c.fits = fitsScreen(c.size, usable);
     c.selected = c.fits && c.size.width == draft.windowWidth && c.size.height == draft.windowHeight;
     if (fill) {
@@ -302,12 +302,12 @@ bool onSettingsClick(LauncherApp& app, int id) {
     if (id == kClose || id == kCancel) {
         app.settingsOpen = false;
     } else if (id >= kFirstSize && id < kFillScreen) {
-        ScreenSize size = screenSizes[id - kFirstSize];
+        ScreenSize size = kScreenSizeChoices[id - kFirstSize];
         if (fitsScreen(size, usable)) chooseSize(app, size);
     } else if (id == kFillScreen) {
         chooseSize(app, usable);
     } else if (id >= kFirstScale && id < kDefault) {
-        app.display.interfaceScale = interfaceScales[id - kFirstScale];
+        app.display.interfaceScale = kInterfaceScaleChoices[id - kFirstScale];
         app.noticeAt = 0;
     } else if (id == kDefault) {
         chooseSize(app, firstStartWindowSize(usable));

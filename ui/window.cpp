@@ -15,6 +15,7 @@
 #include "ui/settings_panel.h"
 #include "ui/text_table.h"
 #include "update/updater.h"
+#include "update/worker.h"
 
 namespace {
 

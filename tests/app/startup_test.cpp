@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "app/startup.h"
-#include "base/process.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -21,23 +20,7 @@ std::vector<std::wstring> splitLikeWindows(const std::wstring& argumentText) {
     return out;
 }
 
-TEST(QuoteArgument, KeepsTheDocumentedFormsForArgumentsWithoutBackslashes) {
-    EXPECT_EQ(quoteArgument(L"foo"), L"foo");
-    EXPECT_EQ(quoteArgument(L"a b"), L"\"a b\"");
-    EXPECT_EQ(quoteArgument(L""), L"\"\"");
-    EXPECT_EQ(quoteArgument(L"a\"b"), L"\"a\\\"b\"");
-    EXPECT_EQ(quoteArgument(L"tab\there"), L"\"tab\there\"");
-    // Backslashes not followed by a quote stay single, quoted or not.
-    EXPECT_EQ(quoteArgument(L"C:\\Oyun\\x"), L"C:\\Oyun\\x");
-    EXPECT_EQ(quoteArgument(L"C:\\Oyun Klasoru\\x"), L"\"C:\\Oyun Klasoru\\x\"");
-}
-
-TEST(QuoteArgument, DoublesBackslashesBeforeAQuoteOrTheClosingQuote) {
-    EXPECT_EQ(quoteArgument(L"C:\\Oyun Klasoru\\"), L"\"C:\\Oyun Klasoru\\\\\"");
-    EXPECT_EQ(quoteArgument(L"a\\\"b"), L"\"a\\\\\\\"b\"");
-}
-
-TEST(QuoteArgument, RoundTripsThroughCommandLineToArgvW) {
+TEST(ParseArguments, PassThroughListSurvivesARestart) {
     const std::vector<std::wstring> cases = {
         L"plain",
         L"a b",
@@ -55,13 +38,6 @@ TEST(QuoteArgument, RoundTripsThroughCommandLineToArgvW) {
         L"\t",
         L"a\\b\\c d",
     };
-    for (const auto& arg : cases) {
-        auto back = splitLikeWindows(quoteArgument(arg) + L" next");
-        ASSERT_EQ(back.size(), 2u) << "argument: [" << std::string(arg.begin(), arg.end()) << "]";
-        EXPECT_EQ(back[0], arg);
-        EXPECT_EQ(back[1], L"next");
-    }
-    // The whole pass-through list survives a restart as the same list.
     CommandLine cl = parseArguments(cases);
     EXPECT_EQ(splitLikeWindows(cl.passThroughArgs), cases);
 }
@@ -186,11 +162,6 @@ TEST(SelfUpdateCleanup, GivesUpOnALockedOldExecutable) {
     CloseHandle(held);
     cleanupAfterSelfUpdate(exe);
     EXPECT_FALSE(t.exists(L"L.exe.eski"));
-}
-
-TEST(FolderOf, CutsAtTheLastBackslash) {
-    EXPECT_EQ(folderOf(L"C:\\Qorvane\\Qorvane Launcher.exe"), L"C:\\Qorvane");
-    EXPECT_EQ(folderOf(L"nobackslash"), L"nobackslash");
 }
 
 }  // namespace

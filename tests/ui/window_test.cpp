@@ -11,6 +11,7 @@
 #include "ui/window.h"
 #include "base/text.h"
 #include "update/updater.h"
+#include "update/worker.h"
 
 namespace {
 

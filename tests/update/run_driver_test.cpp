@@ -6,6 +6,7 @@
 
 #include "tests/update/engine_game.h"
 #include "update/hashing.h"
+#include "update/worker.h"
 
 namespace {
 
