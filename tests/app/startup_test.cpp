@@ -4,42 +4,18 @@
 #include <gtest/gtest.h>
 
 #include "app/startup.h"
+#include "tests/support/command_line.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
 
-// What a restarted launcher would see: argument 0 plus the quoted text, split by the system.
-std::vector<std::wstring> splitLikeWindows(const std::wstring& argumentText) {
-    std::wstring commandLine = L"\"C:\\Qorvane\\Qorvane Launcher.exe\" " + argumentText;
-    int count = 0;
-    LPWSTR* argv = CommandLineToArgvW(commandLine.c_str(), &count);
-    std::vector<std::wstring> out;
-    for (int i = 1; i < count; ++i)
-        out.emplace_back(argv[i]);
-    LocalFree(argv);
-    return out;
-}
-
 TEST(ParseArguments, PassThroughListSurvivesARestart) {
-    const std::vector<std::wstring> cases = {
-        L"plain",
-        L"a b",
-        L"",
-        L"a\"b",
-        L"C:\\Oyun Klasoru\\",
-        L"C:\\Oyun Klasoru\\\\",
-        L"\\\\server\\share dir\\",
-        L"\"",
-        L"\\\"",
-        L"x\\\\\"y z",
-        L"ends with quote\"",
-        L"trailing\\",
-        L"Türkçe ğüşiöç",
-        L"\t",
-        L"a\\b\\c d",
-    };
-    CommandLine cl = parseArguments(cases);
-    EXPECT_EQ(splitLikeWindows(cl.passThroughArgs), cases);
+    // Blanks, empty arguments, quotes and backslashes before quotes or at the end; quoting itself
+    // is tested beside quoteArgument.
+    const std::vector<std::wstring> args = {L"plain", L"a b", L"", L"a\"b", L"C:\\Oyun Klasoru\\",
+                                            L"x\\\\\"y z", L"trailing\\", L"Türkçe ğüşiöç", L"\t"};
+    CommandLine cl = parseArguments(args);
+    EXPECT_EQ(splitLikeWindows(cl.passThroughArgs), args);
 }
 
 TEST(ParseArguments, SeparatesOptionsFromPassThroughArguments) {

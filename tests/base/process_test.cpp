@@ -2,28 +2,15 @@
 // reads it back.
 #include "base/process.h"
 
-#include <shellapi.h>
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "base/file.h"
+#include "tests/support/command_line.h"
 
 namespace {
-
-// What a restarted launcher would see: argument 0 plus the quoted text, split by the system.
-std::vector<std::wstring> splitLikeWindows(const std::wstring& argumentText) {
-    std::wstring commandLine = L"\"C:\\Qorvane\\Qorvane Launcher.exe\" " + argumentText;
-    int count = 0;
-    LPWSTR* argv = CommandLineToArgvW(commandLine.c_str(), &count);
-    std::vector<std::wstring> out;
-    for (int i = 1; i < count; ++i)
-        out.emplace_back(argv[i]);
-    LocalFree(argv);
-    return out;
-}
 
 TEST(QuoteArgument, KeepsTheDocumentedFormsForArgumentsWithoutBackslashes) {
     EXPECT_EQ(quoteArgument(L"foo"), L"foo");

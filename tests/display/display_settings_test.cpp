@@ -347,6 +347,14 @@ TEST(Save, UnreadableConfigIsNeverReplacedByAFreshOne) {
     EXPECT_EQ(t.read(L"sorvik.cfg"), config);
     EXPECT_FALSE(t.exists(L"sorvik.cfg.yeni"));
     EXPECT_FALSE(t.exists(L"koruma/ekran.txt"));
+
+    // A settings file past the read bound is treated the same way: never rewritten from nothing.
+    TempFolder large;
+    std::string huge = "WIDTH 1280\r\n" + std::string(1u << 20, '#');
+    large.write(L"sorvik.cfg", huge);
+    EXPECT_FALSE(storeDisplaySettings(large.path, 96, d));
+    EXPECT_TRUE(large.read(L"sorvik.cfg") == huge);
+    EXPECT_FALSE(large.exists(L"koruma/ekran.txt"));
 }
 
 TEST(Save, ScaleIsWrittenEvenWhenTheConfigFileFails) {

@@ -94,7 +94,10 @@ TEST_F(ManifestFetch, TransferFailuresEndAfterOneTry) {
         f.status = c.status;
         server.setFault(c.faultPath, f);
         manifest.version = 99;
-        EXPECT_EQ(StepOutcome::Unavailable, fetch()) << c.name;
+        StepResult result = fetchManifest(u, manifest, listBytes, signatureBytes);
+        EXPECT_EQ(StepOutcome::Unavailable, result.outcome) << c.name;
+        EXPECT_EQ(c.status, result.httpStatus) << c.name;  // the server's answer, not a transport error
+        EXPECT_EQ(0u, result.systemError) << c.name;
         EXPECT_EQ(1u, server.requestsFor(c.faultPath).size()) << c.name;
         EXPECT_EQ(99u, manifest.version) << c.name;  // the caller's list is untouched
         server.clearFaults();
@@ -104,7 +107,10 @@ TEST_F(ManifestFetch, TransferFailuresEndAfterOneTry) {
     EXPECT_EQ(StepOutcome::Unavailable, fetch());
     EXPECT_TRUE(server.requestsFor(kSigPath).empty());
     server.stop();
-    EXPECT_EQ(StepOutcome::Unavailable, fetch());  // nobody listening
+    StepResult nobody = fetchManifest(u, manifest, listBytes, signatureBytes);
+    EXPECT_EQ(StepOutcome::Unavailable, nobody.outcome);
+    EXPECT_EQ(0, nobody.httpStatus);
+    EXPECT_NE(0u, nobody.systemError) << "a refused connection names its system error";
 }
 
 TEST_F(ManifestFetch, RejectedListsAreFetchedTwiceTwoSecondsApart) {
