@@ -9,25 +9,32 @@ namespace {
 constexpr size_t kBlock = 1u << 24;
 }  // namespace
 
-bool readWholeFile(const std::wstring& path, std::string& bytes, uint64_t maxBytes) {
+bool readWholeFile(const std::wstring& path, std::string& bytes, uint64_t maxBytes, DWORD* error) {
     bytes.clear();
+    DWORD failure = 0;
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size) || static_cast<uint64_t>(size.QuadPart) > maxBytes) return false;
-    bytes.resize(static_cast<size_t>(size.QuadPart));
+    if (!file || !GetFileSizeEx(file.get(), &size))
+        failure = lastErrorOr(ERROR_READ_FAULT);
+    else if (static_cast<uint64_t>(size.QuadPart) > maxBytes)
+        failure = ERROR_FILE_TOO_LARGE;
+    else
+        bytes.resize(static_cast<size_t>(size.QuadPart));
     size_t done = 0;
-    while (done < bytes.size()) {
+    while (failure == 0 && done < bytes.size()) {
         DWORD want = static_cast<DWORD>(std::min(bytes.size() - done, kBlock));
         DWORD got = 0;
-        if (!ReadFile(file.get(), bytes.data() + done, want, &got, nullptr) || got == 0) {
-            bytes.clear();  // half a file is not the file
-            return false;
-        }
+        if (!ReadFile(file.get(), bytes.data() + done, want, &got, nullptr))
+            failure = lastErrorOr(ERROR_READ_FAULT);
+        else if (got == 0)
+            failure = ERROR_HANDLE_EOF;  // the file shrank while it was read
         done += got;
     }
-    return true;
+    if (failure == 0) return true;
+    bytes.clear();  // half a file is not the file
+    if (error) *error = failure;
+    return false;
 }
 
 DWORD writeFlushedFile(const std::wstring& tempPath, std::string_view bytes) {

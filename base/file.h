@@ -9,8 +9,9 @@
 #include <string_view>
 
 // False when the file cannot be opened, is larger than maxBytes, or cannot be read whole; bytes is
-// then empty. Other writers may keep the file open (read and write sharing).
-bool readWholeFile(const std::wstring& path, std::string& bytes, uint64_t maxBytes);
+// then empty, and *error (when given) the failed call's error, ERROR_FILE_TOO_LARGE past the bound.
+// Other writers may keep the file open (read and write sharing).
+bool readWholeFile(const std::wstring& path, std::string& bytes, uint64_t maxBytes, DWORD* error = nullptr);
 
 // Writes bytes to tempPath (created anew, any attributes cleared) and flushes them to the disk.
 // 0 or the system error (ERROR_WRITE_FAULT when a failure leaves none); a failed temp file is removed.

@@ -40,6 +40,27 @@ std::string toHex(const unsigned char* bytes, size_t count) {
     return out;
 }
 
+namespace {
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+bool fromHex(std::string_view hex, unsigned char* out, size_t count) {
+    if (hex.size() != count * 2) return false;
+    for (size_t i = 0; i < count; ++i) {
+        int high = hexValue(hex[2 * i]), low = hexValue(hex[2 * i + 1]);
+        if (high < 0 || low < 0) return false;
+        out[i] = static_cast<unsigned char>(high * 16 + low);
+    }
+    return true;
+}
+
 void sha256Digest(std::string_view bytes, unsigned char digest[32]) {
     Sha256 sha;
     sha.add(bytes.data(), bytes.size());

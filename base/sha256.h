@@ -1,5 +1,5 @@
-// SHA-256 through CNG for data in memory and as it streams in, and the hash text: 64 lowercase
-// hexadecimal characters.
+// SHA-256 through CNG for data in memory and as it streams in, and hexadecimal text: the hash text
+// is 64 lowercase hexadecimal characters.
 #pragma once
 
 #include <cstddef>
@@ -22,5 +22,8 @@ struct Sha256 {
 };
 
 std::string toHex(const unsigned char* bytes, size_t count);
+// Exactly count bytes from 2 * count hexadecimal digits of either case; false (out partly written)
+// for another length or any other character.
+bool fromHex(std::string_view hex, unsigned char* out, size_t count);
 std::string sha256Hex(std::string_view bytes);
 void sha256Digest(std::string_view bytes, unsigned char digest[32]);

@@ -13,12 +13,12 @@
 #include <string>
 
 #include "base/file.h"
+#include "base/text.h"
 #include "update/hashing.h"
 #include "update/http_client.h"
-#include "update/run_driver.h"
-#include "base/text.h"
 #include "update/update_log.h"
 #include "update/updater.h"
+#include "update/worker.h"
 
 namespace {
 
@@ -29,19 +29,6 @@ std::string lastLineWith(const std::string& log, const char* needle) {
     size_t end = log.find('\r', at);
     return log.substr(start == std::string::npos ? 0 : start + 1,
                       end - (start == std::string::npos ? 0 : start + 1));
-}
-
-std::string readAll(const std::wstring& path) {
-    std::string bytes;
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return bytes;
-    char buffer[65536];
-    DWORD n = 0;
-    while (ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n > 0)
-        bytes.append(buffer, n);
-    CloseHandle(f);
-    return bytes;
 }
 
 double secondsSince(const LARGE_INTEGER& start) {
@@ -66,11 +53,11 @@ int breakDown(const wchar_t* url, const wchar_t* object, const wchar_t* tempFile
     static Updater u;
     SetEnvironmentVariableW(L"QORVANE_SUNUCU", url);
     readEnvironment(u);
-    if (!openSession(u)) return 1;
+    if (!openSession(u).ok()) return 1;
     LARGE_INTEGER start;
     uint64_t bytes = 0;
     QueryPerformanceCounter(&start);
-    int status = httpGet(u, nullptr, object, countBlock, &bytes, 0, 0);
+    int status = httpGet(u, nullptr, object, countBlock, &bytes, 0, 0).status;
     double receive = secondsSince(start);
     std::printf("receive only:      %6.2f s  %7.1f MiB/s  (HTTP %d)\n", receive, bytes / 1048576.0 / receive,
                 status);
@@ -78,7 +65,7 @@ int breakDown(const wchar_t* url, const wchar_t* object, const wchar_t* tempFile
     HANDLE file =
         CreateFileW(tempFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     QueryPerformanceCounter(&start);
-    status = httpGet(u, nullptr, object, writeBlock, file, 0, 0);
+    status = httpGet(u, nullptr, object, writeBlock, file, 0, 0).status;
     CloseHandle(file);
     double write = secondsSince(start);
     std::printf("receive and write: %6.2f s  %7.1f MiB/s  (HTTP %d)\n", write, bytes / 1048576.0 / write,
@@ -107,10 +94,7 @@ int wmain(int argc, wchar_t** argv) {
 
     static Updater u;  // the launcher keeps it for the whole process too
     configureRun(u, argv[2], true);
-    {
-        std::lock_guard<std::mutex> lock(u.statusMutex);
-        resetStatusForRun(u);
-    }
+    beginRunStatus(u);
     u.workerRunning = true;
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
@@ -123,7 +107,8 @@ int wmain(int argc, wchar_t** argv) {
     PROCESS_MEMORY_COUNTERS memory = {};
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
-    std::string log = readAll(logFilePath(u));
+    std::string log;
+    readWholeFile(logFilePath(u.rootFolder), log, 64u << 20);
     std::printf("phase %d (6 = ready), error %d, files %d, bytes %llu, connections %d\n", static_cast<int>(s.phase),
                 static_cast<int>(s.errorCode), s.filesUpdated, static_cast<unsigned long long>(s.bytesTotal),
                 u.config.connectionCount);

@@ -98,11 +98,7 @@ void scanBench(const std::wstring& folder, int files) {
     CreateDirectoryW(root.c_str(), nullptr);
     Manifest manifest;
     std::string content = "sixteen bytes...";
-    std::string hash = [&] {
-        StreamHasher h;
-        h.add(content.data(), content.size());
-        return h.finishHex();
-    }();
+    std::string hash = sha256Hex(content);
     std::vector<std::wstring> fullPaths;
     for (int i = 0; i < files; ++i) {
         wchar_t dir[32], name[48];

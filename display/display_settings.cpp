@@ -6,10 +6,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
-const ScreenSize screenSizes[kScreenSizeCount] = {
+#include "base/file.h"
+#include "base/names.h"
+
+const ScreenSize kScreenSizeChoices[kScreenSizeCount] = {
     {1280, 720}, {1366, 768}, {1600, 900}, {1920, 1080}, {2560, 1440}};
-const float interfaceScales[kInterfaceScaleCount] = {0.8f, 1.0f, 1.2f, 1.4f};
+const float kInterfaceScaleChoices[kInterfaceScaleCount] = {0.8f, 1.0f, 1.2f, 1.4f};
 
 namespace {
 
@@ -17,9 +21,25 @@ constexpr int kDefaultUnitsWidth = 1280;
 constexpr int kDefaultUnitsHeight = 660;
 constexpr float kFirstStartScale = 1.2f;
 constexpr char kMarkerText[] = "ekran ayari yazildi\n";
+// The game's settings files are a few hundred bytes. A larger one is not read, and an unread file
+// is never rewritten, so the bound can only ever leave such a file alone.
+constexpr uint64_t kSettingsFileLimit = 1048576;
+
+bool readSettingsFile(const std::wstring& path, std::string& bytes) {
+    return readWholeFile(path, bytes, kSettingsFileLimit);
+}
+
+// The game never sees half a file: the new content is flushed under a temporary name first.
+bool replaceSettingsFile(const std::wstring& path, std::string_view bytes) {
+    return replaceFileDurably(path, bytes) == 0;
+}
 
 std::wstring gameFile(const std::wstring& gameFolder, const wchar_t* name) {
-    return gameFolder + L"\\" + name;
+    return joinPath(gameFolder, name);
+}
+
+std::wstring markerPath(const std::wstring& gameFolder) {
+    return joinPath(gameFile(gameFolder, kProtectionFolderName), L"ekran.txt");
 }
 
 // Float to int without the undefined conversion of out-of-range values: a WIDTH of two billion in
@@ -36,13 +56,11 @@ bool scaleInRange(float scale) {
 }
 
 float readZoomFile(const std::wstring& gameFolder) {
-    float scale = 0;
-    int fields = 0;
-    if (FILE* file = _wfopen(gameFile(gameFolder, L"zoom.cfg").c_str(), L"r")) {
-        fields = fscanf(file, "%f", &scale);
-        fclose(file);
-    }
-    return fields == 1 && scaleInRange(scale) ? scale : 1.0f;
+    std::string text;
+    if (!readSettingsFile(gameFile(gameFolder, L"zoom.cfg"), text)) return 1.0f;
+    char* end = nullptr;
+    float scale = strtof(text.c_str(), &end);
+    return end != text.c_str() && scaleInRange(scale) ? scale : 1.0f;
 }
 
 // The number after the key, read like strtol but only within the key's own line, so a value-less
@@ -72,14 +90,13 @@ bool writeSizeAndScale(const std::wstring& gameFolder, int unitsWidth, int units
     // Only a missing file starts from nothing. One that exists but cannot be read (held by the game
     // without read sharing, denied by its permissions) would otherwise be replaced by just two
     // lines, losing every other setting of the game.
-    if (readWholeFile(configPath, config) ||
-        GetFileAttributesW(configPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (readSettingsFile(configPath, config) || !pathExists(configPath)) {
         setConfigValue(config, "WIDTH", unitsWidth);
         setConfigValue(config, "HEIGHT", unitsHeight);
-        configWritten = writeFileAtomically(configPath, config);
+        configWritten = replaceSettingsFile(configPath, config);
     }
     if (!configWritten && zoomOnlyAfterConfig) return false;
-    bool zoomWritten = writeFileAtomically(gameFile(gameFolder, L"zoom.cfg"), zoom);
+    bool zoomWritten = replaceSettingsFile(gameFile(gameFolder, L"zoom.cfg"), zoom);
     return configWritten && zoomWritten;
 }
 
@@ -123,38 +140,6 @@ int gameUnitsFromPixels(int pixels, float scale) {
     return truncateToInt(static_cast<float>(pixels) / scale);
 }
 
-bool readWholeFile(const std::wstring& path, std::string& bytes) {
-    bytes.clear();
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (!file) return false;
-    char block[4096];
-    size_t got;
-    while ((got = fread(block, 1, sizeof block, file)) != 0)
-        bytes.append(block, got);
-    // A read error ends the loop like the end of the file would; half a file is not the file.
-    bool complete = !ferror(file);
-    fclose(file);
-    if (!complete) bytes.clear();
-    return complete;
-}
-
-bool writeFileAtomically(const std::wstring& path, const std::string& bytes) {
-    std::wstring temporary = path + L".yeni";
-    FILE* file = _wfopen(temporary.c_str(), L"wb");
-    if (!file) return false;
-    size_t written = bytes.empty() ? 0 : fwrite(bytes.data(), 1, bytes.size(), file);
-    bool closed = fclose(file) == 0;
-    if (!closed || written != bytes.size()) {
-        DeleteFileW(temporary.c_str());
-        return false;
-    }
-    if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        DeleteFileW(temporary.c_str());
-        return false;
-    }
-    return true;
-}
-
 ConfigLine findConfigLine(const std::string& text, const char* key) {
     size_t keyLength = strlen(key);
     size_t start = 0;
@@ -187,13 +172,12 @@ void setConfigValue(std::string& text, const char* key, int value) {
 }
 
 bool displayMarkerExists(const std::wstring& gameFolder) {
-    return GetFileAttributesW(gameFile(gameFolder, L"koruma\\ekran.txt").c_str()) != INVALID_FILE_ATTRIBUTES;
+    return pathExists(markerPath(gameFolder));
 }
 
 void writeDisplayMarker(const std::wstring& gameFolder) {
-    CreateDirectoryW(gameFile(gameFolder, L"koruma").c_str(), nullptr);
-    writeFileAtomically(gameFile(gameFolder, L"koruma\\ekran.txt"),
-                        std::string(kMarkerText, sizeof kMarkerText - 1));
+    CreateDirectoryW(gameFile(gameFolder, kProtectionFolderName).c_str(), nullptr);
+    replaceSettingsFile(markerPath(gameFolder), std::string_view(kMarkerText, sizeof kMarkerText - 1));
 }
 
 void readDisplayFiles(const std::wstring& gameFolder, ScreenSize usable, int dpi, DisplaySettings& draft) {
@@ -203,7 +187,7 @@ void readDisplayFiles(const std::wstring& gameFolder, ScreenSize usable, int dpi
     std::string config;
     int unitsWidth = kDefaultUnitsWidth;
     int unitsHeight = kDefaultUnitsHeight;
-    if (readWholeFile(gameFile(gameFolder, L"sorvik.cfg"), config)) {
+    if (readSettingsFile(gameFile(gameFolder, L"sorvik.cfg"), config)) {
         unitsWidth = readConfigNumber(config, "WIDTH", kDefaultUnitsWidth);
         unitsHeight = readConfigNumber(config, "HEIGHT", kDefaultUnitsHeight);
     }
@@ -215,7 +199,7 @@ void readDisplayFiles(const std::wstring& gameFolder, ScreenSize usable, int dpi
 
 void snapToChoice(DisplaySettings& draft, ScreenSize usable) {
     for (int i = 0; i <= kScreenSizeCount; ++i) {
-        ScreenSize candidate = i < kScreenSizeCount ? screenSizes[i] : usable;
+        ScreenSize candidate = i < kScreenSizeCount ? kScreenSizeChoices[i] : usable;
         bool nearby =
             abs(draft.windowWidth - candidate.width) <= 4 && abs(draft.windowHeight - candidate.height) <= 4;
         if (nearby && fitsScreen(candidate, usable)) {

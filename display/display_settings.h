@@ -21,10 +21,11 @@ struct ScreenSize {
     int height = 0;
 };
 
+// The window sizes and interface scales the settings panel offers, smallest first.
 constexpr int kScreenSizeCount = 5;
 constexpr int kInterfaceScaleCount = 4;
-extern const ScreenSize screenSizes[kScreenSizeCount];
-extern const float interfaceScales[kInterfaceScaleCount];
+extern const ScreenSize kScreenSizeChoices[kScreenSizeCount];
+extern const float kInterfaceScaleChoices[kInterfaceScaleCount];
 
 // Client area of a maximised window on the primary monitor, or the simulated screen minus a
 // 63-pixel taskbar and caption.
@@ -42,10 +43,6 @@ ScreenSize firstStartWindowSize(ScreenSize usable);
 float displayScale(int dpi, float interfaceScale);
 int screenPixelsFromUnits(int units, float scale);
 int gameUnitsFromPixels(int pixels, float scale);
-
-bool readWholeFile(const std::wstring& path, std::string& bytes);
-// Writes path + ".yeni" and moves it over path, so the game never sees half a file.
-bool writeFileAtomically(const std::wstring& path, const std::string& bytes);
 
 struct ConfigLine {
     bool found = false;

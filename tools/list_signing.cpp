@@ -4,29 +4,15 @@
 #include <vector>
 
 #include "base/file.h"
-#include "base/text.h"
 #include "base/handles.h"
-#include "update/hashing.h"
+#include "base/sha256.h"
+#include "base/text.h"
 #include "update/manifest_fetch.h"
 
 namespace {
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-bool hexToBytes(std::string_view hex, unsigned char* out, size_t count) {
-    if (hex.size() != count * 2) return false;
-    for (size_t i = 0; i < count; ++i) {
-        int hi = hexValue(hex[2 * i]), lo = hexValue(hex[2 * i + 1]);
-        if (hi < 0 || lo < 0) return false;
-        out[i] = static_cast<unsigned char>(hi * 16 + lo);
-    }
-    return true;
-}
+// A key file is a few lines; anything larger is not one.
+constexpr uint64_t kKeyFileLimit = 4095;
 
 std::string_view trimmed(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
@@ -65,40 +51,34 @@ bool parseSigningKeyText(std::string_view text, SigningKey& key, std::wstring& e
     SigningKey parsed;
     bool seen[3] = {};
     int lineNumber = 0;
-    while (!text.empty()) {
-        size_t end = text.find('\n');
-        std::string_view line = trimmed(text.substr(0, end));
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    bool valid = true;
+    forEachLine(text, [&](std::string_view rawLine) {
+        std::string_view line = trimmed(rawLine);
         ++lineNumber;
-        if (line.empty() || line[0] == '#') continue;
+        if (line.empty() || line[0] == '#') return true;
         size_t gap = line.find_first_of(" \t");
         std::string_view name = line.substr(0, gap);
         std::string_view value =
             gap == std::string_view::npos ? std::string_view() : trimmed(line.substr(gap));
         std::wstring where = L"line " + std::to_wstring(lineNumber) + L": ";
-        if (name == "curve") {
-            if (value != "P-256") {
-                error = where + L"only the curve P-256 is supported";
-                return false;
-            }
-            continue;
-        }
         int slot = name == "d" ? 0 : name == "x" ? 1 : name == "y" ? 2 : -1;
-        if (slot < 0) {
+        if (name == "curve") {
+            if (value == "P-256") return true;
+            error = where + L"only the curve P-256 is supported";
+        } else if (slot < 0) {
             error = where + L"unknown entry \"" + widen(name) + L"\"";
-            return false;
-        }
-        if (seen[slot]) {
+        } else if (seen[slot]) {
             error = where + L"\"" + widen(name) + L"\" appears twice";
-            return false;
-        }
-        unsigned char* target = slot == 0 ? parsed.d : slot == 1 ? parsed.x : parsed.y;
-        if (!hexToBytes(value, target, 32)) {
+        } else if (!fromHex(value, slot == 0 ? parsed.d : slot == 1 ? parsed.x : parsed.y, 32)) {
             error = where + L"\"" + widen(name) + L"\" needs 64 hexadecimal digits";
-            return false;
+        } else {
+            seen[slot] = true;
+            return true;
         }
-        seen[slot] = true;
-    }
+        valid = false;
+        return false;
+    });
+    if (!valid) return false;
     if (!seen[0] || !seen[1] || !seen[2]) {
         error = L"the key needs the entries d, x and y";
         return false;
@@ -108,19 +88,16 @@ bool parseSigningKeyText(std::string_view text, SigningKey& key, std::wstring& e
 }
 
 bool readSigningKeyFile(const std::wstring& path, SigningKey& key, std::wstring& error) {
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        error = L"cannot open the key file " + path + L" (error " + std::to_wstring(GetLastError()) + L")";
+    std::string text;
+    DWORD readError = 0;
+    if (!readWholeFile(path, text, kKeyFileLimit, &readError)) {
+        if (readError == ERROR_FILE_TOO_LARGE)
+            error = L"the key file " + path + L" cannot be read or is too large for a key";
+        else
+            error = L"cannot open the key file " + path + L" (error " + std::to_wstring(readError) + L")";
         return false;
     }
-    char buffer[4096];
-    DWORD got = 0;
-    if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) || got == sizeof buffer) {
-        error = L"the key file " + path + L" cannot be read or is too large for a key";
-        return false;
-    }
-    if (!parseSigningKeyText(std::string_view(buffer, got), key, error)) {
+    if (!parseSigningKeyText(text, key, error)) {
         error = path + L": " + error;
         return false;
     }
@@ -166,13 +143,11 @@ void publicKeyBytes(const SigningKey& key, unsigned char out[64]) {
 
 bool signList(const SigningKey& key, std::string_view listBytes, std::string& signature,
               std::wstring& error) {
-    StreamHasher sha;
+    Sha256 sha;
     if (!sha.ready) return error = L"SHA-256 is not available", false;
     sha.add(listBytes.data(), listBytes.size());
-    std::string hex = sha.finishHex();
     unsigned char digest[32];
-    for (int i = 0; i < 32; ++i)
-        digest[i] = static_cast<unsigned char>(hexValue(hex[2 * i]) * 16 + hexValue(hex[2 * i + 1]));
+    sha.finish(digest);
 
     UniqueAlgorithm algorithm;
     NTSTATUS status = BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0);

@@ -6,10 +6,12 @@
 #include <memory>
 
 #include "base/file.h"
+#include "base/handles.h"
+#include "base/names.h"
+#include "base/sha256.h"
 #include "base/text.h"
 #include "tools/list_signing.h"
 #include "tools/tool_files.h"
-#include "base/handles.h"
 #include "update/hashing.h"
 #include "update/manifest.h"
 #include "update/manifest_fetch.h"
@@ -42,7 +44,8 @@ bool checkRuleValue(char kind, const std::wstring& value, std::wstring& why) {
                 std::wstring n = normalizePath(value);
                 while (!n.empty() && n.back() == L'/')
                     n.pop_back();
-                if (n == L"koruma" || n.rfind(L"koruma/", 0) == 0) {
+                const std::wstring own = kProtectionFolderName;
+                if (n == own || n.rfind(own + L"/", 0) == 0) {
                     why = L"koruma launcher'in kendi klasoru (koruma is the launcher's own folder)";
                     return false;
                 }
@@ -100,7 +103,7 @@ bool walkFolder(const std::wstring& root, const std::wstring& relative, std::vec
         if (name == L"." || name == L"..") continue;
         std::wstring child = relative.empty() ? name : relative + L"/" + name;
         bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (folder && relative.empty() && normalizePath(name) == L"koruma") {
+        if (folder && relative.empty() && normalizePath(name) == kProtectionFolderName) {
             if (notes) notes->push_back(L"koruma klasoru yayinlanmadi (the koruma folder is not published)");
             continue;
         }
@@ -171,7 +174,7 @@ bool copyObject(const std::wstring& source, const std::wstring& target, const st
         return false;
     }
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCopyBlock]);
-    StreamHasher hasher;
+    Sha256 hasher;
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(in.get(), buffer.get(), kCopyBlock, &got, nullptr)) {
@@ -259,19 +262,15 @@ bool targetInsideGame(const std::wstring& gameFolder, const std::wstring& server
 bool parseRules(std::string_view text, PublishRules& rules, std::wstring& error) {
     rules = PublishRules{};
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-    size_t position = 0;
     size_t lineNumber = 0;
-    while (position < text.size()) {
-        size_t end = text.find('\n', position);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(position, end - position);
-        position = end + 1;
+    bool valid = true;
+    forEachLine(text, [&](std::string_view line) {
         ++lineNumber;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty() || line[0] == '#' || line.find_first_not_of(" \t") == std::string_view::npos)
-            continue;
+            return true;
         if (line.size() < 3 || line[1] != ' ') {
             error = lineMessage(lineNumber, L"'<tur> <deger>' bekleniyor (expected '<kind> <value>')");
+            valid = false;
             return false;
         }
         char kind = line[0];
@@ -279,14 +278,16 @@ bool parseRules(std::string_view text, PublishRules& rules, std::wstring& error)
         std::wstring why;
         if (!checkRuleValue(kind, value, why)) {
             error = lineMessage(lineNumber, why);
+            valid = false;
             return false;
         }
         if (kind == 'I')
             rules.installOnlyPatterns.push_back(normalizePath(value));
         else
             rules.recordLines.emplace_back(line);
-    }
-    return true;
+        return true;
+    });
+    return valid;
 }
 
 bool isInstallOnly(const PublishRules& rules, std::wstring_view relativePath) {
@@ -380,9 +381,10 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
         PublishedFile file;
         file.kind = isInstallOnly(options.rules, path) ? 'I' : 'K';
         file.path = path;
-        file.hash = hashFile(source, onHashed, &counter);
+        DWORD readError = 0;
+        file.hash = hashFile(source, onHashed, &counter, &readError);
         if (file.hash.empty()) {
-            result.error = L"okunamadi (cannot read) " + source + L": " + systemErrorText(GetLastError());
+            result.error = L"okunamadi (cannot read) " + source + L": " + systemErrorText(readError);
             return result;
         }
         file.size = counter.fileBytes;
@@ -396,7 +398,7 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
             ++result.objectsWritten;
             result.bytesWritten += file.size;
         }
-        launcherListed = launcherListed || normalizePath(path) == normalizePath(L"Qorvane Launcher.exe");
+        launcherListed = launcherListed || normalizePath(path) == normalizePath(kLauncherFileName);
         progress.bytesDone = counter.base + file.size;
         ++progress.filesDone;
         if (callback) callback(context, progress);
@@ -405,9 +407,9 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
     }
     result.files = static_cast<int>(files.size());
     if (!launcherListed)
-        result.notes.push_back(
-            L"ustte \"Qorvane Launcher.exe\" yok: launcher kendini guncellemez (no top-level "
-            L"\"Qorvane Launcher.exe\": the launcher will not update itself)");
+        result.notes.push_back(L"ustte \"" + std::wstring(kLauncherFileName) +
+                               L"\" yok: launcher kendini guncellemez (no top-level \"" + kLauncherFileName +
+                               L"\": the launcher will not update itself)");
 
     std::string list = buildListText(result.version, options.rules.recordLines, files);
     std::string signature;
@@ -423,20 +425,24 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
     const std::wstring signaturePath = joinPath(options.serverFolder, L"manifest.sig");
     for (NewsFile& n : news) {
         if (n.source->empty()) continue;
-        if (!writeFileReplacing(joinPath(options.serverFolder, n.name), n.bytes)) {
+        if (DWORD error = writeFileReplacing(joinPath(options.serverFolder, n.name), n.bytes)) {
             result.error = std::wstring(L"haber yazilamadi (cannot write news) ") + n.name + L": " +
-                           systemErrorText(GetLastError());
+                           systemErrorText(error);
             return result;
         }
     }
-    if (!writeStagedFile(listPath, list) || !writeStagedFile(signaturePath, signature)) {
-        result.error = L"liste yazilamadi (cannot write the list): " + systemErrorText(GetLastError());
+    DWORD error = writeStagedFile(listPath, list);
+    if (error == 0) error = writeStagedFile(signaturePath, signature);
+    if (error != 0) {
+        result.error = L"liste yazilamadi (cannot write the list): " + systemErrorText(error);
         discardStagedFile(listPath);
         discardStagedFile(signaturePath);
         return result;
     }
-    if (!promoteStagedFile(listPath) || !promoteStagedFile(signaturePath)) {
-        result.error = L"liste yerine konamadi (cannot place the list): " + systemErrorText(GetLastError());
+    error = promoteStagedFile(listPath);
+    if (error == 0) error = promoteStagedFile(signaturePath);
+    if (error != 0) {
+        result.error = L"liste yerine konamadi (cannot place the list): " + systemErrorText(error);
         discardStagedFile(listPath);
         discardStagedFile(signaturePath);
         return result;

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "base/file.h"
+#include "base/sha256.h"
 #include "base/text.h"
 #include "tools/list_signing.h"
 #include "tools/publisher.h"
@@ -87,13 +88,13 @@ bool requireOptions(const Arguments& a, std::initializer_list<const wchar_t*> na
     return true;
 }
 
-int usageError(Output& out, const std::wstring& message) {
+PublisherExit usageError(Output& out, const std::wstring& message) {
     out.line(message);
     out.line(L"yardim icin / for help: qorvane-yayinci yardim");
-    return PublisherUsage;
+    return PublisherExit::Usage;
 }
 
-int commandGenerateKey(const std::vector<std::wstring>& args, Output& out) {
+PublisherExit commandGenerateKey(const std::vector<std::wstring>& args, Output& out) {
     Arguments a = parseOptions(args, {L"--ozel-anahtar", L"--acik-anahtar-dosyasi"}, {});
     if (!a.error.empty()) return usageError(out, a.error);
     if (!requireOptions(a, {L"--ozel-anahtar"}, out)) return usageError(out, L"");
@@ -102,29 +103,30 @@ int commandGenerateKey(const std::vector<std::wstring>& args, Output& out) {
     // into launchers in the field, which would then reject every list signed with the new one.
     if (GetFileAttributesW(privatePath.c_str()) != INVALID_FILE_ATTRIBUTES) {
         out.line(L"dosya zaten var, uzerine yazilmaz (file exists, not overwritten): " + privatePath);
-        return PublisherFailed;
+        return PublisherExit::Failed;
     }
     SigningKey key;
     std::wstring error;
     if (!generateSigningKey(key, error)) {
         out.line(L"anahtar uretilemedi (key generation failed): " + error);
-        return PublisherFailed;
+        return PublisherExit::Failed;
     }
-    if (!writeNewFile(privatePath, formatSigningKeyText(key))) {
+    if (DWORD error = writeNewFile(privatePath, formatSigningKeyText(key))) {
         out.line(L"ozel anahtar yazilamadi (cannot write private key) " + privatePath + L": " +
-                 systemErrorText(GetLastError()));
-        return PublisherFailed;
+                 systemErrorText(error));
+        return PublisherExit::Failed;
     }
     std::wstring hex = fromUtf8(publicKeyHex(key));
-    if (a.has(L"--acik-anahtar-dosyasi") &&
-        !writeFileReplacing(a.get(L"--acik-anahtar-dosyasi"), toUtf8(hex) + "\n")) {
-        out.line(L"acik anahtar yazilamadi (cannot write public key file): " + systemErrorText(GetLastError()));
-        return PublisherFailed;
+    if (a.has(L"--acik-anahtar-dosyasi")) {
+        if (DWORD error = writeFileReplacing(a.get(L"--acik-anahtar-dosyasi"), toUtf8(hex) + "\n")) {
+            out.line(L"acik anahtar yazilamadi (cannot write public key file): " + systemErrorText(error));
+            return PublisherExit::Failed;
+        }
     }
     out.line(L"ozel anahtar yazildi (private key written): " + privatePath);
     out.line(L"acik anahtar (public key, QORVANE_PUBLIC_KEY_HEX):");
     out.line(hex);
-    return PublisherOk;
+    return PublisherExit::Ok;
 }
 
 void printPublishProgress(void* context, const PublishProgress& p) {
@@ -143,7 +145,7 @@ bool loadOptionalFile(const Arguments& a, const wchar_t* name, std::string& byte
     return false;
 }
 
-int commandPublish(const std::vector<std::wstring>& args, Output& out) {
+PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out) {
     Arguments a = parseOptions(args,
                                {L"--oyun", L"--hedef", L"--ozel-anahtar", L"--surum", L"--kurallar",
                                 L"--haberler-tr", L"--haberler-en"},
@@ -163,16 +165,16 @@ int commandPublish(const std::vector<std::wstring>& args, Output& out) {
     if (a.has(L"--haberler-tr")) options.newsTurkish = a.get(L"--haberler-tr");
     if (a.has(L"--haberler-en")) options.newsEnglish = a.get(L"--haberler-en");
     std::string rulesText;
-    if (!loadOptionalFile(a, L"--kurallar", rulesText, out)) return PublisherFailed;
+    if (!loadOptionalFile(a, L"--kurallar", rulesText, out)) return PublisherExit::Failed;
     std::wstring error;
     if (!parseRules(rulesText, options.rules, error)) {
         out.line(error);
-        return PublisherFailed;
+        return PublisherExit::Failed;
     }
     SigningKey key;
     if (!readSigningKeyFile(a.get(L"--ozel-anahtar"), key, error)) {
         out.line(L"ozel anahtar okunamadi (cannot read private key): " + error);
-        return PublisherFailed;
+        return PublisherExit::Failed;
     }
     options.signingKey = key;
     DWORD started = GetTickCount();
@@ -181,7 +183,7 @@ int commandPublish(const std::vector<std::wstring>& args, Output& out) {
         out.line(L"not: " + note);
     if (!r.ok) {
         out.line(L"HATA: " + r.error);
-        return PublisherFailed;
+        return PublisherExit::Failed;
     }
     double seconds = (GetTickCount() - started) / 1000.0;
     wchar_t summary[256];
@@ -192,7 +194,7 @@ int commandPublish(const std::vector<std::wstring>& args, Output& out) {
                r.objectsWritten, mebibytes(r.bytesWritten).c_str(), r.objectsReused, seconds);
     summary[255] = 0;
     out.line(summary);
-    return PublisherOk;
+    return PublisherExit::Ok;
 }
 
 void printVerifyProgress(void* context, int done, int total) {
@@ -203,7 +205,7 @@ void printVerifyProgress(void* context, int done, int total) {
     out->line(L"  [" + std::to_wstring(done) + L"/" + std::to_wstring(total) + L"]");
 }
 
-int commandVerify(const std::vector<std::wstring>& args, Output& out) {
+PublisherExit commandVerify(const std::vector<std::wstring>& args, Output& out) {
     Arguments a = parseOptions(args, {L"--hedef", L"--acik-anahtar"}, {L"--sessiz"});
     if (!a.error.empty()) return usageError(out, a.error);
     if (!requireOptions(a, {L"--hedef"}, out)) return usageError(out, L"");
@@ -226,28 +228,21 @@ int commandVerify(const std::vector<std::wstring>& args, Output& out) {
     if (!report.ok()) {
         out.line(L"dogrulanamadi (verification failed): " + std::to_wstring(report.problems.size()) +
                  L" sorun");
-        return PublisherFailed;
+        return PublisherExit::Failed;
     }
     out.line(L"dogrulandi (verified): surum " + std::to_wstring(report.version) + L", " +
              std::to_wstring(report.files) + L" dosya, " + mebibytes(report.bytes));
-    return PublisherOk;
+    return PublisherExit::Ok;
 }
 
-int hexValue(wchar_t c) {
-    if (c >= L'0' && c <= L'9') return c - L'0';
-    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-    return -1;
-}
-
+// 128 hexadecimal characters; anything outside ASCII is no digit.
 bool parseHexKey(const std::wstring& text, unsigned char key[64]) {
-    if (text.size() != 128) return false;
-    for (size_t i = 0; i < 64; ++i) {
-        int high = hexValue(text[2 * i]), low = hexValue(text[2 * i + 1]);
-        if (high < 0 || low < 0) return false;
-        key[i] = static_cast<unsigned char>(high * 16 + low);
+    std::string narrow;
+    for (wchar_t c : text) {
+        if (c > 0x7f) return false;
+        narrow += static_cast<char>(c);
     }
-    return true;
+    return fromHex(narrow, key, 64);
 }
 
 }  // namespace
@@ -302,18 +297,18 @@ Cikis kodlari / Exit codes: 0 tamam (ok), 1 basarisiz (failed), 2 kullanim hatas
 )";
 }
 
-int runPublisher(const std::vector<std::wstring>& args, std::wstring* capture) {
+PublisherExit runPublisher(const std::vector<std::wstring>& args, std::wstring* capture) {
     Output out;
     out.capture = capture;
     if (args.empty()) {
         out.write(publisherHelpText());
-        return PublisherUsage;
+        return PublisherExit::Usage;
     }
     const std::wstring& command = args[0];
     if (command == L"yardim" || command == L"--yardim" || command == L"-h" || command == L"--help" ||
         command == L"/?") {
         out.write(publisherHelpText());
-        return PublisherOk;
+        return PublisherExit::Ok;
     }
     if (command == L"anahtar-uret") return commandGenerateKey(args, out);
     if (command == L"yayinla") return commandPublish(args, out);

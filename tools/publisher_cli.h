@@ -6,11 +6,11 @@
 #include <vector>
 
 // Exit codes of the publisher program.
-enum PublisherExit : int { PublisherOk = 0, PublisherFailed = 1, PublisherUsage = 2 };
+enum class PublisherExit : int { Ok = 0, Failed = 1, Usage = 2 };
 
 // Runs one command (args without the program name). Output goes to the console, or is appended to
 // *capture when given (tests).
-int runPublisher(const std::vector<std::wstring>& args, std::wstring* capture = nullptr);
+PublisherExit runPublisher(const std::vector<std::wstring>& args, std::wstring* capture = nullptr);
 
 // 128 hexadecimal characters (X then Y), or a file holding them, to 64 bytes.
 bool parsePublicKeyArgument(const std::wstring& argument, unsigned char key[64]);

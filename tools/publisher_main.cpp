@@ -6,5 +6,5 @@
 
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::wstring> args(argv + 1, argv + argc);
-    return runPublisher(args);
+    return static_cast<int>(runPublisher(args));
 }

@@ -1,44 +1,41 @@
 #include "tools/tool_files.h"
 
-#include <windows.h>
-
 #include "base/file.h"
 #include "base/handles.h"
 
 namespace {
 constexpr wchar_t kStagedSuffix[] = L".gecici";
-
-bool failWith(DWORD error) {
-    SetLastError(error);
-    return error == 0;
-}
 }  // namespace
 
-bool writeStagedFile(const std::wstring& path, std::string_view bytes) {
-    return failWith(writeFlushedFile(path + kStagedSuffix, bytes));
+DWORD writeStagedFile(const std::wstring& path, std::string_view bytes) {
+    return writeFlushedFile(path + kStagedSuffix, bytes);
 }
 
-bool promoteStagedFile(const std::wstring& path) {
-    return failWith(moveFileDurably(path + kStagedSuffix, path));
+DWORD promoteStagedFile(const std::wstring& path) {
+    return moveFileDurably(path + kStagedSuffix, path);
 }
 
 void discardStagedFile(const std::wstring& path) {
     DeleteFileW((path + kStagedSuffix).c_str());
 }
 
-bool writeFileReplacing(const std::wstring& path, std::string_view bytes) {
-    return failWith(replaceFileDurably(path, bytes, kStagedSuffix));
+DWORD writeFileReplacing(const std::wstring& path, std::string_view bytes) {
+    return replaceFileDurably(path, bytes, kStagedSuffix);
 }
 
-bool writeNewFile(const std::wstring& path, std::string_view bytes) {
+DWORD writeNewFile(const std::wstring& path, std::string_view bytes) {
     UniqueFile file(
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
+    if (!file) return lastErrorOr();
     DWORD wrote = 0;
-    bool ok = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr) &&
-              wrote == bytes.size() && FlushFileBuffers(file.get());
-    DWORD error = ok ? 0 : lastErrorOr();
+    DWORD error = 0;
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr))
+        error = lastErrorOr();
+    else if (wrote != bytes.size())
+        error = ERROR_WRITE_FAULT;
+    else if (!FlushFileBuffers(file.get()))
+        error = lastErrorOr();
     file.reset();
-    if (!ok) DeleteFileW(path.c_str());
-    return failWith(error);
+    if (error != 0) DeleteFileW(path.c_str());
+    return error;
 }

@@ -2,15 +2,17 @@
 // goes live, and files created only when nothing exists under their name.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <string_view>
 
-// Each returns false with the system error in GetLastError on failure.
-bool writeStagedFile(const std::wstring& path, std::string_view bytes);  // writes path + ".gecici", flushed
-bool promoteStagedFile(const std::wstring& path);                        // moves it over path, durably
+// Each returns 0 or the system error of the step that failed.
+DWORD writeStagedFile(const std::wstring& path, std::string_view bytes);  // writes path + ".gecici", flushed
+DWORD promoteStagedFile(const std::wstring& path);                        // moves it over path, durably
 void discardStagedFile(const std::wstring& path);
 // Both steps; nothing is left half-written under the final name, nor a temporary file on failure.
-bool writeFileReplacing(const std::wstring& path, std::string_view bytes);
+DWORD writeFileReplacing(const std::wstring& path, std::string_view bytes);
 // Creates path only if nothing exists under that name (CREATE_NEW), so a racing writer cannot be
 // overwritten either; a failed write removes the new file.
-bool writeNewFile(const std::wstring& path, std::string_view bytes);
+DWORD writeNewFile(const std::wstring& path, std::string_view bytes);

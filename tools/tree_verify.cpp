@@ -5,8 +5,8 @@
 #include <set>
 
 #include "base/file.h"
+#include "base/names.h"
 #include "base/text.h"
-#include "tools/tool_files.h"
 #include "update/hashing.h"
 #include "update/manifest.h"
 #include "update/manifest_fetch.h"
@@ -22,26 +22,21 @@ constexpr uint64_t kListLimit = 33554431;
 void findDroppedRecords(const std::string& list, VerifyReport& report) {
     static const std::string kPrefix =
         "#QORVANEPC 1\nK 0000000000000000000000000000000000000000000000000000000000000000 0 probe\n";
-    size_t position = 0;
     int lineNumber = 0;
-    while (position < list.size()) {
-        size_t end = list.find('\n', position);
-        if (end == std::string::npos) end = list.size();
-        std::string line = list.substr(position, end - position);
-        position = end + 1;
+    forEachLine(list, [&](std::string_view line) {
         ++lineNumber;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.size() < 3 || line[1] != ' ' || std::string("KIDSO").find(line[0]) == std::string::npos)
-            continue;
+        if (line.size() < 3 || line[1] != ' ' || std::string_view("KIDSO").find(line[0]) == std::string_view::npos)
+            return true;
         Manifest probe;
-        parseManifest(kPrefix + line + "\n", probe);
+        parseManifest(kPrefix + std::string(line) + "\n", probe);
         size_t items = probe.entries.size() - 1 + probe.cleanDirs.size() + probe.keepPatterns.size() +
                        probe.createDirs.size();
         if (items != 1)
             report.problems.push_back(L"satir " + std::to_wstring(lineNumber) +
                                       L" launcher tarafindan yok sayilir (line ignored by the launcher): " +
                                       fromUtf8(line));
-    }
+        return true;
+    });
 }
 
 void checkObject(const std::wstring& serverFolder, const ManifestEntry& entry, std::set<std::wstring>& seen,
@@ -121,8 +116,8 @@ VerifyReport verifyPublishedTree(const std::wstring& serverFolder, const unsigne
     findDroppedRecords(list, report);
     if (manifest.pathIndex.size() != manifest.entries.size())
         report.problems.push_back(L"ayni yol birden fazla kez listelenmis (a path is listed more than once)");
-    if (!manifest.pathIndex.count(normalizePath(L"Qorvane Launcher.exe")))
-        report.notes.push_back(L"ustte \"Qorvane Launcher.exe\" yok (no top-level launcher entry)");
+    if (!manifest.pathIndex.count(normalizePath(kLauncherFileName)))
+        report.notes.push_back(L"ustte \"" + std::wstring(kLauncherFileName) + L"\" yok (no top-level launcher entry)");
 
     std::set<std::wstring> seen;
     int done = 0;

@@ -120,7 +120,7 @@ float paintSizeChips(LauncherUi& ui, GpGraphics* g, const PanelScreen& screen) {
 float paintScaleChips(LauncherUi& ui, GpGraphics* g, float y) {
     float x = kLeft, right = kLeft;
     for (int i = 0; i < kInterfaceScaleCount; ++i) {
-        float scale = interfaceScales[i];
+        float scale = kInterfaceScaleChoices[i];
         std::wstring label = formatText(texts()[TextId::PercentFormat], percentOf(scale));
         float diff = ui.settings.draft.interfaceScale - scale;
         bool selected = diff < 0.01f && diff > -0.01f;

@@ -18,7 +18,7 @@ void chooseSize(SettingsPanel& panel, ScreenSize size) {
 SizeChoice sizeChoice(const DisplaySettings& draft, ScreenSize usable, int index) {
     SizeChoice c;
     bool fill = index == kScreenSizeCount;
-    c.size = fill ? usable : screenSizes[index];
+    c.size = fill ? usable : kScreenSizeChoices[index];
     c.fits = fitsScreen(c.size, usable);
     c.selected = c.fits && c.size.width == draft.windowWidth && c.size.height == draft.windowHeight;
     if (fill) {
@@ -44,9 +44,9 @@ bool onSettingsClick(SettingsPanel& panel, const std::wstring& gameFolder, Click
     } else if (id == ClickId::FillScreenChip) {
         chooseSize(panel, usable);
     } else if (size >= 0) {
-        if (fitsScreen(screenSizes[size], usable)) chooseSize(panel, screenSizes[size]);
+        if (fitsScreen(kScreenSizeChoices[size], usable)) chooseSize(panel, kScreenSizeChoices[size]);
     } else if (scale >= 0) {
-        panel.draft.interfaceScale = interfaceScales[scale];
+        panel.draft.interfaceScale = kInterfaceScaleChoices[scale];
         panel.noticeAt = 0;
     } else if (id == ClickId::PanelDefault) {
         chooseSize(panel, firstStartWindowSize(usable));

@@ -1,30 +1,18 @@
 #include "update/downloader.h"
 
-#include "base/file.h"
-
 #include <algorithm>
-#include <mutex>
-#include <numeric>
 #include <system_error>
 #include <thread>
 
-#include "update/file_commit.h"
+#include "base/file.h"
 #include "base/handles.h"
+#include "base/text.h"
 #include "update/manifest.h"
 #include "update/manifest_fetch.h"
-#include "base/text.h"
 #include "update/update_log.h"
 #include "update/updater.h"
 
 namespace {
-
-bool cancelled(const Updater& u) {
-    return u.stopRequested.load() || u.abortDownloads.load();
-}
-
-bool isDiskFull(DWORD error) {
-    return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
-}
 
 std::string relativeUtf8(const DownloadItem& item) {
     return toUtf8(item.entry->path);
@@ -37,9 +25,8 @@ bool shouldSplit(const Updater& u, uint64_t size) {
 // Removes the ".indir" files of items that never reached their place, also when the run is left
 // through an exception.
 struct TempFileGuard {
-    Updater& u;
     DownloadRun& run;
-    ~TempFileGuard() { deleteUncommittedTemps(u, run); }
+    ~TempFileGuard() { deleteUncommittedTemps(run); }
 };
 
 // Creates the split file's temp file at its full size, so ranges can land in any order and a full
@@ -48,119 +35,123 @@ DWORD preallocateTemp(const DownloadItem& item) {
     SetFileAttributesW(item.tempPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     UniqueFile file(CreateFileW(item.tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+    if (!file) return lastErrorOr();
     LARGE_INTEGER size;
     size.QuadPart = static_cast<LONGLONG>(item.entry->size);
     if (!SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get()))
-        return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+        return lastErrorOr();
     return 0;
+}
+
+bool hashUntilCancelled(void* context, uint64_t) {
+    return !isCancelled(*static_cast<const TransferGroup*>(context));
 }
 
 // The worker that sees a split file's last range end either commits the assembled file or, when a
 // range failed, was skipped or the result does not match, fetches the whole file in one stream.
-bool hashUntilCancelled(void* context, uint64_t) {
-    return !cancelled(*static_cast<Updater*>(context));
-}
-
-int finishSplitFile(Updater& u, HINTERNET connection, DownloadItem& item, DownloadRun& run) {
-    if (!item.failed.load() && !u.rangeRefused.load()) {
+StepResult finishSplitFile(DownloadRun& run, HINTERNET connection, DownloadItem& item) {
+    if (!item.failed.load() && !run.rangeRefused.load()) {
         // Hashing a file of gigabytes takes seconds; a stop must not wait for it.
-        std::string hash = hashFile(item.tempPath, hashUntilCancelled, &u);
-        if (cancelled(u)) return 0;
-        if (hash == item.entry->hash) return commitFile(u, item, run);
+        std::string hash = hashFile(item.tempPath, hashUntilCancelled, &run.transfers);
+        if (isCancelled(run.transfers)) return StepResult{StepOutcome::Stopped, 0, 0, item.entry->path};
+        if (hash == item.entry->hash) return commitFile(run, item);
     }
-    logLine(u, "parcali indirme tutmadi, tek akisla yeniden: %s", relativeUtf8(item).c_str());
-    return downloadWhole(u, connection, item, run);
+    logLine(run.transfers.updater, "parcali indirme tutmadi, tek akisla yeniden: %s", relativeUtf8(item).c_str());
+    return downloadWhole(run, connection, item);
 }
 
-int runJob(Updater& u, HINTERNET connection, DownloadRun& run, const DownloadJob& job) {
+StepResult runJob(DownloadRun& run, HINTERNET connection, const DownloadJob& job) {
     DownloadItem& item = run.items[job.itemIndex];
-    if (job.chunkIndex < 0) return downloadWhole(u, connection, item, run);
-    if (!item.failed.load() && !u.rangeRefused.load()) {
-        int outcome = downloadChunk(u, connection, item, job);
-        if (outcome != 0 && outcome != 5) {
-            if (outcome == 6 && !u.rangeRefused.exchange(true))
-                logLine(u, "sunucu Range vermedi (%s): buyuk dosyalar tek akisla", relativeUtf8(item).c_str());
+    if (job.chunkIndex < 0) return downloadWhole(run, connection, item);
+    if (!item.failed.load() && !run.rangeRefused.load()) {
+        StepResult range = downloadChunk(run, connection, item, job);
+        if (!range.ok() && range.outcome != StepOutcome::Stopped) {
+            if (range.outcome == StepOutcome::RangeIgnored && !run.rangeRefused.exchange(true))
+                logLine(run.transfers.updater, "sunucu Range vermedi (%s): buyuk dosyalar tek akisla",
+                        relativeUtf8(item).c_str());
             item.failed = true;
         }
     }
-    if (item.remainingChunks.fetch_sub(1) != 1 || cancelled(u)) return 0;
-    return finishSplitFile(u, connection, item, run);
+    if (item.remainingChunks.fetch_sub(1) != 1) return StepResult{};
+    if (isCancelled(run.transfers)) return StepResult{StepOutcome::Stopped, 0, 0, item.entry->path};
+    return finishSplitFile(run, connection, item);
 }
 
-void recordFailure(Updater& u, DownloadRun& run, int result, const DownloadItem& item) {
-    if (result == 0 || run.error != 0) return;
-    run.error = result;
-    run.errorPath = item.entry->path;
-    u.abortDownloads = true;
+// Caller holds run.lock.
+void recordFailure(DownloadRun& run, const StepResult& result) {
+    if (result.ok() || result.outcome == StepOutcome::Stopped || !run.firstFailure.ok()) return;
+    run.firstFailure = result;
+    run.transfers.aborted = true;
 }
 
-void downloadWorker(Updater& u, DownloadRun& run) {
+void downloadWorker(DownloadRun& run) {
     // One connection per worker for all its jobs; without one every request opens its own.
-    UniqueInternet connection(openConnection(u));
+    UniqueInternet connection = openConnection(run.transfers.updater);
     for (;;) {
         DownloadJob job;
         {
-            std::lock_guard<std::mutex> lock(u.statusMutex);
-            if (cancelled(u) || run.jobs.empty()) break;
+            std::lock_guard<std::mutex> lock(run.lock);
+            if (isCancelled(run.transfers) || run.jobs.empty()) break;
             job = run.jobs.front();
             run.jobs.pop_front();
             ++run.items[job.itemIndex].activeWorkers;
-            refreshDownloadStatus(u, run);
+            refreshDownloadStatus(run);
         }
-        int result = runJob(u, connection.get(), run, job);
-        std::lock_guard<std::mutex> lock(u.statusMutex);
-        DownloadItem& item = run.items[job.itemIndex];
-        --item.activeWorkers;
-        recordFailure(u, run, result, item);
-        refreshDownloadStatus(u, run);
+        StepResult result = runJob(run, connection.get(), job);
+        std::lock_guard<std::mutex> lock(run.lock);
+        --run.items[job.itemIndex].activeWorkers;
+        recordFailure(run, result);
+        refreshDownloadStatus(run);
     }
 }
 
 // No exception may leave a download thread: the first one stops the others and is rethrown by the
 // calling thread after the join, where the temp-file guard cleans up.
-void downloadWorkerEntry(Updater& u, DownloadRun& run) {
+void downloadWorkerEntry(DownloadRun& run) {
     try {
-        downloadWorker(u, run);
+        downloadWorker(run);
     } catch (...) {
-        std::lock_guard<std::mutex> lock(u.statusMutex);
+        std::lock_guard<std::mutex> lock(run.lock);
         if (!run.failure) run.failure = std::current_exception();
-        u.abortDownloads = true;
+        run.transfers.aborted = true;
     }
 }
 
-void runWorkers(Updater& u, DownloadRun& run, int workers) {
+void runWorkers(DownloadRun& run, int workers) {
     std::vector<std::thread> threads;
     threads.reserve(static_cast<size_t>(workers));
     for (int i = 0; i < workers; ++i) {
         try {
-            threads.emplace_back(downloadWorkerEntry, std::ref(u), std::ref(run));
+            threads.emplace_back(downloadWorkerEntry, std::ref(run));
         } catch (const std::system_error&) {
             break;  // the threads already running share the queue
         }
     }
-    if (threads.empty()) downloadWorkerEntry(u, run);
+    if (threads.empty()) downloadWorkerEntry(run);
     for (std::thread& t : threads)
         t.join();
 }
 
 }  // namespace
 
-void refreshDownloadStatus(Updater& u, DownloadRun& run) {
+void refreshDownloadStatus(DownloadRun& run) {
+    Updater& u = run.transfers.updater;
+    const std::wstring* current = nullptr;
     for (const DownloadItem& item : run.items) {
         if (item.activeWorkers > 0) {
-            u.status.detailText = item.entry->path;
+            current = &item.entry->path;
             break;
         }
     }
-    u.status.filesDone = std::min(static_cast<int>(run.items.size()), run.finished + 1);
-    u.status.filesUpdated = run.finished;
+    int reached = std::min(static_cast<int>(run.items.size()), run.finished + 1);
+    setCurrentFile(u, current ? *current : std::wstring(), reached);
+    setFilesUpdated(u, run.finished);
 }
 
-void deleteUncommittedTemps(Updater& u, DownloadRun& run) {
+void deleteUncommittedTemps(DownloadRun& run) {
     std::vector<const std::wstring*> paths;
     {
-        std::lock_guard<std::mutex> lock(u.statusMutex);
+        std::lock_guard<std::mutex> lock(run.lock);
         for (const DownloadItem& item : run.items)
             if (!item.committed && !item.tempPath.empty()) paths.push_back(&item.tempPath);
     }
@@ -170,8 +161,8 @@ void deleteUncommittedTemps(Updater& u, DownloadRun& run) {
     }
 }
 
-bool planDownloadItems(Updater& u, const Manifest& manifest, const std::vector<uint32_t>& indices,
-                       DownloadRun& run) {
+StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest, const std::vector<uint32_t>& indices) {
+    const std::wstring& root = run.transfers.updater.rootFolder;
     std::vector<uint32_t> order = indices;
     std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
         return manifest.entries[a].size > manifest.entries[b].size;
@@ -183,11 +174,11 @@ bool planDownloadItems(Updater& u, const Manifest& manifest, const std::vector<u
         const ManifestEntry& entry = manifest.entries[order[i]];
         DownloadItem& item = run.items[i];
         item.entry = &entry;
-        item.targetPath = gameFilePath(u, entry.path);
+        item.targetPath = joinPath(root, entry.path);
         item.tempPath = item.targetPath + L".indir";
 
         size_t slash = item.targetPath.rfind(L'\\');
-        if (slash != std::wstring::npos && slash > u.rootFolder.size())
+        if (slash != std::wstring::npos && slash > root.size())
             createFolderTree(item.targetPath.substr(0, slash));
 
         // The game holds its files open without sharing; finding that out now, before anything is
@@ -195,16 +186,15 @@ bool planDownloadItems(Updater& u, const Manifest& manifest, const std::vector<u
         UniqueFile probe(CreateFileW(item.targetPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD error = probe ? 0 : GetLastError();
-        if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
-            reportError(u, ErrorKind::FileLocked, entry.path);
-            return false;
-        }
+        if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+            return StepResult{StepOutcome::Locked, error, 0, entry.path};
         run.totalBytes += entry.size;
     }
-    return true;
+    return StepResult{};
 }
 
-bool queueDownloadJobs(Updater& u, DownloadRun& run) {
+StepResult queueDownloadJobs(DownloadRun& run) {
+    const Updater& u = run.transfers.updater;
     run.splitFiles = 0;
     for (size_t i = 0; i < run.items.size(); ++i) {
         DownloadItem& item = run.items[i];
@@ -215,10 +205,7 @@ bool queueDownloadJobs(Updater& u, DownloadRun& run) {
         }
         if (DWORD error = preallocateTemp(item)) {
             DeleteFileW(item.tempPath.c_str());
-            SetLastError(error);
-            reportError(u, isDiskFull(error) ? ErrorKind::DiskFull : ErrorKind::FileWrite, item.entry->path);
-            deleteUncommittedTemps(u, run);
-            return false;
+            return fileFailure(error, item.entry->path);
         }
         int chunks = static_cast<int>((size + kRangeSize - 1) / kRangeSize);
         item.chunkCount = chunks;
@@ -230,77 +217,72 @@ bool queueDownloadJobs(Updater& u, DownloadRun& run) {
         }
         ++run.splitFiles;
     }
-    return true;
+    return StepResult{};
 }
 
-int downloadChunk(Updater& u, HINTERNET connection, DownloadItem& item, const DownloadJob& job) {
+StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& item, const DownloadJob& job) {
+    TransferGroup& group = run.transfers;
+    const std::wstring& path = item.entry->path;
     for (int attempt = 1;; ++attempt) {
-        if (cancelled(u)) return 5;
-        if (item.failed.load()) return 1;
+        if (isCancelled(group)) return StepResult{StepOutcome::Stopped, 0, 0, path};
+        if (item.failed.load()) return StepResult{StepOutcome::Failed, 0, 0, path};
         UniqueFile file(CreateFileW(item.tempPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return 3;
+        if (!file) return StepResult{StepOutcome::WriteFailed, lastErrorOr(), 0, path};
         LARGE_INTEGER at;
         at.QuadPart = static_cast<LONGLONG>(job.offset);
-        if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) return 3;
+        if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN))
+            return StepResult{StepOutcome::WriteFailed, lastErrorOr(), 0, path};
         WriteSink sink;
         sink.file = file.get();
-        sink.updater = &u;
+        sink.group = &group;
         sink.fileCounter = &item.receivedBytes;
         sink.limit = job.length;
-        int status = httpGet(u, connection, objectPath(item.entry->hash), writeSinkCallback, &sink, job.offset,
-                         job.length);
+        HttpResult http = httpGet(group.updater, connection, objectPath(item.entry->hash), writeSinkCallback,
+                                  &sink, job.offset, job.length);
         file.reset();
-        if (status == 206 && sink.writeError == 0 && sink.written == job.length) return 0;
+        if (http.delivered(206) && sink.writeError == 0 && sink.written == job.length)
+            return StepResult{StepOutcome::Done, 0, 206, path};
 
-        takeBackBytes(u, &item.receivedBytes, sink.written);
-        if (cancelled(u)) return 5;
-        if (sink.writeError) return isDiskFull(sink.writeError) ? 4 : 3;
-        if (status == 200) return 6;
-        logLine(u, "parca %d/%d inmedi (HTTP %d, %llu/%llu bayt) %s, deneme %d", job.chunkIndex + 1,
-            item.chunkCount, status, static_cast<unsigned long long>(sink.written),
-            static_cast<unsigned long long>(job.length), relativeUtf8(item).c_str(), attempt);
-        pauseSeconds(u, attempt);
-        if (attempt == 3) return cancelled(u) ? 5 : 1;
+        takeBackBytes(group, &item.receivedBytes, sink.written);
+        if (isCancelled(group)) return StepResult{StepOutcome::Stopped, 0, 0, path};
+        if (sink.writeError) return fileFailure(sink.writeError, path);
+        if (http.status == 200) return StepResult{StepOutcome::RangeIgnored, 0, 200, path};
+        logLine(group.updater, "parca %d/%d inmedi (HTTP %d, %llu/%llu bayt) %s, deneme %d", job.chunkIndex + 1,
+                item.chunkCount, http.status, static_cast<unsigned long long>(sink.written),
+                static_cast<unsigned long long>(job.length), relativeUtf8(item).c_str(), attempt);
+        pauseSeconds(group, attempt);
+        if (attempt == 3) {
+            if (isCancelled(group)) return StepResult{StepOutcome::Stopped, 0, 0, path};
+            return StepResult{StepOutcome::Failed, http.systemError, http.status, path};
+        }
     }
 }
 
 bool runDownloader(Updater& u, const Manifest& manifest, const std::vector<uint32_t>& indices,
                    HashCache& cache) {
-    DownloadRun run;
+    DownloadRun run(u);
     run.cache = &cache;
-    TempFileGuard guard{u, run};
-    if (!planDownloadItems(u, manifest, indices, run)) return false;
-    if (!queueDownloadJobs(u, run)) return false;
-
-    u.rangeRefused = false;
-    u.abortDownloads = false;
-    u.bytesReceived = 0;
-    {
-        std::lock_guard<std::mutex> lock(u.statusMutex);
-        StatusSnapshot& s = u.status;
-        s.phase = UpdatePhase::Downloading;
-        s.errorCode = ErrorKind::None;
-        s.detailText = run.items.empty() ? std::wstring() : run.items.front().entry->path;
-        s.filesDone = 1;
-        s.filesTotal = static_cast<int>(run.items.size());
-        s.bytesTotal = run.totalBytes;
-        s.bytesDone = 0;
-        s.bytesPerSecond = 0;
-        s.filesUpdated = 0;
-        u.lastSampleTick = GetTickCount();
-        u.lastSampleBytes = 0;
+    TempFileGuard guard{run};
+    StepResult prepared = planDownloadItems(run, manifest, indices);
+    if (prepared.ok()) prepared = queueDownloadJobs(run);
+    if (!prepared.ok()) {
+        reportError(u, prepared);
+        return false;
     }
+
+    beginStage(u, UpdatePhase::Downloading, static_cast<int>(run.items.size()), run.totalBytes);
+    setCurrentFile(u, run.items.empty() ? std::wstring() : run.items.front().entry->path, 1);
     int workers = static_cast<int>(std::min<size_t>(run.jobs.size(), std::max(1, u.config.connectionCount)));
     logLine(u, "indirme: %u dosya (%d parcali), %llu bayt, %d baglanti", static_cast<unsigned>(run.items.size()),
-        run.splitFiles, static_cast<unsigned long long>(run.totalBytes), workers);
+            run.splitFiles, static_cast<unsigned long long>(run.totalBytes), workers);
     ULONGLONG startTick = GetTickCount64();
-    runWorkers(u, run, workers);
+    runWorkers(run, workers);
     if (run.failure) std::rethrow_exception(run.failure);
 
     if (u.stopRequested.load()) return false;
-    if (run.error != 0) {
-        reportError(u, static_cast<ErrorKind>(run.error), run.errorPath);
+    if (!run.firstFailure.ok()) {
+        reportError(u, run.firstFailure);
         return false;
     }
     ULONGLONG elapsed = GetTickCount64() - startTick;

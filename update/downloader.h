@@ -6,11 +6,14 @@
 #include <cstdint>
 #include <deque>
 #include <exception>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "update/file_commit.h"
 #include "update/hashing.h"
 #include "update/http_client.h"
+#include "update/step_result.h"
 
 struct Manifest;
 struct ManifestEntry;
@@ -24,8 +27,8 @@ struct DownloadItem {
     std::atomic<int> remainingChunks{0};
     std::atomic<bool> failed{false};
     std::atomic<uint64_t> receivedBytes{0};
-    int activeWorkers = 0;   // under statusMutex
-    bool committed = false;  // under statusMutex
+    int activeWorkers = 0;   // under the run's lock
+    bool committed = false;  // under the run's lock
 };
 
 struct DownloadJob {
@@ -35,16 +38,23 @@ struct DownloadJob {
     uint64_t length = 0;
 };
 
+// One download stage. Lock order: the run's lock, then the status lock; never the other way round.
 struct DownloadRun {
-    std::vector<DownloadItem> items;  // largest first
+    explicit DownloadRun(Updater& u) : transfers(u) {}
+
+    TransferGroup transfers;                // its byte count and its abort flag
+    std::atomic<bool> rangeRefused{false};  // the server ignored a range: ranges are skipped from then on
+    std::mutex lock;                        // guards what follows, the items' activeWorkers and committed
+    std::vector<DownloadItem> items;        // largest first
     std::deque<DownloadJob> jobs;
     HashCache* cache = nullptr;
     int finished = 0;
-    int error = 0;
-    std::wstring errorPath;
+    StepResult firstFailure;     // Done until a file fails for good; only the first is reported
+    std::exception_ptr failure;  // first exception on a download thread, rethrown on the caller's
+
+    // Set by planning and queueing, read-only while the workers run.
     uint64_t totalBytes = 0;
     int splitFiles = 0;
-    std::exception_ptr failure;  // first exception on a download thread, rethrown on the caller's
 };
 
 constexpr uint64_t kSplitThreshold = 33554432;  // files above 32 MiB are split
@@ -53,15 +63,14 @@ constexpr uint64_t kRangeSize = 16777216;
 // True when every listed file is in place; false after reportError or on a stop request.
 bool runDownloader(Updater& u, const Manifest& manifest, const std::vector<uint32_t>& indices,
                    HashCache& cache);
-// Caller holds statusMutex.
-void refreshDownloadStatus(Updater& u, DownloadRun& run);
+// Shows the first active item and the files placed so far; the caller holds run.lock.
+void refreshDownloadStatus(DownloadRun& run);
 
-// The stages of runDownloader, exposed for tests. Each returns false after reporting an error.
+// The stages of runDownloader, exposed for tests. Failures come back to be reported by the caller.
 // Items largest first, parent folders created, locked targets refused before anything is fetched.
-bool planDownloadItems(Updater& u, const Manifest& manifest, const std::vector<uint32_t>& indices,
-                       DownloadRun& run);
+StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest, const std::vector<uint32_t>& indices);
 // One job per small file, 16 MiB ranges of a preallocated temp file per large one.
-bool queueDownloadJobs(Updater& u, DownloadRun& run);
-// 0 done, 1 failed, 3 write error, 4 disk full, 5 cancelled, 6 the server ignored the range.
-int downloadChunk(Updater& u, HINTERNET connection, DownloadItem& item, const DownloadJob& job);
-void deleteUncommittedTemps(Updater& u, DownloadRun& run);
+StepResult queueDownloadJobs(DownloadRun& run);
+// One range with up to three attempts: Done, Failed, WriteFailed, DiskFull, Stopped or RangeIgnored.
+StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& item, const DownloadJob& job);
+void deleteUncommittedTemps(DownloadRun& run);

@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
+#include "base/file.h"
 #include "base/handles.h"
 #include "base/names.h"
 #include "update/manifest.h"
-#include "update/updater.h"
 
 namespace {
 
@@ -38,18 +38,18 @@ bool isWalkableFolder(const WIN32_FIND_DATAW& entry) {
            !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-void scanFolderForExtras(Updater& u, const std::wstring& folder, const Manifest& manifest,
+void scanFolderForExtras(const std::wstring& rootFolder, const std::wstring& folder, const Manifest& manifest,
                          std::vector<std::wstring>& result, int depth) {
     if (depth > kMaxDepth) return;
     WIN32_FIND_DATAW entry;
-    UniqueFind find(FindFirstFileW((gameFilePath(u, folder) + L"\\*").c_str(), &entry));
+    UniqueFind find(FindFirstFileW(joinPath(joinPath(rootFolder, folder), L"*").c_str(), &entry));
     if (!find) return;
     do {
         std::wstring name = entry.cFileName;
         if (name == L"." || name == L"..") continue;
         std::wstring relative = folder + L"/" + name;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (isWalkableFolder(entry)) scanFolderForExtras(u, relative, manifest, result, depth + 1);
+            if (isWalkableFolder(entry)) scanFolderForExtras(rootFolder, relative, manifest, result, depth + 1);
             continue;
         }
         std::wstring key = normalizePath(relative);
@@ -58,11 +58,11 @@ void scanFolderForExtras(Updater& u, const std::wstring& folder, const Manifest&
     } while (FindNextFileW(find.get(), &entry));
 }
 
-void findExtraFiles(Updater& u, const Manifest& manifest, std::vector<std::wstring>& result) {
+void findExtraFiles(const std::wstring& rootFolder, const Manifest& manifest, std::vector<std::wstring>& result) {
     for (const std::wstring& folder : manifest.cleanDirs)
-        scanFolderForExtras(u, folder, manifest, result, 0);
+        scanFolderForExtras(rootFolder, folder, manifest, result, 0);
     WIN32_FIND_DATAW entry;
-    UniqueFind find(FindFirstFileW((u.rootFolder + L"\\*").c_str(), &entry));
+    UniqueFind find(FindFirstFileW(joinPath(rootFolder, L"*").c_str(), &entry));
     if (!find) return;
     do {
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;

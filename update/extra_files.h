@@ -8,10 +8,10 @@
 #include <vector>
 
 struct Manifest;
-struct Updater;
 
-void findExtraFiles(Updater& u, const Manifest& manifest, std::vector<std::wstring>& result);
-void scanFolderForExtras(Updater& u, const std::wstring& folder, const Manifest& manifest,
+// Appends the list-relative paths ("/" separators) of the files to delete below rootFolder.
+void findExtraFiles(const std::wstring& rootFolder, const Manifest& manifest, std::vector<std::wstring>& result);
+void scanFolderForExtras(const std::wstring& rootFolder, const std::wstring& folder, const Manifest& manifest,
                          std::vector<std::wstring>& result, int depth);
 // A listed folder entry the walk may enter: a real folder, never a junction or symbolic link.
 bool isWalkableFolder(const WIN32_FIND_DATAW& entry);

@@ -2,31 +2,19 @@
 
 #include <mutex>
 
-#include "update/downloader.h"
+#include "base/file.h"
 #include "base/handles.h"
+#include "base/sha256.h"
+#include "base/text.h"
+#include "update/downloader.h"
 #include "update/hashing.h"
 #include "update/http_client.h"
 #include "update/manifest.h"
 #include "update/manifest_fetch.h"
-#include "base/text.h"
 #include "update/update_log.h"
 #include "update/updater.h"
 
 namespace {
-
-bool cancelled(const Updater& u) {
-    return u.stopRequested.load() || u.abortDownloads.load();
-}
-
-bool isDiskFull(DWORD error) {
-    return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
-}
-
-// A failure that leaves no error number still has to be told apart from success.
-DWORD lastErrorOrWriteFault() {
-    DWORD error = GetLastError();
-    return error ? error : ERROR_WRITE_FAULT;
-}
 
 // Sets the end of file at `size`, then returns to the start. Linux file systems under Wine allocate
 // sparsely, so a full disk usually surfaces later, at the first write past the limit.
@@ -44,7 +32,7 @@ bool writeAll(HANDLE file, const uint8_t* data, size_t length, DWORD& error) {
     while (length > 0) {
         DWORD done = 0;
         if (!WriteFile(file, data, static_cast<DWORD>(length), &done, nullptr)) {
-            error = lastErrorOrWriteFault();
+            error = lastErrorOr();
             return false;
         }
         if (done == 0) {
@@ -57,139 +45,145 @@ bool writeAll(HANDLE file, const uint8_t* data, size_t length, DWORD& error) {
     return true;
 }
 
+// The numbers the log has always shown for a failed attempt.
+int attemptLogCode(StepOutcome outcome) {
+    return outcome == StepOutcome::Mismatch ? 2 : 1;
+}
+
+bool isRetriedAttempt(StepOutcome outcome) {
+    return outcome == StepOutcome::Unavailable || outcome == StepOutcome::Mismatch;
+}
+
 }  // namespace
 
-void takeBackBytes(Updater& u, std::atomic<uint64_t>* fileCounter, uint64_t bytes) {
+bool isCancelled(const TransferGroup& group) {
+    return group.updater.stopRequested.load() || group.aborted.load();
+}
+
+void takeBackBytes(TransferGroup& group, std::atomic<uint64_t>* fileCounter, uint64_t bytes) {
     if (bytes == 0) return;
     if (fileCounter) fileCounter->fetch_sub(bytes);
-    uint64_t now = u.bytesReceived.fetch_sub(bytes) - bytes;
+    group.bytesReceived.fetch_sub(bytes);
     // The shown byte count must not keep bytes that no longer count either.
-    reportProgress(u, now);
+    reportProgress(group.updater, group.bytesReceived);
 }
 
 bool writeSinkCallback(void* context, const uint8_t* data, size_t length, uint64_t total) {
     WriteSink& sink = *static_cast<WriteSink*>(context);
-    Updater& u = *sink.updater;
-    if (cancelled(u)) return false;
+    TransferGroup& group = *sink.group;
+    if (isCancelled(group)) return false;
     if (sink.written + length > sink.limit) return false;
     if (!writeAll(sink.file, data, length, sink.writeError)) return false;
     if (sink.hasher) sink.hasher->add(data, length);
     sink.written += length;
     if (sink.fileCounter) sink.fileCounter->fetch_add(length);
-    uint64_t now = u.bytesReceived.fetch_add(length) + length;
-    reportProgress(u, now);
+    group.bytesReceived.fetch_add(length);
+    reportProgress(group.updater, group.bytesReceived);
     return true;
 }
 
-int downloadToTemp(Updater& u, HINTERNET connection, const ManifestEntry& entry, const std::wstring& tempPath,
-                   std::atomic<uint64_t>* fileCounter) {
+StepResult downloadToTemp(TransferGroup& group, HINTERNET connection, const ManifestEntry& entry,
+                          const std::wstring& tempPath, std::atomic<uint64_t>* fileCounter) {
     SetFileAttributesW(tempPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     UniqueFile file(CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return isDiskFull(GetLastError()) ? 4 : 3;
+    if (!file) return fileFailure(lastErrorOr(), entry.path);
     if (entry.size > 0 && !preallocate(file.get(), entry.size)) {
-        DWORD error = lastErrorOrWriteFault();
+        DWORD error = lastErrorOr();
         file.reset();
         DeleteFileW(tempPath.c_str());
-        return isDiskFull(error) ? 4 : 3;
+        return fileFailure(error, entry.path);
     }
 
-    StreamHasher hasher;
+    Sha256 hasher;
     WriteSink sink;
     sink.file = file.get();
     sink.hasher = &hasher;
-    sink.updater = &u;
+    sink.group = &group;
     sink.fileCounter = fileCounter;
     sink.limit = entry.size;
-    int http = 200;  // an empty file needs no request
-    if (entry.size > 0) http = httpGet(u, connection, objectPath(entry.hash), writeSinkCallback, &sink, 0, 0);
+    HttpResult http{200};  // an empty file needs no request
+    if (entry.size > 0)
+        http = httpGet(group.updater, connection, objectPath(entry.hash), writeSinkCallback, &sink, 0, 0);
     // Cuts the preallocated length back to what actually arrived.
     SetEndOfFile(file.get());
     file.reset();
 
-    int result;
-    if (cancelled(u)) {
-        result = 5;
-    } else if (sink.writeError == 0) {
-        // -1: the sink cut off a body longer than the listed size; what was written is judged.
-        if (http == 200 || http == -1)
-            result = (sink.written == entry.size && hasher.finishHex() == entry.hash) ? 0 : 2;
-        else
-            result = 1;
+    StepResult result{StepOutcome::Done, http.systemError, http.status, entry.path};
+    if (isCancelled(group)) {
+        result.outcome = StepOutcome::Stopped;
+    } else if (sink.writeError != 0) {
+        result = fileFailure(sink.writeError, entry.path);
+    } else if (http.status == 200) {
+        // A refusing sink cut off a body longer than the listed size; what was written is judged.
+        bool matches = sink.written == entry.size && hasher.finishHex() == entry.hash;
+        result.outcome = matches ? StepOutcome::Done : StepOutcome::Mismatch;
     } else {
-        result = isDiskFull(sink.writeError) ? 4 : 3;
+        result.outcome = StepOutcome::Unavailable;
     }
-    if (result != 0) takeBackBytes(u, fileCounter, sink.written);
+    if (!result.ok()) takeBackBytes(group, fileCounter, sink.written);
     return result;
 }
 
-void pauseSeconds(Updater& u, int seconds) {
+void pauseSeconds(const TransferGroup& group, int seconds) {
     for (int step = 0; step < seconds * 10; ++step) {
-        if (cancelled(u)) return;
+        if (isCancelled(group)) return;
         Sleep(100);
     }
 }
 
-int downloadWhole(Updater& u, HINTERNET connection, DownloadItem& item, DownloadRun& run) {
+StepResult downloadWhole(DownloadRun& run, HINTERNET connection, DownloadItem& item) {
+    TransferGroup& group = run.transfers;
     // Bytes that earlier range transfers of this file put into the progress no longer count.
-    takeBackBytes(u, nullptr, item.receivedBytes.exchange(0));
+    takeBackBytes(group, nullptr, item.receivedBytes.exchange(0));
     const ManifestEntry& entry = *item.entry;
-    int result = 1;
-    for (int attempt = 0; attempt < 3 && !cancelled(u); ++attempt) {
-        result = downloadToTemp(u, connection, entry, item.tempPath, &item.receivedBytes);
-        if (result != 1 && result != 2) break;
-        logLine(u, "indirilemedi (%d) %s, deneme %d", result, toUtf8(entry.path).c_str(), attempt + 1);
-        pauseSeconds(u, attempt + 1);
+    StepResult result{StepOutcome::Stopped, 0, 0, entry.path};
+    for (int attempt = 0; attempt < 3 && !isCancelled(group); ++attempt) {
+        result = downloadToTemp(group, connection, entry, item.tempPath, &item.receivedBytes);
+        if (!isRetriedAttempt(result.outcome)) break;
+        logLine(group.updater, "indirilemedi (%d) %s, deneme %d", attemptLogCode(result.outcome),
+                toUtf8(entry.path).c_str(), attempt + 1);
+        pauseSeconds(group, attempt + 1);
     }
-    if (result == 0) return commitFile(u, item, run);
+    if (result.ok()) return commitFile(run, item);
     // The run's end removes the temp file of a cancelled transfer.
-    if (cancelled(u)) return 0;
+    if (isCancelled(group)) return StepResult{StepOutcome::Stopped, 0, 0, entry.path};
     DeleteFileW(item.tempPath.c_str());
-    if (result == 4) return 6;
-    if (result == 3) return 3;
-    return 5;
+    if (isRetriedAttempt(result.outcome)) result.outcome = StepOutcome::Failed;
+    return result;
 }
 
-int commitFile(Updater& u, DownloadItem& item, DownloadRun& run) {
+StepResult commitFile(DownloadRun& run, DownloadItem& item) {
     const ManifestEntry& entry = *item.entry;
     // A read-only target would refuse to be replaced.
     SetFileAttributesW(item.targetPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!MoveFileExW(item.tempPath.c_str(), item.targetPath.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DWORD error = GetLastError();
+    if (DWORD error = moveFileDurably(item.tempPath, item.targetPath)) {
         DeleteFileW(item.tempPath.c_str());
-        SetLastError(error);
-        return (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
-                error == ERROR_LOCK_VIOLATION)
-                   ? 4
-                   : 3;
+        bool locked = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+                      error == ERROR_LOCK_VIOLATION;
+        return StepResult{locked ? StepOutcome::Locked : StepOutcome::WriteFailed, error, 0, entry.path};
     }
-
-    WIN32_FILE_ATTRIBUTE_DATA placed;
-    bool readBack = GetFileAttributesExW(item.targetPath.c_str(), GetFileExInfoStandard, &placed) &&
-                    !(placed.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-    std::string suffix;
-    if (item.chunkCount > 0) suffix = ", " + std::to_string(item.chunkCount) + " parca";
-    logLine(u, "indirildi %s (%llu bayt%s)", toUtf8(entry.path).c_str(),
-        static_cast<unsigned long long>(entry.size), suffix.c_str());
 
     HashCacheEntry cached;
-    if (readBack) {
-        cached.hash = entry.hash;
-        cached.size = (static_cast<uint64_t>(placed.nFileSizeHigh) << 32) | placed.nFileSizeLow;
-        cached.mtime = (static_cast<uint64_t>(placed.ftLastWriteTime.dwHighDateTime) << 32) |
-                       placed.ftLastWriteTime.dwLowDateTime;
-    }
+    bool isFolder = false;
+    bool readBack = fileStamp(item.targetPath, cached.size, cached.mtime, &isFolder) && !isFolder;
+    std::string suffix;
+    if (item.chunkCount > 0) suffix = ", " + std::to_string(item.chunkCount) + " parca";
+    logLine(run.transfers.updater, "indirildi %s (%llu bayt%s)", toUtf8(entry.path).c_str(),
+            static_cast<unsigned long long>(entry.size), suffix.c_str());
+
     std::wstring key = normalizePath(entry.path);
-    std::lock_guard<std::mutex> lock(u.statusMutex);
+    std::lock_guard<std::mutex> lock(run.lock);
     item.committed = true;
     // Without a read-back the next check run hashes the file instead of trusting a guess.
     if (run.cache) {
-        if (readBack)
+        if (readBack) {
+            cached.hash = entry.hash;
             run.cache->insert_or_assign(std::move(key), std::move(cached));
-        else
+        } else {
             run.cache->erase(key);
+        }
     }
     ++run.finished;
-    return 0;
+    return StepResult{StepOutcome::Done, 0, 0, entry.path};
 }

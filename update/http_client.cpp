@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <memory>
 
+#include "base/file.h"
 #include "base/handles.h"
 #include "update/updater.h"
 
@@ -28,74 +29,87 @@ bool declaredLength(HINTERNET request, uint64_t& length) {
     return end != text && *end == L'\0';
 }
 
-// Reads the whole body into the sink. Returns `status` when it was delivered, 0 on a read failure
-// and -1 when the sink refused a block.
-int readBody(HINTERNET request, int status, HttpSink sink, void* sinkContext) {
+// Reads the whole body into the sink.
+HttpResult readBody(HINTERNET request, int status, HttpSink sink, void* sinkContext) {
     auto block = std::make_unique<ReadBlock>();  // value-initialised: zeroed
     uint64_t total = 0;
     uint64_t declared = 0;
     bool hasLength = declaredLength(request, declared);
     for (;;) {
         DWORD got = 0;
-        if (!WinHttpReadData(request, block->bytes, kReadBlock, &got)) return 0;
+        if (!WinHttpReadData(request, block->bytes, kReadBlock, &got))
+            return HttpResult{0, lastErrorOr(ERROR_WINHTTP_CONNECTION_ERROR)};
         // A connection that closes before the promised length ends the read with 0 bytes and no
-        // error on some systems; that is a broken transfer, not a complete body.
-        if (got == 0) return (hasLength && total != declared) ? 0 : status;
+        // error under Wine; Windows fails the read with a connection error, which is what this
+        // broken transfer reports on both.
+        if (got == 0)
+            return (hasLength && total != declared) ? HttpResult{0, ERROR_WINHTTP_CONNECTION_ERROR}
+                                                    : HttpResult{status};
         total += got;
-        if (sink && !sink(sinkContext, block->bytes, got, total)) return -1;
+        if (sink && !sink(sinkContext, block->bytes, got, total)) return HttpResult{status, 0, true};
     }
+}
+
+HINTERNET connectToServer(Updater& u, DWORD& error) {
+    if (!u.session) {
+        error = ERROR_INVALID_HANDLE;
+        return nullptr;
+    }
+    HINTERNET connection = WinHttpConnect(u.session.get(), u.config.host.c_str(), u.config.port, 0);
+    if (!connection) error = lastErrorOr(ERROR_WINHTTP_CANNOT_CONNECT);
+    return connection;
 }
 
 }  // namespace
 
-bool openSession(Updater& u) {
+StepResult openSession(Updater& u) {
     const wchar_t* agent = L"QorvaneLauncher/1.0";
-    HINTERNET s = WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
-                              WINHTTP_NO_PROXY_BYPASS, 0);
+    UniqueInternet s(WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
+                                 WINHTTP_NO_PROXY_BYPASS, 0));
     // Systems before Windows 8.1 (and Wine) do not know the automatic proxy type.
     if (!s)
-        s = WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                        WINHTTP_NO_PROXY_BYPASS, 0);
-    if (!s) return false;
+        s.reset(WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                            WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!s) return StepResult{StepOutcome::Unavailable, lastErrorOr(ERROR_WINHTTP_INTERNAL_ERROR)};
     DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
-    if (!WinHttpSetOption(s, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) {
+    if (!WinHttpSetOption(s.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) {
         protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;  // TLS 1.3 unknown to this system
-        WinHttpSetOption(s, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
+        WinHttpSetOption(s.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
     }
     const SessionTimeouts& t = u.timeouts;
-    WinHttpSetTimeouts(s, t.resolveMs, t.connectMs, t.sendMs, t.receiveMs);
+    WinHttpSetTimeouts(s.get(), t.resolveMs, t.connectMs, t.sendMs, t.receiveMs);
     DWORD connections = 16;
-    WinHttpSetOption(s, WINHTTP_OPTION_MAX_CONNS_PER_SERVER, &connections, sizeof connections);
-    WinHttpSetOption(s, WINHTTP_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections, sizeof connections);
+    WinHttpSetOption(s.get(), WINHTTP_OPTION_MAX_CONNS_PER_SERVER, &connections, sizeof connections);
+    WinHttpSetOption(s.get(), WINHTTP_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections, sizeof connections);
     DWORD http2 = 0;  // HTTP/1.1 only: one range per connection, which is what the downloader plans for
-    WinHttpSetOption(s, WINHTTP_OPTION_ENABLE_HTTP_PROTOCOL, &http2, sizeof http2);
-    u.session = s;
-    return true;
+    WinHttpSetOption(s.get(), WINHTTP_OPTION_ENABLE_HTTP_PROTOCOL, &http2, sizeof http2);
+    u.session = std::move(s);
+    return StepResult{};
 }
 
 void closeSession(Updater& u) {
-    if (u.session) WinHttpCloseHandle(u.session);
-    u.session = nullptr;
+    u.session.reset();
 }
 
-HINTERNET openConnection(Updater& u) {
-    if (!u.session) return nullptr;
-    return WinHttpConnect(u.session, u.config.host.c_str(), u.config.port, 0);
+UniqueInternet openConnection(Updater& u) {
+    DWORD ignored = 0;
+    return UniqueInternet(connectToServer(u, ignored));
 }
 
-int httpGet(Updater& u, HINTERNET connection, const std::wstring& relativePath, HttpSink sink, void* sinkContext,
-        uint64_t rangeStart, uint64_t rangeLength) {
+HttpResult httpGet(Updater& u, HINTERNET connection, const std::wstring& relativePath, HttpSink sink,
+                   void* sinkContext, uint64_t rangeStart, uint64_t rangeLength) {
     UniqueInternet ownConnection;
+    DWORD error = 0;
     if (!connection) {
-        ownConnection.reset(openConnection(u));
-        if (!ownConnection) return 0;
+        ownConnection.reset(connectToServer(u, error));
+        if (!ownConnection) return HttpResult{0, error};
         connection = ownConnection.get();
     }
     std::wstring object = u.config.basePath + relativePath;
     UniqueInternet request(WinHttpOpenRequest(connection, L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
                                               WINHTTP_DEFAULT_ACCEPT_TYPES,
                                               u.config.useHttps ? WINHTTP_FLAG_SECURE : 0));
-    if (!request) return 0;
+    if (!request) return HttpResult{0, lastErrorOr(ERROR_WINHTTP_INTERNAL_ERROR)};
 
     wchar_t header[96] = {};
     if (rangeLength != 0) {
@@ -108,17 +122,16 @@ int httpGet(Updater& u, HINTERNET connection, const std::wstring& relativePath, 
     if (!WinHttpSendRequest(request.get(), rangeLength ? header : WINHTTP_NO_ADDITIONAL_HEADERS,
                             rangeLength ? static_cast<DWORD>(-1) : 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
         !WinHttpReceiveResponse(request.get(), nullptr))
-        return 0;
+        return HttpResult{0, lastErrorOr(ERROR_WINHTTP_CONNECTION_ERROR)};
 
     DWORD status = 0;
     DWORD size = sizeof status;
     if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                              WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
-        return 0;
+        return HttpResult{0, lastErrorOr(ERROR_WINHTTP_INVALID_SERVER_RESPONSE)};
     int expected = rangeLength ? 206 : 200;
-    // Anything else (a 200 to a range request included) is returned before the body is read, so
-    // that the caller never mistakes a whole file or an error page for the bytes it asked for.
-    if (static_cast<int>(status) != expected) return static_cast<int>(status);
+    // The caller must never mistake a whole file or an error page for the bytes it asked for.
+    if (static_cast<int>(status) != expected) return HttpResult{static_cast<int>(status)};
     return readBody(request.get(), expected, sink, sinkContext);
 }
 

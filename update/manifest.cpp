@@ -83,25 +83,19 @@ void addRecord(char kind, std::string_view value, Manifest& m) {
 bool parseManifest(std::string_view bytes, Manifest& manifest) {
     manifest = Manifest{};
     bool headerSeen = false;
-    size_t position = 0;
-    while (position < bytes.size()) {
-        size_t end = bytes.find('\n', position);
-        if (end == std::string_view::npos) end = bytes.size();
-        std::string_view line = bytes.substr(position, end - position);
-        position = end + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.size() < 3) continue;
+    forEachLine(bytes, [&](std::string_view line) {
+        if (line.size() < 3) return true;
         if (line[0] == '#') {
             if (line.substr(0, kHeader.size()) == kHeader) {
                 headerSeen = true;
             } else if (line.substr(0, kVersion.size()) == kVersion) {
                 manifest.version = parseDecimal(line.substr(kVersion.size()));
             }
-            continue;
+        } else if (line[1] == ' ') {
+            addRecord(line[0], line.substr(2), manifest);
         }
-        if (line[1] != ' ') continue;
-        addRecord(line[0], line.substr(2), manifest);
-    }
+        return true;
+    });
     return headerSeen && !manifest.entries.empty();
 }
 

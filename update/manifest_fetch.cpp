@@ -14,26 +14,21 @@ namespace {
 constexpr int kAttempts = 2;
 constexpr int kRetryPauseSteps = 20;  // 2 s in 100 ms steps
 
-int hexDigit(char c) {
-    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
-}
-
 struct CompiledKey {
-    unsigned char bytes[64];
+    unsigned char bytes[64] = {};
     CompiledKey() {
         // The build checks that the option holds exactly 128 hex digits.
         static const char hex[] = QORVANE_PUBLIC_KEY_HEX;
         static_assert(sizeof hex == 129, "the public key must be 128 hexadecimal characters");
-        for (int i = 0; i < 64; ++i)
-            bytes[i] = static_cast<unsigned char>(hexDigit(hex[2 * i]) * 16 + hexDigit(hex[2 * i + 1]));
+        fromHex(std::string_view(hex, 128), bytes, 64);
     }
 };
 
-// One GET of name + query into target; true only for a complete 200 body.
-bool fetchDocument(Updater& u, const wchar_t* name, const std::wstring& query, std::string& target) {
+// One GET of name + query into target; only a complete 200 body counts.
+HttpResult fetchDocument(Updater& u, const wchar_t* name, const std::wstring& query, std::string& target) {
     target.clear();
     BodyCollector collector{&target, &u};
-    return httpGet(u, nullptr, name + query, collectBody, &collector, 0, 0) == 200;
+    return httpGet(u, nullptr, name + query, collectBody, &collector, 0, 0);
 }
 
 }  // namespace
@@ -77,13 +72,8 @@ std::wstring makeCacheBuster() {
             bytes[i] = static_cast<unsigned char>(fallback >> (8 * i));
         memset(bytes + 4, 0, 4);
     }
-    static const wchar_t digits[] = L"0123456789abcdef";
-    std::wstring out = L"?r=";
-    for (unsigned char b : bytes) {
-        out += digits[b >> 4];
-        out += digits[b & 15];
-    }
-    return out;
+    std::string hex = toHex(bytes, sizeof bytes);
+    return L"?r=" + std::wstring(hex.begin(), hex.end());
 }
 
 std::wstring objectPath(const std::string& hash) {
@@ -91,21 +81,23 @@ std::wstring objectPath(const std::string& hash) {
     return L"obj/" + wide.substr(0, 2) + L"/" + wide;
 }
 
-int fetchManifest(Updater& u, Manifest& manifest, std::string& listBytes, std::string& signatureBytes) {
+StepResult fetchManifest(Updater& u, Manifest& manifest, std::string& listBytes, std::string& signatureBytes) {
+    const StepResult rejected{StepOutcome::Rejected};
     for (int attempt = 1;; ++attempt) {
         std::wstring query = makeCacheBuster();
-        if (!fetchDocument(u, L"manifest.txt", query, listBytes)) return 1;
-        if (!fetchDocument(u, L"manifest.sig", query, signatureBytes)) return 1;
+        HttpResult got = fetchDocument(u, L"manifest.txt", query, listBytes);
+        if (got.delivered(200)) got = fetchDocument(u, L"manifest.sig", query, signatureBytes);
+        if (!got.delivered(200)) return StepResult{StepOutcome::Unavailable, got.systemError, got.status};
         // Parse into a scratch list so that the caller's Manifest only ever holds a verified list.
         Manifest parsed;
         if (verifySignature(listBytes, signatureBytes) && parseManifest(listBytes, parsed)) {
             manifest = std::move(parsed);
-            return 0;
+            return StepResult{};
         }
-        if (u.stopRequested || attempt >= kAttempts) return 2;
+        if (u.stopRequested || attempt >= kAttempts) return rejected;
         // A list and signature caught in the middle of a publish usually agree a moment later.
         for (int step = 0; step < kRetryPauseSteps && !u.stopRequested; ++step)
             Sleep(100);
-        if (u.stopRequested) return 2;
+        if (u.stopRequested) return rejected;
     }
 }

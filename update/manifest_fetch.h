@@ -4,11 +4,14 @@
 
 #include <string>
 
+#include "update/step_result.h"
+
 struct Manifest;
 struct Updater;
 
-// 0 success, 1 transfer failure, 2 list rejected (after a second attempt 2 s later).
-int fetchManifest(Updater& u, Manifest& manifest, std::string& listBytes, std::string& signatureBytes);
+// Done, Unavailable (a transfer failed, with its status and error) or Rejected (the list failed its
+// check twice, the second time 2 s later). manifest is replaced only by a verified list.
+StepResult fetchManifest(Updater& u, Manifest& manifest, std::string& listBytes, std::string& signatureBytes);
 bool verifySignature(const std::string& listBytes, const std::string& signatureBytes);
 // The same check against another key (64 bytes X then Y); the compiled-in key is used above.
 bool verifySignatureWithKey(const std::string& listBytes, const std::string& signatureBytes,

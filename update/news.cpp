@@ -3,6 +3,7 @@
 #include "update/http_client.h"
 #include "update/manifest_fetch.h"
 #include "base/text.h"
+#include "update/updater.h"
 
 namespace {
 
@@ -14,18 +15,12 @@ const wchar_t* const kNewsFiles[2] = {L"haberler_tr.txt", L"haberler_en.txt"};
 std::vector<NewsItem> parseNews(std::string_view bytes) {
     std::vector<NewsItem> items;
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-    size_t position = 0;
-    while (position < bytes.size() && items.size() < kMaxItems) {
-        size_t end = bytes.find('\n', position);
-        if (end == std::string_view::npos) end = bytes.size();
-        std::string_view line = bytes.substr(position, end - position);
-        position = end + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.empty() || line[0] == '#') continue;
+    forEachLine(bytes, [&](std::string_view line) {
         size_t bar = line.find('|');
-        if (bar == std::string_view::npos) continue;
+        if (line.empty() || line[0] == '#' || bar == std::string_view::npos) return true;
         items.push_back({fromUtf8(line.substr(0, bar)), fromUtf8(line.substr(bar + 1))});
-    }
+        return items.size() < kMaxItems;
+    });
     return items;
 }
 
@@ -35,10 +30,7 @@ void fetchNews(Updater& u) {
         std::string body;
         BodyCollector collector{&body, &u};
         // A failed fetch keeps the previous run's items: stale news beats an empty panel.
-        if (httpGet(u, nullptr, kNewsFiles[index] + makeCacheBuster(), collectBody, &collector, 0, 0) != 200)
-            continue;
-        std::vector<NewsItem> items = parseNews(body);
-        std::lock_guard<std::mutex> lock(u.statusMutex);
-        u.status.news[index] = std::move(items);
+        HttpResult got = httpGet(u, nullptr, kNewsFiles[index] + makeCacheBuster(), collectBody, &collector, 0, 0);
+        if (got.delivered(200)) publishNews(u, index, parseNews(body));
     }
 }

@@ -1,6 +1,7 @@
 #include "update/run_control.h"
 
 #include "base/process.h"
+#include "update/worker.h"
 
 namespace {
 
@@ -29,9 +30,7 @@ bool requestRun(RunControl& control, RunRequest request) {
 
 RunEvent tickRuns(RunControl& control, uint32_t now, StatusSnapshot& status) {
     Updater& u = control.updater;
-    status = copyStatus(u);
-    status.runActive = u.workerRunning;
-    status.host = u.config.host;
+    refreshStatus(u, status);
     status.retryAt = 0;
 
     if (status.phase == UpdatePhase::SelfUpdated) {

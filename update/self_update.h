@@ -4,12 +4,15 @@
 
 #include <string>
 
+#include "update/step_result.h"
+
 struct Manifest;
 struct Updater;
 
-// 0 nothing to do, 1 replaced (restart needed), 2 failed (the run goes on).
+// Unchanged when there is nothing to do, Done when the executable was replaced (a restart is due),
+// any other outcome when it failed (the run goes on with the old one).
 // runningPath: the executable to replace; empty means this process's own module file.
-int selfUpdate(Updater& u, const Manifest& manifest, const std::wstring& runningPath = std::wstring());
-// The rename swap of a verified runningPath + ".yeni": 1 swapped, 2 failed with the old executable
+StepResult selfUpdate(Updater& u, const Manifest& manifest, const std::wstring& runningPath = std::wstring());
+// The rename swap of a verified runningPath + ".yeni": Done, or WriteFailed with the old executable
 // back under its own name and ".yeni" removed.
-int swapLauncherFiles(const std::wstring& runningPath);
+StepResult swapLauncherFiles(const std::wstring& runningPath);

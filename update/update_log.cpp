@@ -5,15 +5,17 @@
 #include <mutex>
 
 #include "base/file.h"
+#include "base/handles.h"
+#include "base/names.h"
 #include "update/updater.h"
 
 namespace {
-// Held only while one line is appended, never together with statusMutex.
+// Held only while one line is appended, never together with the status lock.
 std::mutex logMutex;
 }  // namespace
 
-std::wstring logFilePath(const Updater& u) {
-    return u.rootFolder + L"\\koruma\\launcher_gunluk.txt";
+std::wstring logFilePath(const std::wstring& rootFolder) {
+    return joinPath(joinPath(rootFolder, kProtectionFolderName), L"launcher_gunluk.txt");
 }
 
 void logLine(Updater& u, const char* format, ...) {
@@ -37,11 +39,9 @@ void logLine(Updater& u, const char* format, ...) {
     line[length++] = '\n';
 
     std::lock_guard<std::mutex> lock(logMutex);
-    createFolderTree(u.rootFolder + L"\\koruma");
-    HANDLE file = CreateFileW(logFilePath(u).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    createFolderTree(joinPath(u.rootFolder, kProtectionFolderName));
+    UniqueFile file(CreateFileW(logFilePath(u.rootFolder).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    WriteFile(file, line, static_cast<DWORD>(length), &written, nullptr);
-    CloseHandle(file);
+    if (file) WriteFile(file.get(), line, static_cast<DWORD>(length), &written, nullptr);
 }

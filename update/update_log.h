@@ -13,4 +13,4 @@ void logLine(Updater& u, const char* format, ...)
 #endif
     ;
 
-std::wstring logFilePath(const Updater& u);
+std::wstring logFilePath(const std::wstring& rootFolder);

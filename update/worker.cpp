@@ -1,11 +1,13 @@
-// Configuration from the environment, and the worker thread's life: start, stop, and what the
-// worker does around one run (log start line, WinHTTP session, run driver).
+#include "update/worker.h"
+
 #include <cwchar>
 #include <exception>
+#include <new>
 
+#include "base/file.h"
+#include "base/text.h"
 #include "update/http_client.h"
 #include "update/run_driver.h"
-#include "base/text.h"
 #include "update/update_log.h"
 #include "update/updater.h"
 
@@ -45,11 +47,10 @@ void applyConnectionCount(UpdaterConfig& config, const std::wstring& text) {
 }
 
 // A log past 512 KiB is started afresh, so it never grows far beyond that plus one run.
-void restartLargeLog(Updater& u) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(logFilePath(u).c_str(), GetFileExInfoStandard, &data)) return;
-    uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    if (size > kLogRestartSize) DeleteFileW(logFilePath(u).c_str());
+void restartLargeLog(const std::wstring& rootFolder) {
+    std::wstring path = logFilePath(rootFolder);
+    uint64_t size = 0;
+    if (fileSize(path, size) && size > kLogRestartSize) DeleteFileW(path.c_str());
 }
 
 }  // namespace
@@ -70,22 +71,25 @@ void configureRun(Updater& u, const std::wstring& folder, bool skipSelfUpdate) {
 void runWorker(Updater& u, bool fullScan, bool checkOnly) {
     u.logEnabled = !checkOnly;
     if (!checkOnly) {
-        restartLargeLog(u);
+        restartLargeLog(u.rootFolder);
         logLine(u, "---- basla: %s%s, sunucu %s:%u%s", fullScan ? "tam tarama" : "hizli tarama",
             u.skipSelfUpdate ? " (--guncellendi)" : "", toUtf8(u.config.host).c_str(),
             static_cast<unsigned>(u.config.port), toUtf8(u.config.basePath).c_str());
     }
-    if (!openSession(u)) {
-        reportError(u, ErrorKind::Connection, L"");
+    StepResult session = openSession(u);
+    if (!session.ok()) {
+        reportError(u, session);
         u.workerRunning.exchange(false);
         return;
     }
     try {
         runUpdate(u, fullScan, checkOnly);
-    } catch (const std::exception&) {
+    } catch (const std::bad_alloc&) {
         // Nothing may leave the thread (it would end the process); out of memory is the only
         // exception the engine can meet, and the window then offers a retry.
-        reportError(u, ErrorKind::DownloadFailed, L"");
+        reportError(u, StepResult{StepOutcome::Failed, ERROR_NOT_ENOUGH_MEMORY});
+    } catch (const std::exception&) {
+        reportError(u, StepResult{StepOutcome::Failed});
     }
     closeSession(u);
     u.workerRunning.exchange(false);
@@ -96,16 +100,14 @@ void startRun(Updater& u, bool fullScan, bool checkOnly) {
     if (u.workerThread.joinable()) u.workerThread.join();
     u.stopRequested.exchange(false);
     u.workerRunning.exchange(true);
-    {
-        std::lock_guard<std::mutex> lock(u.statusMutex);
-        resetStatusForRun(u);
-    }
+    beginRunStatus(u);
     try {
         u.workerThread = std::thread(runWorker, std::ref(u), fullScan, checkOnly);
     } catch (const std::exception&) {
         // No thread (out of resources): show it as a connection failure, which the window retries.
+        // The runtime does not hand on the system's error for it.
         u.workerRunning.exchange(false);
-        reportError(u, ErrorKind::Connection, L"");
+        reportError(u, StepResult{StepOutcome::Unavailable});
     }
 }
 

@@ -4,66 +4,18 @@
 #include <gtest/gtest.h>
 
 #include "app/startup.h"
-#include "base/process.h"
+#include "tests/support/command_line.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
 
-// What a restarted launcher would see: argument 0 plus the quoted text, split by the system.
-std::vector<std::wstring> splitLikeWindows(const std::wstring& argumentText) {
-    std::wstring commandLine = L"\"C:\\Qorvane\\Qorvane Launcher.exe\" " + argumentText;
-    int count = 0;
-    LPWSTR* argv = CommandLineToArgvW(commandLine.c_str(), &count);
-    std::vector<std::wstring> out;
-    for (int i = 1; i < count; ++i)
-        out.emplace_back(argv[i]);
-    LocalFree(argv);
-    return out;
-}
-
-TEST(QuoteArgument, KeepsTheDocumentedFormsForArgumentsWithoutBackslashes) {
-    EXPECT_EQ(quoteArgument(L"foo"), L"foo");
-    EXPECT_EQ(quoteArgument(L"a b"), L"\"a b\"");
-    EXPECT_EQ(quoteArgument(L""), L"\"\"");
-    EXPECT_EQ(quoteArgument(L"a\"b"), L"\"a\\\"b\"");
-    EXPECT_EQ(quoteArgument(L"tab\there"), L"\"tab\there\"");
-    // Backslashes not followed by a quote stay single, quoted or not.
-    EXPECT_EQ(quoteArgument(L"C:\\Oyun\\x"), L"C:\\Oyun\\x");
-    EXPECT_EQ(quoteArgument(L"C:\\Oyun Klasoru\\x"), L"\"C:\\Oyun Klasoru\\x\"");
-}
-
-TEST(QuoteArgument, DoublesBackslashesBeforeAQuoteOrTheClosingQuote) {
-    EXPECT_EQ(quoteArgument(L"C:\\Oyun Klasoru\\"), L"\"C:\\Oyun Klasoru\\\\\"");
-    EXPECT_EQ(quoteArgument(L"a\\\"b"), L"\"a\\\\\\\"b\"");
-}
-
-TEST(QuoteArgument, RoundTripsThroughCommandLineToArgvW) {
-    const std::vector<std::wstring> cases = {
-        L"plain",
-        L"a b",
-        L"",
-        L"a\"b",
-        L"C:\\Oyun Klasoru\\",
-        L"C:\\Oyun Klasoru\\\\",
-        L"\\\\server\\share dir\\",
-        L"\"",
-        L"\\\"",
-        L"x\\\\\"y z",
-        L"ends with quote\"",
-        L"trailing\\",
-        L"Türkçe ğüşiöç",
-        L"\t",
-        L"a\\b\\c d",
-    };
-    for (const auto& arg : cases) {
-        auto back = splitLikeWindows(quoteArgument(arg) + L" next");
-        ASSERT_EQ(back.size(), 2u) << "argument: [" << std::string(arg.begin(), arg.end()) << "]";
-        EXPECT_EQ(back[0], arg);
-        EXPECT_EQ(back[1], L"next");
-    }
-    // The whole pass-through list survives a restart as the same list.
-    CommandLine cl = parseArguments(cases);
-    EXPECT_EQ(splitLikeWindows(cl.passThroughArgs), cases);
+TEST(ParseArguments, PassThroughListSurvivesARestart) {
+    // Blanks, empty arguments, quotes and backslashes before quotes or at the end; quoting itself
+    // is tested beside quoteArgument.
+    const std::vector<std::wstring> args = {L"plain", L"a b", L"", L"a\"b", L"C:\\Oyun Klasoru\\",
+                                            L"x\\\\\"y z", L"trailing\\", L"Türkçe ğüşiöç", L"\t"};
+    CommandLine cl = parseArguments(args);
+    EXPECT_EQ(splitLikeWindows(cl.passThroughArgs), args);
 }
 
 TEST(ParseArguments, SeparatesOptionsFromPassThroughArguments) {
@@ -151,11 +103,6 @@ TEST(SelfUpdateCleanup, GivesUpOnALockedOldExecutable) {
     CloseHandle(held);
     cleanupAfterSelfUpdate(exe);
     EXPECT_FALSE(t.exists(L"L.exe.eski"));
-}
-
-TEST(FolderOf, CutsAtTheLastBackslash) {
-    EXPECT_EQ(folderOf(L"C:\\Qorvane\\Qorvane Launcher.exe"), L"C:\\Qorvane");
-    EXPECT_EQ(folderOf(L"nobackslash"), L"nobackslash");
 }
 
 }  // namespace

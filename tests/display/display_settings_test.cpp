@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/file.h"
 #include "display/display_settings.h"
 #include "tests/support/temp_folder.h"
 
@@ -127,39 +128,6 @@ TEST(Screen, SimulatedScreenLosesTheTaskbarHeight) {
     EXPECT_EQ(effectiveDpi(d, 144), 144);
     d.dpiOverride = 120;
     EXPECT_EQ(effectiveDpi(d, 144), 120);
-}
-
-TEST(Files, ReadWholeFileKeepsEveryByteAcrossBlocks) {
-    TempFolder t;
-    std::string bytes;
-    for (int i = 0; i < 10000; ++i)
-        bytes += static_cast<char>(i % 256);  // zeros, CR, LF, 0x1A
-    t.write(L"big.bin", bytes);
-    std::string got = "stale";
-    ASSERT_TRUE(readWholeFile(t.file(L"big.bin"), got));
-    EXPECT_EQ(got, bytes);
-    EXPECT_FALSE(readWholeFile(t.file(L"missing.bin"), got));
-    EXPECT_TRUE(got.empty());
-}
-
-TEST(Files, AtomicWriteReplacesAndLeavesNoTemporary) {
-    TempFolder t;
-    t.write(L"a.cfg", "old");
-    ASSERT_TRUE(writeFileAtomically(t.file(L"a.cfg"), "new\r\n"));
-    EXPECT_EQ(t.read(L"a.cfg"), "new\r\n");
-    EXPECT_FALSE(t.exists(L"a.cfg.yeni"));
-    ASSERT_TRUE(writeFileAtomically(t.file(L"empty.cfg"), ""));
-    EXPECT_TRUE(t.exists(L"empty.cfg"));
-    EXPECT_EQ(t.read(L"empty.cfg"), "");
-}
-
-TEST(Files, AtomicWriteFailsWhenTheTemporaryCannotBeCreated) {
-    TempFolder t;
-    t.write(L"a.cfg", "old");
-    ASSERT_TRUE(CreateDirectoryW(t.file(L"a.cfg.yeni").c_str(), nullptr));
-    EXPECT_FALSE(writeFileAtomically(t.file(L"a.cfg"), "new"));
-    EXPECT_EQ(t.read(L"a.cfg"), "old");
-    EXPECT_FALSE(writeFileAtomically(t.file(L"no\\such\\folder\\a.cfg"), "new"));
 }
 
 TEST(Open, ReadsUnitsThroughTheDisplayScaleAndCutsToTheScreen) {
@@ -367,7 +335,7 @@ TEST(Save, UnreadableConfigIsNeverReplacedByAFreshOne) {
                               FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     std::string bytes = "stale";
-    EXPECT_FALSE(readWholeFile(t.file(L"sorvik.cfg"), bytes));
+    EXPECT_FALSE(readWholeFile(t.file(L"sorvik.cfg"), bytes, 1u << 20));
     EXPECT_TRUE(bytes.empty());
     DisplaySettings d;
     d.windowWidth = 1600;
@@ -379,6 +347,14 @@ TEST(Save, UnreadableConfigIsNeverReplacedByAFreshOne) {
     EXPECT_EQ(t.read(L"sorvik.cfg"), config);
     EXPECT_FALSE(t.exists(L"sorvik.cfg.yeni"));
     EXPECT_FALSE(t.exists(L"koruma/ekran.txt"));
+
+    // A settings file past the read bound is treated the same way: never rewritten from nothing.
+    TempFolder large;
+    std::string huge = "WIDTH 1280\r\n" + std::string(1u << 20, '#');
+    large.write(L"sorvik.cfg", huge);
+    EXPECT_FALSE(storeDisplaySettings(large.path, 96, d));
+    EXPECT_TRUE(large.read(L"sorvik.cfg") == huge);
+    EXPECT_FALSE(large.exists(L"koruma/ekran.txt"));
 }
 
 TEST(Save, ScaleIsWrittenEvenWhenTheConfigFileFails) {

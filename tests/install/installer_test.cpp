@@ -219,25 +219,6 @@ TEST_F(Installer, FailuresNameWhatFailedAndLeaveEarlierStepsInPlace) {
     EXPECT_FALSE(keyExists(kUninstallKey));
 }
 
-TEST(SystemErrorText, EndsWithTheCodeAfterTheTrimmedMessage) {
-    std::wstring denied = systemErrorText(ERROR_ACCESS_DENIED);
-    ASSERT_GE(denied.size(), 4u);
-    EXPECT_EQ(denied.substr(denied.size() - 4), L" (5)");
-    EXPECT_GT(denied.size(), 4u) << "the system has a message for code 5";
-    wchar_t beforeCode = denied[denied.size() - 5];
-    EXPECT_TRUE(beforeCode != L'\n' && beforeCode != L'\r' && beforeCode != L' ') << "trailing line end kept";
-    EXPECT_EQ(systemErrorText(0xDEADBEEFul), L" (3735928559)");
-}
-
-TEST(FolderTree, CreatesEveryLevelWithEitherSeparator) {
-    TempFolder temp;
-    createFolderTree(temp.path + L"\\a/b\\c");
-    DWORD attributes = GetFileAttributesW(temp.file(L"a/b/c").c_str());
-    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
-    createFolderTree(temp.path + L"\\a/b\\c");  // existing levels are no error
-    EXPECT_TRUE(fileExists(temp.file(L"a/b/c")));
-}
-
 TEST(Shortcut, FailsWithoutAPlaceToSave) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     TempFolder temp;

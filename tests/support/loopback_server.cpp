@@ -2,8 +2,6 @@
 
 #include <ws2tcpip.h>
 
-#include "update/updater.h"
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -453,11 +451,4 @@ bool LoopbackServer::answer(SOCKET client, const LoopbackRequest& request, bool&
         keepAlive = false;
     }
     return true;
-}
-
-void pointUpdaterAt(Updater& u, const LoopbackServer& server, const std::wstring& basePath) {
-    u.config.host = L"127.0.0.1";
-    u.config.port = server.port();
-    u.config.useHttps = false;
-    u.config.basePath = basePath;
 }

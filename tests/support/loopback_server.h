@@ -125,7 +125,3 @@ class LoopbackServer {
     std::vector<std::thread> clientThreads_;
     std::atomic<int> connectionSerial_{0};
 };
-
-struct Updater;
-// Points the engine at the server: host 127.0.0.1, its port, plain HTTP, the given base path.
-void pointUpdaterAt(Updater& u, const LoopbackServer& server, const std::wstring& basePath = L"/qorvane/pc/");

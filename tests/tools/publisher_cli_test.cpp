@@ -10,21 +10,21 @@ namespace {
 TEST(PublisherCommandLine, UsageErrorsAndHelp) {
     struct Case {
         std::vector<std::wstring> args;
-        int exit;
+        PublisherExit exit;
     };
     const Case cases[] = {
-        {{}, PublisherUsage},
-        {{L"yardim"}, PublisherOk},
-        {{L"--help"}, PublisherOk},
-        {{L"sil"}, PublisherUsage},
-        {{L"yayinla", L"--oyun", L"x"}, PublisherUsage},               // missing options
-        {{L"yayinla", L"--oyun"}, PublisherUsage},                     // option without value
-        {{L"dogrula", L"--hedef", L"x", L"--fazla"}, PublisherUsage},  // unknown option
+        {{}, PublisherExit::Usage},
+        {{L"yardim"}, PublisherExit::Ok},
+        {{L"--help"}, PublisherExit::Ok},
+        {{L"sil"}, PublisherExit::Usage},
+        {{L"yayinla", L"--oyun", L"x"}, PublisherExit::Usage},               // missing options
+        {{L"yayinla", L"--oyun"}, PublisherExit::Usage},                     // option without value
+        {{L"dogrula", L"--hedef", L"x", L"--fazla"}, PublisherExit::Usage},  // unknown option
         {{L"yayinla", L"--oyun", L"a", L"--hedef", L"b", L"--ozel-anahtar", L"c", L"--surum", L"12x"},
-         PublisherUsage},
+         PublisherExit::Usage},
         {{L"yayinla", L"--oyun", L"a", L"--hedef", L"b", L"--ozel-anahtar", L"c", L"--surum", L"0"},
-         PublisherUsage},
-        {{L"dogrula", L"--hedef", L"x", L"--acik-anahtar", std::wstring(127, L'a')}, PublisherUsage},
+         PublisherExit::Usage},
+        {{L"dogrula", L"--hedef", L"x", L"--acik-anahtar", std::wstring(127, L'a')}, PublisherExit::Usage},
     };
     for (const Case& c : cases) {
         std::wstring output;
@@ -63,7 +63,7 @@ TEST(PublisherCommandLine, GeneratedKeyPublishesAndVerifies) {
     ASSERT_EQ(runPublisher({L"anahtar-uret", L"--ozel-anahtar", keyFile, L"--acik-anahtar-dosyasi",
                             work.file(L"acik.hex")},
                            &output),
-              PublisherOk)
+              PublisherExit::Ok)
         << std::string(output.begin(), output.end());
     SigningKey key;
     std::wstring error;
@@ -81,14 +81,14 @@ TEST(PublisherCommandLine, GeneratedKeyPublishesAndVerifies) {
     // An existing key is never replaced.
     std::string keyText = work.read(L"anahtar.txt");
     output.clear();
-    EXPECT_EQ(runPublisher({L"anahtar-uret", L"--ozel-anahtar", keyFile}, &output), PublisherFailed);
+    EXPECT_EQ(runPublisher({L"anahtar-uret", L"--ozel-anahtar", keyFile}, &output), PublisherExit::Failed);
     EXPECT_EQ(work.read(L"anahtar.txt"), keyText);
 
     output.clear();
     ASSERT_EQ(runPublisher({L"yayinla", L"--oyun", work.file(L"oyun"), L"--hedef", work.file(L"www"),
                             L"--ozel-anahtar", keyFile, L"--surum", L"3", L"--sessiz"},
                            &output),
-              PublisherOk)
+              PublisherExit::Ok)
         << std::string(output.begin(), output.end());
     EXPECT_NE(output.find(L"surum 3, 2 dosya"), std::wstring::npos);
 
@@ -96,20 +96,20 @@ TEST(PublisherCommandLine, GeneratedKeyPublishesAndVerifies) {
     EXPECT_EQ(
         runPublisher({L"dogrula", L"--hedef", work.file(L"www"), L"--acik-anahtar", work.file(L"acik.hex")},
                      &output),
-        PublisherOk)
+        PublisherExit::Ok)
         << std::string(output.begin(), output.end());
     output.clear();
     EXPECT_EQ(runPublisher({L"dogrula", L"--hedef", work.file(L"www"), L"--acik-anahtar",
                             sourcePath("keys/dev-public-key.hex")},
                            &output),
-              PublisherFailed);
+              PublisherExit::Failed);
     EXPECT_NE(output.find(L"SORUN: imza"), std::wstring::npos);
 
     output.clear();
     EXPECT_EQ(runPublisher({L"yayinla", L"--oyun", work.file(L"oyun"), L"--hedef", work.file(L"www"),
                             L"--ozel-anahtar", work.file(L"yok.txt")},
                            &output),
-              PublisherFailed);
+              PublisherExit::Failed);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "ui/actions.h"
 #include "ui/text_table.h"
 #include "update/updater.h"
+#include "update/worker.h"
 
 namespace {
 
@@ -213,14 +214,14 @@ TEST_F(WindowFixture, RepairAndRetryStartRunsOnlyWhenAllowed) {
     waitForRunEnd();
 
     // Repair starts a run from any state the engine is idle in.
-    reportError(runs.updater, ErrorKind::DownloadFailed, L"");
+    reportError(runs.updater, StepResult{StepOutcome::Failed, 0, 0, L""});
     onClick(ui, ClickId::Repair);
     EXPECT_NE(livePhase(), UpdatePhase::Error);
 }
 
 TEST_F(WindowFixture, TimerCopiesTheStatusExpiresTheNoticeAndRefreshesFreeSpace) {
     const uint32_t now = GetTickCount();
-    reportError(runs.updater, ErrorKind::FileLocked, L"pack/root.epk");
+    reportError(runs.updater, StepResult{StepOutcome::Locked, 0, 0, L"pack/root.epk"});
     onTimer(ui);
     EXPECT_EQ(ui.status.phase, UpdatePhase::Error);  // the copy is taken every tick
     EXPECT_EQ(ui.status.detailText, L"pack/root.epk");

@@ -1,23 +1,28 @@
-// Helpers for the downloader, commit and self-update tests: manifests built from real bytes, an
-// Updater pointed at a temp folder with its log switched on, and reading that log back.
+// Helpers for the engine's tests: manifests built from real bytes, an Updater pointed at a temp
+// folder with its log switched on and reading that log back, and a game served from the loopback
+// server with an Updater and an open session pointed at it.
 #pragma once
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
-#include "tests/support/temp_folder.h"
-#include "update/hashing.h"
-#include "update/manifest.h"
+#include "base/sha256.h"
 #include "base/text.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/temp_folder.h"
+#include "update/downloader.h"
+#include "update/hashing.h"
+#include "update/http_client.h"
+#include "update/manifest.h"
 #include "update/update_log.h"
 #include "update/updater.h"
 
 inline std::string sha256Of(const std::string& bytes) {
-    StreamHasher h;
-    h.add(bytes.data(), bytes.size());
-    return h.finishHex();
+    return sha256Hex(bytes);
 }
 
 // Deterministic, non-repeating-looking content so that a misplaced range changes the hash.
@@ -87,3 +92,55 @@ inline std::vector<std::wstring> leftoverTemps(const std::wstring& folder) {
     FindClose(find);
     return out;
 }
+
+// Points the engine at the server: host 127.0.0.1, its port, plain HTTP, the given base path.
+inline void pointUpdaterAt(Updater& u, const LoopbackServer& server,
+                           const std::wstring& basePath = L"/qorvane/pc/") {
+    u.config.host = L"127.0.0.1";
+    u.config.port = server.port();
+    u.config.useHttps = false;
+    u.config.basePath = basePath;
+}
+
+inline std::string objectUrl(const std::string& hash) {
+    return "/qorvane/pc/obj/" + hash.substr(0, 2) + "/" + hash;
+}
+
+// A game published on the loopback server for the downloader and self-update tests: objects under
+// their hash paths, and an Updater with an open session pointed at it.
+struct ServedGame {
+    LoopbackServer server;
+    TempFolder folder;
+    Updater u;
+    Manifest manifest;
+    HashCache cache;
+
+    explicit ServedGame(int connections = 6) {
+        pointAt(u, folder);
+        pointUpdaterAt(u, server);
+        u.config.connectionCount = connections;
+    }
+    ~ServedGame() { closeSession(u); }
+    // Session options (time-outs) are read when the session opens, so tests change them first.
+    void open() { ASSERT_TRUE(openSession(u).ok()); }
+
+    // Lists the file and serves its bytes under its hash path.
+    std::string publish(const std::wstring& path, const std::string& bytes) {
+        addEntry(manifest, path, bytes);
+        std::string hash = manifest.entries.back().hash;
+        server.addFile(objectUrl(hash), bytes);
+        return hash;
+    }
+    // Lists `listed` but serves `served` under the listed hash: a server whose file never matches.
+    std::string publishMismatch(const std::wstring& path, const std::string& listed,
+                                const std::string& served) {
+        addEntry(manifest, path, listed);
+        std::string hash = manifest.entries.back().hash;
+        server.addFile(objectUrl(hash), served);
+        return hash;
+    }
+    bool run() { return runDownloader(u, manifest, allIndices(manifest), cache); }
+    std::string log() const { return logOf(folder); }
+    // What the run's progress showed last.
+    uint64_t bytesShown() { return copyStatus(u).bytesDone; }
+};

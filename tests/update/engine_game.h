@@ -10,6 +10,7 @@
 #include "tests/support/temp_folder.h"
 #include "tests/update/download_fixture.h"
 #include "update/updater.h"
+#include "update/worker.h"
 
 struct EngineGame {
     LoopbackServer server;

@@ -8,7 +8,6 @@
 #include "tests/support/temp_folder.h"
 #include "base/handles.h"
 #include "update/manifest.h"
-#include "update/updater.h"
 
 namespace {
 
@@ -17,10 +16,8 @@ const std::string kHash(64, 'a');
 std::vector<std::wstring> extrasOf(const TempFolder& t, const std::string& listRules) {
     Manifest m;
     EXPECT_TRUE(parseManifest("#QORVANEPC 1\n" + listRules, m));
-    Updater u;
-    u.rootFolder = t.path;
     std::vector<std::wstring> result;
-    findExtraFiles(u, m, result);
+    findExtraFiles(t.path, m, result);
     std::sort(result.begin(), result.end());
     return result;
 }

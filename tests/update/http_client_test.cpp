@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/loopback_server.h"
 #include "base/handles.h"
+#include "tests/update/download_fixture.h"
 #include "update/updater.h"
 
 namespace {
@@ -27,12 +27,16 @@ class HttpClient : public ::testing::Test {
     void SetUp() override {
         pointUpdaterAt(u, server);
         u.timeouts.receiveMs = 1500;
-        ASSERT_TRUE(openSession(u));
+        ASSERT_TRUE(openSession(u).ok());
     }
     void TearDown() override { closeSession(u); }
 
+    // The status, 0 when the transfer broke off; a broken transfer must carry its system error.
     int fetch(const std::string& name, Blocks& out, uint64_t start = 0, uint64_t length = 0) {
-        return httpGet(u, nullptr, std::wstring(name.begin(), name.end()), recordBlocks, &out, start, length);
+        HttpResult r = httpGet(u, nullptr, std::wstring(name.begin(), name.end()), recordBlocks, &out, start, length);
+        EXPECT_FALSE(r.sinkRefused);
+        EXPECT_EQ(r.status == 0, r.systemError != 0) << r.status << " " << r.systemError;
+        return r.status;
     }
 
     LoopbackServer server;
@@ -83,8 +87,8 @@ TEST_F(HttpClient, RangesAreInclusiveAndReuseTheConnection) {
     UniqueInternet connection(openConnection(u));
     ASSERT_TRUE(connection);
     Blocks first, middle;
-    EXPECT_EQ(206, httpGet(u, connection.get(), L"f", recordBlocks, &first, 0, 1));
-    EXPECT_EQ(206, httpGet(u, connection.get(), L"f", recordBlocks, &middle, 1000, 3000));
+    EXPECT_TRUE(httpGet(u, connection.get(), L"f", recordBlocks, &first, 0, 1).delivered(206));
+    EXPECT_TRUE(httpGet(u, connection.get(), L"f", recordBlocks, &middle, 1000, 3000).delivered(206));
     EXPECT_EQ(body.substr(0, 1), first.bytes);
     EXPECT_EQ(body.substr(1000, 3000), middle.bytes);
     auto seen = server.requests();
@@ -168,9 +172,10 @@ TEST_F(HttpClient, CollectorRefusesThirtyTwoMebibytes) {
         server.addFile(kBase + "big", std::string(size, 'q'));
         std::string target;
         BodyCollector c{&target, &u};
-        int result = httpGet(u, nullptr, L"big", collectBody, &c, 0, 0);
-        EXPECT_EQ(size < 33554432 ? 200 : -1, result) << size;
-        if (result == 200) {
+        HttpResult result = httpGet(u, nullptr, L"big", collectBody, &c, 0, 0);
+        EXPECT_EQ(200, result.status) << size;
+        EXPECT_EQ(size >= 33554432, result.sinkRefused) << size;
+        if (result.delivered(200)) {
             EXPECT_EQ(size, target.size());
         }
     }
@@ -191,7 +196,7 @@ TEST_F(HttpClient, StopEndsTheBodyAtTheNextBlock) {
         if (++x->calls == 1) x->u->stopRequested = true;  // the request arrives while the body streams
         return collectBody(&x->collector, data, n, total);
     };
-    EXPECT_EQ(-1, httpGet(u, nullptr, L"f", sink, &ctx, 0, 0));
+    EXPECT_TRUE(httpGet(u, nullptr, L"f", sink, &ctx, 0, 0).sinkRefused);
     EXPECT_EQ(1, ctx.calls);
     EXPECT_TRUE(ctx.target.empty());
 }

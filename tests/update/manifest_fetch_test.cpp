@@ -5,7 +5,7 @@
 #include <set>
 
 #include "tests/support/dev_key.h"
-#include "tests/support/loopback_server.h"
+#include "tests/update/download_fixture.h"
 #include "update/http_client.h"
 #include "update/manifest.h"
 #include "update/updater.h"
@@ -20,11 +20,11 @@ class ManifestFetch : public ::testing::Test {
    protected:
     void SetUp() override {
         pointUpdaterAt(u, server);
-        ASSERT_TRUE(openSession(u));
+        ASSERT_TRUE(openSession(u).ok());
     }
     void TearDown() override { closeSession(u); }
 
-    int fetch() { return fetchManifest(u, manifest, listBytes, signatureBytes); }
+    StepOutcome fetch() { return fetchManifest(u, manifest, listBytes, signatureBytes).outcome; }
 
     LoopbackServer server;
     Updater u;
@@ -66,12 +66,12 @@ TEST(SignatureCheck, ObjectPathAndCacheBuster) {
 
 TEST_F(ManifestFetch, VerifiedListIsParsedWithOneQueryPerAttempt) {
     serveSignedList(server, kList);
-    ASSERT_EQ(0, fetch());
+    ASSERT_EQ(StepOutcome::Done, fetch());
     EXPECT_EQ(kList, listBytes);
     EXPECT_EQ(64u, signatureBytes.size());
     EXPECT_EQ(7u, manifest.version);
     ASSERT_EQ(1u, manifest.entries.size());
-    ASSERT_EQ(0, fetch());
+    ASSERT_EQ(StepOutcome::Done, fetch());
     auto lists = server.requestsFor(kListPath), sigs = server.requestsFor(kSigPath);
     ASSERT_EQ(2u, lists.size());
     ASSERT_EQ(2u, sigs.size());
@@ -94,17 +94,23 @@ TEST_F(ManifestFetch, TransferFailuresEndAfterOneTry) {
         f.status = c.status;
         server.setFault(c.faultPath, f);
         manifest.version = 99;
-        EXPECT_EQ(1, fetch()) << c.name;
+        StepResult result = fetchManifest(u, manifest, listBytes, signatureBytes);
+        EXPECT_EQ(StepOutcome::Unavailable, result.outcome) << c.name;
+        EXPECT_EQ(c.status, result.httpStatus) << c.name;  // the server's answer, not a transport error
+        EXPECT_EQ(0u, result.systemError) << c.name;
         EXPECT_EQ(1u, server.requestsFor(c.faultPath).size()) << c.name;
         EXPECT_EQ(99u, manifest.version) << c.name;  // the caller's list is untouched
         server.clearFaults();
     }
     server.addFile(kListPath, std::string(33554432, '#'));  // over the document limit
     server.clearRequests();
-    EXPECT_EQ(1, fetch());
+    EXPECT_EQ(StepOutcome::Unavailable, fetch());
     EXPECT_TRUE(server.requestsFor(kSigPath).empty());
     server.stop();
-    EXPECT_EQ(1, fetch());  // nobody listening
+    StepResult nobody = fetchManifest(u, manifest, listBytes, signatureBytes);
+    EXPECT_EQ(StepOutcome::Unavailable, nobody.outcome);
+    EXPECT_EQ(0, nobody.httpStatus);
+    EXPECT_NE(0u, nobody.systemError) << "a refused connection names its system error";
 }
 
 TEST_F(ManifestFetch, RejectedListsAreFetchedTwiceTwoSecondsApart) {
@@ -130,7 +136,7 @@ TEST_F(ManifestFetch, RejectedListsAreFetchedTwiceTwoSecondsApart) {
         server.clearRequests();
         manifest.version = 99;
         DWORD begin = GetTickCount();
-        EXPECT_EQ(2, fetch()) << c.name;
+        EXPECT_EQ(StepOutcome::Rejected, fetch()) << c.name;
         DWORD took = GetTickCount() - begin;
         EXPECT_GE(took, 1900u) << c.name;
         EXPECT_LT(took, 6000u) << c.name;
@@ -149,7 +155,7 @@ TEST_F(ManifestFetch, StopDuringThePauseEndsAtOnce) {
         u.stopRequested = true;
     });
     DWORD begin = GetTickCount();
-    EXPECT_EQ(2, fetch());
+    EXPECT_EQ(StepOutcome::Rejected, fetch());
     stopper.join();
     EXPECT_LT(GetTickCount() - begin, 1500u);
     EXPECT_EQ(1u, server.requestsFor(kListPath).size());

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/loopback_server.h"
+#include "tests/update/download_fixture.h"
 #include "update/http_client.h"
 
 TEST(NewsParse, Lines) {
@@ -51,9 +51,9 @@ TEST(NewsFetch, FailedFetchKeepsThatLanguagesPreviousItems) {
     LoopbackServer server;
     Updater u;
     pointUpdaterAt(u, server);
-    ASSERT_TRUE(openSession(u));
-    u.status.news[0] = {{L"eski", L"tr"}};
-    u.status.news[1] = {{L"old", L"en"}};
+    ASSERT_TRUE(openSession(u).ok());
+    publishNews(u, 0, {{L"eski", L"tr"}});
+    publishNews(u, 1, {{L"old", L"en"}});
     server.addFile("/qorvane/pc/haberler_tr.txt", "\xEF\xBB\xBF# yeni\n08.12|Bak\xC4\xB1m\n");
     fetchNews(u);
     StatusSnapshot s = copyStatus(u);

@@ -9,7 +9,6 @@
 #include "update/hashing.h"
 #include "update/manifest.h"
 #include "update/news.h"
-#include "update/updater.h"
 
 namespace {
 
@@ -93,8 +92,6 @@ TEST(Robustness, MutatedListsNeverReachOutsideTheirFolders) {
          {L"pack/a.bin", L"pack/old.bin", L"pack/keep/x.ini", L"pack/sub/y.dat", L"top.dll", L"other.dll",
           L"screenshot/s.png", L"notes.txt", L"Qorvane Launcher.exe"})
         t.write(f, "x");
-    Updater u;
-    u.rootFolder = t.path;
     std::mt19937 rng(7);
     int accepted = 0;
     for (int i = 0; i < 400; ++i) {
@@ -102,7 +99,7 @@ TEST(Robustness, MutatedListsNeverReachOutsideTheirFolders) {
         if (!parseManifest(mutate(kList, rng), m)) continue;
         ++accepted;
         std::vector<std::wstring> extras;
-        findExtraFiles(u, m, extras);
+        findExtraFiles(t.path, m, extras);
         for (const std::wstring& path : extras) {
             ASSERT_EQ(std::wstring::npos, path.find(L"..")) << i;
             size_t slash = path.find(L'/');

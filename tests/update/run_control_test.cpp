@@ -104,7 +104,7 @@ TEST_F(RunControlTest, OnlyAConnectionErrorIsRetriedAndOnlyAfterItsDelay) {
     EXPECT_EQ(logCount("---- basla"), 2u);
 
     // Other errors wait for the user, however long ago they were reported.
-    reportError(control.updater, ErrorKind::ListRejected, L"");
+    reportError(control.updater, StepResult{StepOutcome::Rejected, 0, 0, L""});
     tickRuns(control, GetTickCount() + 60000, status);
     EXPECT_EQ(status.retryAt, 0u);
     EXPECT_FALSE(control.updater.workerRunning);

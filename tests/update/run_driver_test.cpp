@@ -6,6 +6,7 @@
 
 #include "tests/update/engine_game.h"
 #include "update/hashing.h"
+#include "update/worker.h"
 
 namespace {
 
@@ -226,6 +227,11 @@ TEST(RunDriver, FailuresAndRetriesKeepWhatTheWindowShows) {
     EXPECT_EQ(UpdatePhase::Error, s.phase);
     EXPECT_EQ(ErrorKind::Connection, s.errorCode);
     EXPECT_EQ("abc", game.folder.read(L"a.bin"));
+    // The refused connection's own error is in the line, not 0.
+    std::string log = game.log();
+    size_t last = log.rfind("HATA 1  (son sistem hatasi ");
+    ASSERT_NE(std::string::npos, last) << log;
+    EXPECT_NE('0', log[last + 27]) << log.substr(last);
 }
 
 // A path listed twice (as "Data/x.bin" and "data\x.bin") is one file on disk: only its last record

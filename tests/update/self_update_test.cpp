@@ -2,7 +2,7 @@
 // for the running launcher, the new one comes from the loopback server.
 #include <gtest/gtest.h>
 
-#include "tests/update/download_served.h"
+#include "tests/update/download_fixture.h"
 #include "update/self_update.h"
 
 namespace {
@@ -42,7 +42,7 @@ TEST(SelfUpdate, DifferentHashDownloadsVerifiesAndSwaps) {
     HANDLE image = CreateFileW(f.running.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(image, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(selfUpdate(f.u, f.manifest, f.running), 1);
+    EXPECT_TRUE(selfUpdate(f.u, f.manifest, f.running).ok());
     CloseHandle(image);
     EXPECT_TRUE(readFileBytes(f.running) == next);
     EXPECT_TRUE(readFileBytes(f.running + L".eski") == f.current);
@@ -73,7 +73,7 @@ TEST(SelfUpdate, NothingToDoLeavesTheExecutableAlone) {
         f.publish(L"other.txt", "x");
         if (c.listed) f.publish(L"qorvane launcher.EXE", c.sameHash ? f.current : f.current + "new");
         f.u.skipSelfUpdate = c.skip;
-        EXPECT_EQ(selfUpdate(f.u, f.manifest, f.running), 0);
+        EXPECT_EQ(selfUpdate(f.u, f.manifest, f.running).outcome, StepOutcome::Unchanged);
         EXPECT_TRUE(readFileBytes(f.running) == f.current);
         EXPECT_EQ(f.launcherRequests(), 0u);
         EXPECT_EQ(copyStatus(f.u).phase, UpdatePhase::Idle);
@@ -85,19 +85,19 @@ TEST(SelfUpdate, NothingToDoLeavesTheExecutableAlone) {
 TEST(SelfUpdate, ALauncherThatNeverMatchesIsTriedThreeTimesThenGivenUp) {
     LauncherFolder f;
     f.publishMismatch(L"Qorvane Launcher.exe", f.current + "listed", f.current + "served");
-    // A failure left by an earlier download run must not cancel this transfer.
-    f.u.abortDownloads = true;
     ULONGLONG start = GetTickCount64();
-    EXPECT_EQ(selfUpdate(f.u, f.manifest, f.running), 2);
+    StepResult result = selfUpdate(f.u, f.manifest, f.running);
     EXPECT_LT(GetTickCount64() - start, 5000u);  // no pauses between the attempts
+    EXPECT_EQ(result.outcome, StepOutcome::Mismatch);
+    EXPECT_EQ(result.path, L"Qorvane Launcher.exe");
     EXPECT_EQ(f.launcherRequests(), 3u);
     EXPECT_TRUE(readFileBytes(f.running) == f.current);
     EXPECT_FALSE(f.folder.exists(L"Qorvane Launcher.exe.yeni"));
     EXPECT_FALSE(f.folder.exists(L"Qorvane Launcher.exe.eski"));
-    EXPECT_EQ(f.u.bytesReceived.load(), 0u);
+    EXPECT_EQ(copyStatus(f.u).bytesDone, 0u);
 
-    f.u.stopRequested = true;  // a stop before the first attempt counts as a failure
-    EXPECT_EQ(selfUpdate(f.u, f.manifest, f.running), 2);
+    f.u.stopRequested = true;  // a stop before the first attempt is no replacement either
+    EXPECT_EQ(selfUpdate(f.u, f.manifest, f.running).outcome, StepOutcome::Stopped);
     EXPECT_EQ(f.launcherRequests(), 3u);
 }
 
@@ -110,15 +110,17 @@ TEST(SelfUpdate, FailedSwapRestoresTheRunningName) {
     HANDLE held = CreateFileW((running + L".yeni").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(swapLauncherFiles(running), 2);
+    StepResult result = swapLauncherFiles(running);
     CloseHandle(held);
+    EXPECT_EQ(result.outcome, StepOutcome::WriteFailed);
+    EXPECT_NE(result.systemError, 0u);  // the failed move's own error
     EXPECT_EQ(t.read(L"Qorvane Launcher.exe"), "current");
     EXPECT_FALSE(t.exists(L"Qorvane Launcher.exe.eski"));
 
     // When the running executable itself cannot be renamed, nothing moves and ".yeni" goes.
     held = CreateFileW(running.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(swapLauncherFiles(running), 2);
+    EXPECT_EQ(swapLauncherFiles(running).outcome, StepOutcome::WriteFailed);
     CloseHandle(held);
     EXPECT_EQ(t.read(L"Qorvane Launcher.exe"), "current");
     EXPECT_FALSE(t.exists(L"Qorvane Launcher.exe.yeni"));

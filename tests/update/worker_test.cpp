@@ -4,6 +4,7 @@
 
 #include "tests/update/engine_game.h"
 #include "update/updater.h"
+#include "update/worker.h"
 
 namespace {
 

@@ -1,11 +1,13 @@
-// The bounded write sink, the commit move and the pauses between attempts, on real files.
+// The bounded write sink, one transfer into its temp file, the commit move and the pauses between
+// attempts, on real files.
+#include "update/file_commit.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
 
 #include "tests/update/download_fixture.h"
 #include "update/downloader.h"
-#include "update/file_commit.h"
 
 namespace {
 
@@ -21,10 +23,10 @@ struct StagedItem {
     Manifest manifest;
     DownloadRun run;
     HashCache cache;
-    StagedItem(Updater& u, const TempFolder& t, const std::wstring& path, const std::string& bytes) {
+    StagedItem(Updater& u, const std::wstring& path, const std::string& bytes) : run(u) {
         addEntry(manifest, path, bytes);
         run.cache = &cache;
-        EXPECT_TRUE(planDownloadItems(u, manifest, allIndices(manifest), run));
+        EXPECT_TRUE(planDownloadItems(run, manifest, allIndices(manifest)).ok());
         writeFileBytes(item().tempPath, bytes);
     }
     DownloadItem& item() { return run.items[0]; }
@@ -35,17 +37,18 @@ struct StagedItem {
 TEST(WriteSink, WritesHashesCountsAndRefusesPastItsLimit) {
     TempFolder t;
     Updater u;
+    TransferGroup group(u);
     std::atomic<uint64_t> counter{0};
-    StreamHasher hasher;
+    Sha256 hasher;
     HANDLE file = openForWrite(t.file(L"out"));
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     WriteSink sink;
     sink.file = file;
     sink.hasher = &hasher;
-    sink.updater = &u;
+    sink.group = &group;
     sink.fileCounter = &counter;
     sink.limit = 5;
-    u.bytesReceived = 100;  // other connections' bytes stay counted
+    group.bytesReceived = 100;  // other connections' bytes stay counted
 
     EXPECT_TRUE(writeSinkCallback(&sink, reinterpret_cast<const uint8_t*>("abc"), 3, 3));
     // A buffer that would pass the limit is refused whole: nothing of it is written.
@@ -55,7 +58,7 @@ TEST(WriteSink, WritesHashesCountsAndRefusesPastItsLimit) {
     EXPECT_EQ(sink.written, 5u);
     EXPECT_EQ(sink.writeError, 0u);
     EXPECT_EQ(counter.load(), 5u);
-    EXPECT_EQ(u.bytesReceived.load(), 105u);
+    EXPECT_EQ(group.bytesReceived.load(), 105u);
     EXPECT_EQ(copyStatus(u).bytesDone, 105u);
     EXPECT_EQ(t.read(L"out"), "abcde");
     EXPECT_EQ(hasher.finishHex(), sha256Of("abcde"));
@@ -65,29 +68,30 @@ TEST(WriteSink, StopsOnRequestAndRecordsAFailedWrite) {
     TempFolder t;
     t.write(L"ro", "");
     Updater u;
+    TransferGroup group(u);
     // A handle without write access makes WriteFile fail with access denied.
     HANDLE readOnly =
         CreateFileW(t.file(L"ro").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(readOnly, INVALID_HANDLE_VALUE);
     WriteSink sink;
     sink.file = readOnly;
-    sink.updater = &u;
+    sink.group = &group;
     sink.limit = 100;
     EXPECT_FALSE(writeSinkCallback(&sink, reinterpret_cast<const uint8_t*>("abc"), 3, 3));
     EXPECT_EQ(sink.writeError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(sink.written, 0u);
-    EXPECT_EQ(u.bytesReceived.load(), 0u);
+    EXPECT_EQ(group.bytesReceived.load(), 0u);
     CloseHandle(readOnly);
 
     HANDLE file = openForWrite(t.file(L"out"));
     WriteSink stopped;
     stopped.file = file;
-    stopped.updater = &u;
+    stopped.group = &group;
     stopped.limit = 100;
     for (int flag = 0; flag < 2; ++flag) {
-        (flag == 0 ? u.stopRequested : u.abortDownloads) = true;
+        (flag == 0 ? u.stopRequested : group.aborted) = true;
         EXPECT_FALSE(writeSinkCallback(&stopped, reinterpret_cast<const uint8_t*>("abc"), 3, 3));
-        (flag == 0 ? u.stopRequested : u.abortDownloads) = false;
+        (flag == 0 ? u.stopRequested : group.aborted) = false;
     }
     CloseHandle(file);
     EXPECT_EQ(stopped.written, 0u);
@@ -101,10 +105,10 @@ TEST(CommitFile, ReplacesAReadOnlyTargetAndRecordsTheCache) {
     pointAt(u, t);
     t.write(L"pack/Data.pak", "old content");
     SetFileAttributesW(t.file(L"pack\\Data.pak").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    StagedItem staged(u, t, L"pack/Data.pak", "new");
+    StagedItem staged(u, L"pack/Data.pak", "new");
     staged.cache[L"pack/data.pak"] = HashCacheEntry{"stale", 11, 1};
 
-    EXPECT_EQ(commitFile(u, staged.item(), staged.run), 0);
+    EXPECT_TRUE(commitFile(staged.run, staged.item()).ok());
     EXPECT_EQ(t.read(L"pack/Data.pak"), "new");
     EXPECT_FALSE(t.exists(L"pack/Data.pak.indir"));
     EXPECT_TRUE(staged.item().committed);
@@ -124,9 +128,9 @@ TEST(CommitFile, SplitFilesNameTheirRangeCountInTheLog) {
     TempFolder t;
     Updater u;
     pointAt(u, t);
-    StagedItem staged(u, t, L"büyük dosya.bin", "xyz");
+    StagedItem staged(u, L"büyük dosya.bin", "xyz");
     staged.item().chunkCount = 192;
-    EXPECT_EQ(commitFile(u, staged.item(), staged.run), 0);
+    EXPECT_TRUE(commitFile(staged.run, staged.item()).ok());
     EXPECT_NE(logOf(t).find(toUtf8(L"indirildi büyük dosya.bin (3 bayt, 192 parca)\r\n")), std::string::npos);
 }
 
@@ -135,12 +139,17 @@ TEST(CommitFile, TargetHeldOpenIsReportedAsLockedAndLeavesNoTempFile) {
     Updater u;
     pointAt(u, t);
     t.write(L"Qorvane.exe", "running game");
-    StagedItem staged(u, t, L"Qorvane.exe", "new game");
+    StagedItem staged(u, L"Qorvane.exe", "new game");
     HANDLE held =
         CreateFileW(t.file(L"Qorvane.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(commitFile(u, staged.item(), staged.run), 4);
+    StepResult result = commitFile(staged.run, staged.item());
     CloseHandle(held);
+    EXPECT_EQ(result.outcome, StepOutcome::Locked);
+    // The move's own error, not one read later.
+    EXPECT_TRUE(result.systemError == ERROR_SHARING_VIOLATION || result.systemError == ERROR_ACCESS_DENIED)
+        << result.systemError;
+    EXPECT_EQ(result.path, L"Qorvane.exe");
     EXPECT_EQ(t.read(L"Qorvane.exe"), "running game");
     EXPECT_FALSE(t.exists(L"Qorvane.exe.indir"));
     EXPECT_FALSE(staged.item().committed);
@@ -151,30 +160,67 @@ TEST(CommitFile, TargetHeldOpenIsReportedAsLockedAndLeavesNoTempFile) {
 TEST(DownloadToTemp, EmptyFileNeedsNoRequestAndIsJudgedByItsHash) {
     TempFolder t;
     Updater u;  // no session: a request would fail with an HTTP result
+    TransferGroup group(u);
     ManifestEntry entry;
     entry.size = 0;
     entry.path = L"empty.txt";
     entry.hash = kEmptySha;
-    EXPECT_EQ(downloadToTemp(u, nullptr, entry, t.file(L"empty.txt.indir"), nullptr), 0);
+    EXPECT_TRUE(downloadToTemp(group, nullptr, entry, t.file(L"empty.txt.indir"), nullptr).ok());
     EXPECT_TRUE(t.exists(L"empty.txt.indir"));
     EXPECT_EQ(t.read(L"empty.txt.indir"), "");
     entry.hash = std::string(64, 'a');
-    EXPECT_EQ(downloadToTemp(u, nullptr, entry, t.file(L"empty.txt.indir"), nullptr), 2);
+    EXPECT_EQ(downloadToTemp(group, nullptr, entry, t.file(L"empty.txt.indir"), nullptr).outcome,
+              StepOutcome::Mismatch);
 }
 
 TEST(PauseSeconds, EndsWithinAStepOfAStopOrAnAbort) {
     for (int flag = 0; flag < 2; ++flag) {
         Updater u;
-        std::atomic<bool>& trigger = flag == 0 ? u.stopRequested : u.abortDownloads;
+        TransferGroup group(u);
+        std::atomic<bool>& trigger = flag == 0 ? u.stopRequested : group.aborted;
         std::thread setter([&] {
             Sleep(250);
             trigger = true;
         });
         ULONGLONG start = GetTickCount64();
-        pauseSeconds(u, 3);
+        pauseSeconds(group, 3);
         ULONGLONG took = GetTickCount64() - start;
         setter.join();
         EXPECT_GE(took, 200u);
         EXPECT_LT(took, 250u + 100u + 150u);  // one 100 ms step plus scheduling slack
     }
+}
+
+TEST(DownloadToTemp, SurplusBytesCountOnlyWhenTheyArriveInABufferOfTheirOwn) {
+    ServedGame g;
+    g.open();
+    // Wine's WinHttpReadData fills the whole 256 KiB buffer before it returns (Windows returns what
+    // has arrived), so only a body of exactly one buffer gets its late surplus in a block of its own.
+    std::string bytes = patternBytes(262144, 7);
+    std::string hash = g.publish(L"x.bin", bytes);
+    LoopbackFault extra;
+    extra.extendBy = 7;
+    extra.extendDelayMs = 300;
+    g.server.setFault(objectUrl(hash), extra);
+    std::wstring temp = g.folder.file(L"x.bin.indir");
+    TransferGroup group(g.u);
+    EXPECT_TRUE(downloadToTemp(group, nullptr, g.manifest.entries[0], temp, nullptr).ok());
+    EXPECT_TRUE(readFileBytes(temp) == bytes);
+
+    // The surplus rides in the same buffer as the last real bytes, which is refused whole.
+    bytes = patternBytes(3000, 8);
+    addEntry(g.manifest, L"y.bin", bytes);
+    hash = g.manifest.entries.back().hash;
+    g.server.addFile(objectUrl(hash), bytes);
+    extra.extendDelayMs = 0;
+    g.server.setFault(objectUrl(hash), extra);
+    std::atomic<uint64_t> counter{0};
+    TransferGroup another(g.u);
+    StepResult result = downloadToTemp(another, nullptr, g.manifest.entries[1], temp, &counter);
+    EXPECT_EQ(result.outcome, StepOutcome::Mismatch);
+    EXPECT_EQ(result.httpStatus, 200);
+    EXPECT_EQ(result.path, L"y.bin");
+    EXPECT_LT(readFileBytes(temp).size(), bytes.size());
+    EXPECT_EQ(counter.load(), 0u);
+    EXPECT_EQ(another.bytesReceived.load(), 0u);
 }

@@ -1,0 +1,20 @@
+// The worker thread's life: configuration from the environment, starting and stopping a run, and
+// what the worker does around one run (log start line, WinHTTP session, run driver).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct Updater;
+
+// UI thread only, while no run is active: the game folder, whether this process may replace the
+// launcher, and the environment's server and connection count.
+void configureRun(Updater& u, const std::wstring& folder, bool skipSelfUpdate);
+// Starts a run on a new worker thread; ignored while one is active.
+void startRun(Updater& u, bool fullScan, bool checkOnly);
+// Asks the worker to stop and waits at most timeoutMs; a worker stuck in a network call is detached.
+void stopRun(Updater& u, uint32_t timeoutMs);
+// Reads "QORVANE_SUNUCU" and "QORVANE_ISCI" into u.config; bad values leave it as it was.
+void readEnvironment(Updater& u);
+// The worker thread's body; startRun runs it on a new thread.
+void runWorker(Updater& u, bool fullScan, bool checkOnly);
