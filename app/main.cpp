@@ -9,12 +9,14 @@
 #include "app/launcher_app.h"
 #include "app/startup.h"
 #include "app/uninstall_road.h"
+#include "base/dll_search.h"
 #include "base/process.h"
 #include "ui/preview.h"
 #include "ui/text_table.h"
 #include "ui/window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    restrictDllSearch();
     CommandLine cl = parseArguments(processArguments());
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 

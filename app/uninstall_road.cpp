@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/handles.h"
 #include "base/process.h"
 #include "install/install_location.h"
 #include "install/uninstaller.h"
@@ -9,15 +10,24 @@
 
 int uninstallLauncherAt(const std::wstring& exePath, bool silent, int answer) {
     if (!silent && answer != IDYES) return 1;
-    const bool removable = unregisterLauncher(exePath);
-    // The message comes before the folder's removal starts: the removal waits only about two
-    // seconds for this process to end.
+    const std::wstring folder = parentFolder(exePath);
+    // The removal is started before the closing message but held back: the message must come before
+    // it acts (it waits only about two seconds for this process to end), and it must say what will
+    // really happen, also when the command processor cannot be started at all.
+    UniqueKernelHandle removal;
+    const bool removing = unregisterLauncher(exePath) && startFolderRemoval(folder, &removal);
     if (!silent) {
         const TextTable& t = texts();
-        MessageBoxW(nullptr, t[TextId::UninstallDone], t[TextId::UninstallTitle], MB_ICONINFORMATION);
+        if (removing) {
+            MessageBoxW(nullptr, t[TextId::UninstallDone], t[TextId::UninstallTitle], MB_ICONINFORMATION);
+        } else {
+            std::wstring kept = formatText(t[TextId::UninstallKept], folder.c_str());
+            MessageBoxW(nullptr, kept.c_str(), t[TextId::UninstallTitle], MB_ICONWARNING);
+        }
     }
-    if (removable) startFolderRemoval(parentFolder(exePath));
-    return 0;
+    releaseFolderRemoval(removal);
+    // A silent removal is judged by its exit code alone: the files that stay make it a failure.
+    return removing ? 0 : 1;
 }
 
 int uninstallGame(bool silent) {

@@ -4,7 +4,8 @@
 
 #include <string>
 
-// For the running launcher: 1 when the user answered No, 0 otherwise.
+// For the running launcher: 0 when the game folder is being removed; 1 when the user answered No or
+// the folder stays (not safe to remove, or the command processor could not be started).
 int uninstallGame(bool silent);
 // The same for the launcher at exePath once the question has been answered (answer is the message
 // box result, IDYES to go on; not looked at when silent).

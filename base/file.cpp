@@ -65,6 +65,13 @@ DWORD moveFileDurably(const std::wstring& from, const std::wstring& target) {
     return lastErrorOr();
 }
 
+DWORD flushFile(const std::wstring& path) {
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return lastErrorOr();
+    return FlushFileBuffers(file.get()) ? 0 : lastErrorOr();
+}
+
 DWORD replaceFileDurably(const std::wstring& target, std::string_view bytes, const wchar_t* tempSuffix) {
     std::wstring temp = target + tempSuffix;
     if (DWORD error = writeFlushedFile(temp, bytes)) return error;
@@ -73,7 +80,26 @@ DWORD replaceFileDurably(const std::wstring& target, std::string_view bytes, con
     return error;
 }
 
+DWORD copyFileDurably(const std::wstring& source, const std::wstring& target, const wchar_t* tempSuffix) {
+    std::wstring temp = target + tempSuffix;
+    SetFileAttributesW(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!CopyFileW(source.c_str(), temp.c_str(), FALSE)) return lastErrorOr();
+    // The copy carries the source's attributes; a read-only one could be neither flushed nor replaced.
+    SetFileAttributesW(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DWORD error = flushFile(temp);
+    if (error == 0) error = moveFileDurably(temp, target);
+    if (error != 0) DeleteFileW(temp.c_str());
+    return error;
+}
+
 bool createFolderTree(const std::wstring& path) {
+    // Nearly always the parents exist already; one call then settles it instead of one per level,
+    // which matters where every call is a round trip (one per downloaded file, one per log line).
+    if (CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) {
+        DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+    }
     for (size_t i = 3; i < path.size(); ++i) {
         if (path[i] == L'\\' || path[i] == L'/') CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
     }
@@ -88,6 +114,23 @@ std::wstring joinPath(const std::wstring& folder, std::wstring_view relative) {
     for (wchar_t c : relative)
         out += (c == L'/') ? L'\\' : c;
     return out;
+}
+
+std::wstring fullPath(const std::wstring& root, std::wstring_view relative) {
+    // CreateDirectoryW stops 12 characters short of MAX_PATH; below that a path, its ".indir" or
+    // ".yeni" twin and its parent folder all fit.
+    constexpr size_t kLongFrom = MAX_PATH - 12;
+    std::wstring joined = joinPath(root, relative);
+    if (joined.size() < kLongFrom || joined.rfind(L"\\\\?\\", 0) == 0 || joined.rfind(L"\\\\.\\", 0) == 0)
+        return joined;
+    // The prefix turns off the system's own clean-up of the path: it gets it here instead.
+    DWORD need = GetFullPathNameW(joined.c_str(), 0, nullptr, nullptr);
+    std::wstring full(need, L'\0');
+    DWORD length = need ? GetFullPathNameW(joined.c_str(), need, full.data(), nullptr) : 0;
+    if (length == 0 || length >= need) return joined;
+    full.resize(length);
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
 }
 
 bool pathExists(const std::wstring& path) {

@@ -19,15 +19,25 @@ DWORD writeFlushedFile(const std::wstring& tempPath, std::string_view bytes);
 // Moves a complete, flushed file over target in one step, with write-through, so that after a power
 // cut the target holds either the old or the new content, never a zero-filled one. 0 or the error.
 DWORD moveFileDurably(const std::wstring& from, const std::wstring& target);
+// Flushes a file written earlier (through other handles) to the disk. 0 or the system error.
+DWORD flushFile(const std::wstring& path);
 // Both steps with target + tempSuffix as the temp file; the temp file never outlives a failure.
 DWORD replaceFileDurably(const std::wstring& target, std::string_view bytes,
                          const wchar_t* tempSuffix = L".yeni");
+
+// replaceFileDurably with another file's content: copied to target + tempSuffix, flushed, moved.
+DWORD copyFileDurably(const std::wstring& source, const std::wstring& target, const wchar_t* tempSuffix = L".yeni");
 
 // Creates every prefix of path ending before a separator at index 3 or later, then path itself;
 // results ignored. True when path is a folder afterwards.
 bool createFolderTree(const std::wstring& path);
 // folder, one backslash, and relative with every "/" turned into "\".
 std::wstring joinPath(const std::wstring& folder, std::wstring_view relative);
+// The full path of a file or folder of the game folder, the one way the update engine builds one:
+// joinPath, and when that would leave no room below MAX_PATH for a temp suffix, the absolute form
+// with the "\\?\" prefix, so deep game folders work without the system's long-path setting.
+// relative must already pass the list's path rules (no ".", "..", empty or trailing-dot parts).
+std::wstring fullPath(const std::wstring& root, std::wstring_view relative);
 bool pathExists(const std::wstring& path);
 // False for a missing path or a folder.
 bool fileSize(const std::wstring& path, uint64_t& size);

@@ -87,10 +87,20 @@ struct GdiObjectTraits {  // bitmaps, regions, brushes, fonts created with the G
     static type invalid() { return nullptr; }
     static void close(type h) { DeleteObject(h); }
 };
+struct ModuleTraits {  // LoadLibraryExW, also of files mapped only for their resources
+    using type = HMODULE;
+    static type invalid() { return nullptr; }
+    static void close(type h) { FreeLibrary(h); }
+};
 struct MemoryDcTraits {  // CreateCompatibleDC
     using type = HDC;
     static type invalid() { return nullptr; }
     static void close(type h) { DeleteDC(h); }
+};
+struct LocalMemoryTraits {  // what the system allocates for the caller to LocalFree (security descriptors)
+    using type = HLOCAL;
+    static type invalid() { return nullptr; }
+    static void close(type h) { LocalFree(h); }
 };
 
 using UniqueFile = UniqueHandle<FileHandleTraits>;
@@ -103,6 +113,8 @@ using UniqueKey = UniqueHandle<KeyHandleTraits>;
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
 using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
+using UniqueLocal = UniqueHandle<LocalMemoryTraits>;
+using UniqueModule = UniqueHandle<ModuleTraits>;
 
 // Selects an object into a device context and puts the previous one back when it goes out of
 // scope: a DC must never be deleted, nor its object freed, while the object is still selected.

@@ -37,8 +37,10 @@ std::wstring quoteArgument(const std::wstring& arg) {
     return out;
 }
 
-DWORD startProcess(const std::wstring& exePath, const std::wstring& arguments, const std::wstring& workingFolder,
-                   DWORD creationFlags) {
+namespace {
+
+DWORD createProcess(const std::wstring& exePath, const std::wstring& arguments, const std::wstring& workingFolder,
+                    DWORD creationFlags, HANDLE* mainThread) {
     std::wstring commandLine = L"\"" + exePath + L"\"";
     if (!arguments.empty()) commandLine += L" " + arguments;
     // CreateProcessW may write into the command line, so it gets its own writable copy.
@@ -52,7 +54,22 @@ DWORD startProcess(const std::wstring& exePath, const std::wstring& arguments, c
         DWORD error = GetLastError();
         return error ? error : ERROR_INVALID_FUNCTION;
     }
-    CloseHandle(process.hThread);
+    if (mainThread)
+        *mainThread = process.hThread;
+    else
+        CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return 0;
+}
+
+}  // namespace
+
+DWORD startProcess(const std::wstring& exePath, const std::wstring& arguments, const std::wstring& workingFolder,
+                   DWORD creationFlags) {
+    return createProcess(exePath, arguments, workingFolder, creationFlags, nullptr);
+}
+
+DWORD startProcessSuspended(const std::wstring& exePath, const std::wstring& arguments,
+                            const std::wstring& workingFolder, DWORD creationFlags, HANDLE* mainThread) {
+    return createProcess(exePath, arguments, workingFolder, creationFlags | CREATE_SUSPENDED, mainThread);
 }

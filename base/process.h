@@ -14,3 +14,7 @@ std::wstring quoteArgument(const std::wstring& arg);
 // caller's own when empty) and never waits. 0 or CreateProcessW's error.
 DWORD startProcess(const std::wstring& exePath, const std::wstring& arguments,
                    const std::wstring& workingFolder, DWORD creationFlags = 0);
+// The same, created suspended: nothing runs until *mainThread (set on success, the caller's to
+// close) is resumed, so a caller knows the program started before it lets it act.
+DWORD startProcessSuspended(const std::wstring& exePath, const std::wstring& arguments,
+                            const std::wstring& workingFolder, DWORD creationFlags, HANDLE* mainThread);

@@ -1,6 +1,7 @@
 // Frame paint time: the median over 300 frames of the busiest screen (a running download with news), at
-// scale 1.0 and 1.5. With a folder argument it also writes the main screen states as PNG files,
-// for looking at the painting without a window or a server.
+// scale 1.0 and 1.5, with the frame cache and, for comparison in the same run, without it. With a folder
+// argument it also writes the main screen states as PNG files, for looking at the painting without a window
+// or a server.
 #include <windows.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "ui/drawing.h"
 #include "ui/frame.h"
 #include "ui/main_screen.h"
+#include "ui/pixel_layer.h"
 #include "ui/screen_model.h"
 #include "ui/text_table.h"
 
@@ -197,26 +199,33 @@ double medianPaintMs(LauncherUi& ui, int frames, double* cpuMs = nullptr) {
     return times[times.size() / 2];
 }
 
-// Where a frame's time goes: each painter alone, on a graphics set up like paintFrame's.
+// Where a cached frame's time goes: each step alone, on a graphics set up like paintFrame's.
 void printBreakdown(LauncherUi& ui) {
-    Gdiplus::GpGraphics* g = nullptr;
-    GdipGetImageGraphicsContext(ui.backBuffer.bitmap.get(), &g);
-    GdipSetSmoothingMode(g, Gdiplus::SmoothingModeAntiAlias);
-    GdipSetTextRenderingHint(g, Gdiplus::TextRenderingHintAntiAliasGridFit);
-    GdipSetPixelOffsetMode(g, Gdiplus::PixelOffsetModeHalf);
-    GdipSetInterpolationMode(g, Gdiplus::InterpolationModeNearestNeighbor);
-    GdipScaleWorldTransform(g, ui.window.uiScale, ui.window.uiScale, Gdiplus::MatrixOrderPrepend);
+    paintFrame(ui);  // fills the cache for this state
+    UniqueGraphics graphics = frameGraphics(ui.backBuffer.bitmap.get(), ui.window.uiScale);
+    Gdiplus::GpGraphics* g = graphics.get();
     ScreenModel model = currentScreenModel(ui);
     struct Part {
         const char* name;
         void (*paint)(LauncherUi&, Gdiplus::GpGraphics*, const ScreenModel&);
     } parts[] = {
-        {"particles", [](LauncherUi& u, Gdiplus::GpGraphics* gr,
-                         const ScreenModel&) { paintParticles(u.window.particles, gr, 3.0); }},
-        {"title bar",
-         [](LauncherUi& u, Gdiplus::GpGraphics* gr, const ScreenModel&) { paintTitleBar(u, gr); }},
-        {"news and status", paintNewsAndStatus},
-        {"bottom bar", paintBottomBar},
+        {"embers",
+         [](LauncherUi& u, Gdiplus::GpGraphics*, const ScreenModel&) {
+             blendParticles(u.window.particles, u.drawing.frameCache.embers,
+                            static_cast<uint32_t*>(u.backBuffer.pixels), u.backBuffer.width,
+                            u.backBuffer.height, u.window.uiScale, 3.0);
+         }},
+        {"still parts",
+         [](LauncherUi& u, Gdiplus::GpGraphics*, const ScreenModel&) {
+             blendLayer(u.drawing.frameCache.fixedParts, static_cast<uint32_t*>(u.backBuffer.pixels),
+                        u.backBuffer.width, u.backBuffer.height, 0, 0);
+         }},
+        {"title bar", [](LauncherUi& u, Gdiplus::GpGraphics* gr,
+                         const ScreenModel&) { paintTitleBar(u, gr, PaintLayer::Changing); }},
+        {"news and status", [](LauncherUi& u, Gdiplus::GpGraphics* gr,
+                               const ScreenModel& m) { paintNewsAndStatus(u, gr, m, PaintLayer::Changing); }},
+        {"bottom bar", [](LauncherUi& u, Gdiplus::GpGraphics* gr,
+                          const ScreenModel& m) { paintBottomBar(u, gr, m, PaintLayer::Changing); }},
     };
     LARGE_INTEGER frequency, before, after;
     QueryPerformanceFrequency(&frequency);
@@ -232,7 +241,7 @@ void printBreakdown(LauncherUi& ui) {
         std::sort(times.begin(), times.end());
         std::printf("  %-16s %.2f ms\n", part.name, times[times.size() / 2]);
     }
-    GdipDeleteGraphics(g);
+    graphics.reset();
 
     std::vector<double> times;
     for (int i = 0; i < 60; ++i) {
@@ -292,14 +301,25 @@ int wmain(int argc, wchar_t** argv) {
         if (!prepare(ui, scale)) return 1;
         sampleStatus(ui);
         downloading(ui);
-        medianPaintMs(ui, 20);  // warm-up: font caches, first allocations
-        double cpu = 0;
-        double median = medianPaintMs(ui, 300, &cpu);
-        std::printf(
-            "frame paint, scale %.1f (%dx%d): median %.2f ms over 300 frames (processor time %.2f ms per "
-            "frame)\n",
-            scale, ui.backBuffer.width, ui.backBuffer.height, median, cpu);
+        // Every part painted afresh first, as the reference, then the frame as the window paints it.
+        for (bool everything : {true, false}) {
+            ui.drawing.frameCache.paintEverything = everything;
+            medianPaintMs(ui, 20);  // warm-up: font caches, sprites, first allocations
+            double cpu = 0;
+            double median = medianPaintMs(ui, 300, &cpu);
+            std::printf(
+                "frame paint%s, scale %.1f (%dx%d): median %.2f ms over 300 frames (processor time %.2f ms "
+                "per frame)\n",
+                everything ? " (every part painted)" : "", scale, ui.backBuffer.width, ui.backBuffer.height,
+                median, cpu);
+        }
         printBreakdown(ui);
+        size_t spritePixels = 0;
+        for (const auto& sprite : ui.drawing.frameCache.embers.byKey)
+            spritePixels += sprite.second.pixels.size();
+        std::printf("  cache: %zu ember sprites (%zu KiB), still parts %zu KiB\n",
+                    ui.drawing.frameCache.embers.byKey.size(), spritePixels * 4 / 1024,
+                    ui.drawing.frameCache.fixedParts.pixels.size() * 4 / 1024);
     }
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/path_identity.h"
 #include "base/sha256.h"
 #include "update/hashing.h"
 #include "update/manifest.h"
@@ -113,7 +114,7 @@ void scanBench(const std::wstring& folder, int files) {
         e.hash = hash;
         e.size = content.size();
         e.path = name;
-        manifest.pathIndex[normalizePath(e.path)] = manifest.entries.size();
+        manifest.pathIndex[pathKey(e.path)] = manifest.entries.size();
         manifest.entries.push_back(e);
     }
     Updater u;

@@ -10,7 +10,7 @@
 #                                                                   of clang's and MinGW's as in g++
 #   -fuse-ld=lld -L<gcc>                  libstdc++.a, libgcc.a and libgcc_eh.a for the static link
 #   -lpthread                             winpthreads, which the posix libstdc++ calls and which g++'s
-#                                         posix specs add by themselves (lld needs no library order)
+#                                         posix driver adds by itself (lld needs no library order)
 # Resources are compiled by MinGW's windres, as in the GCC build.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)

@@ -6,12 +6,18 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../scripts/lib/wine.sh"
 : "${QORVANE_WINEPREFIX:=${WINEPREFIX:-}}"
-if [ -z "$QORVANE_WINEPREFIX" ]; then
-  # CTest runs from inside the build tree; the prefix lives at its top.
-  dir=$PWD
+# The build tree above a folder, or nothing.
+build_above() {
+  local dir
+  dir=$(cd "$1" 2>/dev/null && pwd) || return 1
   while [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do dir=$(dirname "$dir"); done
-  [ -f "$dir/CMakeCache.txt" ] || dir=$PWD
-  QORVANE_WINEPREFIX=$dir/wineprefix
+  [ -f "$dir/CMakeCache.txt" ] && echo "$dir"
+}
+if [ -z "$QORVANE_WINEPREFIX" ]; then
+  # The prefix lives at the top of the build tree: the one CTest runs in, else the one that holds the
+  # program (run from the repository root), else the repository's build folder.
+  dir=$(build_above "$PWD") || dir=$(build_above "$(dirname "${1:-.}")") || dir=$here/../build
+  QORVANE_WINEPREFIX=$(cd "$dir" 2>/dev/null && pwd || echo "$dir")/wineprefix
 fi
 qv_wine_env "$QORVANE_WINEPREFIX"
 "$here/wine-prefix.sh" "$WINEPREFIX"

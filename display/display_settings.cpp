@@ -29,9 +29,11 @@ bool readSettingsFile(const std::wstring& path, std::string& bytes) {
     return readWholeFile(path, bytes, kSettingsFileLimit);
 }
 
+constexpr wchar_t kTempSuffix[] = L".yeni";
+
 // The game never sees half a file: the new content is flushed under a temporary name first.
 bool replaceSettingsFile(const std::wstring& path, std::string_view bytes) {
-    return replaceFileDurably(path, bytes) == 0;
+    return replaceFileDurably(path, bytes, kTempSuffix) == 0;
 }
 
 std::wstring gameFile(const std::wstring& gameFolder, const wchar_t* name) {
@@ -82,22 +84,42 @@ std::string zoomText(float scale) {
     return buffer;
 }
 
-bool writeSizeAndScale(const std::wstring& gameFolder, int unitsWidth, int unitsHeight,
-                       const std::string& zoom, bool zoomOnlyAfterConfig) {
+// Only a missing file starts from nothing. One that exists but cannot be read (held by the game
+// without read sharing, denied by its permissions, larger than any settings file) is never replaced:
+// rewriting it would lose every other setting of the game.
+bool readForRewrite(const std::wstring& path, std::string& bytes) {
+    return readSettingsFile(path, bytes) || !pathExists(path);
+}
+
+// The two files change together or not at all, since the game multiplies the units of one by the
+// scale of the other: a new scale over old units (or the reverse) is a window of the wrong size.
+// Both new contents are flushed under temporary names before either file changes.
+bool writeSizeAndScale(const std::wstring& gameFolder, int unitsWidth, int unitsHeight, const std::string& zoom) {
+    // A size below one unit (from a damaged file, or a scale too large for the pixels) is no window.
+    if (unitsWidth < 1 || unitsHeight < 1) return false;
     const std::wstring configPath = gameFile(gameFolder, L"sorvik.cfg");
-    std::string config;
-    bool configWritten = false;
-    // Only a missing file starts from nothing. One that exists but cannot be read (held by the game
-    // without read sharing, denied by its permissions) would otherwise be replaced by just two
-    // lines, losing every other setting of the game.
-    if (readSettingsFile(configPath, config) || !pathExists(configPath)) {
-        setConfigValue(config, "WIDTH", unitsWidth);
-        setConfigValue(config, "HEIGHT", unitsHeight);
-        configWritten = replaceSettingsFile(configPath, config);
+    const std::wstring zoomPath = gameFile(gameFolder, L"zoom.cfg");
+    std::string oldConfig, oldZoom;
+    if (!readForRewrite(configPath, oldConfig) || !readForRewrite(zoomPath, oldZoom)) return false;
+    const bool configExisted = pathExists(configPath);
+    std::string config = oldConfig;
+    setConfigValue(config, "WIDTH", unitsWidth);
+    setConfigValue(config, "HEIGHT", unitsHeight);
+
+    const std::wstring configTemp = configPath + kTempSuffix;
+    const std::wstring zoomTemp = zoomPath + kTempSuffix;
+    bool staged = writeFlushedFile(configTemp, config) == 0 && writeFlushedFile(zoomTemp, zoom) == 0;
+    if (staged && moveFileDurably(configTemp, configPath) == 0) {
+        if (moveFileDurably(zoomTemp, zoomPath) == 0) return true;
+        // zoom.cfg is held by another program: the old size goes back under the old scale.
+        if (configExisted)
+            replaceSettingsFile(configPath, oldConfig);
+        else
+            DeleteFileW(configPath.c_str());
     }
-    if (!configWritten && zoomOnlyAfterConfig) return false;
-    bool zoomWritten = replaceSettingsFile(gameFile(gameFolder, L"zoom.cfg"), zoom);
-    return configWritten && zoomWritten;
+    DeleteFileW(configTemp.c_str());
+    DeleteFileW(zoomTemp.c_str());
+    return false;
 }
 
 }  // namespace
@@ -191,6 +213,10 @@ void readDisplayFiles(const std::wstring& gameFolder, ScreenSize usable, int dpi
         unitsWidth = readConfigNumber(config, "WIDTH", kDefaultUnitsWidth);
         unitsHeight = readConfigNumber(config, "HEIGHT", kDefaultUnitsHeight);
     }
+    // A size below one unit (a damaged or hand-edited file) is no window: it counts as missing, so
+    // the panel never offers it and a save never writes it back.
+    if (unitsWidth < 1) unitsWidth = kDefaultUnitsWidth;
+    if (unitsHeight < 1) unitsHeight = kDefaultUnitsHeight;
     int width = screenPixelsFromUnits(unitsWidth, scale);
     int height = screenPixelsFromUnits(unitsHeight, scale);
     draft.windowWidth = width < usable.width ? width : usable.width;
@@ -230,7 +256,7 @@ bool storeDisplaySettings(const std::wstring& gameFolder, int systemDpi, const D
     float savedScale = strtof(zoom.c_str(), nullptr);
     float scale = displayScale(effectiveDpi(draft, systemDpi), savedScale);
     bool ok = writeSizeAndScale(gameFolder, gameUnitsFromPixels(draft.windowWidth, scale),
-                                gameUnitsFromPixels(draft.windowHeight, scale), zoom, false);
+                                gameUnitsFromPixels(draft.windowHeight, scale), zoom);
     if (ok) writeDisplayMarker(gameFolder);
     return ok;
 }
@@ -244,6 +270,6 @@ void applyDefaultDisplaySettings(const std::wstring& gameFolder, int systemDpi, 
     ScreenSize size = firstStartWindowSize(usable);
     float scale = displayScale(systemDpi, kFirstStartScale);
     if (writeSizeAndScale(gameFolder, gameUnitsFromPixels(size.width, scale),
-                          gameUnitsFromPixels(size.height, scale), "1.2\n", true))
+                          gameUnitsFromPixels(size.height, scale), "1.2\n"))
         writeDisplayMarker(gameFolder);
 }

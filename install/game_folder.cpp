@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "base/file.h"
-#include "base/handles.h"
 #include "base/names.h"
 
 namespace {
@@ -33,10 +32,6 @@ std::optional<UiLanguage> readGameLanguage(const std::wstring& folder) {
 
 void writeGameLanguage(const std::wstring& folder, UiLanguage language) {
     createFolderTree(folder + L"\\pack");
-    UniqueFile file(
-        CreateFileW(languageFilePath(folder).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    if (!file) return;
-    const char* code = language == UiLanguage::English ? "en" : "tr";
-    DWORD written = 0;
-    WriteFile(file.get(), code, 2, &written, nullptr);
+    // The game reads it at every start: after a power cut it holds the old language or the new one.
+    replaceFileDurably(languageFilePath(folder), language == UiLanguage::English ? "en" : "tr");
 }

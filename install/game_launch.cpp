@@ -16,15 +16,19 @@ namespace {
 // ERROR_ELEVATION_REQUIRED; not every SDK's headers define it.
 constexpr DWORD kElevationRequired = 740;
 
-std::wstring newLaunchToken() {
-    unsigned char bytes[8] = {};
-    BCryptGenRandom(nullptr, bytes, sizeof(bytes), BCRYPT_USE_SYSTEM_PREFERRED_RNG);
-    return fromUtf8(toHex(bytes, sizeof(bytes)));
-}
+extern "C" ULONG WINAPI RtlNtStatusToDosError(LONG status);
 
 }  // namespace
 
+long systemRandomBytes(unsigned char* bytes, unsigned long count) {
+    return BCryptGenRandom(nullptr, bytes, count, BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+}
+
 LaunchResult launchGame(HWND ownerWindow, const std::wstring& gameFolder) {
+    return launchGame(ownerWindow, gameFolder, systemRandomBytes);
+}
+
+LaunchResult launchGame(HWND ownerWindow, const std::wstring& gameFolder, RandomBytesFn randomBytes) {
     LaunchResult result;
     const std::wstring gameExe = joinPath(gameFolder, kGameFileName);
     if (GetFileAttributesW(gameExe.c_str()) == INVALID_FILE_ATTRIBUTES) {
@@ -33,7 +37,16 @@ LaunchResult launchGame(HWND ownerWindow, const std::wstring& gameFolder) {
         return result;
     }
 
-    const std::wstring token = newLaunchToken();
+    // A token of zeros, or of whatever the buffer held, would be one every start could guess: when
+    // the generator fails the game is not started at all.
+    unsigned char bytes[8] = {};
+    const long status = randomBytes(bytes, sizeof(bytes));
+    if (status < 0) {
+        result.errorCode = RtlNtStatusToDosError(status);
+        if (result.errorCode == 0 || result.errorCode == ERROR_MR_MID_NOT_FOUND) result.errorCode = ERROR_GEN_FAILURE;
+        return result;
+    }
+    const std::wstring token = fromUtf8(toHex(bytes, sizeof(bytes)));
     // The child inherits the launcher's environment; the launcher closes right after, so the
     // variable is never removed.
     SetEnvironmentVariableW(L"QORVANE_BELGE", token.c_str());

@@ -12,3 +12,10 @@ struct LaunchResult {
     uint32_t errorCode = 0;
 };
 LaunchResult launchGame(HWND ownerWindow, const std::wstring& gameFolder);
+
+// The token's random source: fills the bytes and returns an NTSTATUS (negative on failure).
+using RandomBytesFn = long (*)(unsigned char* bytes, unsigned long count);
+long systemRandomBytes(unsigned char* bytes, unsigned long count);
+// As above with another random source; a failing source means the game is not started and the
+// failure comes back as a system error code, like a failed start.
+LaunchResult launchGame(HWND ownerWindow, const std::wstring& gameFolder, RandomBytesFn randomBytes);

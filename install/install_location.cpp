@@ -4,6 +4,8 @@
 #include <wrl/client.h>
 
 #include "base/file.h"
+#include "base/handles.h"
+#include "base/names.h"
 #include "install/game_folder.h"
 
 using Microsoft::WRL::ComPtr;
@@ -70,6 +72,35 @@ std::wstring installFolderForChoice(const std::wstring& chosen) {
     if (lstrcmpiW(last.c_str(), L"Qorvane") == 0 || isGameInstalled(path)) return path;
     if (path.empty() || path.back() != L'\\') path += L'\\';
     return path + L"Qorvane";
+}
+
+bool isOwnableGameFolder(const std::wstring& folder) {
+    DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    if (pathExists(joinPath(folder, kGameFileName)) || pathExists(joinPath(folder, kProtectionFolderName)))
+        return true;
+    WIN32_FIND_DATAW entry;
+    UniqueFind find(FindFirstFileW(joinPath(folder, L"*").c_str(), &entry));
+    if (!find) return false;
+    do {
+        std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        // The launcher may be started from the folder it installs into.
+        if (lstrcmpiW(name.c_str(), kLauncherFileName) == 0) continue;
+        return false;
+    } while (FindNextFileW(find.get(), &entry));
+    return true;
+}
+
+std::wstring ownedInstallFolder(const std::wstring& folder) {
+    if (isOwnableGameFolder(folder)) return folder;
+    // As the folder picker does: D:\Games holds other things, D:\Games\Qorvane is the game's.
+    std::wstring below = joinPath(folder, L"Qorvane");
+    return isOwnableGameFolder(below) ? below : std::wstring();
 }
 
 bool pickInstallFolder(HWND ownerWindow, std::wstring& folder) {

@@ -15,6 +15,13 @@ std::wstring parentFolder(const std::wstring& path);
 std::wstring knownFolderPath(REFKNOWNFOLDERID folderId);
 // The picker's rule for the chosen folder: append "\Qorvane" unless it is named so or holds an install.
 std::wstring installFolderForChoice(const std::wstring& chosen);
+// A folder the game may own as a whole, so that the uninstaller's removal of it takes nothing else:
+// missing, empty (the launcher's own file aside), or already a game folder (it holds "Qorvane.exe"
+// or "koruma").
+bool isOwnableGameFolder(const std::wstring& folder);
+// The folder an install really goes to: folder itself when the game may own it, else
+// folder\Qorvane when that one may be owned, else empty (the install is refused).
+std::wstring ownedInstallFolder(const std::wstring& folder);
 // path itself or its closest ancestor that exists; empty when none does (also for a missing drive).
 std::wstring nearestExistingPath(const std::wstring& path);
 

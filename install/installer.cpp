@@ -8,6 +8,7 @@
 #include "base/handles.h"
 #include "base/names.h"
 #include "base/process.h"
+#include "base/security.h"
 #include "build_config.h"
 #include "install/game_folder.h"
 #include "install/install_location.h"
@@ -26,15 +27,8 @@ void setDword(HKEY key, const wchar_t* name, DWORD value) {
     RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
-// 0 on success, else the system error; taken before the handle is closed, which may overwrite it.
 DWORD writeInstallRecord(const std::wstring& folder) {
-    UniqueFile file(
-        CreateFileW(installRecordPath(folder).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    if (!file) return lastErrorOr();
-    DWORD written = 0;
-    if (!WriteFile(file.get(), kInstallRecord, kInstallRecordSize, &written, nullptr)) return lastErrorOr();
-    // A short write leaves no error of its own.
-    return written < kInstallRecordSize ? ERROR_WRITE_FAULT : ERROR_SUCCESS;
+    return replaceFileDurably(installRecordPath(folder), std::string_view(kInstallRecord, kInstallRecordSize));
 }
 
 void registerUninstallEntry(const std::wstring& folder, const std::wstring& copyPath,
@@ -84,19 +78,32 @@ bool createShortcut(const std::wstring& linkPath, const std::wstring& targetPath
     return SUCCEEDED(file->Save(linkPath.c_str(), TRUE));
 }
 
-InstallResult installLauncher(const std::wstring& sourceExe, const std::wstring& folder,
+InstallResult installLauncher(const std::wstring& sourceExe, const std::wstring& chosen,
                               const InstallChoices& choices) {
-    int created = SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    // The uninstaller removes the game folder as a whole: it must never be one that holds the
+    // user's other things.
+    const std::wstring folder = ownedInstallFolder(chosen);
+    if (folder.empty()) return {ERROR_DIR_NOT_EMPTY, joinPath(chosen, L"Qorvane")};
+    // A folder made here gets rights of its own instead of its parent's: below a drive root every
+    // signed-in user may change files, and the player runs what lies in this folder (elevated, when
+    // the game asks for it). A folder that exists keeps its rights; its owner chose them. Should the
+    // descriptor not be made, the folder is created as before rather than not at all.
+    const std::wstring rights = privateFolderSddl(currentUserSid());
+    UniqueLocal descriptor = securityDescriptorFrom(rights);
+    SECURITY_ATTRIBUTES security{sizeof(security), descriptor.get(), FALSE};
+    int created = SHCreateDirectoryExW(nullptr, folder.c_str(), descriptor ? &security : nullptr);
     if (created != ERROR_SUCCESS && created != ERROR_FILE_EXISTS && created != ERROR_ALREADY_EXISTS)
         return {static_cast<DWORD>(created), folder};
 
     std::wstring copyPath = joinPath(folder, kLauncherFileName);
     bool runningFromTarget = !sourceExe.empty() && lstrcmpiW(sourceExe.c_str(), copyPath.c_str()) == 0;
-    if (!runningFromTarget && !CopyFileW(sourceExe.c_str(), copyPath.c_str(), FALSE))
-        return {lastErrorOr(), copyPath};
+    if (!runningFromTarget) {
+        if (DWORD error = copyFileDurably(sourceExe, copyPath)) return {error, copyPath};
+    }
 
+    // The quick scan trusts the cache in here: it gets the same rights even inside an existing folder.
     const std::wstring stateFolder = joinPath(folder, kProtectionFolderName);
-    createFolderTree(stateFolder);
+    if (!descriptor || createFolderWithRights(stateFolder, rights) != 0) createFolderTree(stateFolder);
     if (DWORD error = writeInstallRecord(folder)) return {error, stateFolder};
 
     // The game keeps a language it already has; a missing or unreadable one follows the launcher.
@@ -106,7 +113,7 @@ InstallResult installLauncher(const std::wstring& sourceExe, const std::wstring&
     if (choices.startMenuShortcut) createShortcut(shortcutPath(false), copyPath, folder);
 
     registerUninstallEntry(folder, copyPath, choices.requiredBytes);
-    return {};
+    return {0, std::wstring(), folder};
 }
 
 InstallResult installGame(const std::wstring& folder, const InstallChoices& choices) {

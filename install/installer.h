@@ -17,11 +17,14 @@ struct InstallChoices {
     UiLanguage language = UiLanguage::Turkish;  // written for the game unless it already has one
 };
 
-// error 0: installed. Otherwise the system error of the step that failed and the path it failed
-// on (the folder, the launcher's copy, or the "koruma" folder); the steps before it stay done.
+// error 0: installed into `folder`. Otherwise the system error of the step that failed and the path
+// it failed on (the folder, the launcher's copy, or the "koruma" folder); the steps before it stay
+// done. A folder that holds other things than a game gets the game in folder\Qorvane instead, and
+// one where that is taken too is refused (ERROR_DIR_NOT_EMPTY).
 struct InstallResult {
     DWORD error = 0;
     std::wstring path;
+    std::wstring folder;  // where the game went
 };
 
 InstallResult installGame(const std::wstring& folder, const InstallChoices& choices);

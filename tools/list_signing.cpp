@@ -7,7 +7,7 @@
 #include "base/handles.h"
 #include "base/sha256.h"
 #include "base/text.h"
-#include "update/manifest_fetch.h"
+#include "update/key_set.h"
 
 namespace {
 
@@ -163,9 +163,9 @@ bool signList(const SigningKey& key, std::string_view listBytes, std::string& si
     status = BCryptSignHash(imported.get(), nullptr, digest, sizeof digest, raw, sizeof raw, &size, 0);
     if (status < 0 || size != sizeof raw) return error = statusText(L"signing", status), false;
     std::string result(reinterpret_cast<const char*>(raw), sizeof raw);
-    unsigned char publicKey[64];
-    publicKeyBytes(key, publicKey);
-    if (!verifySignatureWithKey(std::string(listBytes), result, publicKey))
+    PublicKey publicKey;
+    publicKeyBytes(key, publicKey.data());
+    if (!verifyWithKey(publicKey, listBytes, result))
         return error = L"the signature does not verify: d, x and y of the key do not belong together", false;
     signature = std::move(result);
     return true;

@@ -8,11 +8,16 @@
 #include "base/file.h"
 #include "base/handles.h"
 #include "base/names.h"
+#include "base/path_identity.h"
 #include "base/sha256.h"
 #include "base/text.h"
+#include "tools/list_checks.h"
 #include "tools/list_signing.h"
 #include "tools/tool_files.h"
+#include "tools/tree_verify.h"
+#include "update/extra_files.h"
 #include "update/hashing.h"
+#include "update/key_set.h"
 #include "update/manifest.h"
 #include "update/manifest_fetch.h"
 #include "update/news.h"
@@ -20,8 +25,8 @@
 namespace {
 
 constexpr DWORD kCopyBlock = 1048576;
-// The launcher refuses news bodies of 32 MiB or more; publishing one would only hide the news.
-constexpr uint64_t kNewsLimit = 33554431;
+// The launcher shows no news from a longer file; publishing one would only hide the news.
+constexpr uint64_t kNewsLimit = kMaxNewsBytes;
 
 std::wstring lineMessage(size_t line, const std::wstring& text) {
     return L"kurallar satir " + std::to_wstring(line) + L": " + text;
@@ -33,24 +38,8 @@ bool checkRuleValue(char kind, const std::wstring& value, std::wstring& why) {
         case 'S':
         case 'O':
         case 'I':
-            if (!isAcceptablePath(value)) {
-                why =
-                    L"yol kurali: '..', ':' ve bastaki '/' olamaz (path rule: no '..', no ':', no leading "
-                    L"separator)";
-                return false;
-            }
-            if (kind == 'D') {
-                // The launcher keeps its own state in koruma; cleaning it would delete that state.
-                std::wstring n = normalizePath(value);
-                while (!n.empty() && n.back() == L'/')
-                    n.pop_back();
-                const std::wstring own = kProtectionFolderName;
-                if (n == own || n.rfind(own + L"/", 0) == 0) {
-                    why = L"koruma launcher'in kendi klasoru (koruma is the launcher's own folder)";
-                    return false;
-                }
-            }
-            return true;
+            why = ruleValueProblem(kind, value);
+            return why.empty();
         case 'E':
             if (value.size() < 2 || value[0] != L'.' || value.find_first_of(L"/\\") != std::wstring::npos) {
                 why = L"uzanti noktayla baslamali, ornek .dll (an extension starts with a dot, e.g. .dll)";
@@ -78,12 +67,8 @@ uint64_t unixTimeNow() {
 
 struct GameFile {
     std::wstring path;
-    std::string sortKey;  // UTF-8 of the normalised path
+    std::string sortKey;  // UTF-8 of the path's key: equal keys are one file on Windows
 };
-
-bool hasControlCharacter(const std::wstring& name) {
-    return std::any_of(name.begin(), name.end(), [](wchar_t c) { return c < 0x20 || c == 0x7f; });
-}
 
 bool walkFolder(const std::wstring& root, const std::wstring& relative, std::vector<GameFile>& files,
                 std::wstring& error, std::vector<std::wstring>* notes) {
@@ -103,16 +88,13 @@ bool walkFolder(const std::wstring& root, const std::wstring& relative, std::vec
         if (name == L"." || name == L"..") continue;
         std::wstring child = relative.empty() ? name : relative + L"/" + name;
         bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (folder && relative.empty() && normalizePath(name) == kProtectionFolderName) {
+        if (folder && relative.empty() && isInProtectionFolder(pathKey(name))) {
             if (notes) notes->push_back(L"koruma klasoru yayinlanmadi (the koruma folder is not published)");
             continue;
         }
-        if (hasControlCharacter(name)) {
-            error = L"adinda kontrol karakteri var (control character in name): " + child;
-            return false;
-        }
-        if (!isAcceptablePath(child)) {
-            error = L"launcher bu yolu kabul etmez (the launcher rejects this path): " + child;
+        std::wstring problem = filePathProblem(child);
+        if (!problem.empty()) {
+            error = L"launcher bu yolu kabul etmez (the launcher rejects this path): " + child + L": " + problem;
             return false;
         }
         if (folder) {
@@ -122,7 +104,7 @@ bool walkFolder(const std::wstring& root, const std::wstring& relative, std::vec
             }
             if (!walkFolder(root, child, files, error, notes)) return false;
         } else {
-            files.push_back({child, toUtf8(normalizePath(child))});
+            files.push_back({child, toUtf8(pathKey(child))});
         }
     } while (FindNextFileW(find.get(), &data));
     DWORD code = GetLastError();
@@ -197,8 +179,10 @@ bool copyObject(const std::wstring& source, const std::wstring& target, const st
             L"dosya yayin sirasinda degisti, yeniden yayinlayin (file changed while publishing, publish "
             L"again): " +
             source;
-    if (error.empty() && !MoveFileExW(staged.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
-        error = L"nesne yerine konamadi (cannot place object) " + target + L": " + systemErrorText(GetLastError());
+    if (error.empty()) {
+        if (DWORD moveError = moveFileDurably(staged, target))
+            error = L"nesne yerine konamadi (cannot place object) " + target + L": " + systemErrorText(moveError);
+    }
     if (!error.empty()) {
         DeleteFileW(staged.c_str());
         return false;
@@ -221,7 +205,7 @@ bool loadNews(NewsFile& news, PublishResult& result) {
     }
     if (size > kNewsLimit || !readWholeFile(*news.source, news.bytes, kNewsLimit)) {
         result.error =
-            L"haber dosyasi okunamadi veya 32 MiB'den buyuk (news file unreadable or not below 32 MiB) " +
+            L"haber dosyasi okunamadi veya 64 KiB'den buyuk (news file unreadable or over 64 KiB) " +
             *news.source;
         return false;
     }
@@ -230,25 +214,133 @@ bool loadNews(NewsFile& news, PublishResult& result) {
     return true;
 }
 
-void noteOlderVersion(const std::wstring& serverFolder, uint64_t version, PublishResult& result) {
-    std::string previous;
-    Manifest old;
-    if (!readWholeFile(joinPath(serverFolder, L"manifest.txt"), previous, 67108864) || !parseManifest(previous, old))
-        return;
-    if (old.version >= version)
-        result.notes.push_back(L"surum " + std::to_wstring(version) + L" yayindaki surumden buyuk degil (" +
-                               std::to_wstring(old.version) +
-                               L"); launcher yine de yeni listeyi izler (version not "
-                               L"above the published one; the launcher follows the new list anyway)");
+// The list the target serves now, when it holds one the launcher can read.
+bool readPublishedList(const std::wstring& serverFolder, Manifest& previous) {
+    std::string bytes;
+    return readWholeFile(joinPath(serverFolder, L"manifest.txt"), bytes, 67108864) && parseManifest(bytes, previous);
+}
+
+// Launchers remember the highest version they verified and refuse any lower one, so a lower version
+// would only stop every player who saw the higher one.
+bool checkVersion(const PublishOptions& options, const Manifest& previous, uint64_t version, PublishResult& result) {
+    const std::wstring versions =
+        L"surum " + std::to_wstring(version) + L", yayindaki surum " + std::to_wstring(previous.version);
+    if (version < previous.version && !options.allowLowerVersion) {
+        result.error = L"surum yayindakinden dusuk (version below the published one): " + versions +
+                       L". Launcher'lar gordukleri en yuksek surumden dusugunu reddeder; --surum ile daha "
+                       L"buyugunu verin, ya da hicbir oyuncu o surumu gormediyse --dusuk-surum (launchers refuse "
+                       L"any version below the highest they verified: give a larger --surum, or --dusuk-surum "
+                       L"if no player has seen the published one)";
+        return false;
+    }
+    if (version < previous.version)
+        result.notes.push_back(L"surum yayindakinden dusuk, --dusuk-surum ile yayinlaniyor; o surumu gormus "
+                               L"launcher'lar bu listeyi reddeder (version below the published one, published with "
+                               L"--dusuk-surum: launchers that saw it refuse this list): " +
+                               versions);
+    else if (version == previous.version)
+        result.notes.push_back(L"surum yayindakiyle ayni (version equal to the published one): " + versions);
+    return true;
+}
+
+// Names the files the previous list held that the new one drops and no clean-up rule of the new
+// list reaches: they stay on every player's machine. The new list is read by the launcher's own
+// parser, so its rules mean here what they will mean there.
+bool checkRemovals(const PublishOptions& options, const Manifest& previous, const std::vector<std::wstring>& paths,
+                   PublishResult& result) {
+    std::vector<PublishedFile> planned;
+    for (const std::wstring& path : paths)
+        planned.push_back({'K', std::string(64, '0'), 0, path});
+    Manifest next;
+    if (!parseManifest(buildListText(1, options.rules.recordLines, planned), next)) return true;
+    const std::wstring launcherKey = pathKey(kLauncherFileName);
+    for (const auto& [key, index] : previous.pathIndex) {
+        if (next.pathIndex.count(key) || key == launcherKey) continue;
+        const std::wstring& path = previous.entries[index].path;
+        if (!cleanupCovers(next, path)) result.leftBehind.push_back(path);
+    }
+    if (result.leftBehind.empty()) return true;
+    std::wstring list;
+    for (const std::wstring& path : result.leftBehind)
+        list += L"\n  " + path;
+    const std::wstring what = std::to_wstring(result.leftBehind.size()) +
+                              L" dosya listeden cikiyor ama hicbir D klasoru ya da ustteki E uzantisi onlari "
+                              L"kapsamiyor: oyuncularin bilgisayarinda kalirlar (files dropped from the list that "
+                              L"no D folder or top-level E extension covers: they stay on players' machines):" +
+                              list;
+    if (options.strictRemovals) {
+        result.error = what + L"\n--kati: yayinlanmadi (not published)";
+        return false;
+    }
+    result.notes.push_back(what);
+    return true;
+}
+
+// The signing key must be meant for players, and the launcher the tree publishes must trust it.
+bool checkKeys(const PublishOptions& options, const std::vector<std::wstring>& paths, PublishResult& result) {
+    PublicKey signing;
+    publicKeyBytes(options.signingKey, signing.data());
+    if (signing == developmentKey()) {
+        if (!options.allowDevelopmentKey) {
+            result.error = L"gelistirme anahtariyla imzalanmaz: ozel yarisi depoda, herkes onunla liste imzalayabilir; "
+                           L"test icin --gelistirme verin (refusing to sign with the development key, whose private "
+                           L"half is in the repository: pass --gelistirme for a test tree)";
+            return false;
+        }
+        result.notes.push_back(L"gelistirme anahtariyla imzalaniyor: yalnizca test icin (signed with the development "
+                               L"key: for tests only)");
+    }
+    const std::wstring launcherKey = pathKey(kLauncherFileName);
+    for (const std::wstring& path : paths) {
+        if (pathKey(path) != launcherKey) continue;
+        KeySet launcherKeys;
+        DWORD error = 0;
+        if (!readProgramKeySet(joinPath(options.gameFolder, path), launcherKeys, &error)) {
+            result.error = L"\"" + path +
+                           L"\" anahtar kumesi tasimiyor, launcher olarak yayinlanamaz (carries no key set, cannot "
+                           L"be published as the launcher): " +
+                           systemErrorText(error);
+            return false;
+        }
+        if (!containsKey(launcherKeys, signing)) {
+            result.error = launcherKeyMismatch(launcherKeys, describeKeySet({signing}));
+            return false;
+        }
+    }
+    return true;
 }
 
 std::wstring fullFolderKey(const std::wstring& path) {
     wchar_t buffer[32768];
     DWORD length = GetFullPathNameW(path.c_str(), 32768, buffer, nullptr);
     std::wstring full = (length > 0 && length < 32768) ? std::wstring(buffer, length) : path;
-    full = normalizePath(full);
+    full = pathKey(full);
     if (full.empty() || full.back() != L'/') full += L'/';
     return full;
+}
+
+// Held for the whole publish: a second publisher into the same tree would interleave its objects,
+// news and list with ours. Delete-on-close, so a crashed publisher leaves no stale lock behind.
+UniqueFile lockTarget(const std::wstring& serverFolder, std::wstring& error) {
+    const std::wstring path = joinPath(serverFolder, L"yayin.kilit");
+    UniqueFile lock(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (lock) return lock;
+    const DWORD code = GetLastError();
+    if (code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED || code == ERROR_LOCK_VIOLATION)
+        error = L"bu hedefe baska bir yayin suruyor; o bitince yeniden deneyin (another publish into this "
+                L"target is running; try again when it has finished): " +
+                serverFolder;
+    else
+        error = L"hedef kilitlenemedi (cannot lock the target) " + path + L": " + systemErrorText(code);
+    return lock;
+}
+
+// An object already under its address is only reused when its bytes still have that address: a
+// damaged copy would otherwise be signed into the list and fail on every player's machine.
+bool objectIntact(const std::wstring& object, const std::string& hash) {
+    DWORD readError = 0;
+    return hashFile(object, nullptr, nullptr, &readError) == hash;
 }
 
 // A server tree inside the game folder would be published into itself at the next run.
@@ -282,7 +374,7 @@ bool parseRules(std::string_view text, PublishRules& rules, std::wstring& error)
             return false;
         }
         if (kind == 'I')
-            rules.installOnlyPatterns.push_back(normalizePath(value));
+            rules.installOnlyPatterns.push_back(pathKey(value));
         else
             rules.recordLines.emplace_back(line);
         return true;
@@ -291,7 +383,7 @@ bool parseRules(std::string_view text, PublishRules& rules, std::wstring& error)
 }
 
 bool isInstallOnly(const PublishRules& rules, std::wstring_view relativePath) {
-    std::wstring normal = normalizePath(relativePath);
+    std::wstring normal = pathKey(relativePath);
     for (const std::wstring& pattern : rules.installOnlyPatterns) {
         if (matchWildcard(pattern, normal)) return true;
     }
@@ -327,7 +419,7 @@ bool collectGameFiles(const std::wstring& gameFolder, std::vector<std::wstring>&
     for (size_t i = 1; i < files.size(); ++i) {
         // Windows folders cannot hold both, and the launcher would keep only the last of them.
         if (files[i].sortKey == files[i - 1].sortKey) {
-            error = L"yalnizca harf buyuklugunde ayrilan iki dosya (two files differ only in letter case): " +
+            error = L"Windows icin ayni dosya, yalnizca harf buyuklugu farkli (one file on Windows, the names differ only in letter case): " +
                     files[i - 1].path + L" / " + files[i].path;
             return false;
         }
@@ -353,17 +445,30 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
         result.error = L"oyun klasoru bos (the game folder is empty): " + options.gameFolder;
         return result;
     }
-    NewsFile news[2] = {{L"haberler_tr.txt", &options.newsTurkish, {}},
-                        {L"haberler_en.txt", &options.newsEnglish, {}}};
-    for (NewsFile& n : news) {
-        if (!loadNews(n, result)) return result;
-    }
+    if (!checkKeys(options, paths, result)) return result;
     if (!createFolderTree(options.serverFolder)) {
         result.error =
             L"sunucu klasoru olusturulamadi (cannot create server folder): " + options.serverFolder;
         return result;
     }
-    noteOlderVersion(options.serverFolder, result.version, result);
+    // Held from before the published list is read: a second publisher must not judge the version
+    // against a list the first is about to replace.
+    UniqueFile lock = lockTarget(options.serverFolder, result.error);
+    if (!lock) return result;
+    Manifest previous;
+    if (readPublishedList(options.serverFolder, previous) &&
+        (!checkVersion(options, previous, result.version, result) ||
+         !checkRemovals(options, previous, paths, result)))
+        return result;
+    NewsFile news[2] = {{L"haberler_tr.txt", &options.newsTurkish, {}},
+                        {L"haberler_en.txt", &options.newsEnglish, {}}};
+    for (NewsFile& n : news) {
+        if (!loadNews(n, result)) return result;
+    }
+    if (options.quick)
+        result.notes.push_back(
+            L"--hizli: var olan nesneler yeniden hashlenmedi, bozuk bir nesne listeye girebilir (existing "
+            L"objects were not hashed again; a damaged one may be signed into the list)");
 
     PublishProgress progress;
     progress.filesTotal = static_cast<int>(paths.size());
@@ -389,16 +494,21 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
         }
         file.size = counter.fileBytes;
         std::wstring object = joinPath(options.serverFolder, objectPath(file.hash));
-        uint64_t present = 0;
-        if (fileSize(object, present) && present == file.size) {
+        uint64_t presentSize = 0;
+        const bool present = fileSize(object, presentSize) && presentSize == file.size;
+        if (present && (options.quick || objectIntact(object, file.hash))) {
             ++result.objectsReused;
         } else {
+            if (present) {
+                result.notes.push_back(L"bozuk nesne yeniden yazildi (damaged object written again): " + object);
+                ++result.objectsRepaired;
+            }
             createFolderTree(object.substr(0, object.find_last_of(L'\\')));
             if (!copyObject(source, object, file.hash, result.error)) return result;
             ++result.objectsWritten;
             result.bytesWritten += file.size;
         }
-        launcherListed = launcherListed || normalizePath(path) == normalizePath(kLauncherFileName);
+        launcherListed = launcherListed || pathKey(path) == pathKey(kLauncherFileName);
         progress.bytesDone = counter.base + file.size;
         ++progress.filesDone;
         if (callback) callback(context, progress);

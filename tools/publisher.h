@@ -10,10 +10,10 @@
 #include "tools/list_signing.h"
 
 // The rules file: the list's own record syntax for "D", "E", "S", "O", "X", "W" (copied into the
-// list as they stand) and "I" (a wildcard over normalised paths; matching files are listed as "I").
+// list as they stand) and "I" (a wildcard over path keys; matching files are listed as "I").
 struct PublishRules {
     std::vector<std::string> recordLines;           // UTF-8, without line ends, in file order
-    std::vector<std::wstring> installOnlyPatterns;  // "I" patterns, normalised
+    std::vector<std::wstring> installOnlyPatterns;  // "I" patterns, as path keys
 };
 
 // False with a message naming the line when a line is not a usable rule.
@@ -39,6 +39,10 @@ struct PublishOptions {
     std::wstring newsTurkish;  // optional source files for haberler_tr.txt and haberler_en.txt
     std::wstring newsEnglish;
     SigningKey signingKey;
+    bool quick = false;  // reuse an object of the right size without hashing it again
+    bool allowDevelopmentKey = false;  // sign with the committed development key (tests, the demo)
+    bool allowLowerVersion = false;    // publish a version below the one the target already holds
+    bool strictRemovals = false;       // refuse when the new list drops paths no clean-up rule covers
 };
 
 struct PublishProgress {
@@ -54,17 +58,21 @@ struct PublishResult {
     bool ok = false;
     std::wstring error;
     std::vector<std::wstring> notes;  // things worth telling the operator that do not stop publishing
+    // Paths the target's previous list names and the new one drops, outside every "D" folder and
+    // top-level "E" extension of the new list: players' launchers will never delete them.
+    std::vector<std::wstring> leftBehind;
     uint64_t version = 0;
     int files = 0;
     uint64_t bytes = 0;
     int objectsWritten = 0;
     uint64_t bytesWritten = 0;
     int objectsReused = 0;
+    int objectsRepaired = 0;  // present under their address with other content, written again
 };
 
 PublishResult publishGame(const PublishOptions& options, PublishProgressFn progress, void* context);
 
-// The files of a game folder, relative paths with "/" separators, sorted by normalised path. The
+// The files of a game folder, relative paths with "/" separators, sorted by path key. The
 // launcher's own state folder "koruma" at the top is left out. False with a message for a folder
 // that cannot be read or a name the launcher could not handle.
 bool collectGameFiles(const std::wstring& gameFolder, std::vector<std::wstring>& paths, std::wstring& error,

@@ -8,13 +8,14 @@
 #include <map>
 
 #include "base/file.h"
+#include "base/security.h"
 #include "base/sha256.h"
 #include "base/text.h"
 #include "tools/list_signing.h"
 #include "tools/publisher.h"
 #include "tools/tool_files.h"
 #include "tools/tree_verify.h"
-#include "update/manifest_fetch.h"
+#include "update/key_set.h"
 
 namespace {
 
@@ -111,7 +112,16 @@ PublisherExit commandGenerateKey(const std::vector<std::wstring>& args, Output& 
         out.line(L"anahtar uretilemedi (key generation failed): " + error);
         return PublisherExit::Failed;
     }
-    if (DWORD error = writeNewFile(privatePath, formatSigningKeyText(key))) {
+    // Created with rights for this account alone: inheriting the folder's would let every user of a
+    // shared build machine read the key that signs the game.
+    UniqueLocal descriptor = securityDescriptorFrom(ownerOnlySddl(currentUserSid()));
+    if (!descriptor) {
+        out.line(L"ozel anahtarin haklari hazirlanamadi (cannot prepare the private key's rights): " +
+                 systemErrorText(GetLastError()));
+        return PublisherExit::Failed;
+    }
+    SECURITY_ATTRIBUTES ownerOnly{sizeof(ownerOnly), descriptor.get(), FALSE};
+    if (DWORD error = writeNewFile(privatePath, formatSigningKeyText(key), &ownerOnly)) {
         out.line(L"ozel anahtar yazilamadi (cannot write private key) " + privatePath + L": " +
                  systemErrorText(error));
         return PublisherExit::Failed;
@@ -149,7 +159,7 @@ PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out)
     Arguments a = parseOptions(args,
                                {L"--oyun", L"--hedef", L"--ozel-anahtar", L"--surum", L"--kurallar",
                                 L"--haberler-tr", L"--haberler-en"},
-                               {L"--sessiz"});
+                               {L"--sessiz", L"--hizli", L"--gelistirme", L"--dusuk-surum", L"--kati"});
     if (!a.error.empty()) return usageError(out, a.error);
     if (!requireOptions(a, {L"--oyun", L"--hedef", L"--ozel-anahtar"}, out)) return usageError(out, L"");
     PublishOptions options;
@@ -162,6 +172,7 @@ PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out)
             return usageError(out, L"--surum pozitif bir tamsayi olmali (must be a positive integer): " + v);
         options.version = std::stoull(v);
     }
+    options.quick = a.flags.count(L"--hizli") != 0;
     if (a.has(L"--haberler-tr")) options.newsTurkish = a.get(L"--haberler-tr");
     if (a.has(L"--haberler-en")) options.newsEnglish = a.get(L"--haberler-en");
     std::string rulesText;
@@ -177,6 +188,9 @@ PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out)
         return PublisherExit::Failed;
     }
     options.signingKey = key;
+    options.allowDevelopmentKey = a.flags.count(L"--gelistirme") != 0;
+    options.allowLowerVersion = a.flags.count(L"--dusuk-surum") != 0;
+    options.strictRemovals = a.flags.count(L"--kati") != 0;
     DWORD started = GetTickCount();
     PublishResult r = publishGame(options, a.flags.count(L"--sessiz") ? nullptr : printPublishProgress, &out);
     for (const std::wstring& note : r.notes)
@@ -189,9 +203,9 @@ PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out)
     wchar_t summary[256];
     _snwprintf(summary, 256,
                L"yayinlandi (published): surum %llu, %d dosya, %ls; %d yeni nesne (%ls), "
-               L"%d hazir nesne; %.1f sn",
+               L"%d hazir nesne, %d onarilan; %.1f sn",
                static_cast<unsigned long long>(r.version), r.files, mebibytes(r.bytes).c_str(),
-               r.objectsWritten, mebibytes(r.bytesWritten).c_str(), r.objectsReused, seconds);
+               r.objectsWritten, mebibytes(r.bytesWritten).c_str(), r.objectsReused, r.objectsRepaired, seconds);
     summary[255] = 0;
     out.line(summary);
     return PublisherExit::Ok;
@@ -209,54 +223,56 @@ PublisherExit commandVerify(const std::vector<std::wstring>& args, Output& out) 
     Arguments a = parseOptions(args, {L"--hedef", L"--acik-anahtar"}, {L"--sessiz"});
     if (!a.error.empty()) return usageError(out, a.error);
     if (!requireOptions(a, {L"--hedef"}, out)) return usageError(out, L"");
-    unsigned char key[64];
+    KeySet keys;
     if (a.has(L"--acik-anahtar")) {
-        if (!parsePublicKeyArgument(a.get(L"--acik-anahtar"), key))
+        if (!parsePublicKeyArgument(a.get(L"--acik-anahtar"), keys))
             return usageError(out,
-                              L"--acik-anahtar 128 onaltilik karakter ya da onlari tutan dosya olmali "
-                              L"(128 hex characters or a file holding them)");
+                              L"--acik-anahtar virgulle ayrilmis 128'er onaltilik karakter ya da onlari tutan dosya "
+                              L"olmali (128 hex characters per key, comma-separated, or a file holding them)");
     } else {
-        memcpy(key, compiledPublicKey(), 64);
-        out.line(L"derlenmis acik anahtar kullaniliyor (using the compiled-in public key)");
+        keys = ownKeySet();
+        out.line(L"derlenmis anahtar(lar) kullaniliyor (using the compiled-in key(s)): " + describeKeySet(keys));
     }
     VerifyReport report = verifyPublishedTree(
-        a.get(L"--hedef"), key, a.flags.count(L"--sessiz") ? nullptr : printVerifyProgress, &out);
+        a.get(L"--hedef"), keys, a.flags.count(L"--sessiz") ? nullptr : printVerifyProgress, &out);
     for (const std::wstring& note : report.notes)
         out.line(L"not: " + note);
     for (const std::wstring& problem : report.problems)
         out.line(L"SORUN: " + problem);
+    if (report.signatureVerified) {
+        out.line(L"imzalayan anahtar (signing key): " + describeKeySet({report.signingKey}));
+        if (report.signingKey == developmentKey())
+            out.line(L"UYARI: liste gelistirme anahtariyla imzali; yalnizca test icin (WARNING: the list is signed "
+                     L"with the development key: for tests only)");
+    }
     if (!report.ok()) {
         out.line(L"dogrulanamadi (verification failed): " + std::to_wstring(report.problems.size()) +
                  L" sorun");
         return PublisherExit::Failed;
     }
     out.line(L"dogrulandi (verified): surum " + std::to_wstring(report.version) + L", " +
-             std::to_wstring(report.files) + L" dosya, " + mebibytes(report.bytes));
+             std::to_wstring(report.files) + L" dosya, " + mebibytes(report.bytes) +
+             (report.signingKey == developmentKey() ? L"; gelistirme anahtariyla (with the development key)"
+                                                    : L""));
     return PublisherExit::Ok;
-}
-
-// 128 hexadecimal characters; anything outside ASCII is no digit.
-bool parseHexKey(const std::wstring& text, unsigned char key[64]) {
-    std::string narrow;
-    for (wchar_t c : text) {
-        if (c > 0x7f) return false;
-        narrow += static_cast<char>(c);
-    }
-    return fromHex(narrow, key, 64);
 }
 
 }  // namespace
 
-bool parsePublicKeyArgument(const std::wstring& argument, unsigned char key[64]) {
-    if (parseHexKey(argument, key)) return true;
+bool parsePublicKeyArgument(const std::wstring& argument, KeySet& keys) {
+    // Keys are ASCII; anything else is no digit.
+    auto narrow = [](const std::wstring& text, std::string& out) {
+        out.clear();
+        for (wchar_t c : text) {
+            if (c > 0x7f) return false;
+            out += static_cast<char>(c);
+        }
+        return true;
+    };
+    std::string text;
+    if (narrow(argument, text) && parseKeySet(text, keys)) return true;
     std::string bytes;
-    if (!readWholeFile(argument, bytes, 4096)) return false;
-    std::wstring text;
-    for (char c : bytes) {
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
-            text += static_cast<wchar_t>(static_cast<unsigned char>(c));
-    }
-    return parseHexKey(text, key);
+    return readWholeFile(argument, bytes, 65536) && parseKeySet(bytes, keys);
 }
 
 std::wstring publisherHelpText() {
@@ -274,21 +290,33 @@ Kullanim / Usage:
 
   qorvane-yayinci yayinla --oyun KLASOR --hedef KLASOR --ozel-anahtar DOSYA
                           [--surum N] [--kurallar DOSYA] [--haberler-tr DOSYA] [--haberler-en DOSYA]
-                          [--sessiz]
+                          [--gelistirme] [--dusuk-surum] [--kati] [--hizli] [--sessiz]
       Oyun klasorunu --hedef klasorune yayinlar (launcher'in temel yolunda sunulan klasor):
       obj/ altina yalnizca eksik nesneleri kopyalar, manifest.txt ve manifest.sig dosyalarini en son
       yazar. --surum verilmezse simdiki Unix zamani kullanilir. --kurallar: D, E, S, O, I, X, W
-      kayitlari, listedeki sozdizimiyle ("D pack", "I ayarlar/*.cfg"). --sessiz: ilerleme yazmaz.
+      kayitlari, listedeki sozdizimiyle ("D pack", "I ayarlar/*.cfg"). Ustteki "Qorvane Launcher.exe"
+      imzalayan anahtari tasimali. --gelistirme: gelistirme anahtariyla imzalamaya izin verir (test).
+      --dusuk-surum: yayindakinden dusuk surume izin verir. --kati: eski listede olup yenisinde
+      olmayan ve hicbir D/E kuralinin silmeyecegi dosya varsa yayinlamaz. --sessiz: ilerleme yazmaz.
+      Var olan nesneler yeniden hashlenir, bozuk olan yeniden yazilir; --hizli bunu atlar. Ayni
+      hedefe ayni anda ikinci bir yayin reddedilir.
       Publishes the game folder into the --hedef folder (the folder served at the launcher's base
       path): copies only missing objects under obj/, writes manifest.txt and manifest.sig last.
       Without --surum the current Unix time is the version. --kurallar: D, E, S, O, I, X, W records
-      in the list's own syntax ("D pack", "I settings/*.cfg"). --sessiz: no progress lines.
+      in the list's own syntax ("D pack", "I settings/*.cfg"). The top-level "Qorvane Launcher.exe"
+      must carry the signing key. --gelistirme: allows signing with the development key (tests).
+      --dusuk-surum: allows a version below the published one. --kati: refuses when files dropped
+      from the previous list would stay on players' machines (no D or E rule covers them).
+      --sessiz: no progress lines. Existing objects are hashed again and a damaged one is written
+      again; --hizli skips that. A second publish into the same target while one runs is refused.
 
-  qorvane-yayinci dogrula --hedef KLASOR [--acik-anahtar HEX|DOSYA] [--sessiz]
-      Yayinlanmis agaci launcher gibi okur: imza, liste, her nesnenin boyutu ve ozeti. Anahtar
-      verilmezse bu programa derlenmis anahtar kullanilir. Her sorun icin bir satir yazar.
-      Reads a published tree as the launcher will: signature, list, every object's size and hash.
-      Without a key the key compiled into this program is used. Prints one line per problem.
+  qorvane-yayinci dogrula --hedef KLASOR [--acik-anahtar HEX[,HEX...]|DOSYA] [--sessiz]
+      Yayinlanmis agaci launcher gibi okur: imza, liste, her nesnenin boyutu ve ozeti, yayindaki
+      launcher'in listeyi dogrulayip dogrulayamayacagi. Anahtar verilmezse bu programa derlenmis
+      anahtarlar kullanilir. Her sorun icin bir satir yazar.
+      Reads a published tree as the launcher will: signature, list, every object's size and hash,
+      and whether the published launcher can verify the list. Without a key the keys compiled into
+      this program are used. Prints one line per problem.
 
   qorvane-yayinci yardim
       Bu metin. / This text.

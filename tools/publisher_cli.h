@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "update/key_set.h"
+
 // Exit codes of the publisher program.
 enum class PublisherExit : int { Ok = 0, Failed = 1, Usage = 2 };
 
@@ -12,6 +14,7 @@ enum class PublisherExit : int { Ok = 0, Failed = 1, Usage = 2 };
 // *capture when given (tests).
 PublisherExit runPublisher(const std::vector<std::wstring>& args, std::wstring* capture = nullptr);
 
-// 128 hexadecimal characters (X then Y), or a file holding them, to 64 bytes.
-bool parsePublicKeyArgument(const std::wstring& argument, unsigned char key[64]);
+// One or more keys of 128 hexadecimal characters (X then Y) separated by commas, or a file holding
+// them (separated by commas, blanks or line breaks).
+bool parsePublicKeyArgument(const std::wstring& argument, KeySet& keys);
 std::wstring publisherHelpText();

@@ -2,9 +2,11 @@
 #include <string>
 #include <vector>
 
+#include "base/dll_search.h"
 #include "tools/publisher_cli.h"
 
 int wmain(int argc, wchar_t** argv) {
+    restrictDllSearch();
     std::vector<std::wstring> args(argv + 1, argv + argc);
     return static_cast<int>(runPublisher(args));
 }

@@ -23,9 +23,9 @@ DWORD writeFileReplacing(const std::wstring& path, std::string_view bytes) {
     return replaceFileDurably(path, bytes, kStagedSuffix);
 }
 
-DWORD writeNewFile(const std::wstring& path, std::string_view bytes) {
+DWORD writeNewFile(const std::wstring& path, std::string_view bytes, SECURITY_ATTRIBUTES* security) {
     UniqueFile file(
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return lastErrorOr();
     DWORD wrote = 0;
     DWORD error = 0;

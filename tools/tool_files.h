@@ -14,5 +14,5 @@ void discardStagedFile(const std::wstring& path);
 // Both steps; nothing is left half-written under the final name, nor a temporary file on failure.
 DWORD writeFileReplacing(const std::wstring& path, std::string_view bytes);
 // Creates path only if nothing exists under that name (CREATE_NEW), so a racing writer cannot be
-// overwritten either; a failed write removes the new file.
-DWORD writeNewFile(const std::wstring& path, std::string_view bytes);
+// overwritten either; a failed write removes the new file. security, when given, sets its rights.
+DWORD writeNewFile(const std::wstring& path, std::string_view bytes, SECURITY_ATTRIBUTES* security = nullptr);

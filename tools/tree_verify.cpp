@@ -2,12 +2,16 @@
 
 #include <windows.h>
 
+#include <map>
 #include <set>
 
 #include "base/file.h"
 #include "base/names.h"
+#include "base/path_identity.h"
 #include "base/text.h"
+#include "tools/list_checks.h"
 #include "update/hashing.h"
+#include "update/key_set.h"
 #include "update/manifest.h"
 #include "update/manifest_fetch.h"
 #include "update/news.h"
@@ -17,24 +21,40 @@ namespace {
 // The launcher's list size limit: a larger body is refused before it is verified.
 constexpr uint64_t kListLimit = 33554431;
 
-// Records the launcher would drop without a word: each record line on its own, parsed by the
-// launcher's parser beside a header and one valid file record, must add exactly one item.
-void findDroppedRecords(const std::string& list, VerifyReport& report) {
+// Records the launcher would drop without a word or read otherwise than written, and files listed
+// twice: each record line is checked on its own, and parsed by the launcher's parser beside a header
+// and one valid file record, where it must add exactly one item.
+void checkRecordLines(const std::string& list, VerifyReport& report) {
     static const std::string kPrefix =
         "#QORVANEPC 1\nK 0000000000000000000000000000000000000000000000000000000000000000 0 probe\n";
+    std::map<std::wstring, int> fileLines;  // path key -> the line that listed it first
     int lineNumber = 0;
     forEachLine(list, [&](std::string_view line) {
         ++lineNumber;
         if (line.size() < 3 || line[1] != ' ' || std::string_view("KIDSO").find(line[0]) == std::string_view::npos)
             return true;
+        std::wstring where = L"satir " + std::to_wstring(lineNumber) + L" ";
+        std::wstring problem = listRecordProblem(line);
+        if (!problem.empty()) {
+            report.problems.push_back(where + problem + L": " + fromUtf8(line));
+            return true;
+        }
         Manifest probe;
         parseManifest(kPrefix + std::string(line) + "\n", probe);
         size_t items = probe.entries.size() - 1 + probe.cleanDirs.size() + probe.keepPatterns.size() +
                        probe.createDirs.size();
-        if (items != 1)
-            report.problems.push_back(L"satir " + std::to_wstring(lineNumber) +
-                                      L" launcher tarafindan yok sayilir (line ignored by the launcher): " +
+        if (items != 1) {
+            report.problems.push_back(where + L"launcher tarafindan yok sayilir (line ignored by the launcher): " +
                                       fromUtf8(line));
+            return true;
+        }
+        if (probe.entries.size() == 2) {
+            auto [first, added] = fileLines.emplace(pathKey(probe.entries[1].path), lineNumber);
+            if (!added)
+                report.problems.push_back(where + L"satir " + std::to_wstring(first->second) +
+                                          L" ile ayni dosya (the same file as line " +
+                                          std::to_wstring(first->second) + L"): " + probe.entries[1].path);
+        }
         return true;
     });
 }
@@ -77,10 +97,42 @@ void checkNews(const std::wstring& serverFolder, VerifyReport& report) {
     }
 }
 
+// The launcher the tree publishes must trust the list that names it, or it would take over every
+// player's folder and reject all that follows.
+void checkPublishedLauncher(const std::wstring& serverFolder, const Manifest& manifest, const std::string& list,
+                            const std::string& signature, VerifyReport& report) {
+    auto found = manifest.pathIndex.find(pathKey(kLauncherFileName));
+    if (found == manifest.pathIndex.end()) return;
+    std::wstring object = joinPath(serverFolder, objectPath(manifest.entries[found->second].hash));
+    if (!pathExists(object)) return;  // already reported as a missing object
+    KeySet launcherKeys;
+    DWORD error = 0;
+    if (!readProgramKeySet(object, launcherKeys, &error)) {
+        report.problems.push_back(L"yayindaki launcher'da anahtar kumesi yok (the published launcher carries no "
+                                  L"key set): " +
+                                  systemErrorText(error));
+        return;
+    }
+    if (verifyingKey(launcherKeys, list, signature)) return;
+    std::wstring signer = report.signatureVerified
+                              ? describeKeySet({report.signingKey})
+                              : std::wstring(L"bilinmiyor (unknown)");
+    report.problems.push_back(launcherKeyMismatch(launcherKeys, signer));
+}
+
 }  // namespace
 
-VerifyReport verifyPublishedTree(const std::wstring& serverFolder, const unsigned char publicKey[64],
-                                 VerifyProgressFn progress, void* context) {
+std::wstring launcherKeyMismatch(const KeySet& launcherKeys, const std::wstring& signingKeyText) {
+    return L"\"" + std::wstring(kLauncherFileName) +
+           L"\" bu listeyi imzalayan anahtari tasimiyor; oyuncularin launcher'lari onunla degisir ve "
+           L"sonraki her listeyi reddeder (does not carry the list's signing key: players' launchers would "
+           L"replace themselves with it and reject every later list). Launcher'in anahtarlari (the "
+           L"launcher's keys): " +
+           describeKeySet(launcherKeys) + L"; imzalayan anahtar (signing key): " + signingKeyText;
+}
+
+VerifyReport verifyPublishedTree(const std::wstring& serverFolder, const KeySet& keys, VerifyProgressFn progress,
+                                 void* context) {
     VerifyReport report;
     std::string list;
     std::string signature;
@@ -100,8 +152,13 @@ VerifyReport verifyPublishedTree(const std::wstring& serverFolder, const unsigne
     else if (signature.size() != 64)
         report.problems.push_back(L"manifest.sig 64 bayt degil (is not 64 bytes): " +
                                   std::to_wstring(signature.size()));
-    else if (!verifySignatureWithKey(list, signature, publicKey))
-        report.problems.push_back(L"imza bu anahtarla tutmuyor (signature does not match this key)");
+    else if (const PublicKey* key = verifyingKey(keys, list, signature)) {
+        report.signatureVerified = true;
+        report.signingKey = *key;
+    } else {
+        report.problems.push_back(L"imza bu anahtar(lar)la tutmuyor (signature does not match the key(s)): " +
+                                  describeKeySet(keys));
+    }
 
     Manifest manifest;
     if (!parseManifest(list, manifest)) {
@@ -113,10 +170,8 @@ VerifyReport verifyPublishedTree(const std::wstring& serverFolder, const unsigne
     report.version = manifest.version;
     report.files = static_cast<int>(manifest.entries.size());
     report.bytes = manifestTotalBytes(manifest);
-    findDroppedRecords(list, report);
-    if (manifest.pathIndex.size() != manifest.entries.size())
-        report.problems.push_back(L"ayni yol birden fazla kez listelenmis (a path is listed more than once)");
-    if (!manifest.pathIndex.count(normalizePath(kLauncherFileName)))
+    checkRecordLines(list, report);
+    if (!manifest.pathIndex.count(pathKey(kLauncherFileName)))
         report.notes.push_back(L"ustte \"" + std::wstring(kLauncherFileName) + L"\" yok (no top-level launcher entry)");
 
     std::set<std::wstring> seen;
@@ -125,6 +180,7 @@ VerifyReport verifyPublishedTree(const std::wstring& serverFolder, const unsigne
         checkObject(serverFolder, entry, seen, report);
         if (progress) progress(context, ++done, report.files);
     }
+    checkPublishedLauncher(serverFolder, manifest, list, signature, report);
     checkNews(serverFolder, report);
     return report;
 }

@@ -1,5 +1,6 @@
 #include "ui/animation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -74,12 +75,83 @@ double animationTime(const AnimationClock& clock) {
            static_cast<double>(clock.frequency.QuadPart);
 }
 
+EmberPlace emberAt(const Particle& p, double t) {
+    EmberPlace place;
+    place.cx = static_cast<float>(p.x + 14 * std::sin(0.7 * t + p.phase));
+    // Embers rise and re-enter at the bottom; the visible band runs from -20 to 580.
+    place.cy = static_cast<float>(std::fmod(std::fmod(p.y - p.riseSpeed * t, 600.0) + 600.0, 600.0) - 20);
+    place.alpha = static_cast<float>(p.alpha * (0.6 + 0.4 * std::sin(2 * t + p.phase)));
+    place.radius = 3 * p.size;
+    return place;
+}
+
 void paintParticles(const std::vector<Particle>& particles, Gdiplus::GpGraphics* g, double t) {
     for (const Particle& p : particles) {
-        float cx = static_cast<float>(p.x + 14 * std::sin(0.7 * t + p.phase));
-        // Embers rise and re-enter at the bottom; the visible band runs from -20 to 580.
-        float cy = static_cast<float>(std::fmod(std::fmod(p.y - p.riseSpeed * t, 600.0) + 600.0, 600.0) - 20);
-        float a = static_cast<float>(p.alpha * (0.6 + 0.4 * std::sin(2 * t + p.phase)));
-        paintEmber(g, cx, cy, 3 * p.size, a);
+        EmberPlace e = emberAt(p, t);
+        paintEmber(g, e.cx, e.cy, e.radius, e.alpha);
+    }
+}
+
+namespace {
+
+// Buckets per device pixel. A quarter pixel of position and an eighth of radius keep every ember
+// within a few levels of its exact fill, and the set small: at most 16 positions per radius.
+constexpr int kPositionSteps = 4;
+constexpr int kRadiusSteps = 32;
+constexpr int kSpriteMargin = 2;  // device pixels around the circle, for the edge's anti-aliasing
+constexpr size_t kSpriteLimit = 4096;
+
+uint32_t spriteKey(int radiusBucket, int stepX, int stepY) {
+    return static_cast<uint32_t>(radiusBucket) << 8 | static_cast<uint32_t>(stepX) << 4 |
+           static_cast<uint32_t>(stepY);
+}
+
+// The ember's centre sits at (reach + stepX / kPositionSteps, reach + stepY / kPositionSteps), on
+// a graphics set up as the frame's, so the fill lands on the same pixels as it would there.
+PixelLayer renderSprite(float deviceRadius, int stepX, int stepY, float scale) {
+    const int reach = static_cast<int>(std::ceil(deviceRadius)) + kSpriteMargin;
+    const int size = 2 * reach + 2;
+    return paintLayer(size, size, scale, reach + static_cast<float>(stepX) / kPositionSteps,
+                      reach + static_cast<float>(stepY) / kPositionSteps,
+                      [&](Gdiplus::GpGraphics* g) { paintEmber(g, 0, 0, deviceRadius / scale, 1.0f); });
+}
+
+}  // namespace
+
+void blendParticles(const std::vector<Particle>& particles, EmberSprites& sprites, uint32_t* pixels,
+                    int width, int height, float scale, double t) {
+    if (sprites.scale != scale || sprites.byKey.size() > kSpriteLimit) {
+        sprites.byKey.clear();
+        sprites.scale = scale;
+    }
+    for (const Particle& p : particles) {
+        EmberPlace e = emberAt(p, t);
+        // The fill's colours are linear in the ember's alpha, so one sprite at full opacity serves
+        // every alpha; the byte is the one the gradient's centre colour would get.
+        const int opacity = std::clamp(static_cast<int>(std::floor(e.alpha * 255)), 0, 255);
+        if (opacity == 0) continue;
+        const int radiusBucket = static_cast<int>(std::lround(e.radius * scale * kRadiusSteps));
+        const float deviceX = e.cx * scale, deviceY = e.cy * scale;
+        int wholeX = static_cast<int>(std::floor(deviceX)), wholeY = static_cast<int>(std::floor(deviceY));
+        int stepX = static_cast<int>(std::lround((deviceX - wholeX) * kPositionSteps));
+        int stepY = static_cast<int>(std::lround((deviceY - wholeY) * kPositionSteps));
+        if (stepX == kPositionSteps) {
+            ++wholeX;
+            stepX = 0;
+        }
+        if (stepY == kPositionSteps) {
+            ++wholeY;
+            stepY = 0;
+        }
+
+        const uint32_t key = spriteKey(radiusBucket, stepX, stepY);
+        auto found = sprites.byKey.find(key);
+        if (found == sprites.byKey.end()) {
+            const float deviceRadius = static_cast<float>(radiusBucket) / kRadiusSteps;
+            found = sprites.byKey.emplace(key, renderSprite(deviceRadius, stepX, stepY, scale)).first;
+        }
+        const PixelLayer& sprite = found->second;
+        const int reach = (sprite.width - 2) / 2;
+        blendLayer(sprite, pixels, width, height, wholeX - reach, wholeY - reach, opacity);
     }
 }

@@ -1,12 +1,16 @@
 // The background embers and the clock that moves them: the fixed particle set, the animation
-// time (frozen for the preview), and painting the embers for a time.
+// time (frozen for the preview), and painting the embers for a time, directly or from sprites.
 #pragma once
 
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <cstdint>
+#include <unordered_map>
 #include <vector>
+
+#include "ui/pixel_layer.h"
 
 struct Particle {
     float x, y, riseSpeed, size, phase, alpha;
@@ -26,5 +30,23 @@ struct AnimationClock {
 // Seconds since the clock started, or the frozen time.
 double animationTime(const AnimationClock& clock);
 
+// Where an ember stands at time t, in design units, and its opacity (0 to 1).
+struct EmberPlace {
+    float cx, cy, radius, alpha;
+};
+EmberPlace emberAt(const Particle& p, double t);
+
 // Design units; embers rise, sway and flicker with t and re-enter at the bottom.
 void paintParticles(const std::vector<Particle>& particles, Gdiplus::GpGraphics* g, double t);
+
+// Embers rendered once at full opacity, by radius and sub-pixel position in device pixels (both
+// rounded to a bucket), for one scale; blending one then costs a few hundred pixel operations
+// where a gradient fill costs a path, a brush and a rasterisation.
+struct EmberSprites {
+    float scale = 0;
+    std::unordered_map<uint32_t, PixelLayer> byKey;
+};
+// The same embers as paintParticles, blended from sprites into premultiplied BGRA pixels of
+// width x height painted at scale; sprites missing from the set are rendered on first use.
+void blendParticles(const std::vector<Particle>& particles, EmberSprites& sprites, uint32_t* pixels,
+                    int width, int height, float scale, double t);

@@ -2,8 +2,10 @@
 
 #include "ui/palette.h"
 
-void paintCloseButton(LauncherUi& ui, GpGraphics* g, ClickId id, const RectF& box) {
-    addHitRegion(ui.window.hitRegions, id, box.x, box.y, box.width, box.height, true);
+void paintCloseButton(LauncherUi& ui, GpGraphics* g, ClickId id, const RectF& box, PaintLayer layer) {
+    if (paintsChanging(layer))
+        addHitRegion(ui.window.hitRegions, id, box.x, box.y, box.width, box.height, true);
+    if (!paintsFixed(layer)) return;
     const bool hovered = ui.window.hoverId == id;
     if (hovered) fillRoundedRect(g, box, 4, 0x40E0544A);
     const ARGB cross = hovered ? 0xFFFFFFFF : kMuted;

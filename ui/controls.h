@@ -6,5 +6,7 @@
 #include "ui/drawing.h"
 #include "ui/launcher_ui.h"
 
-// Registers box as id's region and draws a 9-pixel cross in its centre.
-void paintCloseButton(LauncherUi& ui, GpGraphics* g, ClickId id, const RectF& box);
+// Registers box as id's region and draws a 9-pixel cross in its centre; its look changes only
+// with the pointer, so it belongs to the still parts.
+void paintCloseButton(LauncherUi& ui, GpGraphics* g, ClickId id, const RectF& box,
+                      PaintLayer layer = PaintLayer::Everything);

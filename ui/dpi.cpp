@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "base/dll_search.h"
+
 namespace {
 
 template <typename Fn>
@@ -22,7 +24,7 @@ int screenDpi() {
 int monitorDpi(HMONITOR monitor) {
     using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
     static const GetDpiForMonitorFn getDpiForMonitor =
-        procAddress<GetDpiForMonitorFn>(LoadLibraryW(L"shcore.dll"), "GetDpiForMonitor");
+        procAddress<GetDpiForMonitorFn>(loadSystemLibrary(L"shcore.dll"), "GetDpiForMonitor");
     if (getDpiForMonitor) {
         UINT dpiX = 0, dpiY = 0;
         const int effectiveDpi = 0;

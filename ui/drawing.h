@@ -8,6 +8,16 @@
 #include "ui/drawing_resources.h"
 #include "ui/gdiplus_handles.h"
 
+// Which parts a painter draws: all of them; only the still ones the frame keeps as pixels (no hit
+// regions); or only those painted afresh every frame, with every control's hit region.
+enum class PaintLayer { Everything, Fixed, Changing };
+inline bool paintsFixed(PaintLayer layer) {
+    return layer != PaintLayer::Changing;
+}
+inline bool paintsChanging(PaintLayer layer) {
+    return layer != PaintLayer::Fixed;
+}
+
 struct RectF {
     float x = 0, y = 0, width = 0, height = 0;
 };

@@ -174,6 +174,15 @@ void createFonts(DrawingResources& resources) {
 
 void clearTextCaches(DrawingResources& resources) {
     resources.textCaches = TextCaches();
+    // The cached layers hold text rendered with the old fonts.
+    clearFrameCache(resources);
+}
+
+void clearFrameCache(DrawingResources& resources) {
+    FrameCache& cache = resources.frameCache;
+    const bool paintEverything = cache.paintEverything;
+    cache = FrameCache();
+    cache.paintEverything = paintEverything;
 }
 
 UniqueBitmap scaledCopy(GpImage* image, int width, int height) {
@@ -222,6 +231,7 @@ void prepareScaledArt(DrawingResources& resources, int width, int height, float 
 
 void releaseScaledArt(DrawingResources& resources) {
     resources.backgroundPixels.clear();
+    clearFrameCache(resources);
     for (UniqueBitmap& button : resources.scaledButtons)
         button.reset();
 }

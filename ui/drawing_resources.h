@@ -1,6 +1,7 @@
 // Everything drawing keeps between frames: the embedded images and the streams they decode from,
-// the fonts and the string format, the art pre-scaled to the back buffer's size, and the caches of
-// measured and rendered text. Owned once by the window; all of it is released with it.
+// the fonts and the string format, the art pre-scaled to the back buffer's size, the caches of
+// measured and rendered text, and the frame's parts kept as pixels. Owned once by the window; all
+// of it is released with it.
 #pragma once
 
 #include <cstddef>
@@ -11,7 +12,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "ui/animation.h"
 #include "ui/gdiplus_handles.h"
+#include "ui/pixel_layer.h"
 
 // The eight fonts by size and weight; Button22 is the primary button's label.
 enum class FontId : int {
@@ -75,6 +78,19 @@ struct TextCaches {
     size_t spritePixels = 0;  // pixels held by sprites; the cache is dropped whole past a budget
 };
 
+// What a frame does not need to paint again, at the back buffer's size and scale. Each layer is
+// kept with a description of everything its look depends on (language, hovered and pressed
+// control, states and captions) and painted again when that changes; sizing the frame and
+// replacing the fonts drop them all.
+struct FrameCache {
+    bool paintEverything = false;  // no caching: every part painted afresh, as the reference
+    std::wstring fixedKey;         // what fixedParts was painted for; empty when not painted
+    PixelLayer fixedParts;         // the still parts between the embers and the changing ones
+    std::wstring panelKey;
+    PixelLayer panelFrame;  // the settings panel's dimmed backdrop, card, heading and separator
+    EmberSprites embers;
+};
+
 struct DrawingResources {
     DrawingResources() = default;
     DrawingResources(const DrawingResources&) = delete;
@@ -95,6 +111,7 @@ struct DrawingResources {
     UniqueBitmap scaledButtons[kButtonImageCount];
 
     TextCaches textCaches;
+    FrameCache frameCache;
     // Scratch matrices for reading a graphics' world transform without allocating per call, made on
     // first use: one for drawing text (it holds the transform until it is put back), one for measuring.
     UniqueMatrix drawMatrix;
@@ -110,6 +127,8 @@ void createFonts(DrawingResources& resources);
 // sans-serif family at the same size and style; the status in *status, empty when all fail.
 UniqueFont createFontWithFallback(const wchar_t* family, float size, int style, Gdiplus::GpStatus* status);
 void clearTextCaches(DrawingResources& resources);
+// Drops the cached layers and sprites; the choice to paint everything stays.
+void clearFrameCache(DrawingResources& resources);
 
 // A high-quality resampled copy of image at width x height; empty on failure.
 UniqueBitmap scaledCopy(GpImage* image, int width, int height);

@@ -3,10 +3,14 @@
 #include <windows.h>
 
 #include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "ui/animation.h"
 #include "ui/main_screen.h"
 #include "ui/settings_card.h"
+#include "ui/text_table.h"
 
 using namespace Gdiplus::DllExports;
 
@@ -28,6 +32,83 @@ ScreenModel currentScreenModel(const LauncherUi& ui) {
     return buildScreenModel(installMode(ui), ui.installForm.installing, ui.status, GetTickCount());
 }
 
+namespace {
+
+// A transparent picture of the back buffer's size, painted by paint.
+PixelLayer paintFrameLayer(const LauncherUi& ui, const std::function<void(GpGraphics*)>& paint) {
+    return paintLayer(ui.backBuffer.width, ui.backBuffer.height, ui.window.uiScale, 0, 0, paint);
+}
+
+std::wstring sizeKey(const LauncherUi& ui) {
+    return formatText(L"%dx%d@%g|", ui.backBuffer.width, ui.backBuffer.height,
+                      static_cast<double>(ui.window.uiScale));
+}
+
+bool settingsShown(const LauncherUi& ui) {
+    return ui.settings.open && !installMode(ui);
+}
+
+void paintMainScreen(LauncherUi& ui, GpGraphics* g, const ScreenModel& model, PaintLayer layer) {
+    paintTitleBar(ui, g, layer);
+    if (installMode(ui))
+        paintInstallPanel(ui, g, model, layer);
+    else
+        paintNewsAndStatus(ui, g, model, layer);
+    paintBottomBar(ui, g, model, layer);
+}
+
+void paintEverything(LauncherUi& ui, const ScreenModel& model, double t) {
+    UniqueGraphics graphics = frameGraphics(ui.backBuffer.bitmap.get(), ui.window.uiScale);
+    if (!graphics) return;
+    paintParticles(ui.window.particles, graphics.get(), t);
+    paintMainScreen(ui, graphics.get(), model, PaintLayer::Everything);
+    if (settingsShown(ui)) paintDisplaySettings(ui, graphics.get());
+}
+
+// The same picture as paintEverything: the embers from sprites, the still parts from the cache,
+// then the changing parts painted over them. The settings panel's frame covers all of that, so
+// it is laid down between the main screen and the panel's own changing parts.
+void paintFromCache(LauncherUi& ui, const ScreenModel& model, double t) {
+    FrameCache& cache = ui.drawing.frameCache;
+    BackBuffer& buffer = ui.backBuffer;
+    auto* pixels = static_cast<uint32_t*>(buffer.pixels);
+    blendParticles(ui.window.particles, cache.embers, pixels, buffer.width, buffer.height, ui.window.uiScale,
+                   t);
+
+    std::wstring fixedKey = sizeKey(ui) + fixedPartsKey(ui, model);
+    if (fixedKey != cache.fixedKey) {
+        cache.fixedParts =
+            paintFrameLayer(ui, [&](GpGraphics* g) { paintMainScreen(ui, g, model, PaintLayer::Fixed); });
+        cache.fixedKey = std::move(fixedKey);
+    }
+    blendLayer(cache.fixedParts, pixels, buffer.width, buffer.height, 0, 0);
+    {
+        UniqueGraphics graphics = frameGraphics(buffer.bitmap.get(), ui.window.uiScale);
+        if (!graphics) return;
+        paintMainScreen(ui, graphics.get(), model, PaintLayer::Changing);
+    }
+    if (!settingsShown(ui)) {
+        // Several megabytes that only an open panel needs.
+        cache.panelFrame = PixelLayer();
+        cache.panelKey.clear();
+        return;
+    }
+
+    std::wstring panelKey =
+        sizeKey(ui) + formatText(L"%d|%d", static_cast<int>(uiLanguage),
+                                 static_cast<int>(ui.window.hoverId == ClickId::PanelClose));
+    if (panelKey != cache.panelKey) {
+        cache.panelFrame =
+            paintFrameLayer(ui, [&](GpGraphics* g) { paintDisplaySettings(ui, g, PaintLayer::Fixed); });
+        cache.panelKey = std::move(panelKey);
+    }
+    blendLayer(cache.panelFrame, pixels, buffer.width, buffer.height, 0, 0);
+    UniqueGraphics graphics = frameGraphics(buffer.bitmap.get(), ui.window.uiScale);
+    if (graphics) paintDisplaySettings(ui, graphics.get(), PaintLayer::Changing);
+}
+
+}  // namespace
+
 void paintFrame(LauncherUi& ui) {
     BackBuffer& buffer = ui.backBuffer;
     const std::vector<uint8_t>& background = ui.drawing.backgroundPixels;
@@ -35,28 +116,11 @@ void paintFrame(LauncherUi& ui) {
     if (!buffer.bitmap || !buffer.pixels || background.empty() || background.size() != frameBytes) return;
     std::memcpy(buffer.pixels, background.data(), frameBytes);
 
-    UniqueGraphics graphics;
-    if (GdipGetImageGraphicsContext(buffer.bitmap.get(), graphics.put()) != Gdiplus::Ok) {
-        graphics.release();
-        return;
-    }
-    GpGraphics* g = graphics.get();
-    GdipSetSmoothingMode(g, Gdiplus::SmoothingModeAntiAlias);
-    GdipSetTextRenderingHint(g, Gdiplus::TextRenderingHintAntiAliasGridFit);
-    GdipSetPixelOffsetMode(g, Gdiplus::PixelOffsetModeHalf);
-    GdipSetInterpolationMode(g, Gdiplus::InterpolationModeNearestNeighbor);
-    GdipScaleWorldTransform(g, ui.window.uiScale, ui.window.uiScale, Gdiplus::MatrixOrderPrepend);
-
     double t = animationTime(ui.window.clock);
     ui.window.hitRegions.clear();
     ScreenModel model = currentScreenModel(ui);
-
-    paintParticles(ui.window.particles, g, t);
-    paintTitleBar(ui, g);
-    if (installMode(ui))
-        paintInstallPanel(ui, g, model);
+    if (ui.drawing.frameCache.paintEverything)
+        paintEverything(ui, model, t);
     else
-        paintNewsAndStatus(ui, g, model);
-    paintBottomBar(ui, g, model);
-    if (ui.settings.open && !installMode(ui)) paintDisplaySettings(ui, g);
+        paintFromCache(ui, model, t);
 }

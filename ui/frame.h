@@ -11,6 +11,9 @@
 bool sizeFrame(LauncherUi& ui, int width, int height);
 void releaseFrame(LauncherUi& ui);
 // Paints nothing, and keeps the previous hit regions, without a complete back buffer and background.
+// Every call paints the whole frame; what did not change since the last one (embers as sprites,
+// the still parts of the main screen and of the settings panel) is blended from the drawing
+// resources' frame cache instead of being painted again, unless the cache's paintEverything is set.
 void paintFrame(LauncherUi& ui);
 // What the screen shows now: the ScreenModel of the install state and the status copy.
 ScreenModel currentScreenModel(const LauncherUi& ui);

@@ -59,8 +59,9 @@ void runInstallAction(LauncherUi& ui) {
         showInstallFailed(window, installFailureDetail(result));
         return;
     }
-    std::wstring installed = joinPath(folder, kLauncherFileName);
-    if (startProcess(installed, L"", folder) == 0) {
+    // The game may have gone into folder\Qorvane: the folder held other things.
+    std::wstring installed = joinPath(result.folder, kLauncherFileName);
+    if (startProcess(installed, L"", result.folder) == 0) {
         PostMessageW(window, WM_CLOSE, 0, 0);
         return;
     }

@@ -48,10 +48,11 @@ void paintStateIcon(LauncherUi& ui, GpGraphics* g, int state, float x, float y) 
 
 // A small framed button with emphasis text; returns its width.
 float paintSmallButton(LauncherUi& ui, GpGraphics* g, ClickId id, float x, float y, const std::wstring& text,
-                       bool enabled) {
+                       bool enabled, PaintLayer layer) {
     GpFont* f = ui.drawing.font(FontId::Regular12);
     float w = drawEmphasisText(ui.drawing, g, text, f, 0, 0, 0, 0, true) + 26;
-    addHitRegion(ui.window.hitRegions, id, x, y, w, 24, enabled);
+    if (paintsChanging(layer)) addHitRegion(ui.window.hitRegions, id, x, y, w, 24, enabled);
+    if (!paintsFixed(layer)) return w;
     bool hovered = enabled && ui.window.hoverId == id;
     RectF box{x, y, w, 24};
     fillRoundedRect(g, box, 4, kPanel);
@@ -98,8 +99,9 @@ void paintGear(GpGraphics* g, float k, float rotation) {
     strokeEllipse(g, 0xFFE3B24A, 1.6f, cx - ring, cy - ring, 2 * ring, 2 * ring);
 }
 
-void paintSettingsButton(LauncherUi& ui, GpGraphics* g) {
-    addHitRegion(ui.window.hitRegions, ClickId::Settings, 618, 438, 62, 64, true);
+void paintSettingsButton(LauncherUi& ui, GpGraphics* g, PaintLayer layer) {
+    if (paintsChanging(layer)) addHitRegion(ui.window.hitRegions, ClickId::Settings, 618, 438, 62, 64, true);
+    if (!paintsFixed(layer)) return;
     bool hovered = ui.window.hoverId == ClickId::Settings && !ui.settings.open;
     bool pressed = hovered && ui.window.pressedId == ClickId::Settings;
     if (hovered) {
@@ -126,8 +128,10 @@ void paintSettingsButton(LauncherUi& ui, GpGraphics* g) {
     }
 }
 
-void paintPrimaryButton(LauncherUi& ui, GpGraphics* g, const ScreenModel& model) {
-    addHitRegion(ui.window.hitRegions, ClickId::Primary, 690, 438, 230, 64, model.primaryEnabled);
+void paintPrimaryButton(LauncherUi& ui, GpGraphics* g, const ScreenModel& model, PaintLayer layer) {
+    if (paintsChanging(layer))
+        addHitRegion(ui.window.hitRegions, ClickId::Primary, 690, 438, 230, 64, model.primaryEnabled);
+    if (!paintsFixed(layer)) return;
     bool hovered = ui.window.hoverId == ClickId::Primary;
     int index = !model.primaryEnabled                                  ? 3
                 : (hovered && ui.window.pressedId == ClickId::Primary) ? 2
@@ -170,14 +174,17 @@ void paintPrimaryButton(LauncherUi& ui, GpGraphics* g, const ScreenModel& model)
     }
 }
 
-void paintProgress(LauncherUi& ui, GpGraphics* g, const ScreenModel& model, float barRight) {
+// The track is still; the percentage, the fill and the edge over the fill change.
+void paintProgress(LauncherUi& ui, GpGraphics* g, const ScreenModel& model, float barRight,
+                   PaintLayer layer) {
+    RectF track{40, 478, barRight - 40, 14};
+    if (paintsFixed(layer)) fillRoundedRect(g, track, 7, kTrack);
+    if (!paintsChanging(layer)) return;
     if (model.percent >= 0) {
         GpFont* f = ui.drawing.font(FontId::Bold14);
         std::wstring text = formatText(L"%d%%", model.percent);
         drawText(ui.drawing, g, text, f, kGold, barRight - measureText(ui.drawing, g, text, f), 451);
     }
-    RectF track{40, 478, barRight - 40, 14};
-    fillRoundedRect(g, track, 7, kTrack);
     if (model.progress > 0.001f) {
         float w = std::max(std::min(model.progress, 1.0f) * (barRight - 42), 2.0f);
         UniqueBrush fill;
@@ -196,6 +203,11 @@ void paintProgress(LauncherUi& ui, GpGraphics* g, const ScreenModel& model, floa
     strokeRoundedRect(g, track, 7, kTrackEdge);
 }
 
+bool repairEnabled(const LauncherUi& ui) {
+    UpdatePhase phase = ui.status.phase;
+    return !ui.status.runActive && (phase == UpdatePhase::Ready || phase == UpdatePhase::Error);
+}
+
 void paintCheckBox(LauncherUi& ui, GpGraphics* g, ClickId id, float x, const std::wstring& label,
                    bool checked, bool enabled, float* nextX) {
     GpFont* f = ui.drawing.font(FontId::Regular13);
@@ -209,26 +221,7 @@ void paintCheckBox(LauncherUi& ui, GpGraphics* g, ClickId id, float x, const std
     *nextX = x + w + 46;
 }
 
-}  // namespace
-
-void paintTitleBar(LauncherUi& ui, GpGraphics* g) {
-    const TextTable& t = texts();
-    drawSpacedText(ui.drawing, g, t[TextId::Title], ui.drawing.font(FontId::Regular11), kDim, 64, 18, 1,
-                   false);
-
-    addHitRegion(ui.window.hitRegions, ClickId::Minimise, 878, 16, 30, 24, true);
-    bool minimiseHovered = ui.window.hoverId == ClickId::Minimise;
-    if (minimiseHovered) fillRoundedRect(g, RectF{878, 16, 30, 24}, 4, 0x1FF2C94C);
-    drawLine(g, minimiseHovered ? kGold : kMuted, 1.6f, 888, 28.5f, 898, 28.5f);
-
-    paintCloseButton(ui, g, ClickId::Close, RectF{912, 16, 30, 24});
-}
-
-void paintNewsAndStatus(LauncherUi& ui, GpGraphics* g, const ScreenModel& model) {
-    const TextTable& t = texts();
-    drawSectionHeading(ui.drawing, g, t[TextId::NewsHeading], 40, 236, 460);
-    drawSectionHeading(ui.drawing, g, t[TextId::StatusHeading], 500, 236, 920);
-
+void paintNews(LauncherUi& ui, GpGraphics* g) {
     const std::vector<NewsItem>& news = ui.status.news[languageIndex(uiLanguage)];
     GpFont* dateFont = ui.drawing.font(FontId::Regular11);
     for (size_t i = 0; i < news.size() && i < 3; ++i) {
@@ -245,6 +238,36 @@ void paintNewsAndStatus(LauncherUi& ui, GpGraphics* g, const ScreenModel& model)
                          y + 1, false);
         GdipResetClip(g);
     }
+}
+
+}  // namespace
+
+void paintTitleBar(LauncherUi& ui, GpGraphics* g, PaintLayer layer) {
+    const TextTable& t = texts();
+    if (paintsFixed(layer)) {
+        drawSpacedText(ui.drawing, g, t[TextId::Title], ui.drawing.font(FontId::Regular11), kDim, 64, 18, 1,
+                       false);
+    }
+
+    if (paintsChanging(layer)) addHitRegion(ui.window.hitRegions, ClickId::Minimise, 878, 16, 30, 24, true);
+    if (paintsFixed(layer)) {
+        bool minimiseHovered = ui.window.hoverId == ClickId::Minimise;
+        if (minimiseHovered) fillRoundedRect(g, RectF{878, 16, 30, 24}, 4, 0x1FF2C94C);
+        drawLine(g, minimiseHovered ? kGold : kMuted, 1.6f, 888, 28.5f, 898, 28.5f);
+    }
+
+    paintCloseButton(ui, g, ClickId::Close, RectF{912, 16, 30, 24}, layer);
+}
+
+void paintNewsAndStatus(LauncherUi& ui, GpGraphics* g, const ScreenModel& model, PaintLayer layer) {
+    const TextTable& t = texts();
+    // The news arrive once per run and a row's state changes with the phase: both are still parts.
+    // The row values follow the counters.
+    if (paintsFixed(layer)) {
+        drawSectionHeading(ui.drawing, g, t[TextId::NewsHeading], 40, 236, 460);
+        drawSectionHeading(ui.drawing, g, t[TextId::StatusHeading], 500, 236, 920);
+        paintNews(ui, g);
+    }
 
     GpFont* labelFont = ui.drawing.font(FontId::Regular13);
     GpFont* valueFont = ui.drawing.font(FontId::Regular12);
@@ -252,11 +275,13 @@ void paintNewsAndStatus(LauncherUi& ui, GpGraphics* g, const ScreenModel& model)
                                  TextId::RowVersion};
     for (int r = 0; r < 4; ++r) {
         float y = 262 + 27.0f * r;
-        paintStateIcon(ui, g, model.rows[r].state, 500, y);
-        drawText(ui.drawing, g, t[rowLabels[r]], labelFont, kCream, 526,
-                 centredY(ui.drawing, labelFont, y, 16));
+        if (paintsFixed(layer)) {
+            paintStateIcon(ui, g, model.rows[r].state, 500, y);
+            drawText(ui.drawing, g, t[rowLabels[r]], labelFont, kCream, 526,
+                     centredY(ui.drawing, labelFont, y, 16));
+        }
         const std::wstring& value = model.rows[r].value;
-        if (!value.empty()) {
+        if (paintsChanging(layer) && !value.empty()) {
             float w = measureText(ui.drawing, g, value, valueFont);
             drawText(ui.drawing, g, value, valueFont, kMuted, 920 - w,
                      centredY(ui.drawing, valueFont, y, 16));
@@ -264,10 +289,11 @@ void paintNewsAndStatus(LauncherUi& ui, GpGraphics* g, const ScreenModel& model)
     }
 }
 
-void paintInstallPanel(LauncherUi& ui, GpGraphics* g, const ScreenModel& model) {
+void paintInstallPanel(LauncherUi& ui, GpGraphics* g, const ScreenModel& model, PaintLayer layer) {
     const TextTable& t = texts();
     const bool editable = !ui.installForm.installing;
-    drawSectionHeading(ui.drawing, g, t[TextId::InstallFolderHeading], 40, 236, 920);
+    if (paintsFixed(layer)) drawSectionHeading(ui.drawing, g, t[TextId::InstallFolderHeading], 40, 236, 920);
+    if (!paintsChanging(layer)) return;
 
     GpFont* f = ui.drawing.font(FontId::Regular13);
     float textY = centredY(ui.drawing, f, 264, 34);
@@ -302,33 +328,69 @@ void paintInstallPanel(LauncherUi& ui, GpGraphics* g, const ScreenModel& model) 
                   ui.installForm.startMenuShortcut, editable, &x);
 }
 
-void paintBottomBar(LauncherUi& ui, GpGraphics* g, const ScreenModel& model) {
+void paintBottomBar(LauncherUi& ui, GpGraphics* g, const ScreenModel& model, PaintLayer layer) {
     const TextTable& t = texts();
-    ARGB headlineNormal = model.errorStyle ? kRed : kCream;
-    ARGB headlineEmphasis = model.errorStyle ? kRed : kGold;
-    drawEmphasisText(ui.drawing, g, model.headline, ui.drawing.font(FontId::Regular15), headlineNormal,
-                     headlineEmphasis, 40, 430, false);
-
-    if (!model.detail.empty()) {
-        float maxWidth = (model.percent == -1 ? 620.0f : 548.0f) - (installMode(ui) ? 0 : 60);
-        drawText(ui.drawing, g,
-                 fitWithEllipsis(ui.drawing, g, model.detail, ui.drawing.font(FontId::Regular12), maxWidth),
-                 ui.drawing.font(FontId::Regular12), kDim, 40, 452);
+    if (paintsChanging(layer)) {
+        ARGB headlineNormal = model.errorStyle ? kRed : kCream;
+        ARGB headlineEmphasis = model.errorStyle ? kRed : kGold;
+        drawEmphasisText(ui.drawing, g, model.headline, ui.drawing.font(FontId::Regular15), headlineNormal,
+                         headlineEmphasis, 40, 430, false);
+        if (!model.detail.empty()) {
+            float maxWidth = (model.percent == -1 ? 620.0f : 548.0f) - (installMode(ui) ? 0 : 60);
+            drawText(
+                ui.drawing, g,
+                fitWithEllipsis(ui.drawing, g, model.detail, ui.drawing.font(FontId::Regular12), maxWidth),
+                ui.drawing.font(FontId::Regular12), kDim, 40, 452);
+        }
     }
 
     float barRight = installMode(ui) ? 660.0f : 600.0f;
-    paintProgress(ui, g, model, barRight);
+    paintProgress(ui, g, model, barRight, layer);
 
     if (!installMode(ui)) {
-        UpdatePhase phase = ui.status.phase;
-        bool repairEnabled =
-            !ui.status.runActive && (phase == UpdatePhase::Ready || phase == UpdatePhase::Error);
         float x = 40;
-        x += paintSmallButton(ui, g, ClickId::Repair, x, 504, t[TextId::RepairFiles], repairEnabled) + 8;
-        x += paintSmallButton(ui, g, ClickId::GameFolder, x, 504, t[TextId::GameFolder], true) + 8;
+        x += paintSmallButton(ui, g, ClickId::Repair, x, 504, t[TextId::RepairFiles], repairEnabled(ui),
+                              layer) +
+             8;
+        x += paintSmallButton(ui, g, ClickId::GameFolder, x, 504, t[TextId::GameFolder], true, layer) + 8;
         paintSmallButton(ui, g, ClickId::Language, x, 504,
-                         uiLanguage == UiLanguage::English ? L"*EN* / TR" : L"*TR* / EN", true);
-        paintSettingsButton(ui, g);
+                         uiLanguage == UiLanguage::English ? L"*EN* / TR" : L"*TR* / EN", true, layer);
+        paintSettingsButton(ui, g, layer);
     }
-    paintPrimaryButton(ui, g, model);
+    paintPrimaryButton(ui, g, model, layer);
+}
+
+std::wstring fixedPartsKey(const LauncherUi& ui, const ScreenModel& model) {
+    // The pointer over a panel chip or the folder box changes nothing here.
+    auto seen = [](ClickId id) {
+        switch (id) {
+            case ClickId::Minimise:
+            case ClickId::Close:
+            case ClickId::Repair:
+            case ClickId::GameFolder:
+            case ClickId::Language:
+            case ClickId::Settings:
+            case ClickId::Primary:
+                return static_cast<int>(id);
+            default:
+                return -1;
+        }
+    };
+    std::wstring key = formatText(
+        L"%d|%d|%d|%d|%d|%d|%d|%d %d %d %d|", static_cast<int>(uiLanguage), static_cast<int>(installMode(ui)),
+        static_cast<int>(ui.settings.open), seen(ui.window.hoverId), seen(ui.window.pressedId),
+        static_cast<int>(repairEnabled(ui)), static_cast<int>(model.primaryEnabled), model.rows[0].state,
+        model.rows[1].state, model.rows[2].state, model.rows[3].state);
+    // Texts with their lengths, so that no two different lists give the same key.
+    auto append = [&key](const std::wstring& text) {
+        key += formatText(L"%d:", static_cast<int>(text.size())) + text;
+    };
+    append(model.buttonLabel);
+    append(model.buttonHint);
+    const std::vector<NewsItem>& news = ui.status.news[languageIndex(uiLanguage)];
+    for (size_t i = 0; i < news.size() && i < 3; ++i) {
+        append(news[i].date);
+        append(news[i].title);
+    }
+    return key;
 }

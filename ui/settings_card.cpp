@@ -213,16 +213,20 @@ void paintNotice(LauncherUi& ui, GpGraphics* g) {
 
 }  // namespace
 
-void paintDisplaySettings(LauncherUi& ui, GpGraphics* g) {
+void paintDisplaySettings(LauncherUi& ui, GpGraphics* g, PaintLayer layer) {
     const TextTable& t = texts();
-    PanelScreen screen = currentScreen(ui);
+    if (paintsChanging(layer))
+        addHitRegion(ui.window.hitRegions, ClickId::PanelBackdrop, 0, 0, 960, 560, false);
+    if (paintsFixed(layer)) {
+        fillRect(g, 0x9E000000, 0, 0, 960, 560);
+        paintCard(g);
+        paintTitle(ui, g);
+    }
+    paintCloseButton(ui, g, ClickId::PanelClose, RectF{730, 67, 28, 24}, layer);
+    if (paintsFixed(layer)) paintSeparator(g);
+    if (!paintsChanging(layer)) return;
 
-    addHitRegion(ui.window.hitRegions, ClickId::PanelBackdrop, 0, 0, 960, 560, false);
-    fillRect(g, 0x9E000000, 0, 0, 960, 560);
-    paintCard(g);
-    paintTitle(ui, g);
-    paintCloseButton(ui, g, ClickId::PanelClose, RectF{730, 67, 28, 24});
-    paintSeparator(g);
+    PanelScreen screen = currentScreen(ui);
 
     drawText(ui.drawing, g, t[TextId::WindowSizeLabel], ui.drawing.font(FontId::Regular13), kMuted, kLeft,
              125);

@@ -3,7 +3,10 @@
 // Its hit regions (ClickId::PanelBackdrop to ClickId::PanelSave) come after the main screen's.
 #pragma once
 
+#include "ui/drawing.h"
 #include "ui/gdiplus_handles.h"
 #include "ui/launcher_ui.h"
 
-void paintDisplaySettings(LauncherUi& ui, GpGraphics* g);
+// The dimmed backdrop, the card, its heading, close button and separator are the still parts
+// (they change only with the language and the pointer); the rest follows the draft.
+void paintDisplaySettings(LauncherUi& ui, GpGraphics* g, PaintLayer layer = PaintLayer::Everything);

@@ -84,6 +84,7 @@ const TextTable turkishTable = {{
                                     L"Küçük ekranlarda arayüz %100 önerilir.",
                                     L"Kaydedildi — oyun bir sonraki açılışta %d × %d açılacak.",
                                     L"Ayar dosyası yazılamadı (oyun klasörü yazılabilir mi?).",
+                                    L"Qorvane tamamen kaldırılamadı. Oyun dosyaları bu klasörde kalıyor:\n\n%s",
                                 },
                                 L','};
 
@@ -165,6 +166,7 @@ const TextTable englishTable = {
         L"On small screens 100% interface is recommended.",
         L"Saved — the game will open at %d × %d next time.",
         L"Could not write the settings file (is the game folder writable?).",
+        L"Qorvane could not be removed completely. The game files stay in this folder:\n\n%s",
     },
     L'.'};
 }  // namespace

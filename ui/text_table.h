@@ -87,6 +87,7 @@ enum class TextId : int {
     SmallScreenAdvice,
     SavedNotice,
     SettingsWriteFailed,
+    UninstallKept,  // the game folder could not be removed: it names the folder that stays
     Count
 };
 

@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "update/manifest.h"
 #include "update/manifest_fetch.h"
+#include "update/temp_journal.h"
 #include "update/update_log.h"
 #include "update/updater.h"
 
@@ -23,11 +24,23 @@ bool shouldSplit(const Updater& u, uint64_t size) {
 }
 
 // Removes the ".indir" files of items that never reached their place, also when the run is left
-// through an exception.
+// through an exception; the journal keeps only what could not be removed.
 struct TempFileGuard {
     DownloadRun& run;
-    ~TempFileGuard() { deleteUncommittedTemps(run); }
+    ~TempFileGuard() {
+        deleteUncommittedTemps(run);
+        closeTempJournal(run.transfers.updater.rootFolder);
+    }
 };
+
+// Before the first temp file exists: a process ended in the middle of the stage leaves the names
+// for the next run to clean up.
+void journalTempFiles(const DownloadRun& run) {
+    std::vector<std::wstring> temps;
+    for (const DownloadItem& item : run.items)
+        temps.push_back(item.entry->path + L".indir");
+    writeTempJournal(run.transfers.updater.rootFolder, temps);
+}
 
 // Creates the split file's temp file at its full size, so ranges can land in any order and a full
 // disk (on file systems that allocate eagerly) shows before the first request. 0 or the system error.
@@ -43,18 +56,25 @@ DWORD preallocateTemp(const DownloadItem& item) {
     return 0;
 }
 
-bool hashUntilCancelled(void* context, uint64_t) {
-    return !isCancelled(*static_cast<const TransferGroup*>(context));
+// What a split file's hashing watches: the run and the file it belongs to.
+struct CursorWatch {
+    DownloadRun& run;
+    DownloadItem& item;
+};
+
+bool cursorStopped(void* context) {
+    const CursorWatch& watch = *static_cast<const CursorWatch*>(context);
+    return isCancelled(watch.run.transfers) || watch.item.failed.load() || watch.run.rangeRefused.load();
 }
 
-// The worker that sees a split file's last range end either commits the assembled file or, when a
-// range failed, was skipped or the result does not match, fetches the whole file in one stream.
+// Once every range has ended and the cursor is idle, one thread either commits the assembled file
+// or, when a range failed, was skipped or the hash does not match, fetches it whole in one stream.
 StepResult finishSplitFile(DownloadRun& run, HINTERNET connection, DownloadItem& item) {
-    if (!item.failed.load() && !run.rangeRefused.load()) {
-        // Hashing a file of gigabytes takes seconds; a stop must not wait for it.
-        std::string hash = hashFile(item.tempPath, hashUntilCancelled, &run.transfers);
-        if (isCancelled(run.transfers)) return StepResult{StepOutcome::Stopped, 0, 0, item.entry->path};
-        if (hash == item.entry->hash) return commitFile(run, item);
+    if (isCancelled(run.transfers)) return StepResult{StepOutcome::Stopped, 0, 0, item.entry->path};
+    if (!item.failed.load() && !run.rangeRefused.load() && cursorHash(*item.cursor) == item.entry->hash) {
+        // The ranges were written through handles of their own; one flush puts them all on disk.
+        if (DWORD error = flushFile(item.tempPath)) return fileFailure(error, item.entry->path);
+        return commitFile(run, item);
     }
     logLine(run.transfers.updater, "parcali indirme tutmadi, tek akisla yeniden: %s", relativeUtf8(item).c_str());
     return downloadWhole(run, connection, item);
@@ -63,8 +83,10 @@ StepResult finishSplitFile(DownloadRun& run, HINTERNET connection, DownloadItem&
 StepResult runJob(DownloadRun& run, HINTERNET connection, const DownloadJob& job) {
     DownloadItem& item = run.items[job.itemIndex];
     if (job.chunkIndex < 0) return downloadWhole(run, connection, item);
+    bool arrived = false;
     if (!item.failed.load() && !run.rangeRefused.load()) {
         StepResult range = downloadChunk(run, connection, item, job);
+        arrived = range.ok();
         if (!range.ok() && range.outcome != StepOutcome::Stopped) {
             if (range.outcome == StepOutcome::RangeIgnored && !run.rangeRefused.exchange(true))
                 logLine(run.transfers.updater, "sunucu Range vermedi (%s): buyuk dosyalar tek akisla",
@@ -72,8 +94,10 @@ StepResult runJob(DownloadRun& run, HINTERNET connection, const DownloadJob& job
             item.failed = true;
         }
     }
-    if (item.remainingChunks.fetch_sub(1) != 1) return StepResult{};
-    if (isCancelled(run.transfers)) return StepResult{StepOutcome::Stopped, 0, 0, item.entry->path};
+    // The ranges are hashed in order on whichever worker finds the next one in the file; the file
+    // is finished by the worker that leaves the cursor idle after the last range has ended.
+    CursorWatch watch{run, item};
+    if (!settleRange(*item.cursor, job.chunkIndex, arrived, cursorStopped, &watch)) return StepResult{};
     return finishSplitFile(run, connection, item);
 }
 
@@ -174,7 +198,7 @@ StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest, const s
         const ManifestEntry& entry = manifest.entries[order[i]];
         DownloadItem& item = run.items[i];
         item.entry = &entry;
-        item.targetPath = joinPath(root, entry.path);
+        item.targetPath = fullPath(root, entry.path);
         item.tempPath = item.targetPath + L".indir";
 
         size_t slash = item.targetPath.rfind(L'\\');
@@ -209,7 +233,7 @@ StepResult queueDownloadJobs(DownloadRun& run) {
         }
         int chunks = static_cast<int>((size + kRangeSize - 1) / kRangeSize);
         item.chunkCount = chunks;
-        item.remainingChunks = chunks;
+        item.cursor = std::make_unique<HashCursor>(item.tempPath, size, kRangeSize);
         for (int c = 0; c < chunks; ++c) {
             uint64_t offset = static_cast<uint64_t>(c) * kRangeSize;
             run.jobs.push_back(
@@ -265,6 +289,7 @@ bool runDownloader(Updater& u, const Manifest& manifest, const std::vector<uint3
     run.cache = &cache;
     TempFileGuard guard{run};
     StepResult prepared = planDownloadItems(run, manifest, indices);
+    if (prepared.ok()) journalTempFiles(run);
     if (prepared.ok()) prepared = queueDownloadJobs(run);
     if (!prepared.ok()) {
         reportError(u, prepared);

@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "update/file_commit.h"
+#include "update/hash_cursor.h"
 #include "update/hashing.h"
 #include "update/http_client.h"
 #include "update/step_result.h"
@@ -24,7 +26,8 @@ struct DownloadItem {
     std::wstring targetPath;
     std::wstring tempPath;  // targetPath + ".indir"
     int chunkCount = 0;
-    std::atomic<int> remainingChunks{0};
+    // Split files only: which ranges have ended and how far the file is hashed.
+    std::unique_ptr<HashCursor> cursor;
     std::atomic<bool> failed{false};
     std::atomic<uint64_t> receivedBytes{0};
     int activeWorkers = 0;   // under the run's lock

@@ -4,6 +4,7 @@
 
 #include "base/file.h"
 #include "base/handles.h"
+#include "base/path_identity.h"
 #include "base/sha256.h"
 #include "base/text.h"
 #include "update/downloader.h"
@@ -107,13 +108,18 @@ StepResult downloadToTemp(TransferGroup& group, HINTERNET connection, const Mani
         http = httpGet(group.updater, connection, objectPath(entry.hash), writeSinkCallback, &sink, 0, 0);
     // Cuts the preallocated length back to what actually arrived.
     SetEndOfFile(file.get());
+    // A complete body reaches the disk before anything moves it into place: after a power cut the
+    // target must never be the new name over zero-filled content.
+    DWORD flushError = 0;
+    if (sink.writeError == 0 && sink.written == entry.size && !isCancelled(group) && !FlushFileBuffers(file.get()))
+        flushError = lastErrorOr();
     file.reset();
 
     StepResult result{StepOutcome::Done, http.systemError, http.status, entry.path};
     if (isCancelled(group)) {
         result.outcome = StepOutcome::Stopped;
-    } else if (sink.writeError != 0) {
-        result = fileFailure(sink.writeError, entry.path);
+    } else if (sink.writeError != 0 || flushError != 0) {
+        result = fileFailure(sink.writeError ? sink.writeError : flushError, entry.path);
     } else if (http.status == 200) {
         // A refusing sink cut off a body longer than the listed size; what was written is judged.
         bool matches = sink.written == entry.size && hasher.finishHex() == entry.hash;
@@ -172,7 +178,7 @@ StepResult commitFile(DownloadRun& run, DownloadItem& item) {
     logLine(run.transfers.updater, "indirildi %s (%llu bayt%s)", toUtf8(entry.path).c_str(),
             static_cast<unsigned long long>(entry.size), suffix.c_str());
 
-    std::wstring key = normalizePath(entry.path);
+    std::wstring key = pathKey(entry.path);
     std::lock_guard<std::mutex> lock(run.lock);
     item.committed = true;
     // Without a read-back the next check run hashes the file instead of trusting a guess.

@@ -6,9 +6,9 @@
 #include "base/file.h"
 #include "base/handles.h"
 #include "base/names.h"
+#include "base/path_identity.h"
 #include "base/sha256.h"
 #include "base/text.h"
-#include "update/manifest.h"
 
 namespace {
 
@@ -63,7 +63,8 @@ void parseHashCache(const std::string& bytes, HashCache& cache) {
         entry.hash.assign(line.substr(0, s1));
         entry.size = parseDecimal(line.substr(s1 + 1, s2 - s1 - 1));
         entry.mtime = parseDecimal(line.substr(s2 + 1, s3 - s2 - 1));
-        cache[normalizePath(fromUtf8(line.substr(s3 + 1)))] = std::move(entry);
+        // Keys written by any earlier launcher count under today's identity.
+        cache[pathKey(fromUtf8(line.substr(s3 + 1)))] = std::move(entry);
         return true;
     });
 }

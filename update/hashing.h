@@ -22,7 +22,7 @@ struct HashCacheEntry {
     uint64_t mtime = 0;  // FILETIME as one number
 };
 
-using HashCache = std::map<std::wstring, HashCacheEntry>;  // key: normalizePath of the relative path
+using HashCache = std::map<std::wstring, HashCacheEntry>;  // key: pathKey of the relative path
 
 void loadHashCache(const std::wstring& rootFolder, HashCache& cache);
 // Replaces the cache file durably; 0 or the system error (a cache that is not written is only

@@ -11,7 +11,6 @@
 namespace {
 
 constexpr DWORD kReadBlock = 262144;
-constexpr size_t kCollectLimit = 33554431;  // bodies of 32 MiB or more are not documents we expect
 
 struct alignas(32) ReadBlock {
     unsigned char bytes[kReadBlock];
@@ -31,7 +30,8 @@ bool declaredLength(HINTERNET request, uint64_t& length) {
 
 // Reads the whole body into the sink.
 HttpResult readBody(HINTERNET request, int status, HttpSink sink, void* sinkContext) {
-    auto block = std::make_unique<ReadBlock>();  // value-initialised: zeroed
+    // Not zeroed: only bytes that WinHttpReadData wrote are ever passed on.
+    std::unique_ptr<ReadBlock> block(new ReadBlock);
     uint64_t total = 0;
     uint64_t declared = 0;
     bool hasLength = declaredLength(request, declared);
@@ -70,7 +70,9 @@ StepResult openSession(Updater& u) {
     if (!s)
         s.reset(WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                             WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!s) return StepResult{StepOutcome::Unavailable, lastErrorOr(ERROR_WINHTTP_INTERNAL_ERROR)};
+    if (!s)
+        return StepResult{StepOutcome::Unavailable, lastErrorOr(ERROR_WINHTTP_INTERNAL_ERROR), 0, {},
+                          L"WinHTTP oturumu acilamadi"};
     DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
     if (!WinHttpSetOption(s.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) {
         protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;  // TLS 1.3 unknown to this system
@@ -138,7 +140,7 @@ HttpResult httpGet(Updater& u, HINTERNET connection, const std::wstring& relativ
 bool collectBody(void* context, const uint8_t* data, size_t length, uint64_t total) {
     auto* collector = static_cast<BodyCollector*>(context);
     if (collector->updater && collector->updater->stopRequested) return false;
-    if (collector->target->size() + length > kCollectLimit) return false;
+    if (collector->target->size() + length > collector->limit) return false;
     collector->target->append(reinterpret_cast<const char*>(data), length);
     return true;
 }

@@ -41,9 +41,11 @@ void closeSession(Updater& u);
 // A connection to the configured host and port on the run's session; empty on failure.
 UniqueInternet openConnection(Updater& u);
 
-// Sink for small documents: appends to *target; refuses bodies of 32 MiB or more and stop requests.
+// Sink for small documents: appends to *target; refuses bodies longer than limit (by default
+// those of 32 MiB or more) and stop requests.
 struct BodyCollector {
     std::string* target;
     Updater* updater;
+    size_t limit = 33554431;
 };
 bool collectBody(void* context, const uint8_t* data, size_t length, uint64_t total);

@@ -1,5 +1,6 @@
 #include "update/manifest.h"
 
+#include "base/path_identity.h"
 #include "base/text.h"
 
 namespace {
@@ -7,8 +8,8 @@ namespace {
 constexpr std::string_view kHeader = "#QORVANEPC ";
 constexpr std::string_view kVersion = "#surum ";
 
-// Only A-Z: the list, the cache and the clean-up rules must agree on every machine, whatever the
-// user's locale, so letters outside ASCII (Turkish ones included) are left as they are.
+// "X", "W" and "E" values: only A-Z, so that they read the same whatever the user's locale. Paths
+// never come through here; they compare by pathKey, with Windows' own case folding.
 wchar_t lowerAscii(wchar_t c) {
     return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
 }
@@ -38,14 +39,22 @@ void addFileRecord(char kind, std::string_view value, Manifest& m) {
     if (!splitFileRecord(value, hash, size, path)) return;
     if (hash.size() != 64) return;
     std::wstring widePath = fromUtf8(path);
-    if (widePath.empty() || !isAcceptablePath(widePath)) return;
+    if (!isAcceptableFilePath(widePath)) return;
     ManifestEntry entry;
     entry.kind = kind;
     entry.hash.assign(hash);
     entry.size = parseDecimal(size);
     entry.path = std::move(widePath);
-    m.pathIndex[normalizePath(entry.path)] = m.entries.size();
+    m.pathIndex[pathKey(entry.path)] = m.entries.size();
     m.entries.push_back(std::move(entry));
+}
+
+// A folder named twice (in any spelling) is walked once.
+void addCleanDir(std::wstring folder, Manifest& m) {
+    std::wstring key = pathKey(folder);
+    for (const std::wstring& known : m.cleanDirs)
+        if (pathKey(known) == key) return;
+    m.cleanDirs.push_back(std::move(folder));
 }
 
 void addRecord(char kind, std::string_view value, Manifest& m) {
@@ -66,10 +75,10 @@ void addRecord(char kind, std::string_view value, Manifest& m) {
         case 'D':
         case 'S':
         case 'O': {
-            std::wstring text = fromUtf8(value);
-            if (!isAcceptablePath(text)) return;
-            if (kind == 'D') m.cleanDirs.push_back(normalizePath(text));
-            if (kind == 'S') m.keepPatterns.push_back(normalizePath(text));
+            std::wstring text = acceptedRuleValue(kind, fromUtf8(value));
+            if (text.empty()) return;
+            if (kind == 'D') addCleanDir(std::move(text), m);
+            if (kind == 'S') m.keepPatterns.push_back(pathKey(text));
             if (kind == 'O') m.createDirs.push_back(std::move(text));
             return;
         }
@@ -97,13 +106,6 @@ bool parseManifest(std::string_view bytes, Manifest& manifest) {
         return true;
     });
     return headerSeen && !manifest.entries.empty();
-}
-
-std::wstring normalizePath(std::wstring_view path) {
-    std::wstring out(path);
-    for (wchar_t& c : out)
-        c = (c == L'\\') ? L'/' : lowerAscii(c);
-    return out;
 }
 
 bool matchWildcard(std::wstring_view pattern, std::wstring_view text) {
@@ -134,6 +136,22 @@ bool isAcceptablePath(std::wstring_view path) {
     if (path.find(L"..") != std::wstring_view::npos) return false;
     if (path.find(L':') != std::wstring_view::npos) return false;
     return path.empty() || (path[0] != L'/' && path[0] != L'\\');
+}
+
+bool isAcceptableFilePath(std::wstring_view path) {
+    // A name Windows would store otherwise (a trailing dot dropped, a device opened instead) is
+    // not the file the list describes, and two such records could land on one file.
+    return !path.empty() && isAcceptablePath(path) && isFaithfulRelativePath(path);
+}
+
+std::wstring acceptedRuleValue(char kind, std::wstring_view value) {
+    if (!isAcceptablePath(value)) return {};
+    std::wstring clean = cleanRelativePath(value);
+    // An empty folder is the game folder itself ("D ."), whose walk would reach the launcher's
+    // state; "koruma" belongs to the launcher alone.
+    if (clean.empty() || isInProtectionFolder(pathKey(clean))) return {};
+    if (kind != 'S' && !isFaithfulRelativePath(clean)) return {};
+    return clean;
 }
 
 uint64_t manifestTotalBytes(const Manifest& manifest) {

@@ -1,5 +1,5 @@
-// The signed file list: its text format, the in-memory Manifest, path normalisation and the
-// wildcard rule used by the clean-up patterns.
+// The signed file list: its text format, the in-memory Manifest, the path rules its records pass
+// and the wildcard rule used by the clean-up patterns. Paths compare through pathKey (base).
 #pragma once
 
 #include <cstdint>
@@ -20,18 +20,21 @@ struct Manifest {
     std::vector<ManifestEntry> entries;
     std::vector<std::wstring> xValues;
     std::vector<std::wstring> wValues;
-    std::vector<std::wstring> cleanDirs;       // "D", normalised
+    std::vector<std::wstring> cleanDirs;       // "D", cleanRelativePath (case kept), one per folder
     std::vector<std::wstring> rootExtensions;  // "E", lower-cased
-    std::vector<std::wstring> keepPatterns;    // "S", normalised
-    std::vector<std::wstring> createDirs;      // "O", as given
-    std::map<std::wstring, size_t> pathIndex;  // normalised path -> index of the last entry
+    std::vector<std::wstring> keepPatterns;    // "S", pathKey
+    std::vector<std::wstring> createDirs;      // "O", cleanRelativePath (case kept)
+    std::map<std::wstring, size_t> pathIndex;  // pathKey -> index of the last entry
 };
 
 // True when a header line was seen and at least one file record was accepted.
 bool parseManifest(std::string_view bytes, Manifest& manifest);
-// Backslash to slash, A-Z lowered; every other character unchanged.
-std::wstring normalizePath(std::wstring_view path);
 bool matchWildcard(std::wstring_view pattern, std::wstring_view text);
 // The path rule for "K", "I", "D", "S", "O" values: no "..", no ":", no leading separator.
 bool isAcceptablePath(std::wstring_view path);
+// A "K" or "I" path the launcher accepts: the path rule, and a name Windows holds as written.
+bool isAcceptableFilePath(std::wstring_view path);
+// The canonical form of a "D", "S" or "O" value, or empty when the record is ignored: it fails the
+// path rule, cleans to nothing, is or lies in "koruma", or ("D", "O") names what Windows cannot hold.
+std::wstring acceptedRuleValue(char kind, std::wstring_view value);
 uint64_t manifestTotalBytes(const Manifest& manifest);

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "build_config.h"
 #include "base/handles.h"
 #include "base/sha256.h"
 #include "update/http_client.h"
+#include "update/key_set.h"
 #include "update/manifest.h"
 #include "update/updater.h"
 
@@ -14,16 +14,6 @@ namespace {
 constexpr int kAttempts = 2;
 constexpr int kRetryPauseSteps = 20;  // 2 s in 100 ms steps
 
-struct CompiledKey {
-    unsigned char bytes[64] = {};
-    CompiledKey() {
-        // The build checks that the option holds exactly 128 hex digits.
-        static const char hex[] = QORVANE_PUBLIC_KEY_HEX;
-        static_assert(sizeof hex == 129, "the public key must be 128 hexadecimal characters");
-        fromHex(std::string_view(hex, 128), bytes, 64);
-    }
-};
-
 // One GET of name + query into target; only a complete 200 body counts.
 HttpResult fetchDocument(Updater& u, const wchar_t* name, const std::wstring& query, std::string& target) {
     target.clear();
@@ -31,37 +21,43 @@ HttpResult fetchDocument(Updater& u, const wchar_t* name, const std::wstring& qu
     return httpGet(u, nullptr, name + query, collectBody, &collector, 0, 0);
 }
 
+// What an operator needs to tell a firewall from a missing file: which document failed, or that the
+// server's name did not resolve, and the server's answer when one came.
+StepResult unavailable(const Updater& u, const wchar_t* what, const HttpResult& got) {
+    StepResult result{StepOutcome::Unavailable, got.systemError, got.status};
+    if (got.systemError == ERROR_WINHTTP_NAME_NOT_RESOLVED) {
+        result.detail = L"sunucu adi cozulemedi: " + u.config.host;
+    } else {
+        result.detail = std::wstring(what) + L" alinamadi";
+        if (got.status != 0 && got.sinkRefused)
+            result.detail += L": 32 MiB sinirini asiyor";
+        else if (got.status != 0)
+            result.detail += L": HTTP " + std::to_wstring(got.status);
+    }
+    return result;
+}
+
+// Why a fetched pair is not usable, or Done. The system errors are the ones Windows uses for the
+// same findings, so that the log line never reads as success.
+StepResult checkList(const std::string& listBytes, const std::string& signatureBytes, uint64_t minimumVersion,
+                     Manifest& parsed) {
+    if (!verifySignature(listBytes, signatureBytes))
+        return StepResult{StepOutcome::Rejected, static_cast<DWORD>(NTE_BAD_SIGNATURE), 0, {},
+                          L"imza dogrulanamadi: liste bu launcher'in anahtarlariyla imzalanmamis"};
+    if (!parseManifest(listBytes, parsed))
+        return StepResult{StepOutcome::Rejected, ERROR_INVALID_DATA, 0, {},
+                          L"liste bicimi gecersiz: baslik ya da dosya kaydi yok"};
+    if (parsed.version < minimumVersion)
+        return StepResult{StepOutcome::Rejected, ERROR_REVISION_MISMATCH, 0, {},
+                          L"eski liste: surum " + std::to_wstring(parsed.version) + L", bu klasor surum " +
+                              std::to_wstring(minimumVersion) + L" listesini dogrulamisti"};
+    return StepResult{};
+}
+
 }  // namespace
 
-const unsigned char* compiledPublicKey() {
-    static const CompiledKey key;
-    return key.bytes;
-}
-
-bool verifySignatureWithKey(const std::string& listBytes, const std::string& signatureBytes,
-                            const unsigned char publicKey[64]) {
-    // Only the raw r||s form is accepted; a DER-wrapped signature never reaches CNG.
-    if (signatureBytes.size() != 64) return false;
-    unsigned char digest[32];
-    sha256Digest(listBytes, digest);
-    UniqueAlgorithm algorithm;
-    if (BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0) < 0)
-        return false;
-    unsigned char blob[sizeof(BCRYPT_ECCKEY_BLOB) + 64];
-    BCRYPT_ECCKEY_BLOB header{BCRYPT_ECDSA_PUBLIC_P256_MAGIC, 32};
-    memcpy(blob, &header, sizeof header);
-    memcpy(blob + sizeof header, publicKey, 64);
-    UniqueKey key;
-    if (BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.put(), blob, sizeof blob,
-                            0) < 0)
-        return false;
-    unsigned char signature[64];
-    memcpy(signature, signatureBytes.data(), 64);
-    return BCryptVerifySignature(key.get(), nullptr, digest, 32, signature, 64, 0) >= 0;
-}
-
 bool verifySignature(const std::string& listBytes, const std::string& signatureBytes) {
-    return verifySignatureWithKey(listBytes, signatureBytes, compiledPublicKey());
+    return verifyingKey(ownKeySet(), listBytes, signatureBytes) != nullptr;
 }
 
 std::wstring makeCacheBuster() {
@@ -81,23 +77,26 @@ std::wstring objectPath(const std::string& hash) {
     return L"obj/" + wide.substr(0, 2) + L"/" + wide;
 }
 
-StepResult fetchManifest(Updater& u, Manifest& manifest, std::string& listBytes, std::string& signatureBytes) {
-    const StepResult rejected{StepOutcome::Rejected};
+StepResult fetchManifest(Updater& u, Manifest& manifest, std::string& listBytes, std::string& signatureBytes,
+                         uint64_t minimumVersion) {
     for (int attempt = 1;; ++attempt) {
         std::wstring query = makeCacheBuster();
         HttpResult got = fetchDocument(u, L"manifest.txt", query, listBytes);
-        if (got.delivered(200)) got = fetchDocument(u, L"manifest.sig", query, signatureBytes);
-        if (!got.delivered(200)) return StepResult{StepOutcome::Unavailable, got.systemError, got.status};
+        if (!got.delivered(200)) return unavailable(u, L"liste manifest.txt", got);
+        got = fetchDocument(u, L"manifest.sig", query, signatureBytes);
+        if (!got.delivered(200)) return unavailable(u, L"imza manifest.sig", got);
         // Parse into a scratch list so that the caller's Manifest only ever holds a verified list.
         Manifest parsed;
-        if (verifySignature(listBytes, signatureBytes) && parseManifest(listBytes, parsed)) {
+        StepResult checked = checkList(listBytes, signatureBytes, minimumVersion, parsed);
+        if (checked.ok()) {
             manifest = std::move(parsed);
-            return StepResult{};
+            return checked;
         }
-        if (u.stopRequested || attempt >= kAttempts) return rejected;
-        // A list and signature caught in the middle of a publish usually agree a moment later.
+        if (u.stopRequested || attempt >= kAttempts) return checked;
+        // A list and signature caught in the middle of a publish usually agree a moment later, and an
+        // edge cache that served an old list may serve the new one to the next query.
         for (int step = 0; step < kRetryPauseSteps && !u.stopRequested; ++step)
             Sleep(100);
-        if (u.stopRequested) return rejected;
+        if (u.stopRequested) return checked;
     }
 }

@@ -1,7 +1,8 @@
 // Fetching the list and its detached signature with a cache-busting query, and checking the
-// ECDSA P-256 signature against the public key compiled into the launcher.
+// ECDSA P-256 signature against the key set compiled into the launcher.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "update/step_result.h"
@@ -9,14 +10,14 @@
 struct Manifest;
 struct Updater;
 
-// Done, Unavailable (a transfer failed, with its status and error) or Rejected (the list failed its
-// check twice, the second time 2 s later). manifest is replaced only by a verified list.
-StepResult fetchManifest(Updater& u, Manifest& manifest, std::string& listBytes, std::string& signatureBytes);
+// Done, Unavailable (a transfer failed: the detail names the document or the server name, with the
+// server's status and the system error) or Rejected (the list failed its check twice, the second
+// time 2 s later: the detail says why). A validly signed list whose version is below
+// minimumVersion is rejected like a bad signature: the folder has verified a newer one.
+// manifest is replaced only by a list that passed every check.
+StepResult fetchManifest(Updater& u, Manifest& manifest, std::string& listBytes, std::string& signatureBytes,
+                         uint64_t minimumVersion = 0);
+// Against the program's own key set: true when any of its keys verifies the pair.
 bool verifySignature(const std::string& listBytes, const std::string& signatureBytes);
-// The same check against another key (64 bytes X then Y); the compiled-in key is used above.
-bool verifySignatureWithKey(const std::string& listBytes, const std::string& signatureBytes,
-                            const unsigned char publicKey[64]);
 std::wstring makeCacheBuster();
 std::wstring objectPath(const std::string& hash);
-// The compiled-in key as 64 bytes.
-const unsigned char* compiledPublicKey();

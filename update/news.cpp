@@ -1,5 +1,9 @@
 #include "update/news.h"
 
+#include <windows.h>
+
+#include <algorithm>
+
 #include "update/http_client.h"
 #include "update/manifest_fetch.h"
 #include "base/text.h"
@@ -10,15 +14,34 @@ namespace {
 constexpr size_t kMaxItems = 3;
 const wchar_t* const kNewsFiles[2] = {L"haberler_tr.txt", L"haberler_en.txt"};
 
+bool isHidden(wchar_t c) {
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f)  // C0, DEL, C1
+           || (c >= 0x202a && c <= 0x202e)       // embeddings and overrides
+           || (c >= 0x2066 && c <= 0x2069);      // isolates
+}
+
+std::wstring screenText(std::string_view bytes, size_t maxLength) {
+    std::wstring text = fromUtf8(bytes);
+    text.erase(std::remove_if(text.begin(), text.end(), isHidden), text.end());
+    if (text.size() > maxLength) {
+        size_t cut = maxLength;
+        if (cut > 0 && IS_HIGH_SURROGATE(text[cut - 1])) --cut;  // never half a character
+        text.resize(cut);
+    }
+    return text;
+}
+
 }  // namespace
 
 std::vector<NewsItem> parseNews(std::string_view bytes) {
     std::vector<NewsItem> items;
+    if (bytes.size() > kMaxNewsBytes) return items;
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
     forEachLine(bytes, [&](std::string_view line) {
         size_t bar = line.find('|');
         if (line.empty() || line[0] == '#' || bar == std::string_view::npos) return true;
-        items.push_back({fromUtf8(line.substr(0, bar)), fromUtf8(line.substr(bar + 1))});
+        items.push_back({screenText(line.substr(0, bar), kMaxNewsDateLength),
+                         screenText(line.substr(bar + 1), kMaxNewsTitleLength)});
         return items.size() < kMaxItems;
     });
     return items;
@@ -28,9 +51,14 @@ void fetchNews(Updater& u) {
     for (int index = 0; index < 2; ++index) {
         if (u.stopRequested) return;
         std::string body;
-        BodyCollector collector{&body, &u};
+        // One byte past the limit is enough to know the body is too long; the rest is never fetched.
+        BodyCollector collector{&body, &u, kMaxNewsBytes + 1};
         // A failed fetch keeps the previous run's items: stale news beats an empty panel.
         HttpResult got = httpGet(u, nullptr, kNewsFiles[index] + makeCacheBuster(), collectBody, &collector, 0, 0);
-        if (got.delivered(200)) publishNews(u, index, parseNews(body));
+        if (got.delivered(200)) {
+            publishNews(u, index, parseNews(body));
+        } else if (got.sinkRefused && !u.stopRequested) {
+            publishNews(u, index, {});  // an oversized file is no news, not a failed fetch
+        }
     }
 }

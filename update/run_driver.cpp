@@ -5,6 +5,7 @@
 
 #include "base/file.h"
 #include "base/names.h"
+#include "base/path_identity.h"
 #include "base/text.h"
 #include "update/downloader.h"
 #include "update/extra_files.h"
@@ -13,8 +14,10 @@
 #include "update/manifest_fetch.h"
 #include "update/news.h"
 #include "update/self_update.h"
+#include "update/temp_journal.h"
 #include "update/update_log.h"
 #include "update/updater.h"
+#include "update/version_record.h"
 
 namespace {
 
@@ -42,13 +45,13 @@ void publishVerifiedList(Updater& u, const Manifest& manifest) {
 
 bool scanListedFiles(Updater& u, const Manifest& manifest, HashCache& cache, bool fullScan,
                      std::vector<uint32_t>& downloadList, int& filesCounted, uint64_t& bytesCounted) {
-    const std::wstring launcherKey = normalizePath(kLauncherFileName);
+    const std::wstring launcherKey = pathKey(kLauncherFileName);
     std::vector<std::wstring> keys;
     keys.reserve(manifest.entries.size());
     filesCounted = 0;
     bytesCounted = 0;
     for (const ManifestEntry& e : manifest.entries) {
-        keys.push_back(normalizePath(e.path));
+        keys.push_back(pathKey(e.path));
         if (keys.back() == launcherKey) continue;
         ++filesCounted;
         bytesCounted += e.size;
@@ -69,7 +72,7 @@ bool scanListedFiles(Updater& u, const Manifest& manifest, HashCache& cache, boo
             progress.base += entry.size;
             continue;
         }
-        std::wstring path = joinPath(u.rootFolder, entry.path);
+        std::wstring path = fullPath(u.rootFolder, entry.path);
         uint64_t size = 0, mtime = 0;
         bool isFolder = false;
         if (!fileStamp(path, size, mtime, &isFolder) || isFolder) {
@@ -100,7 +103,7 @@ void deleteExtraFiles(Updater& u, const Manifest& manifest) {
     std::vector<std::wstring> extras;
     findExtraFiles(u.rootFolder, manifest, extras);
     for (const std::wstring& relative : extras) {
-        std::wstring path = joinPath(u.rootFolder, relative);
+        std::wstring path = fullPath(u.rootFolder, relative);
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files go too
         bool deleted = DeleteFileW(path.c_str()) != 0;
         logLine(u, "fazla dosya %s %s", toUtf8(relative).c_str(), deleted ? "silindi" : "silinemedi");
@@ -113,7 +116,7 @@ void deleteExtraFiles(Updater& u, const Manifest& manifest) {
 void saveState(const std::wstring& rootFolder, const Manifest& manifest, HashCache& cache,
                const std::string& listBytes, const std::string& signatureBytes) {
     for (const std::wstring& folder : manifest.createDirs)
-        createFolderTree(joinPath(rootFolder, folder));
+        createFolderTree(fullPath(rootFolder, folder));
     for (auto it = cache.begin(); it != cache.end();) {
         if (manifest.pathIndex.count(it->first))
             ++it;
@@ -132,13 +135,17 @@ void saveState(const std::wstring& rootFolder, const Manifest& manifest, HashCac
 void runUpdate(Updater& u, bool fullScan, bool checkOnly) {
     Manifest manifest;
     std::string listBytes, signatureBytes;
-    StepResult fetched = fetchManifest(u, manifest, listBytes, signatureBytes);
+    const uint64_t floor = highestVerifiedVersion(u.rootFolder);
+    StepResult fetched = fetchManifest(u, manifest, listBytes, signatureBytes, floor);
     if (u.stopRequested) return;
     if (!fetched.ok()) {
         reportError(u, fetched);
         return;
     }
     publishVerifiedList(u, manifest);
+    // Remembered at once, before anything can fail: the folder has seen this version, so no older
+    // one may replace it, whatever happens to the rest of this run.
+    if (!checkOnly) rememberVerifiedVersion(u.rootFolder, manifest.version);
     fetchNews(u);
     if (u.stopRequested) return;
     if (checkOnly) {
@@ -146,7 +153,7 @@ void runUpdate(Updater& u, bool fullScan, bool checkOnly) {
         return;
     }
 
-    StepResult replaced = selfUpdate(u, manifest);
+    StepResult replaced = selfUpdate(u, manifest, listBytes, signatureBytes);
     if (u.stopRequested) return;
     if (replaced.ok()) {
         logLine(u, "launcher guncellendi, yeniden baslatiliyor");
@@ -154,6 +161,10 @@ void runUpdate(Updater& u, bool fullScan, bool checkOnly) {
         return;
     }
     if (replaced.outcome != StepOutcome::Unchanged) logLine(u, "launcher guncellenemedi, oyun dosyalariyla devam");
+
+    // What a process ended in the middle of a download left behind, before this run plans its own.
+    for (const std::wstring& relative : removeLeftoverTemps(u.rootFolder))
+        logLine(u, "yarim kalan indirme silindi %s", toUtf8(relative).c_str());
 
     HashCache cache;
     loadHashCache(u.rootFolder, cache);

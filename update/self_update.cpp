@@ -4,34 +4,95 @@
 
 #include "base/file.h"
 #include "base/names.h"
+#include "base/path_identity.h"
 #include "base/process.h"
+#include "base/text.h"
 #include "update/file_commit.h"
 #include "update/hashing.h"
+#include "update/key_set.h"
 #include "update/manifest.h"
+#include "update/update_log.h"
 #include "update/updater.h"
 
-StepResult swapLauncherFiles(const std::wstring& runningPath) {
+LauncherSwap swapLauncherFiles(const std::wstring& runningPath, const SwapFileOps& ops) {
     std::wstring newPath = runningPath + L".yeni";
     std::wstring oldPath = runningPath + L".eski";
+    LauncherSwap swap;
     // A leftover of an earlier update, possibly read-only, would block the rename.
     SetFileAttributesW(oldPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(oldPath.c_str());
     // Windows lets a running image be renamed, not overwritten; the old one lives on as ".eski".
-    if (!MoveFileExW(runningPath.c_str(), oldPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        StepResult failed{StepOutcome::WriteFailed, lastErrorOr()};
+    if (!ops.move(runningPath.c_str(), oldPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        swap.result = StepResult{StepOutcome::WriteFailed, lastErrorOr()};
         DeleteFileW(newPath.c_str());
-        return failed;
+        return swap;
     }
-    if (DWORD error = moveFileDurably(newPath, runningPath)) {
-        MoveFileExW(oldPath.c_str(), runningPath.c_str(), 0);
-        DeleteFileW(newPath.c_str());
-        return StepResult{StepOutcome::WriteFailed, error};
+    if (ops.move(newPath.c_str(), runningPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return swap;
+    swap.result = StepResult{StepOutcome::WriteFailed, lastErrorOr()};
+    // The shortcuts and the uninstall entry name the launcher: the folder must never be left without
+    // one. A copy of the running image is allowed where its rename is not (the copy is read-only
+    // access); ".eski" itself goes at the next start, as after any update.
+    if (ops.move(oldPath.c_str(), runningPath.c_str(), 0)) {
+        swap.restore = SwapRestore::Renamed;
+    } else {
+        swap.renameBackError = lastErrorOr();
+        if (ops.copy(oldPath.c_str(), runningPath.c_str(), FALSE)) {
+            swap.restore = SwapRestore::Copied;
+        } else {
+            swap.copyBackError = lastErrorOr();
+            swap.restore = SwapRestore::Lost;
+            return swap;  // ".yeni" is a verified launcher: the one left to start by hand
+        }
+    }
+    DeleteFileW(newPath.c_str());
+    return swap;
+}
+
+namespace {
+
+void logRestore(Updater& u, const LauncherSwap& swap) {
+    unsigned long failed = swap.result.systemError;
+    switch (swap.restore) {
+        case SwapRestore::NotNeeded:
+            return;
+        case SwapRestore::Renamed:
+            logLine(u, "launcher yerine konamadi (%lu), eskisi geri alindi", failed);
+            return;
+        case SwapRestore::Copied:
+            logLine(u, "launcher yerine konamadi (%lu), eskisi geri adlandirilamadi (%lu), kopyasi kondu", failed,
+                    static_cast<unsigned long>(swap.renameBackError));
+            return;
+        case SwapRestore::Lost:
+            logLine(u, "launcher yerine konamadi (%lu), eskisi geri konamadi (%lu, kopya %lu): .eski ve .yeni duruyor",
+                    failed, static_cast<unsigned long>(swap.renameBackError),
+                    static_cast<unsigned long>(swap.copyBackError));
+            return;
+    }
+}
+
+}  // namespace
+
+StepResult checkNewLauncherKeys(Updater& u, const std::wstring& newPath, const std::string& listBytes,
+                                const std::string& signatureBytes) {
+    KeySet keys;
+    DWORD error = 0;
+    if (!readProgramKeySet(newPath, keys, &error)) {
+        logLine(u, "yeni launcher kullanilmadi: anahtar kumesi okunamadi (hata %lu)",
+                static_cast<unsigned long>(error));
+        return StepResult{StepOutcome::Rejected, error};
+    }
+    if (!verifyingKey(keys, listBytes, signatureBytes)) {
+        logLine(u, "yeni launcher kullanilmadi: anahtarlarindan hicbiri bu listenin imzasini dogrulamiyor (%s)",
+                toUtf8(describeKeySet(keys)).c_str());
+        return StepResult{StepOutcome::Rejected, static_cast<DWORD>(NTE_BAD_SIGNATURE)};
     }
     return StepResult{};
 }
 
-StepResult selfUpdate(Updater& u, const Manifest& manifest, const std::wstring& runningPath) {
-    auto found = manifest.pathIndex.find(normalizePath(kLauncherFileName));
+StepResult selfUpdate(Updater& u, const Manifest& manifest, const std::string& listBytes,
+                      const std::string& signatureBytes, const std::wstring& runningPath) {
+    auto found = manifest.pathIndex.find(pathKey(kLauncherFileName));
     if (found == manifest.pathIndex.end()) return StepResult{StepOutcome::Unchanged};
     const ManifestEntry& entry = manifest.entries[found->second];
     // A launcher just restarted by an update never updates itself again in the same process.
@@ -49,11 +110,16 @@ StepResult selfUpdate(Updater& u, const Manifest& manifest, const std::wstring& 
         result = downloadToTemp(group, nullptr, entry, newPath, nullptr);
         if (result.outcome != StepOutcome::Unavailable && result.outcome != StepOutcome::Mismatch) break;
     }
+    // A launcher that could not verify the list that delivered it would reject every later list and
+    // could never be replaced again: it is refused here, and the running one stays.
+    if (result.ok()) result = checkNewLauncherKeys(u, newPath, listBytes, signatureBytes);
     if (!result.ok()) {
         DeleteFileW(newPath.c_str());
+        result.path = entry.path;
         return result;
     }
-    result = swapLauncherFiles(running);
-    result.path = entry.path;
-    return result;
+    LauncherSwap swap = swapLauncherFiles(running);
+    logRestore(u, swap);
+    swap.result.path = entry.path;
+    return swap.result;
 }

@@ -1,6 +1,7 @@
 // How one step of an update run ended (a transfer attempt, a range, a whole file, its commit, the
 // self-update, the list fetch): one vocabulary for every stage, carrying the failed call's system
-// error, the server's answer and the listed path, so that the error report says what really failed.
+// error, the server's answer and the listed path or what else failed, so that the error report says
+// what really failed.
 #pragma once
 
 #include <windows.h>
@@ -28,6 +29,8 @@ struct StepResult {
     DWORD systemError = 0;  // the failed call's error; 0 when nothing failed or the failure left none
     int httpStatus = 0;     // the last response's status; 0 when none arrived or the transfer broke off
     std::wstring path;      // the listed file the step was about; empty for the list and the session
+    std::wstring detail;    // for a step about no listed file: what failed (a document, the server's
+                            // name) or why the list was refused
 
     bool ok() const { return outcome == StepOutcome::Done; }
 };

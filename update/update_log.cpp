@@ -38,10 +38,18 @@ void logLine(Updater& u, const char* format, ...) {
     line[length++] = '\r';
     line[length++] = '\n';
 
+    std::wstring path = logFilePath(u.rootFolder);
     std::lock_guard<std::mutex> lock(logMutex);
-    createFolderTree(joinPath(u.rootFolder, kProtectionFolderName));
-    UniqueFile file(CreateFileW(logFilePath(u.rootFolder).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    auto open = [&] {
+        return UniqueFile(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    };
+    // The folder is made again whenever it is missing, but only then: a run writes a line per file.
+    UniqueFile file = open();
+    if (!file && GetLastError() == ERROR_PATH_NOT_FOUND) {
+        createFolderTree(joinPath(u.rootFolder, kProtectionFolderName));
+        file = open();
+    }
     DWORD written = 0;
     if (file) WriteFile(file.get(), line, static_cast<DWORD>(length), &written, nullptr);
 }

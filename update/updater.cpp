@@ -131,13 +131,14 @@ void finishRun(Updater& u) {
 
 void reportError(Updater& u, const StepResult& result) {
     ErrorKind kind = errorKindOf(result.outcome);
-    logLine(u, "HATA %d %s (son sistem hatasi %lu)", static_cast<int>(kind), toUtf8(result.path).c_str(),
+    const std::wstring& detail = result.path.empty() ? result.detail : result.path;
+    logLine(u, "HATA %d %s (son sistem hatasi %lu)", static_cast<int>(kind), toUtf8(detail).c_str(),
             static_cast<unsigned long>(result.systemError));
     uint32_t tick = GetTickCount();
     std::lock_guard<std::mutex> lock(u.statusMutex);
     u.status.phase = UpdatePhase::Error;
     u.status.errorCode = kind;
-    u.status.detailText = result.path;
+    u.status.detailText = detail;
     u.status.errorTick = tick;
 }
 

@@ -133,7 +133,8 @@ void setPhase(Updater& u, UpdatePhase phase);
 // Ready, with every byte of the last stage counted.
 void finishRun(Updater& u);
 // Writes the "HATA ..." log line first (outside the lock) with the step's own system error, then
-// puts the status into Error with the step's path as its detail.
+// puts the status into Error with the step's path (or, for a step about no file, its detail) as the
+// detail text.
 void reportError(Updater& u, const StepResult& result);
 
 StatusSnapshot copyStatus(Updater& u);

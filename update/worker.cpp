@@ -7,6 +7,7 @@
 #include "base/file.h"
 #include "base/text.h"
 #include "update/http_client.h"
+#include "update/key_set.h"
 #include "update/run_driver.h"
 #include "update/update_log.h"
 #include "update/updater.h"
@@ -53,6 +54,16 @@ void restartLargeLog(const std::wstring& rootFolder) {
     if (fileSize(path, size) && size > kLogRestartSize) DeleteFileW(path.c_str());
 }
 
+// A launcher that trusts the development key accepts lists anyone can sign with the repository's
+// keys/; one without keys accepts none. Either must be visible in every run's log.
+void warnAboutKeys(Updater& u) {
+    const KeySet& keys = ownKeySet();
+    if (keys.empty())
+        logLine(u, "UYARI: launcher'da anahtar yok, hicbir liste dogrulanamaz");
+    else if (containsKey(keys, developmentKey()))
+        logLine(u, "UYARI: gelistirme anahtarina guvenen launcher: test icindir, oyunculara dagitilmaz");
+}
+
 }  // namespace
 
 void readEnvironment(Updater& u) {
@@ -75,6 +86,7 @@ void runWorker(Updater& u, bool fullScan, bool checkOnly) {
         logLine(u, "---- basla: %s%s, sunucu %s:%u%s", fullScan ? "tam tarama" : "hizli tarama",
             u.skipSelfUpdate ? " (--guncellendi)" : "", toUtf8(u.config.host).c_str(),
             static_cast<unsigned>(u.config.port), toUtf8(u.config.basePath).c_str());
+        warnAboutKeys(u);
     }
     StepResult session = openSession(u);
     if (!session.ok()) {
@@ -87,9 +99,9 @@ void runWorker(Updater& u, bool fullScan, bool checkOnly) {
     } catch (const std::bad_alloc&) {
         // Nothing may leave the thread (it would end the process); out of memory is the only
         // exception the engine can meet, and the window then offers a retry.
-        reportError(u, StepResult{StepOutcome::Failed, ERROR_NOT_ENOUGH_MEMORY});
+        reportError(u, StepResult{StepOutcome::Failed, ERROR_NOT_ENOUGH_MEMORY, 0, {}, L"bellek yetmedi"});
     } catch (const std::exception&) {
-        reportError(u, StepResult{StepOutcome::Failed});
+        reportError(u, StepResult{StepOutcome::Failed, 0, 0, {}, L"beklenmeyen hata"});
     }
     closeSession(u);
     u.workerRunning.exchange(false);
@@ -107,7 +119,7 @@ void startRun(Updater& u, bool fullScan, bool checkOnly) {
         // No thread (out of resources): show it as a connection failure, which the window retries.
         // The runtime does not hand on the system's error for it.
         u.workerRunning.exchange(false);
-        reportError(u, StepResult{StepOutcome::Unavailable});
+        reportError(u, StepResult{StepOutcome::Unavailable, 0, 0, {}, L"guncelleme is parcacigi baslatilamadi"});
     }
 }
 

@@ -111,7 +111,7 @@ qv_publish() {
   mkdir -p "$www/qorvane/pc"
   qv_wine "$prefix" "${QV_PUBLISHER:-$QV_BUILD/tools/qorvane-yayinci.exe}" yayinla --oyun "$(qv_winpath "$game")" \
     --hedef "$(qv_winpath "$www/qorvane/pc")" --ozel-anahtar "$(qv_winpath "$QV_ROOT/keys/dev-private-key.txt")" \
-    --surum "$version" "$@"
+    --surum "$version" --gelistirme "$@"
 }
 
 qv_install_launcher() {  # INSTALL_DIR EXE: an installed game folder that holds only the launcher

@@ -2,6 +2,7 @@
 # into Wine (cmake/wine-run.sh) source this file.
 #
 #   qv_wine_env PREFIX           -> exports WINEPREFIX, WINEDEBUG and WINEDLLOVERRIDES for PREFIX
+#                                   (plus QV_DLL_OVERRIDES when set)
 #   qv_wineserver PREFIX ARGS... -> runs wineserver for that prefix only (-k, -p, -w), never another's
 
 qv_wine_env() {
@@ -9,8 +10,8 @@ qv_wine_env() {
   # Quiet unless the caller asks for a debug channel.
   export WINEDEBUG=${WINEDEBUG:--all}
   # No .NET or browser installer at a prefix's first boot, and no menu builder mirroring every
-  # shortcut the tests save into the Unix home's menus and icons.
-  export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
+  # shortcut the tests save into the Unix home's menus and icons. QV_DLL_OVERRIDES adds a test's own.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${QV_DLL_OVERRIDES:+;$QV_DLL_OVERRIDES}"
 }
 
 qv_wineserver() {

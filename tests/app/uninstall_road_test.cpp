@@ -49,10 +49,11 @@ TEST_F(UninstallRoad, SilentRemovalNeedsNoAnswerAndRemovesOnlyASafeFolder) {
     EXPECT_TRUE(waitUntilGone(parentFolder(exe)));
     EXPECT_TRUE(fileExists(temp.file(L"Oyun")));
 
-    // Without its install record the folder is not known to be the launcher's: it stays.
+    // Without its install record the folder is not known to be the launcher's: it stays, and the
+    // exit code says so.
     std::wstring bare = installStandIn(L"Bare");
     removeTree(temp.file(L"Bare/koruma"));
-    EXPECT_EQ(uninstallLauncherAt(bare, true, 0), 0);
+    EXPECT_EQ(uninstallLauncherAt(bare, true, 0), 1);
     EXPECT_FALSE(keyExists(kUninstallKey));
     Sleep(5000);
     EXPECT_TRUE(fileExists(bare));
@@ -111,4 +112,33 @@ TEST_F(UninstallRoad, InstalledLauncherAsksFirstWithNoAsTheDefault) {
         EXPECT_EQ(uninstall.exitCode(), 0u);
         EXPECT_TRUE(waitUntilGone(folder));
     }
+}
+
+// When the folder cannot be removed, the closing message says where the game files stay instead of
+// claiming they are gone, and the exit code is 1.
+TEST_F(UninstallRoad, AFolderThatStaysIsNamedInTheClosingMessage) {
+    if (!haveDisplay()) GTEST_SKIP() << "no X display for the message boxes";
+    if (!fileExists(builtLauncher())) GTEST_SKIP() << "the launcher has not been built";
+    // ASCII only: Wine's shell links lose letters outside the ANSI code page (see README), and the
+    // shortcut must go here as it does on Windows.
+    std::wstring folder = temp.file(L"Kayit Yok");
+    std::wstring copy = installAt(L"Kayit Yok", builtLauncher());
+    removeTree(folder + L"\\koruma");
+
+    Launcher uninstall(copy, L"--kaldir");
+    HWND question = waitForWindow(L"#32770", copy, 20000);
+    ASSERT_TRUE(question) << "no question";
+    PostMessageW(question, WM_COMMAND, IDYES, 0);
+    Sleep(500);
+    HWND done = waitForWindow(L"#32770", copy, 20000);
+    ASSERT_TRUE(done) << "no closing message";
+    std::wstring text = messageBoxText(done);
+    EXPECT_NE(text.find(L"\n\n" + folder), std::wstring::npos) << text;
+    EXPECT_EQ(text.find(L"Qorvane kald\u0131r\u0131ld\u0131."), std::wstring::npos) << text;
+    PostMessageW(done, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(uninstall.endsWithin(15000));
+    EXPECT_EQ(uninstall.exitCode(), 1u);
+    EXPECT_FALSE(fileExists(userState.desktopLink));
+    Sleep(4000);  // longer than a removal would wait before it starts
+    EXPECT_TRUE(fileExists(copy));
 }

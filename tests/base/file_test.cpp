@@ -129,6 +129,51 @@ TEST(JoinPath, OneBackslashBetweenAndSlashesTurned) {
         EXPECT_EQ(joinPath(c.folder, c.relative), c.joined) << c.folder << L" + " << c.relative;
 }
 
+TEST(FullPath, ShortPathsAreJoinedAndLongOnesPrefixed) {
+    EXPECT_EQ(fullPath(L"C:\\Oyun", L"pack/a.bin"), L"C:\\Oyun\\pack\\a.bin");
+    const std::wstring deep = std::wstring(120, L'a') + L"/" + std::wstring(120, L'b') + L"/c.bin";
+    EXPECT_EQ(fullPath(L"C:\\Oyun", deep), L"\\\\?\\C:\\Oyun\\" + std::wstring(120, L'a') + L"\\" +
+                                            std::wstring(120, L'b') + L"\\c.bin");
+    // The prefix turns off the system's clean-up of the path, so the form it gets must be clean.
+    EXPECT_EQ(fullPath(L"C:/Oyun/./x/..", deep).substr(0, 12), L"\\\\?\\C:\\Oyun\\");
+    EXPECT_EQ(fullPath(L"\\\\sunucu\\pay", deep).substr(0, 19), L"\\\\?\\UNC\\sunucu\\pay\\");
+    EXPECT_EQ(fullPath(L"\\\\?\\C:\\Oyun", deep).substr(0, 12), L"\\\\?\\C:\\Oyun\\");
+
+    // Such a path holds files, temp twins and folders beyond MAX_PATH.
+    TempFolder t;
+    std::wstring folder = fullPath(t.path, deep.substr(0, 241));
+    ASSERT_GT(folder.size(), size_t{MAX_PATH});
+    EXPECT_TRUE(createFolderTree(folder));
+    EXPECT_EQ(replaceFileDurably(fullPath(t.path, deep), "deep"), 0u);
+    std::string bytes;
+    EXPECT_TRUE(readWholeFile(fullPath(t.path, deep), bytes, 16));
+    EXPECT_EQ(bytes, "deep");
+}
+
+// The installer's copy of the launcher: complete and flushed under a temporary name before it
+// replaces anything, whatever the source's attributes.
+TEST(CopyFileDurably, ReplacesTheTargetAndLeavesNoTemporary) {
+    TempFolder t;
+    t.write(L"source.exe", "new launcher");
+    SetFileAttributesW(t.file(L"source.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+    t.write(L"Qorvane Launcher.exe", "old launcher");
+    EXPECT_EQ(copyFileDurably(t.file(L"source.exe"), t.file(L"Qorvane Launcher.exe")), 0u);
+    EXPECT_EQ(t.read(L"Qorvane Launcher.exe"), "new launcher");
+    EXPECT_FALSE(t.exists(L"Qorvane Launcher.exe.yeni"));
+    EXPECT_EQ(GetFileAttributesW(t.file(L"Qorvane Launcher.exe").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+
+    EXPECT_EQ(copyFileDurably(t.file(L"missing.exe"), t.file(L"Qorvane Launcher.exe")),
+              static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    HANDLE held = CreateFileW(t.file(L"Qorvane Launcher.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(copyFileDurably(t.file(L"source.exe"), t.file(L"Qorvane Launcher.exe")), 0u);
+    CloseHandle(held);
+    EXPECT_EQ(t.read(L"Qorvane Launcher.exe"), "new launcher");
+    EXPECT_FALSE(t.exists(L"Qorvane Launcher.exe.yeni"));
+    EXPECT_EQ(flushFile(t.file(L"Qorvane Launcher.exe")), 0u);
+    EXPECT_EQ(flushFile(t.file(L"missing.exe")), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
 TEST(FileStamp, SizeAndTimeOfFilesAndFolders) {
     TempFolder t;
     t.write(L"f.bin", "12345");

@@ -184,10 +184,12 @@ TEST(Open, MissingOrBadValuesFallBackQuietly) {
     } cases[] = {
         {nullptr, nullptr, 1280, 660, 1.0f},
         {"LANG tr\r\n", "5\n", 1280, 660, 1.0f},                    // scale out of range
-        {"WIDTH abc\r\nHEIGHT 700\r\n", "x\n", 0, 700, 1.0f},       // not a number reads as 0
-        {"WIDTH 1000\r\n", "0.8\n", 800, 528, 0.8f},                // missing HEIGHT: 660 units
-        {"WIDTH \r\n1600\r\nHEIGHT 600\r\n", "1.0", 0, 600, 1.0f},  // no value: not the next line's
-        {"WIDTH   -20\r\nHEIGHT +700 px\r\n", "3.0", -59, 1040, 3.0f},
+        // Below one unit (not a number reads as 0) is no window: the default instead.
+        {"WIDTH abc\r\nHEIGHT 700\r\n", "x\n", 1280, 700, 1.0f},
+        {"WIDTH 1000\r\n", "0.8\n", 800, 528, 0.8f},                   // missing HEIGHT: 660 units
+        {"WIDTH \r\n1600\r\nHEIGHT 600\r\n", "1.0", 1280, 600, 1.0f},  // no value: not the next line's
+        {"WIDTH   -20\r\nHEIGHT +700 px\r\n", "3.0", 1920, 1040, 3.0f},
+        {"WIDTH 0\r\nHEIGHT -1\r\n", "1.0", 1280, 660, 1.0f},
         {"WIDTH 99999999999\r\nHEIGHT 700\r\n", "1.0", 1920, 700, 1.0f},
     };
     for (const Case& c : cases) {
@@ -357,18 +359,70 @@ TEST(Save, UnreadableConfigIsNeverReplacedByAFreshOne) {
     EXPECT_FALSE(large.exists(L"koruma/ekran.txt"));
 }
 
-TEST(Save, ScaleIsWrittenEvenWhenTheConfigFileFails) {
-    TempFolder t;
-    t.write(L"sorvik.cfg", "WIDTH 1280\r\n");
-    CreateDirectoryW(t.file(L"sorvik.cfg.yeni").c_str(), nullptr);
+// The game multiplies the units of sorvik.cfg by the scale of zoom.cfg: one changed without the
+// other is a window of the wrong size, so they change together or not at all.
+TEST(Save, TheTwoFilesChangeTogetherOrNotAtAll) {
     DisplaySettings d;
     d.windowWidth = 1280;
     d.windowHeight = 720;
     d.interfaceScale = 0.8f;
-    EXPECT_FALSE(storeDisplaySettings(t.path, 96, d));
-    EXPECT_EQ(t.read(L"sorvik.cfg"), "WIDTH 1280\r\n");
-    EXPECT_EQ(t.read(L"zoom.cfg"), "0.8\n");
-    EXPECT_FALSE(t.exists(L"koruma/ekran.txt"));
+    {  // sorvik.cfg cannot be written: zoom.cfg is not touched
+        TempFolder t;
+        t.write(L"sorvik.cfg", "WIDTH 1280\r\n");
+        t.write(L"zoom.cfg", "1.0\n");
+        CreateDirectoryW(t.file(L"sorvik.cfg.yeni").c_str(), nullptr);
+        EXPECT_FALSE(storeDisplaySettings(t.path, 96, d));
+        EXPECT_EQ(t.read(L"sorvik.cfg"), "WIDTH 1280\r\n");
+        EXPECT_EQ(t.read(L"zoom.cfg"), "1.0\n");
+        EXPECT_FALSE(t.exists(L"zoom.cfg.yeni"));
+        EXPECT_FALSE(t.exists(L"koruma/ekran.txt"));
+    }
+    {  // zoom.cfg is held when its turn comes: sorvik.cfg gets its old content back
+        TempFolder t;
+        t.write(L"sorvik.cfg", "WIDTH 1280\r\nSOUND 1\r\n");
+        t.write(L"zoom.cfg", "1.0\n");
+        HANDLE held = CreateFileW(t.file(L"zoom.cfg").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        EXPECT_FALSE(storeDisplaySettings(t.path, 96, d));
+        CloseHandle(held);
+        EXPECT_EQ(t.read(L"sorvik.cfg"), "WIDTH 1280\r\nSOUND 1\r\n");
+        EXPECT_EQ(t.read(L"zoom.cfg"), "1.0\n");
+        EXPECT_FALSE(t.exists(L"sorvik.cfg.yeni"));
+        EXPECT_FALSE(t.exists(L"zoom.cfg.yeni"));
+    }
+    {  // a zoom.cfg past the read bound is no settings file of the game's: it is left alone
+        TempFolder t;
+        std::string huge(1048577, '1');
+        t.write(L"zoom.cfg", huge);
+        EXPECT_FALSE(storeDisplaySettings(t.path, 96, d));
+        EXPECT_FALSE(t.exists(L"sorvik.cfg"));
+        EXPECT_TRUE(t.read(L"zoom.cfg") == huge);
+    }
+}
+
+TEST(Save, SizesBelowOneUnitAreNeverWritten) {
+    struct Case {
+        int dpi;
+        float scale;
+        int width, height;
+    } cases[] = {
+        {96, 1.0f, 0, 720},   // a draft that kept a damaged file's 0
+        {96, 1.0f, 1280, -5},
+        {144, 1.4f, 1, 2},    // one pixel is less than a unit at 2.1 pixels per unit
+    };
+    for (const Case& c : cases) {
+        TempFolder t;
+        t.write(L"sorvik.cfg", "WIDTH 1280\r\nHEIGHT 660\r\n");
+        DisplaySettings d;
+        d.windowWidth = c.width;
+        d.windowHeight = c.height;
+        d.interfaceScale = c.scale;
+        EXPECT_FALSE(storeDisplaySettings(t.path, c.dpi, d)) << c.width << "x" << c.height;
+        EXPECT_EQ(t.read(L"sorvik.cfg"), "WIDTH 1280\r\nHEIGHT 660\r\n");
+        EXPECT_FALSE(t.exists(L"zoom.cfg"));
+        EXPECT_FALSE(t.exists(L"koruma/ekran.txt"));
+    }
 }
 
 TEST(Defaults, WrittenOnceBeforeTheFirstStart) {
@@ -408,7 +462,8 @@ TEST(Defaults, StopAtTheFirstFailedWrite) {
     TempFolder u;
     CreateDirectoryW(u.file(L"zoom.cfg.yeni").c_str(), nullptr);
     applyDefaultDisplaySettings(u.path, 96, {1920, 1040});
-    EXPECT_TRUE(u.exists(L"sorvik.cfg"));
+    EXPECT_FALSE(u.exists(L"sorvik.cfg"));  // both files or neither
+    EXPECT_FALSE(u.exists(L"sorvik.cfg.yeni"));
     EXPECT_FALSE(u.exists(L"koruma/ekran.txt"));
 }
 

@@ -33,6 +33,9 @@ qv_install_launcher "$install" "$launcher"
 qv_launcher_start "$prefix" "$install" "$url" hidden
 e2e_wait "HATA 1 " 1 60 HAZIR
 qv_launcher_close "$prefix"
+# The TLS failure's own error: 12175 on Windows, 12157 under Wine (README, Wine notes).
+grep -Eq "HATA 1 liste manifest.txt alinamadi \(son sistem hatasi (12175|12157)\)" "$log" ||
+  e2e_fail "the error line does not carry the certificate failure's detail and code"
 [ "$(find "$install" -type f | wc -l)" -le 4 ] || e2e_fail "files were downloaded from an untrusted server"
 
 qv_wine "$prefix" "$trust" "$(qv_winpath "$tls/ca.der")" || e2e_fail "could not trust the test authority"

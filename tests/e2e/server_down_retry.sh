@@ -12,6 +12,9 @@ qv_nginx_stop "$work/nginx"
 qv_install_launcher "$install" "$launcher"
 qv_launcher_start "$prefix" "$install" "$url" hidden
 e2e_wait "HATA 1 " 1 60 HAZIR
+# What failed and the refused connection's own error (ERROR_WINHTTP_CANNOT_CONNECT).
+grep -q "HATA 1 liste manifest.txt alinamadi (son sistem hatasi 12029)" "$log" ||
+  e2e_fail "the error line does not carry the refused connection's detail and code"
 qv_nginx_restart "$work/nginx" || e2e_fail "nginx did not come back on port $QV_NGINX_PORT"
 e2e_wait HAZIR 1 90
 [ "$(e2e_count '^.\{20\}---- basla')" -ge 2 ] || e2e_fail "no second run"

@@ -25,6 +25,9 @@ fetches_before=$(grep -c 'GET /qorvane/pc/manifest.txt' "$work/nginx/access.log"
 
 qv_launcher_start "$prefix" "$install" "$url" hidden
 e2e_wait "HATA 2 " 1 60 HAZIR
+# Why, with the signature check's own error (NTE_BAD_SIGNATURE).
+grep -q "HATA 2 imza dogrulanamadi: .* (son sistem hatasi 2148073478)" "$log" ||
+  e2e_fail "the error line does not say why the list was refused"
 # Two fetches of the list, 2 s apart, before the error.
 fetches=$(grep -c 'GET /qorvane/pc/manifest.txt' "$work/nginx/access.log" || true)
 [ $((fetches - fetches_before)) -ge 2 ] ||

@@ -70,6 +70,33 @@ TEST(GameLaunch, MissingGameExecutableReportsNotFoundAndLeavesTheTokenAlone) {
     EXPECT_NE(result.errorCode, static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
 }
 
+long failingRandom(unsigned char* bytes, unsigned long count) {
+    for (unsigned long i = 0; i < count; ++i) bytes[i] = 0x5a;  // garbage a careless caller would use
+    return static_cast<long>(0xC0000001L);                      // STATUS_UNSUCCESSFUL
+}
+
+long countingRandom(unsigned char* bytes, unsigned long count) {
+    for (unsigned long i = 0; i < count; ++i) bytes[i] = static_cast<unsigned char>(0xa0 + i);
+    return 0;
+}
+
+TEST(GameLaunch, TokenComesFromTheRandomSourceAndAFailingSourceStartsNothing) {
+    TempFolder game;
+    putTestGameInto(game);
+    SetEnvironmentVariableW(L"QORVANE_BELGE", L"onceki");
+    LaunchResult result = launchGame(nullptr, game.path, failingRandom);
+    EXPECT_FALSE(result.started);
+    EXPECT_EQ(result.errorCode, static_cast<uint32_t>(ERROR_GEN_FAILURE));
+    EXPECT_EQ(environmentToken(), L"onceki");
+
+    // The bytes in order, high nibble first; the game sees exactly that token.
+    result = launchGame(nullptr, game.path, countingRandom);
+    ASSERT_TRUE(result.started) << result.errorCode;
+    EXPECT_EQ(environmentToken(), L"a0a1a2a3a4a5a6a7");
+    auto record = waitForRecord(game);
+    EXPECT_EQ(record["belge"], L"a0a1a2a3a4a5a6a7");
+}
+
 TEST(StartProcess, EmptyArgumentsAndEmptyFolderGiveTheBareQuotedPathInTheCurrentFolder) {
     TempFolder game;
     putTestGameInto(game);

@@ -6,6 +6,7 @@
 
 #include "base/file.h"
 #include "base/process.h"
+#include "base/security.h"
 #include "base/text.h"
 #include "build_config.h"
 #include "install/game_folder.h"
@@ -151,6 +152,7 @@ TEST_F(Installer, InstallsIntoAnExistingFolderAndKeepsItsLanguageFile) {
     std::wstring folder = temp.file(L"Existing");
     temp.write(L"Existing/pack/dil.cfg", "tr\r\nsomething the client keeps");
     temp.write(L"Existing/Qorvane Launcher.exe", "an older launcher");
+    temp.write(L"Existing/Qorvane.exe", "the game client");
     ASSERT_EQ(install(folder, false, false, 0).error, 0u);
     EXPECT_EQ(readFileBytes(folder + L"\\pack\\dil.cfg"), "tr\r\nsomething the client keeps");
     EXPECT_EQ(readFileBytes(folder + L"\\Qorvane Launcher.exe"), kLauncherBytes)
@@ -161,6 +163,69 @@ TEST_F(Installer, InstallsIntoAnExistingFolderAndKeepsItsLanguageFile) {
     language = UiLanguage::Turkish;
     ASSERT_EQ(install(folder, false, false, 0).error, 0u);
     EXPECT_EQ(readFileBytes(folder + L"\\pack\\dil.cfg"), "tr");
+}
+
+// The uninstaller removes the game folder as a whole: the game never goes into a folder that holds
+// the user's other things, but into a "Qorvane" folder below it, as the folder picker does.
+TEST_F(Installer, AFolderHoldingOtherThingsGetsTheGameInAFolderBelowIt) {
+    temp.write(L"Games/other game/game.exe", "someone else's");
+    temp.write(L"Games/notes.txt", "the user's");
+    InstallResult result = install(temp.file(L"Games"), false, false, 0);
+    ASSERT_EQ(result.error, 0u);
+    EXPECT_EQ(result.folder, temp.file(L"Games/Qorvane"));
+    EXPECT_TRUE(fileExists(temp.file(L"Games/Qorvane/koruma/kurulum.txt")));
+    EXPECT_TRUE(fileExists(temp.file(L"Games/Qorvane/Qorvane Launcher.exe")));
+    EXPECT_FALSE(fileExists(temp.file(L"Games/koruma")));
+    EXPECT_FALSE(fileExists(temp.file(L"Games/Qorvane Launcher.exe")));
+    EXPECT_EQ(readUninstallValue(L"InstallLocation").text, result.folder);
+
+    // Folders the game owns, or may own as a whole, stay as chosen.
+    CreateDirectoryW(temp.file(L"Empty").c_str(), nullptr);
+    temp.write(L"WithGame/Qorvane.exe", "game");
+    temp.write(L"WithGame/data/x.bin", "x");
+    temp.write(L"WithState/koruma/onbellek.txt", "");
+    temp.write(L"WithState/pack/y.bin", "y");
+    temp.write(L"OnlyLauncher/Qorvane Launcher.exe", "the launcher that installs");
+    for (const wchar_t* owned : {L"Empty", L"WithGame", L"WithState", L"OnlyLauncher", L"Missing/Deeper"}) {
+        result = install(temp.file(owned), false, false, 0);
+        EXPECT_EQ(result.error, 0u) << owned;
+        EXPECT_EQ(result.folder, temp.file(owned)) << owned;
+    }
+
+    // When the folder below holds other things too, nothing is installed at all.
+    temp.write(L"Full/x.txt", "x");
+    temp.write(L"Full/Qorvane/y.txt", "y");
+    result = install(temp.file(L"Full"), false, false, 0);
+    EXPECT_EQ(result.error, static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
+    EXPECT_EQ(result.path, temp.file(L"Full/Qorvane"));
+    EXPECT_FALSE(fileExists(temp.file(L"Full/koruma")));
+    EXPECT_FALSE(fileExists(temp.file(L"Full/Qorvane/koruma")));
+}
+
+TEST_F(Installer, ANewFolderAndItsStateFolderGetOwnRightsAnExistingOneKeepsItsRights) {
+    // Parents are made as needed; the rights belong to the game folder itself. Wine answers with a
+    // DACL of its own making, so the stored one is compared only where the system keeps it.
+    const std::wstring rights = privateFolderSddl(currentUserSid());
+    const std::wstring fresh = temp.file(L"a/b/Qorvane");
+    ASSERT_EQ(install(fresh, false, false, 0).error, 0u);
+    for (const std::wstring& folder : {fresh, fresh + L"\\koruma"}) {
+        const std::wstring stored = daclOf(folder);
+        EXPECT_FALSE(stored.empty()) << toUtf8(folder);
+        if (stored.rfind(L"D:P", 0) == 0) {
+            EXPECT_EQ(stored, rights) << toUtf8(folder);
+        }
+    }
+    EXPECT_NE(daclOf(temp.file(L"a/b")).rfind(L"D:P", 0), 0u) << "a parent made on the way keeps the default";
+
+    temp.write(L"Existing/Qorvane.exe", "game");
+    const std::wstring existing = temp.file(L"Existing");
+    const std::wstring before = daclOf(existing);
+    ASSERT_EQ(install(existing, false, false, 0).error, 0u);
+    EXPECT_EQ(daclOf(existing), before);
+    const std::wstring state = daclOf(existing + L"\\koruma");
+    if (state.rfind(L"D:P", 0) == 0) {
+        EXPECT_EQ(state, rights);
+    }
 }
 
 TEST_F(Installer, WithoutShortcutChoicesWritesNoLinkButStillRegisters) {

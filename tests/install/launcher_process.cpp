@@ -67,9 +67,18 @@ Launcher::Launcher(const std::wstring& exe, const std::wstring& arguments) {
     std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        parentFolder(exe).c_str(), &startup, &process))
+    // A start can fail for a moment while the previous test's process still lets go of the file;
+    // a few tries keep that from failing an unrelated test, and the error is kept for the message.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           parentFolder(exe).c_str(), &startup, &process)) {
+            startError = 0;
+            return;
+        }
+        startError = GetLastError();
         process = {};
+        Sleep(200);
+    }
 }
 
 Launcher::~Launcher() {

@@ -23,4 +23,5 @@ struct Launcher {
     bool endsWithin(DWORD ms) const;
     DWORD exitCode() const;
     PROCESS_INFORMATION process = {};
+    DWORD startError = 0;  // CreateProcessW's error when the launcher could not be started
 };

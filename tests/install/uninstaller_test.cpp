@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/file.h"
+#include "base/text.h"
 #include "install/install_location.h"
 #include "install/installer.h"
 #include "tests/install/user_state.h"
@@ -29,10 +30,11 @@ struct Uninstaller : ::testing::Test {
 }  // namespace
 
 TEST(FolderRemoval, CommandWaitsThenRemovesTheQuotedFolder) {
-    std::wstring line = folderRemovalArguments(L"D:\\Oyun\\Qorvane");
-    EXPECT_EQ(line, L"/v:off /c ping -n 3 127.0.0.1 >nul & rmdir /s /q \"D:\\Oyun\\Qorvane\"");
-    const std::wstring tail = L"rmdir /s /q \"D:\\Oyun\\Qorvane\"";
-    EXPECT_EQ(line.substr(line.size() - tail.size()), tail);
+    // No AutoRun, no delayed expansion, the waiting program by its full path, and the whole command
+    // in one outer pair of quotes that "/s" strips.
+    std::wstring line = folderRemovalArguments(L"C:\\Windows\\system32", L"D:\\Oyun\\Qorvane");
+    EXPECT_EQ(line, L"/d /v:off /s /c \"\"C:\\Windows\\system32\\PING.EXE\" -n 3 127.0.0.1 >nul & "
+                    L"rmdir /s /q \"D:\\Oyun\\Qorvane\"\"");
 }
 
 TEST(FolderRemoval, CommandProcessorRemovesTheFolderAfterItsDelay) {
@@ -49,6 +51,26 @@ TEST(FolderRemoval, CommandProcessorRemovesTheFolderAfterItsDelay) {
     EXPECT_TRUE(waitUntilGone(folder));
     EXPECT_GE(GetTickCount() - started, 1000u);
     EXPECT_TRUE(fileExists(temp.file(L"Qorvane/keep.txt")));
+}
+
+TEST(FolderRemoval, AWaitingProgramInTheCurrentFolderIsNotRun) {
+    // The command processor starts in the temporary folder; a "ping" planted there would run first
+    // if the waiting program were found by name.
+    wchar_t tempPath[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, tempPath);
+    const std::wstring planted = std::wstring(tempPath) + L"ping.bat";
+    const std::wstring marker = std::wstring(tempPath) + L"qv_planted_ping_ran.txt";
+    ASSERT_FALSE(fileExists(planted)) << "a real ping.bat lies in the temporary folder";
+    DeleteFileW(marker.c_str());
+    writeFileBytes(planted, "@echo ran> \"" + toUtf8(marker) + "\"\r\n");
+    TempFolder temp;
+    temp.write(L"Qorvane/koruma/kurulum.txt", kRecord);
+    const bool started = startFolderRemoval(temp.file(L"Qorvane"));
+    const bool gone = started && waitUntilGone(temp.file(L"Qorvane"));
+    DeleteFileW(planted.c_str());
+    EXPECT_TRUE(gone);
+    EXPECT_FALSE(fileExists(marker)) << "the planted ping.bat ran";
+    DeleteFileW(marker.c_str());
 }
 
 TEST(FolderRemoval, CommandProcessorExpandsPercentNamesInsideQuotes) {
@@ -113,6 +135,15 @@ TEST(SafeToRemove, NeverAUserFolderOrOneThatContainsIt) {
     std::wstring inDocuments = gamesFolder + L"\\Qorvane";
 
     PlantedRecords planted;
+    std::vector<std::wstring> more;
+    for (const KNOWNFOLDERID* id : {&FOLDERID_Pictures, &FOLDERID_Music, &FOLDERID_Videos, &FOLDERID_Public}) {
+        std::wstring folder = knownFolderPath(*id);
+        if (!folder.empty()) more.push_back(folder);
+    }
+    EXPECT_FALSE(more.empty()) << "no picture, music, video or public folder at all";
+    for (const std::wstring& folder : more) {
+        if (!planted.plant(folder)) GTEST_SKIP() << "a real koruma folder exists in " << folder;
+    }
     for (const std::wstring& folder : {documents, desktop, usersFolder, inDocuments}) {
         if (!planted.plant(folder)) GTEST_SKIP() << "a real koruma folder exists in " << folder;
     }
@@ -124,7 +155,31 @@ TEST(SafeToRemove, NeverAUserFolderOrOneThatContainsIt) {
     EXPECT_FALSE(isSafeToRemove(upper));
     EXPECT_FALSE(isSafeToRemove(usersFolder)) << "removing it would remove the profile";
     EXPECT_TRUE(isSafeToRemove(inDocuments)) << "a game folder inside Documents is fine";
+    for (const std::wstring& folder : more)
+        EXPECT_FALSE(isSafeToRemove(folder)) << toUtf8(folder);
+
+    // The same folder under its short name, or spelled with a trailing "\." or doubled separators,
+    // is still that folder.
+    wchar_t shortName[MAX_PATH] = {};
+    DWORD length = GetShortPathNameW(documents.c_str(), shortName, MAX_PATH);
+    if (length > 0 && length < MAX_PATH && documents != shortName) {
+        EXPECT_FALSE(isSafeToRemove(shortName)) << toUtf8(shortName);
+    }
+    EXPECT_FALSE(isSafeToRemove(documents + L"\\."));
+    EXPECT_FALSE(isSafeToRemove(parentFolder(documents) + L"\\\\" + documents.substr(documents.rfind(L'\\') + 1)));
     removeTree(gamesFolder);
+}
+
+TEST(SafeToRemove, NeverTheRootOfADrive) {
+    // Longer than "C:\" and with an install record, but still the whole drive.
+    wchar_t systemFolder[MAX_PATH] = {};
+    GetSystemDirectoryW(systemFolder, MAX_PATH);
+    const std::wstring root = std::wstring(systemFolder, 3);
+    PlantedRecords planted;
+    if (!planted.plant(root)) GTEST_SKIP() << "a real koruma folder exists in " << toUtf8(root);
+    EXPECT_FALSE(isSafeToRemove(root + L"."));
+    EXPECT_FALSE(isSafeToRemove(root + L"\\"));
+    EXPECT_FALSE(isSafeToRemove(root + L"koruma\\.."));
 }
 
 TEST_F(Uninstaller, UnregisteringTakesOwnLinksAndEntryAndTheFolderGoesAfterward) {

@@ -5,11 +5,16 @@
 #include "tests/support/dev_key.h"
 #include "tests/support/source_path.h"
 #include "tests/support/temp_folder.h"
+#include "update/key_set.h"
 #include "update/manifest_fetch.h"
 
 TEST(ListSigning, DevelopmentKeyMatchesTheCompiledInKey) {
     std::string hex = readFileBytes(sourcePath("keys/dev-public-key.hex"));
     EXPECT_EQ(hex.substr(0, 128), publicKeyHex(devSigningKey()));
+    EXPECT_EQ(hex.substr(0, 128), keyHex(developmentKey()));
+    // Test builds trust the development key, and only it.
+    ASSERT_EQ(ownKeySet().size(), 1u);
+    EXPECT_EQ(ownKeySet()[0], developmentKey());
 }
 
 TEST(ListSigning, SignaturesVerifyAndDifferEachTime) {
@@ -31,9 +36,9 @@ TEST(ListSigning, GeneratedKeysRoundTripThroughTheKeyFile) {
     EXPECT_EQ(publicKeyHex(key), publicKeyHex(back));
     std::string signature;
     ASSERT_TRUE(signList(back, "list", signature, error));
-    unsigned char pub[64];
-    publicKeyBytes(key, pub);
-    EXPECT_TRUE(verifySignatureWithKey("list", signature, pub));
+    PublicKey pub;
+    publicKeyBytes(key, pub.data());
+    EXPECT_TRUE(verifyWithKey(pub, "list", signature));
     EXPECT_FALSE(verifySignature("list", signature));  // not the development key
 }
 

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "base/security.h"
+#include "base/text.h"
+#include "tests/support/keyed_program.h"
 #include "tests/support/source_path.h"
 #include "tests/support/temp_folder.h"
 #include "tools/list_signing.h"
 #include "tools/publisher_cli.h"
+#include "update/key_set.h"
 
 namespace {
 
@@ -38,24 +42,33 @@ TEST(PublisherCommandLine, UsageErrorsAndHelp) {
 }
 
 TEST(PublisherCommandLine, PublicKeyArgumentAsHexOrFile) {
-    unsigned char key[64];
+    KeySet keys;
     std::wstring hex =
         L"B7EF59CABB6488C2F21BC1F78DE3955F77EF3F9BCB7F922AFBBE7DCBA4F4DA79"
         L"fa76503944b588405abab8ae017932a7ec16d8c77a5296aa83ebf66e94d6d4de";
-    ASSERT_TRUE(parsePublicKeyArgument(hex, key));
-    EXPECT_EQ(key[0], 0xB7);
-    EXPECT_EQ(key[63], 0xDE);
-    EXPECT_TRUE(parsePublicKeyArgument(sourcePath("keys/dev-public-key.hex"), key));
-    EXPECT_EQ(key[32], 0xFA);
-    EXPECT_FALSE(parsePublicKeyArgument(hex.substr(0, 126) + L"zz", key));
-    EXPECT_FALSE(parsePublicKeyArgument(L"Z:\\yok\\boyle-bir-dosya.hex", key));
+    ASSERT_TRUE(parsePublicKeyArgument(hex, keys));
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0][0], 0xB7);
+    EXPECT_EQ(keys[0][63], 0xDE);
+    EXPECT_TRUE(parsePublicKeyArgument(sourcePath("keys/dev-public-key.hex"), keys));
+    EXPECT_EQ(keys[0][32], 0xFA);
+    // Several keys, as during a rotation; a repeated key counts once.
+    std::wstring other(128, L'1');
+    ASSERT_TRUE(parsePublicKeyArgument(hex + L"," + other + L", " + hex, keys));
+    EXPECT_EQ(keys.size(), 2u);
+    TempFolder t;
+    t.write(L"anahtarlar.hex", toUtf8(hex) + "\r\n" + toUtf8(other) + "\r\n");
+    ASSERT_TRUE(parsePublicKeyArgument(t.file(L"anahtarlar.hex"), keys));
+    EXPECT_EQ(keys.size(), 2u);
+    for (const std::wstring& bad : {hex.substr(0, 126) + L"zz", hex + L"," + other.substr(1), std::wstring(),
+                                    std::wstring(L"Z:\\yok\\boyle-bir-dosya.hex")})
+        EXPECT_FALSE(parsePublicKeyArgument(bad, keys)) << toUtf8(bad);
 }
 
 // The whole operator road: a new key, a publish signed with it, a verify against the printed key,
 // and a verify against a different key that must fail.
 TEST(PublisherCommandLine, GeneratedKeyPublishesAndVerifies) {
     TempFolder work;
-    work.write(L"oyun/Qorvane Launcher.exe", "MZ");
     work.write(L"oyun/pack/ağaç.bin", std::string(1000, 'a'));
     std::wstring keyFile = work.file(L"anahtar.txt");
 
@@ -70,6 +83,10 @@ TEST(PublisherCommandLine, GeneratedKeyPublishesAndVerifies) {
     ASSERT_TRUE(readSigningKeyFile(keyFile, key, error));
     std::string printed = publicKeyHex(key);
     std::wstring publicHex(printed.begin(), printed.end());
+    // The launcher the studio ships carries the new key.
+    KeySet generated;
+    ASSERT_TRUE(parseKeySet(printed, generated));
+    writeKeyedProgram(work.file(L"oyun/Qorvane Launcher.exe"), generated);
     EXPECT_NE(output.find(publicHex + L"\n"), std::wstring::npos);
     // The private scalar never reaches the screen.
     std::string privateHex = formatSigningKeyText(key);
@@ -77,6 +94,14 @@ TEST(PublisherCommandLine, GeneratedKeyPublishesAndVerifies) {
     ASSERT_NE(d, std::string::npos);
     std::string scalar = privateHex.substr(d + 3, 64);
     EXPECT_EQ(output.find(std::wstring(scalar.begin(), scalar.end())), std::wstring::npos);
+
+    // Readable by the generating account alone, whatever the folder passes on. Wine answers with
+    // a DACL of its own making, so the stored one is compared only where the system keeps it.
+    const std::wstring dacl = daclOf(keyFile);
+    EXPECT_FALSE(dacl.empty());
+    if (dacl.rfind(L"D:P", 0) == 0) {
+        EXPECT_EQ(dacl, L"D:P(A;;FA;;;" + currentUserSid() + L")");
+    }
 
     // An existing key is never replaced.
     std::string keyText = work.read(L"anahtar.txt");
@@ -110,6 +135,43 @@ TEST(PublisherCommandLine, GeneratedKeyPublishesAndVerifies) {
                             L"--ozel-anahtar", work.file(L"yok.txt")},
                            &output),
               PublisherExit::Failed);
+}
+
+// The committed development key signs only with --gelistirme, and the verifier says when a tree is
+// signed with it; a publish that would leave files behind says so, and --kati refuses it.
+TEST(PublisherCommandLine, DevelopmentKeyAndDroppedFilesAreSpokenAbout) {
+    TempFolder work;
+    writeKeyedProgram(work.file(L"oyun/Qorvane Launcher.exe"), {developmentKey()});
+    work.write(L"oyun/beni_oku.txt", "readme");
+    const std::wstring devKey = sourcePath("keys/dev-private-key.txt");
+    auto publish = [&](std::initializer_list<std::wstring> extra, std::wstring& output) {
+        std::vector<std::wstring> args = {L"yayinla",        L"--oyun", work.file(L"oyun"), L"--hedef",
+                                          work.file(L"www"), L"--ozel-anahtar", devKey, L"--sessiz"};
+        args.insert(args.end(), extra);
+        output.clear();
+        return runPublisher(args, &output);
+    };
+    std::wstring output;
+    EXPECT_EQ(publish({L"--surum", L"1"}, output), PublisherExit::Failed);
+    EXPECT_NE(output.find(L"HATA: gelistirme anahtariyla imzalanmaz"), std::wstring::npos) << toUtf8(output);
+    EXPECT_NE(output.find(L"--gelistirme"), std::wstring::npos);
+    EXPECT_FALSE(work.exists(L"www/manifest.txt"));
+
+    ASSERT_EQ(publish({L"--surum", L"1", L"--gelistirme"}, output), PublisherExit::Ok) << toUtf8(output);
+    EXPECT_NE(output.find(L"not: gelistirme anahtariyla"), std::wstring::npos);
+    output.clear();
+    ASSERT_EQ(runPublisher({L"dogrula", L"--hedef", work.file(L"www"), L"--sessiz"}, &output), PublisherExit::Ok);
+    EXPECT_NE(output.find(L"UYARI: liste gelistirme anahtariyla imzali"), std::wstring::npos) << toUtf8(output);
+    EXPECT_NE(output.find(L"dogrulandi (verified): surum 1, 2 dosya"), std::wstring::npos);
+    EXPECT_NE(output.find(L"gelistirme anahtariyla (with the development key)"), std::wstring::npos);
+
+    DeleteFileW(work.file(L"oyun/beni_oku.txt").c_str());
+    EXPECT_EQ(publish({L"--surum", L"2", L"--gelistirme", L"--kati"}, output), PublisherExit::Failed);
+    EXPECT_NE(output.find(L"beni_oku.txt"), std::wstring::npos);
+    ASSERT_EQ(publish({L"--surum", L"2", L"--gelistirme"}, output), PublisherExit::Ok);
+    EXPECT_NE(output.find(L"\n  beni_oku.txt"), std::wstring::npos) << toUtf8(output);
+    EXPECT_EQ(publish({L"--surum", L"1", L"--gelistirme"}, output), PublisherExit::Failed);
+    EXPECT_EQ(publish({L"--surum", L"1", L"--gelistirme", L"--dusuk-surum"}, output), PublisherExit::Ok);
 }
 
 }  // namespace

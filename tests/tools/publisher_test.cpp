@@ -2,35 +2,55 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 
+#include "base/path_identity.h"
+#include "base/sha256.h"
+#include "base/text.h"
+#include "tests/support/keyed_program.h"
 #include "tests/support/source_path.h"
 #include "tests/support/temp_folder.h"
 #include "tools/list_signing.h"
 #include "tools/publisher.h"
 #include "tools/tree_verify.h"
 #include "update/hashing.h"
+#include "update/key_set.h"
 #include "update/manifest.h"
 #include "update/manifest_fetch.h"
 
 namespace {
 
-SigningKey developmentKey() {
+bool fileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+SigningKey developmentSigningKey() {
     SigningKey key;
     std::wstring error;
     EXPECT_TRUE(readSigningKeyFile(sourcePath("keys/dev-private-key.txt"), key, error)) << error.c_str();
     return key;
 }
 
+bool hasNote(const PublishResult& r, const std::wstring& text) {
+    for (const std::wstring& n : r.notes)
+        if (n.find(text) != std::wstring::npos) return true;
+    return false;
+}
+
 struct PublishFixture : ::testing::Test {
     TempFolder game;
     TempFolder server;
-    SigningKey key = developmentKey();
-    unsigned char publicKey[64] = {};
+    SigningKey key = developmentSigningKey();
+    KeySet keys;
+    PublishOptions flags;  // the switches of the next publish
 
     void SetUp() override {
-        publicKeyBytes(key, publicKey);
-        game.write(L"Qorvane Launcher.exe", "MZ launcher bytes");
+        keys = {::developmentKey()};
+        flags.allowDevelopmentKey = true;
+        // A launcher that trusts the development key, as the test build does.
+        writeKeyedProgram(game.file(L"Qorvane Launcher.exe"), keys);
         game.write(L"Qorvane.exe", "MZ game bytes");
         game.write(L"pack/bos.dat", "");
         game.write(L"pack/Harita Çizimleri/İstanbul ağı şöğüç.bin", std::string(300000, 'x'));
@@ -39,7 +59,7 @@ struct PublishFixture : ::testing::Test {
     }
 
     PublishResult publish(uint64_t version, const std::string& rules = std::string()) {
-        PublishOptions options;
+        PublishOptions options = flags;
         options.gameFolder = game.path;
         options.serverFolder = server.path + L"\\qorvane\\pc";
         options.version = version;
@@ -80,11 +100,11 @@ TEST_F(PublishFixture, PublishedTreeVerifiesAndTheLauncherParserAcceptsIt) {
     ASSERT_TRUE(parseManifest(list, m));
     EXPECT_EQ(m.version, 42u);
     EXPECT_EQ(m.entries.size(), 6u);
-    EXPECT_EQ(m.pathIndex.count(L"qorvane launcher.exe"), 1u);
-    EXPECT_EQ(m.pathIndex.count(L"data/ses/müzik 1.ogg"), 1u);
+    EXPECT_EQ(m.pathIndex.count(pathKey(L"Qorvane Launcher.exe")), 1u);
+    EXPECT_EQ(m.pathIndex.count(pathKey(L"data/ses/müzik 1.ogg")), 1u);
     EXPECT_TRUE(verifySignature(list, readFileBytes(tree(L"manifest.sig"))));
 
-    VerifyReport report = verifyPublishedTree(tree(), publicKey);
+    VerifyReport report = verifyPublishedTree(tree(), keys);
     EXPECT_TRUE(report.ok()) << (report.problems.empty()
                                      ? ""
                                      : std::string(report.problems[0].begin(), report.problems[0].end()));
@@ -127,21 +147,39 @@ TEST_F(PublishFixture, VerifyFindsEveryKindOfDamage) {
              writeFileBytes(o, bytes);
          },
          L"nesne ozeti yanlis"},
-        {"record the launcher would drop",
+        {"rule an installed launcher would misread",
+         [](PublishFixture& f) { writeFileBytes(f.tree(L"manifest.txt"), f.listBytes() + "D pack/\n"); },
+         L"gevsek"},
+        {"hash that never matches",
+         [](PublishFixture& f) {
+             writeFileBytes(f.tree(L"manifest.txt"), f.listBytes() + "K " + std::string(64, 'A') + " 1 buyuk.bin\n");
+         },
+         L"64 kucuk"},
+        {"one file listed twice in other letter case",
+         [](PublishFixture& f) {
+             std::wstring path = L"pack/Harita \u00c7izimleri/\u0130stanbul a\u011f\u0131 \u015f\u00f6\u011f\u00fc\u00e7.bin";
+             std::string list = f.listBytes();
+             size_t at = list.find(toUtf8(path));
+             size_t lineStart = list.rfind('\n', at) + 1;
+             std::string record = list.substr(lineStart, at - lineStart) + toUtf8(foldCase(path)) + "\n";
+             writeFileBytes(f.tree(L"manifest.txt"), list + record);
+         },
+         L"ile ayni dosya"},
+        {"name Windows cannot hold as written",
          [](PublishFixture& f) {
              // Appended text is not signed either, so the signature complaint comes too.
              writeFileBytes(f.tree(L"manifest.txt"),
-                            f.listBytes() + "K " + std::string(63, 'a') + " 1 kisa-ozet.bin\n");
+                            f.listBytes() + "K " + std::string(64, 'a') + " 1 pack/nul.bin\n");
          },
-         L"yok sayilir"},
+         L"Windows bu adi"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         removeTree(tree());
         ASSERT_TRUE(publish(7).ok);
-        ASSERT_TRUE(verifyPublishedTree(tree(), publicKey).ok());
+        ASSERT_TRUE(verifyPublishedTree(tree(), keys).ok());
         c.damage(*this);
-        VerifyReport report = verifyPublishedTree(tree(), publicKey);
+        VerifyReport report = verifyPublishedTree(tree(), keys);
         ASSERT_FALSE(report.ok());
         bool named = false;
         for (const std::wstring& p : report.problems)
@@ -155,7 +193,7 @@ TEST_F(PublishFixture, ProgressCountsEveryByteOnce) {
     struct Seen {
         std::vector<PublishProgress> calls;
     } seen;
-    PublishOptions options;
+    PublishOptions options = flags;
     options.gameFolder = game.path;
     options.serverFolder = tree();
     options.signingKey = key;
@@ -178,7 +216,7 @@ TEST_F(PublishFixture, FileChangedWhilePublishingStopsWithoutPlacingIt) {
         const TempFolder* game;
         bool done = false;
     } editor{&game};
-    PublishOptions options;
+    PublishOptions options = flags;
     options.gameFolder = game.path;
     options.serverFolder = tree();
     options.signingKey = key;
@@ -213,9 +251,15 @@ TEST_F(PublishFixture, VerifyRejectsAnotherKey) {
     SigningKey other;
     std::wstring error;
     ASSERT_TRUE(generateSigningKey(other, error));
-    unsigned char otherPublic[64];
-    publicKeyBytes(other, otherPublic);
-    EXPECT_FALSE(verifyPublishedTree(tree(), otherPublic).ok());
+    PublicKey otherPublic;
+    publicKeyBytes(other, otherPublic.data());
+    VerifyReport report = verifyPublishedTree(tree(), {otherPublic});
+    EXPECT_FALSE(report.ok());
+    EXPECT_FALSE(report.signatureVerified);
+    // Any key of a set will do: the rotation case of an old and a new key.
+    report = verifyPublishedTree(tree(), {otherPublic, ::developmentKey()});
+    EXPECT_TRUE(report.ok());
+    EXPECT_EQ(report.signingKey, ::developmentKey());
 }
 
 std::map<std::wstring, FILETIME> objectTimes(const std::wstring& objRoot) {
@@ -260,7 +304,61 @@ TEST_F(PublishFixture, RepublishingRewritesOnlyChangedContent) {
     ASSERT_TRUE(changed.ok);
     EXPECT_EQ(changed.objectsWritten, 2);
     EXPECT_EQ(changed.bytesWritten, 15u);
-    EXPECT_TRUE(verifyPublishedTree(tree(), publicKey).ok());
+    EXPECT_TRUE(verifyPublishedTree(tree(), keys).ok());
+}
+
+TEST_F(PublishFixture, ADamagedObjectIsWrittenAgainUnlessQuickIsAsked) {
+    ASSERT_TRUE(publish(100).ok);
+    // Same size, other bytes: only hashing tells it apart.
+    const std::wstring object = objectOf(L"Qorvane.exe");
+    ASSERT_EQ(readFileBytes(object), "MZ game bytes");
+    writeFileBytes(object, "MZ gone bytes");
+
+    PublishOptions quick = flags;
+    quick.gameFolder = game.path;
+    quick.serverFolder = tree();
+    quick.version = 101;
+    quick.signingKey = key;
+    quick.quick = true;
+    PublishResult fast = publishGame(quick, nullptr, nullptr);
+    ASSERT_TRUE(fast.ok) << fast.error.c_str();
+    EXPECT_EQ(fast.objectsReused, 6);
+    EXPECT_EQ(fast.objectsRepaired, 0);
+    bool said = false;
+    for (const std::wstring& note : fast.notes)
+        said = said || note.find(L"--hizli") != std::wstring::npos;
+    EXPECT_TRUE(said) << "the quick run must say that it skipped the check";
+    EXPECT_FALSE(verifyPublishedTree(tree(), keys).ok());
+
+    PublishResult checked = publish(102);
+    ASSERT_TRUE(checked.ok) << checked.error.c_str();
+    EXPECT_EQ(checked.objectsRepaired, 1);
+    EXPECT_EQ(checked.objectsWritten, 1);
+    EXPECT_EQ(checked.objectsReused, 5);
+    EXPECT_EQ(readFileBytes(object), "MZ game bytes");
+    EXPECT_TRUE(verifyPublishedTree(tree(), keys).ok());
+}
+
+TEST_F(PublishFixture, ASecondPublishIntoTheSameTargetIsRefusedWhileOneRuns) {
+    ASSERT_TRUE(publish(100).ok);
+    EXPECT_FALSE(fileExists(tree(L"yayin.kilit"))) << "the lock outlives its publish";
+    const std::string list = listBytes();
+
+    // Another publisher's lock, held as that publisher holds it.
+    HANDLE other = CreateFileW(tree(L"yayin.kilit").c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                               OPEN_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    game.write(L"Qorvane.exe", "MZ other game");
+    PublishResult refused = publish(101);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_NE(refused.error.find(L"another publish into this target is running"), std::wstring::npos)
+        << refused.error.c_str();
+    EXPECT_EQ(listBytes(), list);
+    EXPECT_FALSE(fileExists(objectOf(L"Qorvane.exe"))) << "nothing is written beside the running publish";
+    CloseHandle(other);
+
+    PublishResult after = publish(101);
+    EXPECT_TRUE(after.ok) << after.error.c_str();
 }
 
 TEST_F(PublishFixture, InstallOnlyRuleAndRuleRecordsReachTheList) {
@@ -270,9 +368,9 @@ TEST_F(PublishFixture, InstallOnlyRuleAndRuleRecordsReachTheList) {
     ASSERT_TRUE(r.ok) << r.error.c_str();
     Manifest m;
     ASSERT_TRUE(parseManifest(listBytes(), m));
-    const ManifestEntry& settings = m.entries[m.pathIndex.at(L"ayarlar/kullanici.cfg")];
+    const ManifestEntry& settings = m.entries[m.pathIndex.at(pathKey(L"ayarlar/kullanici.cfg"))];
     EXPECT_EQ(settings.kind, 'I');
-    EXPECT_EQ(m.entries[m.pathIndex.at(L"qorvane.exe")].kind, 'K');
+    EXPECT_EQ(m.entries[m.pathIndex.at(pathKey(L"Qorvane.exe"))].kind, 'K');
     ASSERT_EQ(m.cleanDirs.size(), 1u);
     EXPECT_EQ(m.cleanDirs[0], L"pack");
     ASSERT_EQ(m.rootExtensions.size(), 1u);
@@ -294,6 +392,13 @@ TEST(PublishRules, RejectsLinesTheLauncherWouldMisreadOrThatWouldHarmIt) {
         "D Koruma/alt",  //
         "E dll",         // no dot
         "Dpack",         // no blank after the kind
+        "S koruma/*",    // the launcher's own state, for every kind of path rule
+        "O KORUMA",      //
+        "D pack/CON",    // a device, not a folder
+        "O logs.",       // Windows drops the dot
+        "D a\x01b",      // control character
+        "D .",           // the whole game folder
+        "D ./",          //
     };
     for (const char* line : bad) {
         PublishRules rules;
@@ -301,9 +406,21 @@ TEST(PublishRules, RejectsLinesTheLauncherWouldMisreadOrThatWouldHarmIt) {
         EXPECT_FALSE(parseRules(std::string("D pack\n") + line + "\n", rules, error)) << line;
         EXPECT_NE(error.find(L"satir 2"), std::wstring::npos) << line;
     }
+    // Loose spellings that installed launchers would misread: refused, naming the plain form.
+    const char* loose[][2] = {
+        {"D pack/", "pack"},        {"D ./data", "data"}, {"D data\\", "data"},
+        {"S ./pack//*.log", "pack/*.log"}, {"O logs//today", "logs/today"}, {"I ayarlar\\*.cfg", "ayarlar/*.cfg"},
+    };
+    for (const auto& [line, plain] : loose) {
+        PublishRules rules;
+        std::wstring error;
+        EXPECT_FALSE(parseRules(std::string(line) + "\n", rules, error)) << line;
+        EXPECT_NE(error.find(L"gevsek"), std::wstring::npos) << line;
+        EXPECT_NE(error.find(L": " + std::wstring(plain, plain + strlen(plain))), std::wstring::npos) << line;
+    }
     PublishRules rules;
     std::wstring error;
-    EXPECT_TRUE(parseRules("\xEF\xBB\xBF# yorum\r\n\r\n   \nD pack\r\nI Ayarlar\\*.CFG\n", rules, error));
+    EXPECT_TRUE(parseRules("\xEF\xBB\xBF# yorum\r\n\r\n   \nD pack\r\nI Ayarlar/*.CFG\n", rules, error));
     ASSERT_EQ(rules.recordLines.size(), 1u);
     EXPECT_EQ(rules.recordLines[0], "D pack");
     EXPECT_TRUE(isInstallOnly(rules, L"ayarlar/kullanici.cfg"));
@@ -311,13 +428,23 @@ TEST(PublishRules, RejectsLinesTheLauncherWouldMisreadOrThatWouldHarmIt) {
 }
 
 TEST_F(PublishFixture, FolderContentsTheLauncherCannotHandleStopPublishing) {
-    game.write(L"pack/eski..yedek.bin", "x");
-    PublishResult r = publish(3);
-    EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.error.find(L"eski..yedek.bin"), std::wstring::npos);
-    EXPECT_FALSE(server.exists(L"qorvane/pc/manifest.txt"));
+    // Names a game built elsewhere (on Linux, say) can carry: written here through the prefix that
+    // keeps Windows from changing them, or as Wine stores them.
+    const wchar_t* names[] = {L"pack/eski..yedek.bin", L"pack/nul.txt", L"pack/son nokta.", L"pack/son bosluk ",
+                              L"pack/CON"};
+    for (const wchar_t* name : names) {
+        SCOPED_TRACE(testing::Message() << std::string(name, name + wcslen(name)));
+        std::wstring path = L"\\\\?\\" + game.file(name);
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) continue;  // this system cannot hold the name at all
+        CloseHandle(file);
+        PublishResult r = publish(3);
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(r.error.find(std::wstring(name).substr(5)), std::wstring::npos);
+        EXPECT_FALSE(server.exists(L"qorvane/pc/manifest.txt"));
+        EXPECT_TRUE(DeleteFileW(path.c_str()));
+    }
 
-    DeleteFileW(game.file(L"pack/eski..yedek.bin").c_str());
     PublishOptions inside;
     inside.gameFolder = game.path;
     inside.serverFolder = game.path + L"\\Www\\qorvane\\pc";
@@ -327,7 +454,7 @@ TEST_F(PublishFixture, FolderContentsTheLauncherCannotHandleStopPublishing) {
     EXPECT_FALSE(game.exists(L"Www"));
 
     TempFolder empty;
-    PublishOptions options;
+    PublishOptions options = flags;
     options.gameFolder = empty.path;
     options.serverFolder = tree();
     options.signingKey = key;
@@ -340,7 +467,7 @@ TEST_F(PublishFixture, LauncherStateFolderIsLeftOutAndNewsAreCopied) {
     TempFolder sources;
     sources.write(L"tr.txt", "14.10|Yeni *sezon* basladi\n");
     sources.write(L"en.txt", "# nothing here\n");
-    PublishOptions options;
+    PublishOptions options = flags;
     options.gameFolder = game.path;
     options.serverFolder = tree();
     options.version = 9;
@@ -359,17 +486,144 @@ TEST_F(PublishFixture, LauncherStateFolderIsLeftOutAndNewsAreCopied) {
     EXPECT_TRUE(emptyNewsNoted);
 }
 
-TEST_F(PublishFixture, VersionDefaultsToUnixTimeAndAnOlderVersionIsNoted) {
+// Launchers refuse a version below the highest they verified, so the publisher refuses to publish
+// one unless told that no player has seen the higher one.
+TEST_F(PublishFixture, VersionDefaultsToUnixTimeAndALowerVersionNeedsItsOption) {
     PublishResult now = publish(0);
     ASSERT_TRUE(now.ok);
     EXPECT_GT(now.version, 1700000000u);  // after 2023
     EXPECT_LT(now.version, 4102444800u);  // before 2100
+    std::string published = listBytes();
+
     PublishResult older = publish(5);
-    ASSERT_TRUE(older.ok);
-    bool noted = false;
-    for (const std::wstring& n : older.notes)
-        noted = noted || n.find(L"surum 5") != std::wstring::npos;
-    EXPECT_TRUE(noted);
+    EXPECT_FALSE(older.ok);
+    EXPECT_NE(older.error.find(L"surum 5, yayindaki surum " + std::to_wstring(now.version)), std::wstring::npos);
+    EXPECT_NE(older.error.find(L"--dusuk-surum"), std::wstring::npos);
+    EXPECT_EQ(listBytes(), published);  // nothing written
+
+    PublishResult same = publish(now.version);
+    ASSERT_TRUE(same.ok);
+    EXPECT_TRUE(hasNote(same, L"ayni"));
+
+    flags.allowLowerVersion = true;
+    older = publish(5);
+    ASSERT_TRUE(older.ok) << toUtf8(older.error);
+    EXPECT_TRUE(hasNote(older, L"surum 5"));
+    EXPECT_EQ(listBytes().rfind("#QORVANEPC 1\n#surum 5\n", 0), 0u);
+}
+
+// A launcher that cannot verify the list that ships it would take over every player's folder and
+// reject every later list. A dev-key launcher in a tree signed with a release key is the usual way.
+TEST_F(PublishFixture, TheLauncherMustCarryTheSigningKey) {
+    SigningKey release;
+    KeySet releaseKeys = freshKeySet(&release);
+    key = release;
+    std::string releaseHex = keyHex(releaseKeys[0]), devHex = keyHex(::developmentKey());
+
+    // The test build's launcher carries the development key only.
+    PublishResult r = publish(1);
+    ASSERT_FALSE(r.ok);
+    EXPECT_NE(r.error.find(L"Qorvane Launcher.exe"), std::wstring::npos);
+    EXPECT_NE(r.error.find(fromUtf8(releaseHex)), std::wstring::npos) << toUtf8(r.error);
+    EXPECT_NE(r.error.find(fromUtf8(devHex) + L" (gelistirme"), std::wstring::npos) << toUtf8(r.error);
+    EXPECT_FALSE(server.exists(L"qorvane/pc/obj"));  // refused before anything was written
+
+    // A file that is no program carries no keys either.
+    game.write(L"Qorvane Launcher.exe", "MZ but not a program");
+    r = publish(1);
+    ASSERT_FALSE(r.ok);
+    EXPECT_NE(r.error.find(L"anahtar kumesi"), std::wstring::npos);
+
+    // A launcher that knows both keys (the rotation's bridge) may ship in either key's lists.
+    writeKeyedProgram(game.file(L"Qorvane Launcher.exe"), {::developmentKey(), releaseKeys[0]});
+    r = publish(2);
+    ASSERT_TRUE(r.ok) << toUtf8(r.error);
+    VerifyReport report = verifyPublishedTree(tree(), releaseKeys);
+    EXPECT_TRUE(report.ok());
+    EXPECT_EQ(report.signingKey, releaseKeys[0]);
+}
+
+// The tree that the publisher refuses can still reach a server by other means (an older
+// publisher, a hand-made list): the verifier reports it naming both keys.
+TEST_F(PublishFixture, VerifyReportsALauncherThatCannotVerifyItsList) {
+    ASSERT_TRUE(publish(3).ok);
+    // The launcher's object replaced by one that trusts another key, its record updated, the list
+    // signed again with the key that signed it.
+    TempFolder other;
+    writeKeyedProgram(other.file(L"launcher.exe"), freshKeySet());
+    std::string bytes = other.read(L"launcher.exe");
+    std::string hash = sha256Hex(bytes);
+    std::wstring object = objectPath(hash);
+    for (wchar_t& c : object)
+        if (c == L'/') c = L'\\';
+    CreateDirectoryW(tree(object.substr(0, object.rfind(L'\\'))).c_str(), nullptr);
+    writeFileBytes(tree(object), bytes);
+    std::string list = listBytes();
+    std::string oldHash = hashFile(game.file(L"Qorvane Launcher.exe"), nullptr, nullptr);
+    size_t at = list.find(oldHash);
+    ASSERT_NE(at, std::string::npos);
+    size_t end = list.find('\n', at);
+    list.replace(at, end - at, hash + " " + std::to_string(bytes.size()) + " Qorvane Launcher.exe");
+    std::string signature;
+    std::wstring error;
+    ASSERT_TRUE(signList(key, list, signature, error));
+    writeFileBytes(tree(L"manifest.txt"), list);
+    writeFileBytes(tree(L"manifest.sig"), signature);
+
+    VerifyReport report = verifyPublishedTree(tree(), keys);
+    ASSERT_EQ(report.problems.size(), 1u);
+    EXPECT_NE(report.problems[0].find(L"imzalayan anahtari tasimiyor"), std::wstring::npos);
+    EXPECT_NE(report.problems[0].find(fromUtf8(keyHex(::developmentKey()))), std::wstring::npos);
+    EXPECT_TRUE(report.signatureVerified);
+}
+
+TEST_F(PublishFixture, TheDevelopmentKeySignsOnlyWhenAskedTo) {
+    flags.allowDevelopmentKey = false;
+    PublishResult r = publish(1);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find(L"--gelistirme"), std::wstring::npos);
+    EXPECT_FALSE(server.exists(L"qorvane/pc"));
+    flags.allowDevelopmentKey = true;
+    r = publish(1);
+    ASSERT_TRUE(r.ok);
+    EXPECT_TRUE(hasNote(r, L"gelistirme anahtariyla"));
+}
+
+// Files the new list drops stay on players' machines unless the new list's own D folders or
+// top-level E extensions reach them; the publisher names each one, and --kati refuses.
+TEST_F(PublishFixture, DroppedFilesOutsideTheCleanUpRulesAreNamed) {
+    const std::string rules = "D pack\nE .dll\nS pack/*.log\n";
+    game.write(L"beni_oku.txt", "readme");
+    game.write(L"eski.dll", "top-level dll");
+    game.write(L"data/alt/guvensiz.dll", "a dll below a folder no rule cleans");
+    game.write(L"pack/kaldirilan.dat", "removed inside a D folder");
+    game.write(L"pack/oyun.log", "kept by an S pattern");
+    game.write(L"pack/derin/1/2/3/4/5/6/7/8/dokuz.dat", "deeper than the clean-up walks");
+    ASSERT_TRUE(publish(10, rules).ok);
+    std::string published = listBytes();
+    for (const wchar_t* gone : {L"beni_oku.txt", L"eski.dll", L"data/alt/guvensiz.dll", L"pack/kaldirilan.dat",
+                                L"pack/oyun.log", L"pack/derin/1/2/3/4/5/6/7/8/dokuz.dat"})
+        ASSERT_TRUE(DeleteFileW(game.file(gone).c_str()));
+
+    flags.strictRemovals = true;
+    PublishResult strict = publish(11, rules);
+    EXPECT_FALSE(strict.ok);
+    EXPECT_NE(strict.error.find(L"--kati"), std::wstring::npos);
+    EXPECT_EQ(listBytes(), published);
+
+    flags.strictRemovals = false;
+    PublishResult r = publish(11, rules);
+    ASSERT_TRUE(r.ok) << toUtf8(r.error);
+    std::vector<std::wstring> expected = {L"beni_oku.txt", L"data/alt/guvensiz.dll",
+                                          L"pack/derin/1/2/3/4/5/6/7/8/dokuz.dat", L"pack/oyun.log"};
+    std::vector<std::wstring> left = r.leftBehind;
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, expected);
+    EXPECT_TRUE(hasNote(r, L"data/alt/guvensiz.dll"));
+    // Republishing the same folder drops nothing.
+    r = publish(12, rules);
+    ASSERT_TRUE(r.ok);
+    EXPECT_TRUE(r.leftBehind.empty());
 }
 
 }  // namespace

@@ -18,13 +18,18 @@ TEST(TextTable, BothLanguagesAreCompleteAndFollowTheLanguage) {
             EXPECT_NE(t[static_cast<TextId>(id)][0], L'\0') << id;
         }
     }
-    EXPECT_EQ(kTextCount, 76);
+    EXPECT_EQ(kTextCount, 77);
     LanguageScope en(UiLanguage::English);
     EXPECT_STREQ(texts()[TextId::ButtonPlay], L"PLAY");
     uiLanguage = UiLanguage::Turkish;
     EXPECT_STREQ(texts()[TextId::ButtonPlay], L"OYNA");
     EXPECT_STREQ(texts()[TextId::SettingsWriteFailed],
                  L"Ayar dosyası yazılamadı (oyun klasörü yazılabilir mi?).");
+    // The uninstaller's message for a folder that stays names it in both languages.
+    for (UiLanguage language : {UiLanguage::Turkish, UiLanguage::English}) {
+        std::wstring kept = formatText(textsFor(language)[TextId::UninstallKept], L"D:\\Oyun\\Qorvane");
+        EXPECT_NE(kept.find(L"\n\nD:\\Oyun\\Qorvane"), std::wstring::npos) << kept;
+    }
 }
 
 TEST(TextTable, ExactFormsOfSeparatorsAndPercentSigns) {

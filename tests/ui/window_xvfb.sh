@@ -261,7 +261,7 @@ if [ -f "$publisher" ]; then
   cp "$game/Qorvane Launcher.exe" "$game/Qorvane.exe" "$work/published/"
   QORVANE_WINEPREFIX=$build/wineprefix timeout 120 "$root/cmake/wine-run.sh" "$publisher" yayinla \
     --oyun "$(winpath "$work/published")" --hedef "$(winpath "$work/site/qorvane/pc")" \
-    --ozel-anahtar "$(winpath "$root/keys/dev-private-key.txt")" --surum 7 --sessiz >"$work/publish.log" 2>&1 </dev/null
+    --ozel-anahtar "$(winpath "$root/keys/dev-private-key.txt")" --surum 7 --gelistirme --sessiz >"$work/publish.log" 2>&1 </dev/null
   http_port=$(closed_port)
   (cd "$work/site" && exec python3 -m http.server "$http_port" --bind 127.0.0.1) >/dev/null 2>&1 &
   pids+=($!)

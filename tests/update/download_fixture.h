@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/path_identity.h"
 #include "base/sha256.h"
 #include "base/text.h"
 #include "tests/support/loopback_server.h"
@@ -42,7 +43,7 @@ inline void addEntry(Manifest& m, const std::wstring& path, uint64_t size, const
     e.size = size;
     e.path = path;
     m.entries.push_back(e);
-    m.pathIndex[normalizePath(path)] = m.entries.size() - 1;
+    m.pathIndex[pathKey(path)] = m.entries.size() - 1;
 }
 
 inline void addEntry(Manifest& m, const std::wstring& path, const std::string& bytes) {

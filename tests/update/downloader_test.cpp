@@ -104,7 +104,9 @@ TEST(DownloadPlan, SplitsOnlyAboveThirtyTwoMebibytesWithSeveralConnections) {
         }
         EXPECT_EQ(ranges, c.ranges);
         EXPECT_EQ(big.chunkCount, static_cast<int>(c.ranges.size()));
-        EXPECT_EQ(big.remainingChunks.load(), big.chunkCount);
+        // Only split files carry a hashing cursor, with one slot per range.
+        EXPECT_EQ(big.cursor ? rangeCount(*big.cursor) : 0, big.chunkCount);
+        EXPECT_EQ(run.items[1].cursor, nullptr);
         EXPECT_EQ(run.splitFiles, c.ranges.empty() ? 0 : 1);
         EXPECT_EQ(run.jobs.size(), (c.ranges.empty() ? 1u : c.ranges.size()) + 1u);
         // Ranges are written in place, so the split file's temp file exists at its full size up front.
@@ -234,7 +236,7 @@ TEST(DownloadRanges, SplitsAndConnectionsFollowSizeAndConnectionCount) {
             EXPECT_EQ(exactRequests[0].range, "");
             expectPlaced(g, L"data/exact.bin", exact);
             expectPlaced(g, L"data/above.bin", above);
-            EXPECT_EQ(g.cache.at(L"data/exact.bin").hash, exactHash);
+            EXPECT_EQ(g.cache.at(pathKey(L"data/exact.bin")).hash, exactHash);
             auto aboveRequests = g.server.requestsFor(objectUrl(aboveHash));
             if (c.connections > 1) {
                 std::set<std::string> ranges;
@@ -328,7 +330,7 @@ TEST(DownloadFaults, OneByteShortIsRetriedWithGrowingPausesThenFails) {
     EXPECT_EQ(s.detailText, L"short.bin");
     // The file committed before the failure stays, with its cache entry.
     EXPECT_EQ(g.folder.read(L"ok.txt"), "fine");
-    EXPECT_EQ(g.cache.count(L"ok.txt"), 1u);
+    EXPECT_EQ(g.cache.count(pathKey(L"ok.txt")), 1u);
     EXPECT_FALSE(g.folder.exists(L"short.bin"));
     EXPECT_TRUE(leftoverTemps(g.folder.path).empty());
     EXPECT_EQ(g.bytesShown(), 4u);
@@ -427,7 +429,9 @@ TEST(DownloadStop, DuringATransferAndDuringAPauseEndsQuicklyWithoutError) {
         runner.join();
         ULONGLONG took = GetTickCount64() - stopAt;
         EXPECT_FALSE(result);
-        EXPECT_LT(took, 600u);  // 100 ms steps, plus thread joins and temp-file removal
+        // The engine checks every 100 ms; the bound only tells a stop that was honoured from one that
+        // waited out the pause or the transfer (seconds), so a loaded machine cannot fail it.
+        EXPECT_LT(took, 1500u);
         EXPECT_EQ(g.log().find("HATA"), std::string::npos) << g.log();
         EXPECT_EQ(g.log().find("indirme bitti"), std::string::npos);
         EXPECT_NE(copyStatus(g.u).phase, UpdatePhase::Error);
@@ -537,6 +541,7 @@ struct PublishedGame {
         // Folders the launcher keeps free of files the list does not know.
         o.rules.recordLines = {"D data", "D pack"};
         o.signingKey = devSigningKey();
+        o.allowDevelopmentKey = true;
         PublishResult r = publishGame(o, nullptr, nullptr);
         ASSERT_TRUE(r.ok) << toUtf8(r.error);
     }
@@ -603,4 +608,32 @@ TEST(DownloadTree, EmptyFolderFillsThenStaysThenConverges) {
     p.expectConverged();
     EXPECT_EQ(p.objectRequests(), 3u);
     EXPECT_EQ(copyStatus(p.u).filesUpdated, 3);
+}
+
+// While a stage runs, the journal in koruma names every temp file it may create, so that a process
+// ended in the middle (the window closed while a worker hangs in a receive) leaves nothing the next
+// run cannot find; a stage that ends keeps no journal.
+TEST(DownloadJournal, NamesTheStagesTempFilesWhileItRunsAndGoesWithIt) {
+    ServedGame g;
+    g.open();
+    std::string stalled = g.publish(L"a.bin", patternBytes(100000, 1));
+    g.publish(L"deep/\u00e7i\u00e7ek b.bin", "small");
+    LoopbackFault stall;
+    stall.stallMs = 1500;
+    stall.stallAfterBytes = 1000;
+    stall.times = 1;
+    g.server.setFault(objectUrl(stalled), stall);
+
+    bool result = false;
+    std::thread runner([&] { result = g.run(); });
+    ULONGLONG deadline = GetTickCount64() + 20000;
+    while (leftoverTemps(g.folder.path).empty() && GetTickCount64() < deadline)
+        Sleep(1);
+    std::string journal = g.folder.read(L"koruma/gecici.txt");
+    runner.join();
+    EXPECT_TRUE(result) << g.log();
+    EXPECT_NE(journal.find("a.bin.indir\n"), std::string::npos) << journal;
+    EXPECT_NE(journal.find("deep/\xc3\xa7i\xc3\xa7" "ek b.bin.indir\n"), std::string::npos) << journal;
+    EXPECT_FALSE(g.folder.exists(L"koruma/gecici.txt"));
+    EXPECT_TRUE(leftoverTemps(g.folder.path).empty());
 }

@@ -7,6 +7,7 @@
 
 #include "tests/support/temp_folder.h"
 #include "base/handles.h"
+#include "base/path_identity.h"
 #include "update/manifest.h"
 
 namespace {
@@ -129,4 +130,34 @@ TEST(ExtraFiles, JunctionsAreNeverEntered) {
     EXPECT_EQ((std::vector<std::wstring>{L"pack/old.bin"}), extrasOf(game, listed("x") + "D pack\n"));
     RemoveDirectoryW(link.c_str());
     EXPECT_TRUE(outside.exists(L"precious.doc"));
+}
+
+// The publisher judges dropped files with the clean-up's rules but without a disk: for every file
+// of a tree, that judgement must equal what the walk of the same list finds.
+TEST(ExtraFiles, TheDiskFreeRuleAgreesWithTheWalk) {
+    const std::string rules = "D pack\nD Data/Ses\nE .dll\nE .txt\nS pack/*.log\nS pack/kalsin/*\n" +
+                              listed("pack/listed.bin") + listed("ana.dll");
+    const std::vector<std::wstring> files = {
+        L"ana.dll",          L"eski.dll",         L"beni_oku.txt",     L"LICENSE",
+        L"Qorvane Launcher.exe",                  L"alt/klasor.dll",   L"pack/listed.bin",
+        L"pack/old.bin",     L"pack/oyun.log",    L"pack/kalsin/a.ini", L"pack/a/b/c.bin",
+        L"pack/1/2/3/4/5/6/7/8/derin.bin",        L"pack/1/2/3/4/5/6/7/8/9/daha.bin",
+        L"data/ses/muzik.ogg", L"data/baska.bin", L"packed/x.bin"};
+    TempFolder t;
+    for (const std::wstring& f : files)
+        t.write(f, "x");
+    Manifest m;
+    ASSERT_TRUE(parseManifest("#QORVANEPC 1\n" + rules, m));
+    std::vector<std::wstring> walked;
+    findExtraFiles(t.path, m, walked);
+    std::vector<std::wstring> walkedKeys;
+    for (const std::wstring& w : walked)
+        walkedKeys.push_back(pathKey(w));
+    std::sort(walkedKeys.begin(), walkedKeys.end());
+    std::vector<std::wstring> judged;
+    for (const std::wstring& f : files)
+        if (cleanupCovers(m, f)) judged.push_back(pathKey(f));
+    std::sort(judged.begin(), judged.end());
+    EXPECT_EQ(judged, walkedKeys);
+    EXPECT_EQ(judged.size(), 6u);  // eski.dll, beni_oku.txt, old.bin, a/b/c.bin, derin.bin, muzik.ogg
 }

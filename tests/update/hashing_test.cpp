@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/path_identity.h"
 #include "base/sha256.h"
 #include "tests/support/temp_folder.h"
 
@@ -64,13 +65,24 @@ TEST(HashCacheFile, ParsesLinesLeniently) {
     HashCache cache;
     parseHashCache(text, cache);
     ASSERT_EQ(4u, cache.size());
-    EXPECT_EQ(10u, cache.at(L"pack/with spaces/x.bin").size);
-    EXPECT_EQ(20u, cache.at(L"pack/with spaces/x.bin").mtime);
-    EXPECT_EQ(12u, cache.at(L"digits").size);
-    EXPECT_EQ(0u, cache.at(L"digits").mtime);
-    EXPECT_EQ(h2, cache.at(L"dup/a.bin").hash);
-    EXPECT_EQ(2u, cache.at(L"dup/a.bin").size);
+    EXPECT_EQ(10u, cache.at(pathKey(L"pack/with spaces/x.bin")).size);
+    EXPECT_EQ(20u, cache.at(pathKey(L"pack/with spaces/x.bin")).mtime);
+    EXPECT_EQ(12u, cache.at(pathKey(L"digits")).size);
+    EXPECT_EQ(0u, cache.at(pathKey(L"digits")).mtime);
+    EXPECT_EQ(h2, cache.at(pathKey(L"dup/a.bin")).hash);
+    EXPECT_EQ(2u, cache.at(pathKey(L"dup/a.bin")).size);
     EXPECT_EQ(1u, cache.count(L""));
+}
+
+// A cache written by an earlier launcher (keys lowered in A-Z only) still vouches for its files.
+TEST(HashCacheFile, KeysOfEarlierLaunchersLoadUnderTodaysIdentity) {
+    const std::string h(64, 'b');
+    HashCache cache;
+    parseHashCache(cacheLine(h, "3", "4", "pack/\xc5\x9f" "ehir//harita.epk") + cacheLine(h, "5", "6", "./data\\x.bin"),
+                   cache);
+    ASSERT_EQ(2u, cache.size());
+    EXPECT_EQ(3u, cache.at(pathKey(L"Pack/\u015eehir/Harita.epk")).size);
+    EXPECT_EQ(5u, cache.at(pathKey(L"DATA/X.BIN")).size);
 }
 
 TEST(HashCacheFile, CrlfLoadsLikeLf) {
@@ -90,10 +102,10 @@ TEST(HashCacheFile, SaveAndLoadRoundTrip) {
     TempFolder t;
     CreateDirectoryW(t.file(L"koruma").c_str(), nullptr);
     HashCache cache;
-    cache[L"pack/\u00e7i\u00e7ek dosya.epk"] = {std::string(64, 'f'), 123, 0x01d9000011112222ull};
-    cache[L"a.bin"] = {std::string(64, '0'), 0, 1};
+    cache[pathKey(L"pack/\u00e7i\u00e7ek dosya.epk")] = {std::string(64, 'f'), 123, 0x01d9000011112222ull};
+    cache[pathKey(L"a.bin")] = {std::string(64, '0'), 0, 1};
     saveHashCache(t.path, cache);
-    EXPECT_EQ(std::string(64, '0') + " 0 1 a.bin\n", t.read(L"koruma/onbellek.txt").substr(0, 75));
+    EXPECT_EQ(std::string(64, '0') + " 0 1 A.BIN\n", t.read(L"koruma/onbellek.txt").substr(0, 75));
     HashCache back;
     loadHashCache(t.path, back);
     EXPECT_EQ(formatHashCache(cache), formatHashCache(back));

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/path_identity.h"
+
 namespace {
 
 const std::string kHash(64, 'a');
@@ -81,7 +83,7 @@ TEST(ManifestParse, FileRecordFields) {
     EXPECT_EQ(12u, m.entries[1].size);
     EXPECT_EQ(0u, m.entries[2].size);
     EXPECT_EQ(L"\u00e7i\u00e7ek/Data.EPK", m.entries[2].path);
-    EXPECT_EQ(1u, m.pathIndex.count(L"\u00e7i\u00e7ek/data.epk"));
+    EXPECT_EQ(1u, m.pathIndex.count(pathKey(L"\u00c7i\u00c7EK\\data.epk")));
     EXPECT_EQ(22u, manifestTotalBytes(m));
 }
 
@@ -89,7 +91,7 @@ TEST(ManifestParse, DuplicatePathsKeepBothEntriesAndIndexTheLast) {
     Manifest m = parsed("#QORVANEPC 1\n" + fileLine("Data/x.bin", "1") + fileLine("data\\x.bin", "2"));
     ASSERT_EQ(2u, m.entries.size());
     ASSERT_EQ(1u, m.pathIndex.size());
-    EXPECT_EQ(1u, m.pathIndex.at(L"data/x.bin"));
+    EXPECT_EQ(1u, m.pathIndex.at(pathKey(L"data/x.bin")));
     EXPECT_EQ(3u, manifestTotalBytes(m));
 }
 
@@ -98,9 +100,9 @@ TEST(ManifestParse, RuleRecords) {
                         "E .DLL\nD Pack\\Maps\nD ../up\nS Pack/*.LOG\nS C:/x\nO Logs\\Today\nO /abs\n"
                         "X Foo\xC4\xB0\nW BAR\n# comment line\n");
     EXPECT_EQ(std::vector<std::wstring>{L".dll"}, m.rootExtensions);
-    EXPECT_EQ(std::vector<std::wstring>{L"pack/maps"}, m.cleanDirs);
-    EXPECT_EQ(std::vector<std::wstring>{L"pack/*.log"}, m.keepPatterns);
-    EXPECT_EQ(std::vector<std::wstring>{L"Logs\\Today"}, m.createDirs);
+    EXPECT_EQ(std::vector<std::wstring>{L"Pack/Maps"}, m.cleanDirs);
+    EXPECT_EQ(std::vector<std::wstring>{pathKey(L"pack/*.log")}, m.keepPatterns);
+    EXPECT_EQ(std::vector<std::wstring>{L"Logs/Today"}, m.createDirs);
     // Only A-Z are lowered: the dotted capital I stays as it is.
     EXPECT_EQ(std::vector<std::wstring>{L"foo\u0130"}, m.xValues);
     EXPECT_EQ(std::vector<std::wstring>{L"bar"}, m.wValues);
@@ -115,9 +117,64 @@ TEST(ManifestParse, ReparsingResetsEverything) {
     EXPECT_TRUE(m.pathIndex.empty());
 }
 
-TEST(ManifestPaths, NormalizeLowersOnlyAsciiAndTurnsBackslashes) {
-    EXPECT_EQ(L"pack/maps/old.epk", normalizePath(L"Pack\\Maps/OLD.epk"));
-    EXPECT_EQ(L"\u0130\u00c7/\u015e", normalizePath(L"\u0130\u00c7\\\u015e"));
+// A rule reaches the launcher in its canonical spelling or not at all: a loose spelling must not
+// turn the folder into another one (or into the whole game folder), and the launcher's own state
+// is never a rule's business.
+TEST(ManifestParse, RuleValuesAreCleanedOrIgnored) {
+    struct Case {
+        const char* record;
+        const wchar_t* stored;  // nullptr: ignored
+    } cases[] = {
+        {"D pack/", L"pack"},
+        {"D ./data", L"data"},
+        {"D data\\", L"data"},
+        {"D pack//maps/./", L"pack/maps"},
+        {"D .", nullptr},
+        {"D ./", nullptr},
+        {"D koruma", nullptr},
+        {"D KORUMA/logs", nullptr},
+        {"D korumalar", L"korumalar"},
+        {"D pack/CON", nullptr},
+        {"D pack/lpt1.old", nullptr},
+        {"D pack/data.", nullptr},
+        {"D pack/a\x01b", nullptr},
+        {"O ./Logs//Today/", L"Logs/Today"},
+        {"O koruma/x", nullptr},
+        {"O aux", nullptr},
+    };
+    for (const Case& c : cases) {
+        Manifest m = parsed("#QORVANEPC 1\n" + fileLine("a") + c.record + "\n");
+        const std::vector<std::wstring>& stored = c.record[0] == 'D' ? m.cleanDirs : m.createDirs;
+        if (c.stored)
+            EXPECT_EQ(std::vector<std::wstring>{c.stored}, stored) << c.record;
+        else
+            EXPECT_TRUE(stored.empty()) << c.record;
+    }
+    Manifest m = parsed("#QORVANEPC 1\n" + fileLine("a") + "S ./pack//*.log\nS koruma/*\nS .\n");
+    EXPECT_EQ(std::vector<std::wstring>{pathKey(L"pack/*.log")}, m.keepPatterns);
+    // One folder in several spellings is walked once.
+    m = parsed("#QORVANEPC 1\n" + fileLine("a") + "D pack\nD Pack/\nD ./PACK\n");
+    EXPECT_EQ(std::vector<std::wstring>{L"pack"}, m.cleanDirs);
+}
+
+TEST(ManifestParse, FileRecordsWindowsCannotHoldAreIgnored) {
+    for (const char* path : {"CON", "pack/nul.txt", "pack/Com3.epk", "pack/LPT9", "data./x.bin", "data/x.bin.",
+                             "data/x.bin ", "a//b.bin", "./a.bin", "pack/", "a\x01b", "a|b", "a?b", "a*b",
+                             "a\"b", "a<b", "a>b"}) {
+        Manifest m;
+        EXPECT_FALSE(parseManifest("#QORVANEPC 1\n" + fileLine(path), m)) << path;
+    }
+    // Near misses are ordinary names.
+    for (const char* path : {"CONSOLE.bin", "pack/COM10", "pack/LPT0", "pack/nul_x", ".hidden", "a. b/c.bin"})
+        EXPECT_EQ(1u, parsed("#QORVANEPC 1\n" + fileLine(path)).entries.size()) << path;
+}
+
+TEST(ManifestParse, PathsThatDifferOnlyInCaseAreOneEntryInTheIndex) {
+    Manifest m = parsed("#QORVANEPC 1\n" + fileLine("pack/\xC5\x9E" "ehir/a.bin", "1") +
+                        fileLine("PACK\\\xC5\x9F" "EHIR/A.BIN", "2"));
+    ASSERT_EQ(2u, m.entries.size());
+    EXPECT_EQ(1u, m.pathIndex.size());
+    EXPECT_EQ(1u, m.pathIndex.begin()->second);
 }
 
 TEST(ManifestPaths, Wildcards) {

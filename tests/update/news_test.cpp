@@ -47,7 +47,30 @@ TEST(NewsParse, Lines) {
     EXPECT_EQ(L"\ufeff1", late[0].date);
 }
 
-TEST(NewsFetch, FailedFetchKeepsThatLanguagesPreviousItems) {
+TEST(NewsParse, WhatReachesTheScreenIsBounded) {
+    // Control characters and direction overrides and isolates go; other marks stay.
+    auto items = parseNews("\t0\x1b" "1.12\xC2\x85|a\xE2\x80\xAE" "b\xE2\x81\xA6" "c\xE2\x81\xA9\x7f" "d\xE2\x80\x8F" "e\n");
+    ASSERT_EQ(1u, items.size());
+    EXPECT_EQ(L"01.12", items[0].date);
+    EXPECT_EQ(L"abcd\u200fe", items[0].title);
+
+    // Cut by characters, never through a surrogate pair.
+    const std::string longTitle = std::string(199, 'x') + "\xF0\x9F\x98\x80" + "tail";  // 199 + U+1F600
+    items = parseNews(std::string(40, '9') + "|" + longTitle + "\n");
+    ASSERT_EQ(1u, items.size());
+    EXPECT_EQ(std::wstring(16, L'9'), items[0].date);
+    EXPECT_EQ(std::wstring(199, L'x'), items[0].title);
+    items = parseNews("1|" + std::string(500, 'y') + "\n");
+    EXPECT_EQ(std::wstring(200, L'y'), items[0].title);
+
+    // 64 KiB is still news, one byte more is none.
+    std::string body = "1|a\n";
+    body += std::string(kMaxNewsBytes - body.size(), '#');
+    EXPECT_EQ(1u, parseNews(body).size());
+    EXPECT_TRUE(parseNews(body + "#").empty());
+}
+
+TEST(NewsFetch, FailedFetchKeepsThatLanguagesPreviousItemsAndAnOversizedFileIsNoNews) {
     LoopbackServer server;
     Updater u;
     pointUpdaterAt(u, server);
@@ -68,6 +91,17 @@ TEST(NewsFetch, FailedFetchKeepsThatLanguagesPreviousItems) {
     server.addFile("/qorvane/pc/haberler_en.txt", "# nothing yet\n");  // an empty list replaces the old one
     fetchNews(u);
     EXPECT_TRUE(copyStatus(u).news[1].empty());
+
+    // Too long to be news: that language shows none (the collector stops after the limit).
+    std::string huge = "1|a\n";
+    huge += std::string(4 * 1048576, '#');
+    server.addFile("/qorvane/pc/haberler_tr.txt", huge);
+    server.addFile("/qorvane/pc/haberler_en.txt", "2|b\n");
+    fetchNews(u);
+    StatusSnapshot after = copyStatus(u);
+    EXPECT_TRUE(after.news[0].empty());
+    ASSERT_EQ(1u, after.news[1].size());
+    EXPECT_EQ(L"b", after.news[1][0].title);
 
     u.stopRequested = true;
     server.clearRequests();

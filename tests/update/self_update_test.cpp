@@ -2,6 +2,10 @@
 // for the running launcher, the new one comes from the loopback server.
 #include <gtest/gtest.h>
 
+#include "tests/support/built_program.h"
+
+#include "tests/support/dev_key.h"
+#include "tests/support/keyed_program.h"
 #include "tests/update/download_fixture.h"
 #include "update/self_update.h"
 
@@ -13,9 +17,15 @@ std::string thisExecutable() {
     return readFileBytes(path);
 }
 
+// A list and its signature by the development key, which the test binary trusts: what the new
+// launcher's keys are checked against.
+const std::string kList = "#QORVANEPC 1\n#surum 9\nK " + std::string(64, 'a') + " 1 a\n";
+
 struct LauncherFolder : ServedGame {
     std::wstring running;
     std::string current = thisExecutable();
+    std::string signature = devSign(kList);
+    StepResult update() { return selfUpdate(u, manifest, kList, signature, running); }
     LauncherFolder() {
         running = folder.file(L"Qorvane Launcher.exe");
         writeFileBytes(running, current);
@@ -42,7 +52,7 @@ TEST(SelfUpdate, DifferentHashDownloadsVerifiesAndSwaps) {
     HANDLE image = CreateFileW(f.running.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(image, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(selfUpdate(f.u, f.manifest, f.running).ok());
+    EXPECT_TRUE(f.update().ok());
     CloseHandle(image);
     EXPECT_TRUE(readFileBytes(f.running) == next);
     EXPECT_TRUE(readFileBytes(f.running + L".eski") == f.current);
@@ -73,7 +83,7 @@ TEST(SelfUpdate, NothingToDoLeavesTheExecutableAlone) {
         f.publish(L"other.txt", "x");
         if (c.listed) f.publish(L"qorvane launcher.EXE", c.sameHash ? f.current : f.current + "new");
         f.u.skipSelfUpdate = c.skip;
-        EXPECT_EQ(selfUpdate(f.u, f.manifest, f.running).outcome, StepOutcome::Unchanged);
+        EXPECT_EQ(f.update().outcome, StepOutcome::Unchanged);
         EXPECT_TRUE(readFileBytes(f.running) == f.current);
         EXPECT_EQ(f.launcherRequests(), 0u);
         EXPECT_EQ(copyStatus(f.u).phase, UpdatePhase::Idle);
@@ -86,7 +96,7 @@ TEST(SelfUpdate, ALauncherThatNeverMatchesIsTriedThreeTimesThenGivenUp) {
     LauncherFolder f;
     f.publishMismatch(L"Qorvane Launcher.exe", f.current + "listed", f.current + "served");
     ULONGLONG start = GetTickCount64();
-    StepResult result = selfUpdate(f.u, f.manifest, f.running);
+    StepResult result = f.update();
     EXPECT_LT(GetTickCount64() - start, 5000u);  // no pauses between the attempts
     EXPECT_EQ(result.outcome, StepOutcome::Mismatch);
     EXPECT_EQ(result.path, L"Qorvane Launcher.exe");
@@ -97,7 +107,7 @@ TEST(SelfUpdate, ALauncherThatNeverMatchesIsTriedThreeTimesThenGivenUp) {
     EXPECT_EQ(copyStatus(f.u).bytesDone, 0u);
 
     f.u.stopRequested = true;  // a stop before the first attempt is no replacement either
-    EXPECT_EQ(selfUpdate(f.u, f.manifest, f.running).outcome, StepOutcome::Stopped);
+    EXPECT_EQ(f.update().outcome, StepOutcome::Stopped);
     EXPECT_EQ(f.launcherRequests(), 3u);
 }
 
@@ -110,19 +120,118 @@ TEST(SelfUpdate, FailedSwapRestoresTheRunningName) {
     HANDLE held = CreateFileW((running + L".yeni").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    StepResult result = swapLauncherFiles(running);
+    LauncherSwap swap = swapLauncherFiles(running);
     CloseHandle(held);
-    EXPECT_EQ(result.outcome, StepOutcome::WriteFailed);
-    EXPECT_NE(result.systemError, 0u);  // the failed move's own error
+    EXPECT_EQ(swap.result.outcome, StepOutcome::WriteFailed);
+    EXPECT_NE(swap.result.systemError, 0u);  // the failed move's own error
+    EXPECT_EQ(swap.restore, SwapRestore::Renamed);
     EXPECT_EQ(t.read(L"Qorvane Launcher.exe"), "current");
     EXPECT_FALSE(t.exists(L"Qorvane Launcher.exe.eski"));
 
     // When the running executable itself cannot be renamed, nothing moves and ".yeni" goes.
     held = CreateFileW(running.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(swapLauncherFiles(running).outcome, StepOutcome::WriteFailed);
+    swap = swapLauncherFiles(running);
     CloseHandle(held);
+    EXPECT_EQ(swap.result.outcome, StepOutcome::WriteFailed);
+    EXPECT_EQ(swap.restore, SwapRestore::NotNeeded);
     EXPECT_EQ(t.read(L"Qorvane Launcher.exe"), "current");
     EXPECT_FALSE(t.exists(L"Qorvane Launcher.exe.yeni"));
     EXPECT_FALSE(t.exists(L"Qorvane Launcher.exe.eski"));
+}
+
+namespace {
+
+// Renames that fail from the n-th on (counting from 1), as a disk or a scanner holding the files
+// would make them; copies work or fail as asked.
+struct FailingMoves {
+    static inline int failFrom = 0;
+    static inline int calls = 0;
+    static inline bool copyWorks = true;
+    static BOOL WINAPI move(LPCWSTR from, LPCWSTR to, DWORD flags) {
+        if (++calls >= failFrom) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        return MoveFileExW(from, to, flags);
+    }
+    static BOOL WINAPI copy(LPCWSTR from, LPCWSTR to, BOOL failIfExists) {
+        if (copyWorks) return CopyFileW(from, to, failIfExists);
+        SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
+};
+
+}  // namespace
+
+// The shortcuts and the uninstall entry name "Qorvane Launcher.exe": whatever fails, a launcher
+// stays under that name (or, when nothing can be done, both copies stay for the user to find).
+TEST(SelfUpdate, FailedRenameBackCopiesTheOldLauncherBack) {
+    for (bool copyWorks : {true, false}) {
+        SCOPED_TRACE(copyWorks ? "copy works" : "copy fails too");
+        TempFolder t;
+        std::wstring running = t.file(L"Qorvane Launcher.exe");
+        t.write(L"Qorvane Launcher.exe", "current");
+        t.write(L"Qorvane Launcher.exe.yeni", "verified new");
+        FailingMoves::failFrom = 2;  // the first rename (to ".eski") works, the next ones fail
+        FailingMoves::calls = 0;
+        FailingMoves::copyWorks = copyWorks;
+        LauncherSwap swap = swapLauncherFiles(running, SwapFileOps{FailingMoves::move, FailingMoves::copy});
+        EXPECT_EQ(swap.result.outcome, StepOutcome::WriteFailed);
+        EXPECT_EQ(swap.result.systemError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+        EXPECT_EQ(swap.renameBackError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+        EXPECT_EQ(t.read(L"Qorvane Launcher.exe.eski"), "current");
+        if (copyWorks) {
+            EXPECT_EQ(swap.restore, SwapRestore::Copied);
+            EXPECT_EQ(t.read(L"Qorvane Launcher.exe"), "current");
+            EXPECT_FALSE(t.exists(L"Qorvane Launcher.exe.yeni"));
+        } else {
+            EXPECT_EQ(swap.restore, SwapRestore::Lost);
+            EXPECT_EQ(swap.copyBackError, static_cast<DWORD>(ERROR_DISK_FULL));
+            EXPECT_EQ(t.read(L"Qorvane Launcher.exe.yeni"), "verified new");
+        }
+    }
+}
+
+// A new launcher must be able to verify the list that delivered it, or it would reject every later
+// list and could never be replaced again: a dev-key launcher inside a release-key tree, or one
+// without any keys, is refused and the running one stays.
+TEST(SelfUpdate, ANewLauncherThatCannotVerifyTheListIsRefused) {
+    TempFolder made;
+    KeySet other = freshKeySet();
+    struct Case {
+        const char* name;
+        KeySet keys;  // empty: a program without a key set
+        bool taken;
+    };
+    const Case cases[] = {
+        {"another key only", other, false},
+        {"no key set", {}, false},
+        {"another key and the list's key", {other[0], developmentKey()}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::wstring program = builtProgramPath(L"tests\\fixtures\\Qorvane.exe");
+        if (!c.keys.empty()) {
+            program = made.file(L"yeni.exe");
+            writeKeyedProgram(program, c.keys);
+        }
+        std::string next = readFileBytes(program);
+        LauncherFolder f;
+        f.publish(L"Qorvane Launcher.exe", next);
+        StepResult result = f.update();
+        EXPECT_EQ(f.launcherRequests(), 1u);
+        EXPECT_FALSE(f.folder.exists(L"Qorvane Launcher.exe.yeni"));
+        if (c.taken) {
+            EXPECT_TRUE(result.ok());
+            EXPECT_TRUE(readFileBytes(f.running) == next);
+            continue;
+        }
+        EXPECT_EQ(result.outcome, StepOutcome::Rejected);
+        EXPECT_EQ(result.path, L"Qorvane Launcher.exe");
+        EXPECT_TRUE(readFileBytes(f.running) == f.current);
+        EXPECT_FALSE(f.folder.exists(L"Qorvane Launcher.exe.eski"));
+        EXPECT_NE(f.log().find("yeni launcher kullanilmadi: "), std::string::npos) << f.log();
+        if (!c.keys.empty()) EXPECT_NE(f.log().find(keyHex(other[0])), std::string::npos);
+    }
 }

@@ -42,3 +42,26 @@ TEST(UpdateLog, LinesAreStampedCutAndWholeAcrossThreads) {
     }
     EXPECT_EQ(200u, lines);
 }
+
+TEST(UpdateLog, FolderRemovedDuringARunIsMadeAgainAndALockedFileLosesOnlyItsLine) {
+    TempFolder t;
+    Updater u;
+    u.rootFolder = t.path;
+    u.logEnabled = true;
+    logLine(u, "one");
+    removeTree(t.file(L"koruma"));
+    logLine(u, "two");
+    std::string text = t.read(L"koruma\\launcher_gunluk.txt");
+    EXPECT_EQ(std::string::npos, text.find("one"));
+    EXPECT_NE(std::string::npos, text.find(" two\r\n"));
+
+    HANDLE held = CreateFileW(t.file(L"koruma\\launcher_gunluk.txt").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    logLine(u, "lost");
+    CloseHandle(held);
+    logLine(u, "three");
+    text = t.read(L"koruma\\launcher_gunluk.txt");
+    EXPECT_EQ(std::string::npos, text.find("lost"));
+    EXPECT_NE(std::string::npos, text.find(" three\r\n"));
+}

@@ -109,12 +109,18 @@ TEST(WorkerLifecycle, LargeLogIsRestartedAndCheckOnlyRunsWriteNothing) {
     StatusSnapshot s = game.run();
     EXPECT_EQ(UpdatePhase::Error, s.phase);
     EXPECT_EQ(ErrorKind::Connection, s.errorCode);
-    EXPECT_EQ(L"", s.detailText);
+    // The detail names the document and the server's answer; no system call failed.
+    EXPECT_EQ(L"liste manifest.txt alinamadi: HTTP 404", s.detailText);
     std::string log = game.log();
     EXPECT_LT(log.size(), 1000u);
     EXPECT_EQ(0u, log.find("20"));  // starts with the time stamp of the start line
     EXPECT_NE(std::string::npos, log.find("---- basla: hizli tarama, sunucu 127.0.0.1:"));
-    EXPECT_NE(std::string::npos, log.find("HATA 1  (son sistem hatasi "));
+    EXPECT_NE(std::string::npos, log.find("HATA 1 liste manifest.txt alinamadi: HTTP 404 (son sistem hatasi 0)\r\n"))
+        << log;
+    // The test build trusts the development key, and every run's log says so after its start line.
+    size_t start = log.find("---- basla"), warning = log.find("UYARI: gelistirme anahtarina guvenen launcher");
+    EXPECT_NE(std::string::npos, warning);
+    EXPECT_EQ(log.find("\r\n", start) + 2 + 20, warning);
 
     EngineGame fresh;
     fresh.files["a.bin"] = "abc";

@@ -1,0 +1,113 @@
+#include "update/key_set.h"
+
+#include <gtest/gtest.h>
+
+#include "base/text.h"
+#include "tests/support/built_program.h"
+#include "tests/support/dev_key.h"
+#include "tests/support/keyed_program.h"
+#include "tests/support/temp_folder.h"
+#include "tools/list_signing.h"
+
+namespace {
+
+const std::string kHexA =
+    "b7ef59cabb6488c2f21bc1f78de3955f77ef3f9bcb7f922afbbe7dcba4f4da79"
+    "fa76503944b588405abab8ae017932a7ec16d8c77a5296aa83ebf66e94d6d4de";
+const std::string kHexB(128, '1');
+
+}  // namespace
+
+TEST(KeySet, TextFormOfTheBuildOptionAndTheResource) {
+    struct Case {
+        std::string text;
+        size_t keys;  // 0: refused
+    };
+    const Case cases[] = {
+        {kHexA, 1},
+        {kHexA + "," + kHexB, 2},
+        {" " + kHexA + ",\r\n" + kHexB + "\n", 2},
+        {kHexA + "," + kHexA, 1},  // a repeated key counts once
+        {"", 0},
+        {",", 0},
+        {kHexA.substr(0, 127), 0},
+        {kHexA + "0", 0},
+        {kHexA + "," + kHexB.substr(2), 0},
+        {kHexA.substr(0, 126) + "zz", 0},
+    };
+    for (const Case& c : cases) {
+        KeySet keys;
+        EXPECT_EQ(parseKeySet(c.text, keys), c.keys != 0) << c.text;
+        EXPECT_EQ(keys.size(), c.keys) << c.text;
+    }
+    KeySet keys;
+    ASSERT_TRUE(parseKeySet("B7EF" + kHexA.substr(4), keys));  // either case
+    EXPECT_EQ(keyHex(keys[0]), kHexA);
+}
+
+TEST(KeySet, ReadFromAProgramFileWithoutRunningIt) {
+    // This test binary is built like the launcher: it trusts the build's keys, the development key.
+    ASSERT_EQ(ownKeySet(), KeySet{developmentKey()});
+    KeySet read;
+    DWORD error = 0;
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    ASSERT_TRUE(readProgramKeySet(self, read, &error)) << error;
+    EXPECT_EQ(read, ownKeySet());
+
+    TempFolder t;
+    KeySet two = freshKeySet();
+    two.push_back(developmentKey());
+    writeKeyedProgram(t.file(L"iki.exe"), two);
+    EXPECT_TRUE(readProgramKeySet(t.file(L"iki.exe"), read));
+    EXPECT_EQ(read, two);
+    // A published object has no extension; the loader must not look for "<name>.dll".
+    ASSERT_TRUE(CopyFileW(t.file(L"iki.exe").c_str(), t.file(L"0123abcd").c_str(), FALSE));
+    EXPECT_TRUE(readProgramKeySet(t.file(L"0123abcd"), read));
+    EXPECT_EQ(read, two);
+    // Replacing the set leaves exactly the new one.
+    ASSERT_EQ(setProgramKeySet(t.file(L"iki.exe"), {two[0]}), 0u);
+    EXPECT_TRUE(readProgramKeySet(t.file(L"iki.exe"), read));
+    EXPECT_EQ(read, KeySet{two[0]});
+
+    struct Failure {
+        const char* name;
+        std::wstring path;
+        DWORD error;
+    };
+    t.write(L"metin.exe", "MZ, but no program");
+    const Failure failures[] = {
+        {"a program without a key set", builtProgramPath(L"tests\\fixtures\\Qorvane.exe"), ERROR_NOT_FOUND},
+        {"no program at all", t.file(L"metin.exe"), ERROR_BAD_EXE_FORMAT},
+        {"missing", t.file(L"yok.exe"), ERROR_FILE_NOT_FOUND},
+    };
+    for (const Failure& f : failures) {
+        error = 0;
+        EXPECT_FALSE(readProgramKeySet(f.path, read, &error)) << f.name;
+        EXPECT_TRUE(read.empty()) << f.name;
+        EXPECT_EQ(error, f.error) << f.name;
+    }
+}
+
+// Two keys trusted at once, as while a key is replaced: a list signed by either verifies, a list
+// signed by a third key does not.
+TEST(KeySet, AnyKeyOfTheSetVerifies) {
+    SigningKey oldKey, newKey, third;
+    KeySet set = freshKeySet(&oldKey);
+    set.push_back(freshKeySet(&newKey)[0]);
+    KeySet thirdSet = freshKeySet(&third);
+    const std::string list = "#QORVANEPC 1\n#surum 3\nK " + std::string(64, 'a') + " 1 a\n";
+    std::wstring error;
+    std::string byOld, byNew, byThird;
+    ASSERT_TRUE(signList(oldKey, list, byOld, error));
+    ASSERT_TRUE(signList(newKey, list, byNew, error));
+    ASSERT_TRUE(signList(third, list, byThird, error));
+    EXPECT_EQ(verifyingKey(set, list, byOld), &set[0]);
+    EXPECT_EQ(verifyingKey(set, list, byNew), &set[1]);
+    EXPECT_EQ(verifyingKey(set, list, byThird), nullptr);
+    EXPECT_EQ(verifyingKey(set, list + " ", byOld), nullptr);
+    EXPECT_EQ(verifyingKey({}, list, byOld), nullptr);
+    std::wstring described = describeKeySet({set[0], developmentKey()});
+    EXPECT_NE(described.find(fromUtf8(keyHex(set[0]))), std::wstring::npos);
+    EXPECT_NE(described.find(L"(gelistirme anahtari"), std::wstring::npos);
+}

@@ -1,0 +1,57 @@
+#include "update/version_record.h"
+
+#include <string_view>
+
+#include "base/file.h"
+#include "base/names.h"
+#include "base/text.h"
+#include "update/manifest.h"
+#include "update/manifest_fetch.h"
+
+namespace {
+
+constexpr uint64_t kListCopyLimit = 33554431;
+
+// Digits with an optional line end; anything else is no record.
+bool parseRecord(std::string_view text, uint64_t& version) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.remove_suffix(1);
+    if (text.empty() || text.size() > 20 || text.find_first_not_of("0123456789") != std::string_view::npos)
+        return false;
+    version = parseDecimal(text);
+    return true;
+}
+
+// The list copy counts only while it still verifies: an edited copy must not lower the floor, and
+// must not raise it past what was really published either.
+uint64_t versionOfListCopy(const std::wstring& protection) {
+    std::string list, signature;
+    Manifest manifest;
+    if (!readWholeFile(joinPath(protection, L"manifest.txt"), list, kListCopyLimit) ||
+        !readWholeFile(joinPath(protection, L"manifest.sig"), signature, 4096) ||
+        !verifySignature(list, signature) || !parseManifest(list, manifest))
+        return 0;
+    return manifest.version;
+}
+
+}  // namespace
+
+std::wstring versionRecordPath(const std::wstring& rootFolder) {
+    return joinPath(joinPath(rootFolder, kProtectionFolderName), L"liste_surumu.txt");
+}
+
+uint64_t highestVerifiedVersion(const std::wstring& rootFolder) {
+    std::string text;
+    uint64_t version = 0;
+    if (readWholeFile(versionRecordPath(rootFolder), text, 64) && parseRecord(text, version)) return version;
+    return versionOfListCopy(joinPath(rootFolder, kProtectionFolderName));
+}
+
+void rememberVerifiedVersion(const std::wstring& rootFolder, uint64_t version) {
+    std::string text;
+    uint64_t recorded = 0;
+    if (readWholeFile(versionRecordPath(rootFolder), text, 64) && parseRecord(text, recorded) && recorded >= version)
+        return;
+    createFolderTree(joinPath(rootFolder, kProtectionFolderName));
+    replaceFileDurably(versionRecordPath(rootFolder), std::to_string(version) + "\n");
+}
