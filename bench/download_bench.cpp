@@ -202,19 +202,14 @@ void bareWorker(BareLoop& loop) {
 
 int bareRun(const wchar_t* url, const wchar_t* listFile, const wchar_t* outFolder, int connections) {
     BareLoop loop;
-    wchar_t host[256] = {}, path[1024] = {};
-    URL_COMPONENTS parts = {};
-    parts.dwStructSize = sizeof parts;
-    parts.lpszHostName = host;
-    parts.dwHostNameLength = 256;
-    parts.lpszUrlPath = path;
-    parts.dwUrlPathLength = 1024;
-    if (!WinHttpCrackUrl(url, 0, 0, &parts)) return 2;
-    loop.host.assign(host, parts.dwHostNameLength);
-    loop.basePath.assign(path, parts.dwUrlPathLength);
-    if (loop.basePath.empty() || loop.basePath.back() != L'/') loop.basePath += L'/';
-    loop.port = parts.nPort;
-    loop.https = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    UpdaterConfig server;
+    server.host.clear();
+    applyServerUrl(server, url);
+    if (server.host.empty()) return 2;
+    loop.host = server.host;
+    loop.basePath = server.basePath;
+    loop.port = server.port;
+    loop.https = server.useHttps;
 
     std::string list;
     if (!readWholeFile(listFile, list, 64u << 20)) return 2;

@@ -1,165 +1,25 @@
 // Frame paint time: the median over 300 frames of the busiest screen (a running download with news), at
 // scale 1.0 and 1.5, with the frame cache and, for comparison in the same run, without it. With a folder
-// argument it also writes the main screen states as PNG files, for looking at the painting without a window
-// or a server.
+// argument it also writes the preview's screen states as PNG files.
 #include <windows.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "app/launcher_app.h"
-#include "build_config.h"
 #include "ui/dpi.h"
 #include "ui/drawing.h"
 #include "ui/frame.h"
 #include "ui/main_screen.h"
 #include "ui/pixel_layer.h"
+#include "ui/preview.h"
 #include "ui/screen_model.h"
-#include "ui/text_table.h"
 
 using namespace Gdiplus::DllExports;
 
 namespace {
-
-struct State {
-    const wchar_t* name;
-    void (*apply)(LauncherUi& ui);
-};
-
-void sampleStatus(LauncherUi& ui) {
-    StatusSnapshot s;
-    s.manifestVersion = 1791945000;
-    s.requiredBytes = 1913651200;
-    s.listVerified = true;
-    s.host = QORVANE_DEFAULT_HOST;
-    s.news[0] = {{L"14.10", L"*Oto İksir* ve *Oto Av* artık PC'de!"},
-                 {L"13.10", L"Yeni *biyolog* ve seviye görevleri eklendi."},
-                 {L"12.10", L"Efsun değiştirme oranları güncellendi."}};
-    s.news[1] = {{L"14.10", L"*Auto Potion* and *Auto Hunt* are now on PC!"},
-                 {L"13.10", L"New *biologist* and level quests added."},
-                 {L"12.10", L"Bonus switch rates updated."}};
-    ui.status = s;
-    ui.runs.options.installMode = ui.installForm.installing = ui.settings.open = false;
-    ui.settings.draft = DisplaySettings();
-    ui.window.hoverId = ui.window.pressedId = ClickId::None;
-    uiLanguage = UiLanguage::Turkish;
-}
-
-void downloading(LauncherUi& ui) {
-    ui.status.phase = UpdatePhase::Downloading;
-    ui.status.filesDone = 3;
-    ui.status.filesTotal = 7;
-    ui.status.detailText = L"pack/root.epk";
-    ui.status.bytesDone = 48444211;
-    ui.status.bytesTotal = 123731968;
-    ui.status.bytesPerSecond = 8808038.4;
-}
-
-const State kStates[] = {
-    {L"kurulum",
-     [](LauncherUi& ui) {
-         ui.runs.options.installMode = true;
-         ui.installForm.folder = L"C:\\Qorvane";
-         ui.installForm.freeBytes = 158913789952ULL;
-     }},
-    {L"kurulum_suruyor",
-     [](LauncherUi& ui) {
-         ui.runs.options.installMode = true;
-         ui.installForm.installing = true;
-         ui.installForm.folder =
-             L"D:\\Oyunlar\\Qorvane Online\\a rather long folder name that keeps going on and on "
-             L"until it no longer fits in the box";
-         ui.installForm.freeBytes = 1073741824ULL;
-     }},
-    {L"baglaniyor",
-     [](LauncherUi& ui) {
-         ui.status.phase = UpdatePhase::Connecting;
-         ui.status.manifestVersion = 0;
-         ui.status.listVerified = false;
-     }},
-    {L"tarama",
-     [](LauncherUi& ui) {
-         ui.status.phase = UpdatePhase::Scanning;
-         ui.status.filesDone = 124;
-         ui.status.filesTotal = 201;
-         ui.status.detailText = L"pack/season2.epk";
-         ui.status.bytesDone = 62;
-         ui.status.bytesTotal = 100;
-     }},
-    {L"indirme", downloading},
-    {L"hazir",
-     [](LauncherUi& ui) {
-         ui.status.phase = UpdatePhase::Ready;
-         ui.status.filesUpdated = 7;
-     }},
-    {L"hazir_uzerinde",
-     [](LauncherUi& ui) {
-         ui.status.phase = UpdatePhase::Ready;
-         ui.window.hoverId = ClickId::Primary;
-     }},
-    {L"hazir_basili",
-     [](LauncherUi& ui) {
-         ui.status.phase = UpdatePhase::Ready;
-         ui.window.hoverId = ui.window.pressedId = ClickId::Primary;
-     }},
-    {L"hata_baglanti",
-     [](LauncherUi& ui) {
-         ui.status.phase = UpdatePhase::Error;
-         ui.status.errorCode = ErrorKind::Connection;
-         ui.status.listVerified = false;
-         ui.status.manifestVersion = 0;
-         ui.status.errorTick = GetTickCount();
-         ui.status.retryAt = ui.status.errorTick + kConnectionRetryMs;
-     }},
-    {L"hata_kilitli",
-     [](LauncherUi& ui) {
-         ui.status.phase = UpdatePhase::Error;
-         ui.status.errorCode = ErrorKind::FileLocked;
-         ui.status.detailText = L"pack/root.epk";
-         ui.status.bytesDone = 30;
-         ui.status.bytesTotal = 100;
-     }},
-    {L"hazir_en",
-     [](LauncherUi& ui) {
-         ui.status.phase = UpdatePhase::Ready;
-         uiLanguage = UiLanguage::English;
-     }},
-    {L"ayar",
-     [](LauncherUi& ui) {
-         ui.status.phase = UpdatePhase::Ready;
-         ui.settings.open = true;
-         ui.settings.draft.simulatedScreenWidth = 1920;
-         ui.settings.draft.simulatedScreenHeight = 1080;
-         ui.settings.draft.dpiOverride = 120;
-         ui.settings.draft.windowWidth = 1600;
-         ui.settings.draft.windowHeight = 900;
-         ui.settings.draft.interfaceScale = 1.2f;
-     }},
-    {L"hazir_disli",
-     [](LauncherUi& ui) {
-         ui.status.phase = UpdatePhase::Ready;
-         ui.window.hoverId = ClickId::Settings;
-     }},
-};
-
-bool pngEncoder(CLSID* clsid) {
-    UINT count = 0, bytes = 0;
-    if (GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) return false;
-    std::vector<BYTE> buffer(bytes);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    if (GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
-    for (UINT i = 0; i < count; ++i) {
-        if (std::wstring(codecs[i].MimeType) == L"image/png") {
-            *clsid = codecs[i].Clsid;
-            return true;
-        }
-    }
-    return false;
-}
 
 bool prepare(LauncherUi& ui, float scale) {
     ui.window.uiScale = scale;
@@ -275,32 +135,14 @@ int wmain(int argc, wchar_t** argv) {
     }
     createFonts(ui.drawing);
 
-    if (argc > 1) {
-        CLSID png;
-        if (!pngEncoder(&png)) return 1;
-        CreateDirectoryW(argv[1], nullptr);
-        for (float scale : {1.0f, 1.5f}) {
-            if (!prepare(ui, scale)) return 1;
-            for (const State& state : kStates) {
-                sampleStatus(ui);
-                state.apply(ui);
-                ui.window.clock.frozenTime = 3.0;
-                paintFrame(ui);
-                std::wstring path = std::wstring(argv[1]) + L"\\" + state.name + L"_" +
-                                    std::to_wstring(static_cast<int>(scale * 100)) + L".png";
-                if (GdipSaveImageToFile(ui.backBuffer.bitmap.get(), path.c_str(), &png, nullptr) !=
-                    Gdiplus::Ok) {
-                    std::fprintf(stderr, "cannot write %ls\n", path.c_str());
-                    return 1;
-                }
-            }
-        }
+    // The preview's states as PNG files, for looking at the painting without a window or a server.
+    if (argc > 1 && !renderPreview(ui, argv[1])) {
+        std::fprintf(stderr, "cannot write the preview into %ls\n", argv[1]);
+        return 1;
     }
 
     for (float scale : {1.0f, 1.5f}) {
-        if (!prepare(ui, scale)) return 1;
-        sampleStatus(ui);
-        downloading(ui);
+        if (!prepare(ui, scale) || !showPreviewState(ui, L"indirme")) return 1;
         // Every part painted afresh first, as the reference, then the frame as the window paints it.
         for (bool everything : {true, false}) {
             ui.drawing.frameCache.paintEverything = everything;

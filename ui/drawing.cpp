@@ -276,6 +276,16 @@ void drawLine(GpGraphics* g, ARGB colour, float width, float x1, float y1, float
     if (pen) GdipDrawLine(g, pen.get(), x1, y1, x2, y2);
 }
 
+void fillEllipse(GpGraphics* g, ARGB colour, float x, float y, float width, float height) {
+    UniqueBrush brush = solidBrush(colour);
+    if (brush) GdipFillEllipse(g, brush.get(), x, y, width, height);
+}
+
+void strokeEllipse(GpGraphics* g, ARGB colour, float penWidth, float x, float y, float width, float height) {
+    UniquePen pen = solidPen(colour, penWidth);
+    if (pen) GdipDrawEllipse(g, pen.get(), x, y, width, height);
+}
+
 void drawCheckStroke(GpGraphics* g, ARGB colour, float x1, float y1, float x2, float y2, float x3, float y3) {
     UniquePen pen = solidPen(colour, 1.7f);
     if (!pen) return;

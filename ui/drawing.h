@@ -43,6 +43,8 @@ void fillRoundedRect(GpGraphics* g, const RectF& rect, float radius, ARGB colour
 void strokeRoundedRect(GpGraphics* g, const RectF& rect, float radius, ARGB colour);
 void fillRect(GpGraphics* g, ARGB colour, float x, float y, float width, float height);
 void drawLine(GpGraphics* g, ARGB colour, float width, float x1, float y1, float x2, float y2);
+void fillEllipse(GpGraphics* g, ARGB colour, float x, float y, float width, float height);
+void strokeEllipse(GpGraphics* g, ARGB colour, float penWidth, float x, float y, float width, float height);
 void drawCheckStroke(GpGraphics* g, ARGB colour, float x1, float y1, float x2, float y2, float x3, float y3);
 void drawSectionHeading(DrawingResources& res, GpGraphics* g, const std::wstring& text, float x, float y,
                         float rightEdge);

@@ -13,16 +13,6 @@ using namespace Gdiplus::DllExports;
 
 namespace {
 
-void fillEllipse(GpGraphics* g, ARGB colour, float x, float y, float w, float h) {
-    UniqueBrush brush = solidBrush(colour);
-    if (brush) GdipFillEllipse(g, brush.get(), x, y, w, h);
-}
-
-void strokeEllipse(GpGraphics* g, ARGB colour, float penWidth, float x, float y, float w, float h) {
-    UniquePen pen = solidPen(colour, penWidth);
-    if (pen) GdipDrawEllipse(g, pen.get(), x, y, w, h);
-}
-
 void paintStateIcon(LauncherUi& ui, GpGraphics* g, int state, float x, float y) {
     struct Look {
         ARGB fill, ring;

@@ -172,6 +172,17 @@ bool renderScale(LauncherUi& ui, const std::wstring& folder, float scale, const 
 
 }  // namespace
 
+bool showPreviewState(LauncherUi& ui, const std::wstring& name) {
+    for (int index = 0; index < kStateCount; ++index) {
+        if (name != kStateNames[index]) continue;
+        ui.status = sampleStatus();
+        resetWindowState(ui);
+        applyState(ui, index);
+        return true;
+    }
+    return false;
+}
+
 bool renderPreview(LauncherUi& ui, const std::wstring& folder) {
     ui.window.clock.frozen = true;
     ui.window.clock.frozenTime = 3.0;

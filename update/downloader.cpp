@@ -72,7 +72,7 @@ bool cursorStopped(void* context) {
 StepResult finishSplitFile(DownloadRun& run, HINTERNET connection, DownloadItem& item) {
     if (isCancelled(run.transfers)) return StepResult{StepOutcome::Stopped, 0, 0, item.entry->path};
     if (!item.failed.load() && !run.rangeRefused.load() && cursorHash(*item.cursor) == item.entry->hash) {
-        // The ranges were written through handles of their own; one flush puts them all on disk.
+        // Every range was flushed as it completed; this last flush is what the commit relies on.
         if (DWORD error = flushFile(item.tempPath)) return fileFailure(error, item.entry->path);
         return commitFile(run, item);
     }
@@ -108,18 +108,53 @@ void recordFailure(DownloadRun& run, const StepResult& result) {
     run.transfers.aborted = true;
 }
 
+// A range may start unless its file's hashing trails it by a whole window; a file that has failed
+// lets its ranges through at once, since they end without a transfer.
+bool jobMayStart(const DownloadRun& run, const DownloadJob& job, int window) {
+    if (job.chunkIndex < 0) return true;
+    const DownloadItem& item = run.items[job.itemIndex];
+    return item.failed.load() || run.rangeRefused.load() || rangeMayStart(*item.cursor, job.chunkIndex, window);
+}
+
+// Takes the first job that may start; when every queued one is held back, `held` names the cursor
+// that holds the first of them and `seen` how far it had hashed. Caller holds run.lock.
+bool takeJob(DownloadRun& run, int window, DownloadJob& job, HashCursor*& held, int& seen) {
+    for (auto it = run.jobs.begin(); it != run.jobs.end(); ++it) {
+        if (!jobMayStart(run, *it, window)) {
+            if (!held) {
+                held = run.items[it->itemIndex].cursor.get();
+                seen = held->hashedRanges.load();
+            }
+            continue;
+        }
+        job = *it;
+        run.jobs.erase(it);
+        return true;
+    }
+    return false;
+}
+
 void downloadWorker(DownloadRun& run) {
     // One connection per worker for all its jobs; without one every request opens its own.
     UniqueInternet connection = openConnection(run.transfers.updater);
+    const int window = std::max(1, run.transfers.updater.config.connectionCount) + kHashWindowExtra;
     for (;;) {
         DownloadJob job;
+        HashCursor* held = nullptr;
+        int seen = 0;
         {
             std::lock_guard<std::mutex> lock(run.lock);
             if (isCancelled(run.transfers) || run.jobs.empty()) break;
-            job = run.jobs.front();
-            run.jobs.pop_front();
-            ++run.items[job.itemIndex].activeWorkers;
-            refreshDownloadStatus(run);
+            if (takeJob(run, window, job, held, seen)) {
+                held = nullptr;
+                ++run.items[job.itemIndex].activeWorkers;
+                refreshDownloadStatus(run);
+            }
+        }
+        if (held) {
+            // 50 ms steps keep a stop request honoured well within 100 ms.
+            waitForCursor(*held, seen, 50);
+            continue;
         }
         StepResult result = runJob(run, connection.get(), job);
         std::lock_guard<std::mutex> lock(run.lock);
@@ -264,9 +299,13 @@ StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& i
         sink.limit = job.length;
         HttpResult http = httpGet(group.updater, connection, objectPath(item.entry->hash), writeSinkCallback,
                                   &sink, job.offset, job.length);
-        file.reset();
-        if (http.delivered(206) && sink.writeError == 0 && sink.written == job.length)
+        if (http.delivered(206) && sink.writeError == 0 && sink.written == job.length) {
+            // Each range goes to the disk as it completes, while the transfer keeps the processors
+            // busy; the flush before the commit then finds little left to write instead of the file.
+            if (!FlushFileBuffers(file.get())) return fileFailure(lastErrorOr(), path);
             return StepResult{StepOutcome::Done, 0, 206, path};
+        }
+        file.reset();
 
         takeBackBytes(group, &item.receivedBytes, sink.written);
         if (isCancelled(group)) return StepResult{StepOutcome::Stopped, 0, 0, path};

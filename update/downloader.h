@@ -62,6 +62,10 @@ struct DownloadRun {
 
 constexpr uint64_t kSplitThreshold = 33554432;  // files above 32 MiB are split
 constexpr uint64_t kRangeSize = 16777216;
+// How far the transfers of a split file may run ahead of its hashing: one range per connection and
+// this many more. Beyond that the processor time goes to the hashing, so the file is verified a few
+// ranges after its last byte instead of a long pass later.
+constexpr int kHashWindowExtra = 2;
 
 // True when every listed file is in place; false after reportError or on a stop request.
 bool runDownloader(Updater& u, const Manifest& manifest, const std::vector<uint32_t>& indices,

@@ -1,5 +1,7 @@
 #include "update/hash_cursor.h"
 
+#include <chrono>
+
 #include "base/handles.h"
 
 namespace {
@@ -51,6 +53,8 @@ bool advance(HashCursor& cursor, CursorStopFn stop, void* context) {
             // Half a range in the digest can never be taken out again: a stop loses the digest.
             if (ready && stopNow) {
                 cursor.broken = true;
+                cursor.advancing = false;
+                cursor.progressed.notify_all();
                 ready = false;
             }
             if (ready) {
@@ -60,6 +64,8 @@ bool advance(HashCursor& cursor, CursorStopFn stop, void* context) {
                 if (cursor.unsettled > 0 || cursor.claimed) return false;
                 cursor.claimed = true;
                 cursor.buffer.reset();
+                cursor.advancing = false;
+                cursor.progressed.notify_all();
                 return true;
             }
         }
@@ -69,10 +75,14 @@ bool advance(HashCursor& cursor, CursorStopFn stop, void* context) {
         }
         bool hashed = hashRange(cursor, file, index, stop, context);
         std::lock_guard<std::mutex> guard(cursor.lock);
-        if (hashed)
+        if (hashed) {
             ++cursor.next;
-        else
+            cursor.hashedRanges = cursor.next;
+        } else {
             cursor.broken = true;
+            cursor.advancing = false;
+        }
+        cursor.progressed.notify_all();
     }
 }
 
@@ -97,6 +107,17 @@ bool settleRange(HashCursor& cursor, int index, bool arrived, CursorStopFn stop,
         cursor.hashing = true;
     }
     return advance(cursor, stop, context);
+}
+
+bool rangeMayStart(const HashCursor& cursor, int index, int window) {
+    return !cursor.advancing.load() || index - cursor.hashedRanges.load() < window;
+}
+
+void waitForCursor(HashCursor& cursor, int seenHashed, unsigned timeoutMs) {
+    std::unique_lock<std::mutex> guard(cursor.lock);
+    cursor.progressed.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] {
+        return cursor.hashedRanges.load() != seenHashed || !cursor.advancing.load();
+    });
 }
 
 std::string cursorHash(HashCursor& cursor) {

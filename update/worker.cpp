@@ -25,23 +25,6 @@ std::wstring environmentValue(const wchar_t* name) {
     return std::wstring(buffer, n);
 }
 
-void applyServerUrl(UpdaterConfig& config, const std::wstring& url) {
-    wchar_t host[255] = {};
-    wchar_t path[511] = {};
-    URL_COMPONENTS parts = {};
-    parts.dwStructSize = sizeof parts;
-    parts.lpszHostName = host;
-    parts.dwHostNameLength = 255;
-    parts.lpszUrlPath = path;
-    parts.dwUrlPathLength = 511;
-    if (!WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) return;
-    config.host.assign(host, parts.dwHostNameLength);
-    config.port = parts.nPort;
-    config.useHttps = parts.nScheme == INTERNET_SCHEME_HTTPS;
-    config.basePath.assign(path, parts.dwUrlPathLength);
-    if (config.basePath.empty() || config.basePath.back() != L'/') config.basePath += L'/';
-}
-
 void applyConnectionCount(UpdaterConfig& config, const std::wstring& text) {
     long value = std::wcstol(text.c_str(), nullptr, 10);
     if (value >= 1 && value <= 16) config.connectionCount = static_cast<int>(value);
@@ -65,6 +48,23 @@ void warnAboutKeys(Updater& u) {
 }
 
 }  // namespace
+
+void applyServerUrl(UpdaterConfig& config, const std::wstring& url) {
+    wchar_t host[255] = {};
+    wchar_t path[511] = {};
+    URL_COMPONENTS parts = {};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = 255;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = 511;
+    if (!WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) return;
+    config.host.assign(host, parts.dwHostNameLength);
+    config.port = parts.nPort;
+    config.useHttps = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    config.basePath.assign(path, parts.dwUrlPathLength);
+    if (config.basePath.empty() || config.basePath.back() != L'/') config.basePath += L'/';
+}
 
 void readEnvironment(Updater& u) {
     std::wstring url = environmentValue(L"QORVANE_SUNUCU");

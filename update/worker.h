@@ -6,6 +6,7 @@
 #include <string>
 
 struct Updater;
+struct UpdaterConfig;
 
 // UI thread only, while no run is active: the game folder, whether this process may replace the
 // launcher, and the environment's server and connection count.
@@ -16,5 +17,8 @@ void startRun(Updater& u, bool fullScan, bool checkOnly);
 void stopRun(Updater& u, uint32_t timeoutMs);
 // Reads "QORVANE_SUNUCU" and "QORVANE_ISCI" into u.config; bad values leave it as it was.
 void readEnvironment(Updater& u);
+// Splits a server URL into config's host, port, scheme and base path (ending in "/"); a URL that
+// does not parse leaves config as it was.
+void applyServerUrl(UpdaterConfig& config, const std::wstring& url);
 // The worker thread's body; startRun runs it on a new thread.
 void runWorker(Updater& u, bool fullScan, bool checkOnly);

@@ -11,6 +11,7 @@
 #include "ui/dpi.h"
 #include "ui/frame.h"
 #include "ui/pixel_layer.h"
+#include "ui/preview.h"
 #include "ui/text_table.h"
 
 namespace {
@@ -144,18 +145,7 @@ std::vector<ScreenState> screenStates() {
         {"ready", [](LauncherUi& ui) { ui.status.phase = UpdatePhase::Ready; }},
         {"primary hovered", [](LauncherUi& ui) { ui.window.hoverId = ClickId::Primary; }},
         {"primary pressed", [](LauncherUi& ui) { ui.window.pressedId = ClickId::Primary; }},
-        {"downloading",
-         [](LauncherUi& ui) {
-             ui.window.hoverId = ui.window.pressedId = ClickId::None;
-             ui.status.phase = UpdatePhase::Downloading;
-             ui.status.filesDone = 3;
-             ui.status.filesTotal = 7;
-             ui.status.detailText = L"pack/root.epk";
-             ui.status.bytesDone = 48444211;
-             ui.status.bytesTotal = 123731968;
-             ui.status.bytesPerSecond = 8808038.4;
-             ui.status.news[0] = {{L"14.10", L"*Oto İksir* artık PC'de!"}, {L"13.10", L"Yeni görevler."}};
-         }},
+        {"downloading", [](LauncherUi& ui) { ASSERT_TRUE(showPreviewState(ui, L"indirme")); }},
         {"more bytes", [](LauncherUi& ui) { ui.status.bytesDone += 9000000; }},
         {"news replaced", [](LauncherUi& ui) { ui.status.news[0][1].title = L"*Yeni* sezon başladı."; }},
         {"settings hovered",

@@ -139,3 +139,36 @@ TEST(HashCursor, MissingRangeStopOrUnreadableFileLosesTheDigestButStillChoosesOn
         }
     }
 }
+
+// Transfers are held within a window of ranges ahead of the digest, let go as it advances, and all
+// let through once it can no longer advance (a lost digest or a finished file), so nobody waits on
+// a cursor that will never move.
+TEST(HashCursor, TheWindowHoldsRangesAheadOfTheDigestUntilItAdvancesOrBreaks) {
+    TempFolder t;
+    const std::string bytes = patternBytes(kSize, 23);
+    t.write(L"big.indir", bytes);
+    HashCursor cursor(t.file(L"big.indir"), kSize, kRange);
+    EXPECT_TRUE(rangeMayStart(cursor, 1, 2));
+    EXPECT_FALSE(rangeMayStart(cursor, 2, 2));
+
+    // A waiter is woken by progress on another thread, not by its time limit running out.
+    std::atomic<bool> woke{false};
+    std::thread waiter([&] {
+        waitForCursor(cursor, 0, 60000);
+        woke = true;
+    });
+    EXPECT_FALSE(settleRange(cursor, 0, true, nullptr, nullptr));
+    waiter.join();
+    EXPECT_TRUE(woke.load());
+    EXPECT_EQ(cursor.hashedRanges.load(), 1);
+    EXPECT_TRUE(rangeMayStart(cursor, 2, 2));
+    EXPECT_FALSE(rangeMayStart(cursor, 3, 2));
+
+    // Range 1 never arrives: the digest is stuck, but a stop breaks it and opens the window.
+    std::atomic<bool> stop{true};
+    EXPECT_FALSE(settleRange(cursor, 2, true, stopFlag, &stop));
+    EXPECT_FALSE(rangeMayStart(cursor, 5, 2));
+    EXPECT_FALSE(settleRange(cursor, 1, true, stopFlag, &stop));
+    EXPECT_TRUE(rangeMayStart(cursor, 5, 2));
+    waitForCursor(cursor, 1, 60000);  // returns at once: the cursor no longer advances
+}
