@@ -41,6 +41,8 @@ for i in $(seq -w 1 200); do qv_random_file "$work/many/pack/dosya $i.dat" 10485
 qv_random_file "$work/large/pack/büyük arşiv.epk" 1073741824
 qv_publish "$prefix" "$work/many" "$work/www/many" 1 --sessiz >/dev/null
 qv_publish "$prefix" "$work/large" "$work/www/large" 1 --sessiz >/dev/null
+# Two GiB just written would otherwise reach the disk in the middle of the first round.
+sync
 qv_nginx_start "$work/nginx" "$work/www"
 base="http://127.0.0.1:$QV_NGINX_PORT"
 echo "nginx on $base, $conns connections, $rounds rounds"
