@@ -446,6 +446,16 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
         return result;
     }
     if (!checkKeys(options, paths, result)) return result;
+    // Declared before the lock, so it runs after the lock file is gone: a refused first publish
+    // leaves no empty target behind for the next one to mistake for a published tree.
+    struct CreatedTarget {
+        const std::wstring& path;
+        bool created;
+        const PublishResult& result;
+        ~CreatedTarget() {
+            if (created && !result.ok) RemoveDirectoryW(path.c_str());  // only while it is empty
+        }
+    } createdTarget{options.serverFolder, !pathExists(options.serverFolder), result};
     if (!createFolderTree(options.serverFolder)) {
         result.error =
             L"sunucu klasoru olusturulamadi (cannot create server folder): " + options.serverFolder;

@@ -461,7 +461,7 @@ TEST_F(PublishFixture, FolderContentsTheLauncherCannotHandleStopPublishing) {
     EXPECT_FALSE(publishGame(options, nullptr, nullptr).ok);
 }
 
-TEST_F(PublishFixture, LauncherStateFolderIsLeftOutAndNewsAreCopied) {
+TEST_F(PublishFixture, LauncherStateFolderIsLeftOutAndNewsAreCopiedOrRefused) {
     game.write(L"koruma/onbellek.txt", "state");
     game.write(L"koruma/kurulum.txt", "Qorvane Launcher kurulumu\n");
     TempFolder sources;
@@ -473,6 +473,13 @@ TEST_F(PublishFixture, LauncherStateFolderIsLeftOutAndNewsAreCopied) {
     options.version = 9;
     options.signingKey = key;
     options.newsTurkish = sources.file(L"tr.txt");
+    options.newsEnglish = sources.file(L"missing.txt");
+    // A first publish refused after the target was made leaves no target behind.
+    PublishResult refused = publishGame(options, nullptr, nullptr);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_NE(refused.error.find(L"haber dosyasi okunamadi"), std::wstring::npos) << refused.error.c_str();
+    EXPECT_FALSE(pathExists(tree()));
+
     options.newsEnglish = sources.file(L"en.txt");
     PublishResult r = publishGame(options, nullptr, nullptr);
     ASSERT_TRUE(r.ok) << r.error.c_str();
