@@ -262,7 +262,9 @@ TEST(CleanupGuard, TheRealDiskAgreesWithTheModel) {
         for (const std::wstring& path : found)
             EXPECT_TRUE(DeleteFileW(t.file(path).c_str())) << path;
         for (const auto& [key, path] : c.disk.spelled)
-            if (c.disk.isFile(key)) EXPECT_EQ(t.exists(path), onDisk.count(key) == 0) << path;
+            if (c.disk.isFile(key)) {
+                EXPECT_EQ(t.exists(path), onDisk.count(key) == 0) << path;
+            }
         if (HasFailure()) FAIL() << "case " << i << ":\n" << c.list;
     }
 }
