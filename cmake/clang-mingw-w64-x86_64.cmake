@@ -3,7 +3,7 @@
 # build, the libstdc++ of the posix-thread g++.
 #
 # Recipe: clang finds neither that libstdc++ (its MinGW driver looks under the sysroot, while
-# Debian keeps it in /usr/lib/gcc/x86_64-w64-mingw32/<version>-posix) nor keeps out the host's
+# Debian keeps it in the posix g++'s own library folder, which that g++ names) nor keeps out the host's
 # /usr/include without help, so
 #   --target=x86_64-w64-mingw32 --sysroot=/usr/x86_64-w64-mingw32   the MinGW headers and libraries only
 #   -stdlib++-isystem <gcc>/include/c++{,/x86_64-w64-mingw32,/backward}   libstdc++'s headers, ahead
@@ -16,11 +16,12 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
 
-file(GLOB qv_gcc_dirs LIST_DIRECTORIES true /usr/lib/gcc/${TOOLCHAIN_PREFIX}/*-posix)
-list(SORT qv_gcc_dirs COMPARE NATURAL ORDER DESCENDING)
-list(GET qv_gcc_dirs 0 QV_MINGW_GCC_DIR)
-if(NOT IS_DIRECTORY "${QV_MINGW_GCC_DIR}/include/c++")
-  message(FATAL_ERROR "no posix-thread MinGW g++ under /usr/lib/gcc/${TOOLCHAIN_PREFIX} "
+# Asked of the posix g++ itself, so the folder follows whichever version is installed.
+execute_process(COMMAND ${TOOLCHAIN_PREFIX}-g++-posix -print-libgcc-file-name
+                OUTPUT_VARIABLE qv_libgcc OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE qv_gcc_result)
+get_filename_component(QV_MINGW_GCC_DIR "${qv_libgcc}" DIRECTORY)
+if(NOT qv_gcc_result EQUAL 0 OR NOT IS_DIRECTORY "${QV_MINGW_GCC_DIR}/include/c++")
+  message(FATAL_ERROR "no posix-thread MinGW g++ (${TOOLCHAIN_PREFIX}-g++-posix) "
                       "(install g++-mingw-w64-x86-64-posix; scripts/setup does)")
 endif()
 
