@@ -110,21 +110,19 @@ void recordFailure(DownloadRun& run, const StepResult& result) {
 
 // A range may start unless its file's hashing trails it by a whole window; a file that has failed
 // lets its ranges through at once, since they end without a transfer.
-bool jobMayStart(const DownloadRun& run, const DownloadJob& job, int window) {
+bool jobMayStart(DownloadRun& run, const DownloadJob& job, int window) {
     if (job.chunkIndex < 0) return true;
-    const DownloadItem& item = run.items[job.itemIndex];
+    DownloadItem& item = run.items[job.itemIndex];
     return item.failed.load() || run.rangeRefused.load() || rangeMayStart(*item.cursor, job.chunkIndex, window);
 }
 
-// Takes the first job that may start; when every queued one is held back, `held` names the cursor
-// that holds the first of them and `seen` how far it had hashed. Caller holds run.lock.
-bool takeJob(DownloadRun& run, int window, DownloadJob& job, HashCursor*& held, int& seen) {
+// Takes the first job that may start. When every queued one is held back, `held` is the first of
+// them, to wait on. Caller holds run.lock.
+bool takeJob(DownloadRun& run, int window, DownloadJob& job, const DownloadJob*& held) {
+    held = nullptr;
     for (auto it = run.jobs.begin(); it != run.jobs.end(); ++it) {
         if (!jobMayStart(run, *it, window)) {
-            if (!held) {
-                held = run.items[it->itemIndex].cursor.get();
-                seen = held->hashedRanges.load();
-            }
+            if (!held) held = &*it;
             continue;
         }
         job = *it;
@@ -140,20 +138,23 @@ void downloadWorker(DownloadRun& run) {
     const int window = std::max(1, run.transfers.updater.config.connectionCount) + kHashWindowExtra;
     for (;;) {
         DownloadJob job;
-        HashCursor* held = nullptr;
-        int seen = 0;
+        DownloadJob wait;
+        bool taken = false;
         {
             std::lock_guard<std::mutex> lock(run.lock);
             if (isCancelled(run.transfers) || run.jobs.empty()) break;
-            if (takeJob(run, window, job, held, seen)) {
-                held = nullptr;
+            const DownloadJob* held = nullptr;
+            taken = takeJob(run, window, job, held);
+            if (taken) {
                 ++run.items[job.itemIndex].activeWorkers;
                 refreshDownloadStatus(run);
+            } else {
+                wait = *held;
             }
         }
-        if (held) {
+        if (!taken) {
             // 50 ms steps keep a stop request honoured well within 100 ms.
-            waitForCursor(*held, seen, 50);
+            waitForRange(*run.items[wait.itemIndex].cursor, wait.chunkIndex, window, 50);
             continue;
         }
         StepResult result = runJob(run, connection.get(), job);

@@ -41,7 +41,8 @@ struct DownloadJob {
     uint64_t length = 0;
 };
 
-// One download stage. Lock order: the run's lock, then the status lock; never the other way round.
+// One download stage. Lock order: the run's lock, then the status lock or a hash cursor's lock;
+// never the other way round.
 struct DownloadRun {
     explicit DownloadRun(Updater& u) : transfers(u) {}
 

@@ -53,7 +53,6 @@ bool advance(HashCursor& cursor, CursorStopFn stop, void* context) {
             // Half a range in the digest can never be taken out again: a stop loses the digest.
             if (ready && stopNow) {
                 cursor.broken = true;
-                cursor.advancing = false;
                 cursor.progressed.notify_all();
                 ready = false;
             }
@@ -64,7 +63,6 @@ bool advance(HashCursor& cursor, CursorStopFn stop, void* context) {
                 if (cursor.unsettled > 0 || cursor.claimed) return false;
                 cursor.claimed = true;
                 cursor.buffer.reset();
-                cursor.advancing = false;
                 cursor.progressed.notify_all();
                 return true;
             }
@@ -75,13 +73,10 @@ bool advance(HashCursor& cursor, CursorStopFn stop, void* context) {
         }
         bool hashed = hashRange(cursor, file, index, stop, context);
         std::lock_guard<std::mutex> guard(cursor.lock);
-        if (hashed) {
+        if (hashed)
             ++cursor.next;
-            cursor.hashedRanges = cursor.next;
-        } else {
+        else
             cursor.broken = true;
-            cursor.advancing = false;
-        }
         cursor.progressed.notify_all();
     }
 }
@@ -109,15 +104,24 @@ bool settleRange(HashCursor& cursor, int index, bool arrived, CursorStopFn stop,
     return advance(cursor, stop, context);
 }
 
-bool rangeMayStart(const HashCursor& cursor, int index, int window) {
-    return !cursor.advancing.load() || index - cursor.hashedRanges.load() < window;
+namespace {
+
+// Caller holds cursor.lock. A broken or finished cursor no longer moves: nothing may wait on it.
+bool mayStartLocked(const HashCursor& cursor, int index, int window) {
+    return cursor.broken || cursor.claimed || index - cursor.next < window;
 }
 
-void waitForCursor(HashCursor& cursor, int seenHashed, unsigned timeoutMs) {
+}  // namespace
+
+bool rangeMayStart(HashCursor& cursor, int index, int window) {
+    std::lock_guard<std::mutex> guard(cursor.lock);
+    return mayStartLocked(cursor, index, window);
+}
+
+void waitForRange(HashCursor& cursor, int index, int window, unsigned timeoutMs) {
     std::unique_lock<std::mutex> guard(cursor.lock);
-    cursor.progressed.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] {
-        return cursor.hashedRanges.load() != seenHashed || !cursor.advancing.load();
-    });
+    cursor.progressed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
+                               [&] { return mayStartLocked(cursor, index, window); });
 }
 
 std::string cursorHash(HashCursor& cursor) {

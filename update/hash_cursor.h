@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -38,12 +37,7 @@ struct HashCursor {
     bool claimed = false;       // the file has been handed to the thread that finishes it
     Sha256 digest;
     std::unique_ptr<unsigned char[]> buffer;
-
-    // Readable without the lock: how many ranges are in the digest, and whether it can still
-    // advance (false once it is broken or the file has been handed on). Waiters are woken on both.
-    std::atomic<int> hashedRanges{0};
-    std::atomic<bool> advancing{true};
-    std::condition_variable progressed;
+    std::condition_variable progressed;  // the cursor moved on, broke, or handed the file on
 };
 
 int rangeCount(const HashCursor& cursor);
@@ -58,9 +52,9 @@ bool settleRange(HashCursor& cursor, int index, bool arrived, CursorStopFn stop,
 // True when a transfer may start range `index` now: the cursor is fewer than `window` ranges
 // behind it, or can no longer advance. Holding transfers back to that window keeps the hashing
 // from trailing the last byte by more than a few ranges when processors are scarce.
-bool rangeMayStart(const HashCursor& cursor, int index, int window);
-// Waits up to `timeoutMs` for the cursor to pass `seenHashed` ranges or stop advancing.
-void waitForCursor(HashCursor& cursor, int seenHashed, unsigned timeoutMs);
+bool rangeMayStart(HashCursor& cursor, int index, int window);
+// Waits up to `timeoutMs` for rangeMayStart to become true.
+void waitForRange(HashCursor& cursor, int index, int window, unsigned timeoutMs);
 
 // For the thread that settleRange chose: the file's hash text, or empty when a range is missing, a
 // read failed or hashing was stopped.

@@ -135,8 +135,8 @@ void saveState(const std::wstring& rootFolder, const Manifest& manifest, HashCac
 void runUpdate(Updater& u, bool fullScan, bool checkOnly) {
     Manifest manifest;
     std::string listBytes, signatureBytes;
-    const uint64_t floor = highestVerifiedVersion(u.rootFolder);
-    StepResult fetched = fetchManifest(u, manifest, listBytes, signatureBytes, floor);
+    const VersionFloor floor = highestVerifiedVersion(u.rootFolder);
+    StepResult fetched = fetchManifest(u, manifest, listBytes, signatureBytes, floor.version);
     if (u.stopRequested) return;
     if (!fetched.ok()) {
         reportError(u, fetched);
@@ -145,7 +145,7 @@ void runUpdate(Updater& u, bool fullScan, bool checkOnly) {
     publishVerifiedList(u, manifest);
     // Remembered at once, before anything can fail: the folder has seen this version, so no older
     // one may replace it, whatever happens to the rest of this run.
-    if (!checkOnly) rememberVerifiedVersion(u.rootFolder, manifest.version);
+    if (!checkOnly) rememberVerifiedVersion(u.rootFolder, manifest.version, floor);
     fetchNews(u);
     if (u.stopRequested) return;
     if (checkOnly) {

@@ -40,18 +40,19 @@ std::wstring versionRecordPath(const std::wstring& rootFolder) {
     return joinPath(joinPath(rootFolder, kProtectionFolderName), L"liste_surumu.txt");
 }
 
-uint64_t highestVerifiedVersion(const std::wstring& rootFolder) {
+VersionFloor highestVerifiedVersion(const std::wstring& rootFolder) {
     std::string text;
-    uint64_t version = 0;
-    if (readWholeFile(versionRecordPath(rootFolder), text, 64) && parseRecord(text, version)) return version;
-    return versionOfListCopy(joinPath(rootFolder, kProtectionFolderName));
+    VersionFloor floor;
+    if (readWholeFile(versionRecordPath(rootFolder), text, 64) && parseRecord(text, floor.version)) {
+        floor.recorded = true;
+        return floor;
+    }
+    floor.version = versionOfListCopy(joinPath(rootFolder, kProtectionFolderName));
+    return floor;
 }
 
-void rememberVerifiedVersion(const std::wstring& rootFolder, uint64_t version) {
-    std::string text;
-    uint64_t recorded = 0;
-    if (readWholeFile(versionRecordPath(rootFolder), text, 64) && parseRecord(text, recorded) && recorded >= version)
-        return;
+void rememberVerifiedVersion(const std::wstring& rootFolder, uint64_t version, const VersionFloor& known) {
+    if (known.recorded && known.version >= version) return;
     createFolderTree(joinPath(rootFolder, kProtectionFolderName));
     replaceFileDurably(versionRecordPath(rootFolder), std::to_string(version) + "\n");
 }
