@@ -30,6 +30,25 @@ bool keySetFromModule(HMODULE module, KeySet& keys, DWORD* error) {
     return false;
 }
 
+bool verifyDigest(const PublicKey& publicKey, const unsigned char (&digest)[32], std::string_view signature) {
+    // Only the raw r||s form is accepted; a DER-wrapped signature never reaches CNG.
+    if (signature.size() != 64) return false;
+    UniqueAlgorithm algorithm;
+    if (BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0) < 0) return false;
+    unsigned char blob[sizeof(BCRYPT_ECCKEY_BLOB) + 64];
+    BCRYPT_ECCKEY_BLOB header{BCRYPT_ECDSA_PUBLIC_P256_MAGIC, 32};
+    memcpy(blob, &header, sizeof header);
+    memcpy(blob + sizeof header, publicKey.data(), 64);
+    UniqueKey key;
+    if (BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.put(), blob, sizeof blob, 0) < 0)
+        return false;
+    unsigned char raw[64];
+    memcpy(raw, signature.data(), 64);
+    unsigned char digestCopy[32];  // the call takes non-const buffers
+    memcpy(digestCopy, digest, 32);
+    return BCryptVerifySignature(key.get(), nullptr, digestCopy, 32, raw, 64, 0) >= 0;
+}
+
 }  // namespace
 
 bool parseKeySet(std::string_view text, KeySet& keys) {
@@ -112,26 +131,16 @@ bool containsKey(const KeySet& keys, const PublicKey& key) {
 }
 
 bool verifyWithKey(const PublicKey& publicKey, std::string_view list, std::string_view signature) {
-    // Only the raw r||s form is accepted; a DER-wrapped signature never reaches CNG.
-    if (signature.size() != 64) return false;
     unsigned char digest[32];
     sha256Digest(list, digest);
-    UniqueAlgorithm algorithm;
-    if (BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0) < 0) return false;
-    unsigned char blob[sizeof(BCRYPT_ECCKEY_BLOB) + 64];
-    BCRYPT_ECCKEY_BLOB header{BCRYPT_ECDSA_PUBLIC_P256_MAGIC, 32};
-    memcpy(blob, &header, sizeof header);
-    memcpy(blob + sizeof header, publicKey.data(), 64);
-    UniqueKey key;
-    if (BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.put(), blob, sizeof blob, 0) < 0)
-        return false;
-    unsigned char raw[64];
-    memcpy(raw, signature.data(), 64);
-    return BCryptVerifySignature(key.get(), nullptr, digest, 32, raw, 64, 0) >= 0;
+    return verifyDigest(publicKey, digest, signature);
 }
 
 const PublicKey* verifyingKey(const KeySet& keys, std::string_view list, std::string_view signature) {
+    // One digest of the list for every key: a list may run to megabytes.
+    unsigned char digest[32];
+    sha256Digest(list, digest);
     for (const PublicKey& key : keys)
-        if (verifyWithKey(key, list, signature)) return &key;
+        if (verifyDigest(key, digest, signature)) return &key;
     return nullptr;
 }
