@@ -28,6 +28,7 @@
 
 #include "base/file.h"
 #include "base/text.h"
+#include "bench/processor_time.h"
 #include "update/update_log.h"
 #include "update/updater.h"
 #include "update/worker.h"
@@ -47,15 +48,6 @@ double now() {
     LARGE_INTEGER c;
     QueryPerformanceCounter(&c);
     return static_cast<double>(c.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double processSeconds() {
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto seconds = [](const FILETIME& t) {
-        return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
 }
 
 void figure(const char* name, double value) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/launcher_app.h"
+#include "bench/processor_time.h"
 #include "ui/dpi.h"
 #include "ui/drawing.h"
 #include "ui/frame.h"
@@ -27,22 +28,13 @@ bool prepare(LauncherUi& ui, float scale) {
            !ui.drawing.backgroundPixels.empty();
 }
 
-double threadCpuMs() {
-    FILETIME created, exited, kernel, user;
-    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
-    auto ms = [](const FILETIME& t) {
-        return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 10000.0;
-    };
-    return ms(kernel) + ms(user);
-}
-
 // Median wall-clock time per frame; *cpuMs gets the mean processor time per frame, which a busy
 // machine disturbs less than the wall clock.
 double medianPaintMs(LauncherUi& ui, int frames, double* cpuMs = nullptr) {
     LARGE_INTEGER frequency, before, after;
     QueryPerformanceFrequency(&frequency);
     std::vector<double> times;
-    double cpuStart = threadCpuMs();
+    double cpuStart = threadSeconds();
     for (int i = 0; i < frames; ++i) {
         ui.window.clock.frozenTime = 3.0 + i / 30.0;  // the embers move as in the window
         // and the byte counts move as in a download at 8.4 MB/s, so the detail line changes too
@@ -54,7 +46,7 @@ double medianPaintMs(LauncherUi& ui, int frames, double* cpuMs = nullptr) {
         QueryPerformanceCounter(&after);
         times.push_back(1000.0 * (after.QuadPart - before.QuadPart) / frequency.QuadPart);
     }
-    if (cpuMs) *cpuMs = (threadCpuMs() - cpuStart) / frames;
+    if (cpuMs) *cpuMs = (threadSeconds() - cpuStart) * 1000.0 / frames;
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
 }
