@@ -1,6 +1,9 @@
 #include "base/sha256.h"
 
 #include <cstring>
+#include <memory>
+
+#include "base/file.h"
 
 Sha256::Sha256() {
     if (BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0) return;
@@ -70,5 +73,39 @@ void sha256Digest(std::string_view bytes, unsigned char digest[32]) {
 std::string sha256Hex(std::string_view bytes) {
     Sha256 sha;
     sha.add(bytes.data(), bytes.size());
+    return sha.finishHex();
+}
+
+namespace {
+constexpr DWORD kFileReadBlock = 1048576;
+}  // namespace
+
+std::string hashFile(const std::wstring& path, HashProgressFn progress, void* context, DWORD* error) {
+    DWORD ignored = 0;
+    DWORD& failure = error ? *error : ignored;
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) {
+        failure = lastErrorOr(ERROR_READ_FAULT);
+        return {};
+    }
+    Sha256 sha;
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kFileReadBlock]);
+    uint64_t total = 0;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), buffer.get(), kFileReadBlock, &got, nullptr)) {
+            failure = lastErrorOr(ERROR_READ_FAULT);
+            return {};
+        }
+        if (got == 0) break;
+        sha.add(buffer.get(), got);
+        total += got;
+        if (progress && !progress(context, total)) {
+            failure = ERROR_OPERATION_ABORTED;
+            return {};
+        }
+    }
     return sha.finishHex();
 }

@@ -14,8 +14,8 @@
 
 #include "base/path_identity.h"
 #include "base/sha256.h"
-#include "update/hashing.h"
-#include "update/manifest.h"
+#include "protocol/hash_cache.h"
+#include "protocol/manifest.h"
 #include "update/run_driver.h"
 #include "update/updater.h"
 

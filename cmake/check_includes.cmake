@@ -1,5 +1,5 @@
 # The include order of the source folders, checked over their #include lines:
-#   base <- update, display <- install <- ui <- app, and tools on base and update only.
+#   base <- protocol <- update, display <- install <- ui <- app, and tools on base and protocol only.
 # A file may include its own folder and the folders below it, nothing else; update and display do
 # not include each other. Inside the folders listed in ACYCLIC, the modules (x.h with x.cpp) must
 # not include each other directly or through a circle.
@@ -16,13 +16,14 @@ endif()
 
 # What each folder may include besides itself.
 set(below_base "")
-set(below_update base)
+set(below_protocol base)
+set(below_update base protocol)
 set(below_display base)
-set(below_install base update display)
-set(below_ui base update display install)
-set(below_app base update display install ui)
-set(below_tools base update)
-set(folders base update display install ui app tools)
+set(below_install base protocol update display)
+set(below_ui base protocol update display install)
+set(below_app base protocol update display install ui)
+set(below_tools base protocol)
+set(folders base protocol update display install ui app tools)
 
 set(violations "")
 

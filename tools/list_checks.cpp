@@ -2,7 +2,7 @@
 
 #include "base/path_identity.h"
 #include "base/text.h"
-#include "update/manifest.h"
+#include "protocol/manifest.h"
 
 namespace {
 

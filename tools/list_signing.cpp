@@ -7,7 +7,7 @@
 #include "base/handles.h"
 #include "base/sha256.h"
 #include "base/text.h"
-#include "update/key_set.h"
+#include "protocol/key_set.h"
 
 namespace {
 

@@ -11,16 +11,15 @@
 #include "base/path_identity.h"
 #include "base/sha256.h"
 #include "base/text.h"
+#include "protocol/cleanup_rules.h"
+#include "protocol/key_set.h"
+#include "protocol/manifest.h"
+#include "protocol/news_format.h"
+#include "protocol/object_path.h"
 #include "tools/list_checks.h"
 #include "tools/list_signing.h"
 #include "tools/tool_files.h"
 #include "tools/tree_verify.h"
-#include "update/extra_files.h"
-#include "update/hashing.h"
-#include "update/key_set.h"
-#include "update/manifest.h"
-#include "update/manifest_fetch.h"
-#include "update/news.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include "base/security.h"
 #include "base/sha256.h"
 #include "base/text.h"
+#include "protocol/key_set.h"
 #include "tools/list_signing.h"
 #include "tools/publisher.h"
 #include "tools/tool_files.h"
 #include "tools/tree_verify.h"
-#include "update/key_set.h"
 
 namespace {
 

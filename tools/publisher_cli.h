@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "update/key_set.h"
+#include "protocol/key_set.h"
 
 // Exit codes of the publisher program.
 enum class PublisherExit : int { Ok = 0, Failed = 1, Usage = 2 };

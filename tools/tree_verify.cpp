@@ -8,13 +8,13 @@
 #include "base/file.h"
 #include "base/names.h"
 #include "base/path_identity.h"
+#include "base/sha256.h"
 #include "base/text.h"
+#include "protocol/key_set.h"
+#include "protocol/manifest.h"
+#include "protocol/news_format.h"
+#include "protocol/object_path.h"
 #include "tools/list_checks.h"
-#include "update/hashing.h"
-#include "update/key_set.h"
-#include "update/manifest.h"
-#include "update/manifest_fetch.h"
-#include "update/news.h"
 
 namespace {
 

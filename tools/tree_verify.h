@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "update/key_set.h"
+#include "protocol/key_set.h"
 
 struct VerifyReport {
     std::vector<std::wstring> problems;  // each one makes the tree unusable or a file unobtainable

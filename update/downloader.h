@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "protocol/hash_cache.h"
 #include "update/file_commit.h"
 #include "update/hash_cursor.h"
-#include "update/hashing.h"
 #include "update/http_client.h"
 #include "update/step_result.h"
 

@@ -1,38 +1,15 @@
-// Finding the files that the list does not want in the folders it governs: "D" folders walked to
-// depth 8 (never through reparse points), top-level files by "E" extension, and the final guard
-// that keeps listed files, the launcher's state, the launcher and the game whatever the rules say.
+// Finding on disk the files that the list does not want in the folders it governs: the clean-up
+// rules walked over the game folder, never through reparse points.
 #pragma once
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
-#include <string_view>
 #include <vector>
 
-struct Manifest;
-
-// One entry of a folder listing.
-struct FolderEntry {
-    std::wstring name;
-    bool isFolder = false;
-    bool walkable = false;  // a folder the walk may enter (no junction or link)
-};
-// Lists a folder given relative to the game folder ("/" separators, empty for the top); false when
-// it does not exist or cannot be read.
-using FolderLister = std::function<bool(const std::wstring& relativeFolder, std::vector<FolderEntry>& entries)>;
+#include "protocol/cleanup_rules.h"
 
 // Appends the list-relative paths ("/" separators) of the files to delete below rootFolder, each once.
 void findExtraFiles(const std::wstring& rootFolder, const Manifest& manifest, std::vector<std::wstring>& result);
-// The same over any folder tree: what the clean-up would delete.
-void findExtraFiles(const FolderLister& list, const Manifest& manifest, std::vector<std::wstring>& result);
 // A listed folder entry the walk may enter: a real folder, never a junction or symbolic link.
 bool isWalkableFolder(const WIN32_FIND_DATAW& entry);
-// The guard no rule passes: a listed path, anything in "koruma", and the launcher and the game
-// client at the top are never deleted. key: pathKey of the relative path.
-bool isNeverDeleted(const Manifest& manifest, const std::wstring& key);
-// The same rules without a disk: true when a file at relativePath that the list does not name would
-// be deleted by the clean-up (inside a "D" folder within the walk's depth and not kept by an "S"
-// pattern, or a top-level file with an "E" extension). The publisher uses it to name the files
-// that a new list drops but no player's launcher would ever delete.
-bool cleanupCovers(const Manifest& manifest, std::wstring_view relativePath);

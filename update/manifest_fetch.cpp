@@ -4,9 +4,9 @@
 
 #include "base/handles.h"
 #include "base/sha256.h"
+#include "protocol/key_set.h"
+#include "protocol/manifest.h"
 #include "update/http_client.h"
-#include "update/key_set.h"
-#include "update/manifest.h"
 #include "update/updater.h"
 
 namespace {
@@ -56,10 +56,6 @@ StepResult checkList(const std::string& listBytes, const std::string& signatureB
 
 }  // namespace
 
-bool verifySignature(const std::string& listBytes, const std::string& signatureBytes) {
-    return verifyingKey(ownKeySet(), listBytes, signatureBytes) != nullptr;
-}
-
 std::wstring makeCacheBuster() {
     unsigned char bytes[8] = {};
     if (BCryptGenRandom(nullptr, bytes, sizeof bytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG) < 0) {
@@ -70,11 +66,6 @@ std::wstring makeCacheBuster() {
     }
     std::string hex = toHex(bytes, sizeof bytes);
     return L"?r=" + std::wstring(hex.begin(), hex.end());
-}
-
-std::wstring objectPath(const std::string& hash) {
-    std::wstring wide(hash.begin(), hash.end());
-    return L"obj/" + wide.substr(0, 2) + L"/" + wide;
 }
 
 StepResult fetchManifest(Updater& u, Manifest& manifest, std::string& listBytes, std::string& signatureBytes,

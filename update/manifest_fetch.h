@@ -17,7 +17,4 @@ struct Updater;
 // manifest is replaced only by a list that passed every check.
 StepResult fetchManifest(Updater& u, Manifest& manifest, std::string& listBytes, std::string& signatureBytes,
                          uint64_t minimumVersion = 0);
-// Against the program's own key set: true when any of its keys verifies the pair.
-bool verifySignature(const std::string& listBytes, const std::string& signatureBytes);
 std::wstring makeCacheBuster();
-std::wstring objectPath(const std::string& hash);

@@ -1,51 +1,14 @@
 #include "update/news.h"
 
-#include <windows.h>
-
-#include <algorithm>
-
 #include "update/http_client.h"
 #include "update/manifest_fetch.h"
-#include "base/text.h"
 #include "update/updater.h"
 
 namespace {
 
-constexpr size_t kMaxItems = 3;
 const wchar_t* const kNewsFiles[2] = {L"haberler_tr.txt", L"haberler_en.txt"};
 
-bool isHidden(wchar_t c) {
-    return c < 0x20 || (c >= 0x7f && c <= 0x9f)  // C0, DEL, C1
-           || (c >= 0x202a && c <= 0x202e)       // embeddings and overrides
-           || (c >= 0x2066 && c <= 0x2069);      // isolates
-}
-
-std::wstring screenText(std::string_view bytes, size_t maxLength) {
-    std::wstring text = fromUtf8(bytes);
-    text.erase(std::remove_if(text.begin(), text.end(), isHidden), text.end());
-    if (text.size() > maxLength) {
-        size_t cut = maxLength;
-        if (cut > 0 && IS_HIGH_SURROGATE(text[cut - 1])) --cut;  // never half a character
-        text.resize(cut);
-    }
-    return text;
-}
-
 }  // namespace
-
-std::vector<NewsItem> parseNews(std::string_view bytes) {
-    std::vector<NewsItem> items;
-    if (bytes.size() > kMaxNewsBytes) return items;
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-    forEachLine(bytes, [&](std::string_view line) {
-        size_t bar = line.find('|');
-        if (line.empty() || line[0] == '#' || bar == std::string_view::npos) return true;
-        items.push_back({screenText(line.substr(0, bar), kMaxNewsDateLength),
-                         screenText(line.substr(bar + 1), kMaxNewsTitleLength)});
-        return items.size() < kMaxItems;
-    });
-    return items;
-}
 
 void fetchNews(Updater& u) {
     for (int index = 0; index < 2; ++index) {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "update/hashing.h"
+#include "protocol/hash_cache.h"
 
 struct Manifest;
 struct Updater;

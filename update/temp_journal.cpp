@@ -4,7 +4,7 @@
 #include "base/names.h"
 #include "base/path_identity.h"
 #include "base/text.h"
-#include "update/manifest.h"
+#include "protocol/manifest.h"
 
 namespace {
 

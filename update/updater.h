@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "protocol/news_format.h"
 #include "update/step_result.h"
 
 enum class UpdatePhase : int {
@@ -42,11 +43,6 @@ enum class ErrorKind : int {
 // The one mapping from how a step ended to what the window is told; None for the endings that are
 // no error (done, unchanged, stopped).
 ErrorKind errorKindOf(StepOutcome outcome);
-
-struct NewsItem {
-    std::wstring date;
-    std::wstring title;
-};
 
 struct StatusSnapshot {
     UpdatePhase phase = UpdatePhase::Idle;  // where the current or last run is

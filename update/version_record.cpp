@@ -5,8 +5,8 @@
 #include "base/file.h"
 #include "base/names.h"
 #include "base/text.h"
-#include "update/manifest.h"
-#include "update/manifest_fetch.h"
+#include "protocol/key_set.h"
+#include "protocol/manifest.h"
 
 namespace {
 

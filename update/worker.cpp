@@ -6,8 +6,8 @@
 
 #include "base/file.h"
 #include "base/text.h"
+#include "protocol/key_set.h"
 #include "update/http_client.h"
-#include "update/key_set.h"
 #include "update/run_driver.h"
 #include "update/update_log.h"
 #include "update/updater.h"

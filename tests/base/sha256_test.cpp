@@ -1,9 +1,12 @@
-// SHA-256 known answers, in one piece and fed in parts, and the hexadecimal text both ways.
+// SHA-256 known answers, in one piece, fed in parts and of files, and the hexadecimal text both ways.
 #include "base/sha256.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -45,3 +48,36 @@ TEST(Hex, LowercaseOutAndEitherCaseInOfExactlyTheAskedLength) {
 }
 
 }  // namespace
+
+TEST(Hashing, KnownAnswers) {
+    TempFolder t;
+    t.write(L"empty", "");
+    t.write(L"abc", "abc");
+    EXPECT_EQ(kEmptySha, hashFile(t.file(L"empty"), nullptr, nullptr));
+    EXPECT_EQ(kAbcSha, hashFile(t.file(L"abc"), nullptr, nullptr));
+    EXPECT_EQ("", hashFile(t.file(L"missing"), nullptr, nullptr));
+
+    DWORD error = 0;
+    EXPECT_EQ("", hashFile(t.file(L"missing"), nullptr, nullptr, &error));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), error);
+}
+
+TEST(Hashing, ProgressCountsBlocksAndCanStop) {
+    TempFolder t;
+    std::string big(2 * 1048576 + 5, 'x');
+    t.write(L"big", big);
+    t.write(L"small", "abc");
+    std::vector<uint64_t> seen;
+    auto record = [](void* c, uint64_t n) {
+        static_cast<std::vector<uint64_t>*>(c)->push_back(n);
+        return true;
+    };
+    std::string hash = hashFile(t.file(L"big"), record, &seen);
+    EXPECT_EQ(sha256Hex(big), hash);
+    EXPECT_EQ((std::vector<uint64_t>{1048576, 2097152, 2097157}), seen);
+
+    auto refuse = [](void*, uint64_t) { return false; };
+    DWORD error = 0;
+    EXPECT_EQ("", hashFile(t.file(L"small"), refuse, nullptr, &error));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_OPERATION_ABORTED), error);
+}

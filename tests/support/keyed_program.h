@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "update/key_set.h"
+#include "protocol/key_set.h"
 
 // Replaces (or adds) the key set resource of the program at path. 0 or the system error.
 DWORD setProgramKeySet(const std::wstring& path, const KeySet& keys);

@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "protocol/key_set.h"
 #include "tests/support/dev_key.h"
 #include "tests/support/source_path.h"
 #include "tests/support/temp_folder.h"
-#include "update/key_set.h"
-#include "update/manifest_fetch.h"
 
 TEST(ListSigning, DevelopmentKeyMatchesTheCompiledInKey) {
     std::string hex = readFileBytes(sourcePath("keys/dev-public-key.hex"));

@@ -2,12 +2,12 @@
 
 #include "base/security.h"
 #include "base/text.h"
+#include "protocol/key_set.h"
 #include "tests/support/keyed_program.h"
 #include "tests/support/source_path.h"
 #include "tests/support/temp_folder.h"
 #include "tools/list_signing.h"
 #include "tools/publisher_cli.h"
-#include "update/key_set.h"
 
 namespace {
 

@@ -6,19 +6,19 @@
 #include <cstring>
 #include <map>
 
+#include "base/file.h"
 #include "base/path_identity.h"
 #include "base/sha256.h"
 #include "base/text.h"
+#include "protocol/key_set.h"
+#include "protocol/manifest.h"
+#include "protocol/object_path.h"
 #include "tests/support/keyed_program.h"
 #include "tests/support/source_path.h"
 #include "tests/support/temp_folder.h"
 #include "tools/list_signing.h"
 #include "tools/publisher.h"
 #include "tools/tree_verify.h"
-#include "update/hashing.h"
-#include "update/key_set.h"
-#include "update/manifest.h"
-#include "update/manifest_fetch.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include "base/names.h"
 #include "base/path_identity.h"
 #include "base/text.h"
+#include "protocol/manifest.h"
 #include "tests/support/temp_folder.h"
 #include "update/extra_files.h"
-#include "update/manifest.h"
 
 namespace {
 

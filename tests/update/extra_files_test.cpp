@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <winioctl.h>
 
-#include "tests/support/temp_folder.h"
 #include "base/handles.h"
 #include "base/path_identity.h"
-#include "update/manifest.h"
+#include "protocol/manifest.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <random>
 
 #include "base/path_identity.h"
+#include "protocol/hash_cache.h"
+#include "protocol/manifest.h"
+#include "protocol/news_format.h"
 #include "tests/support/temp_folder.h"
 #include "update/extra_files.h"
-#include "update/hashing.h"
-#include "update/manifest.h"
-#include "update/news.h"
 
 namespace {
 

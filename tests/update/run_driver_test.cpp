@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "base/file.h"
+#include "protocol/hash_cache.h"
 #include "tests/update/engine_game.h"
-#include "update/hashing.h"
 #include "update/temp_journal.h"
 #include "update/worker.h"
 

@@ -36,3 +36,5 @@ bool containsKey(const KeySet& keys, const PublicKey& key);
 bool verifyWithKey(const PublicKey& key, std::string_view list, std::string_view signature);
 // The first key of the set that verifies the pair, or nullptr.
 const PublicKey* verifyingKey(const KeySet& keys, std::string_view list, std::string_view signature);
+// Against the program's own key set: true when any of its keys verifies the pair.
+bool verifySignature(std::string_view list, std::string_view signature);

@@ -1,4 +1,4 @@
-#include "update/manifest.h"
+#include "protocol/manifest.h"
 
 #include "base/path_identity.h"
 #include "base/text.h"

@@ -1,18 +1,14 @@
-#include "update/hashing.h"
+#include "protocol/hash_cache.h"
 
 #include <cstdio>
-#include <memory>
 
 #include "base/file.h"
-#include "base/handles.h"
 #include "base/names.h"
 #include "base/path_identity.h"
-#include "base/sha256.h"
 #include "base/text.h"
 
 namespace {
 
-constexpr DWORD kReadBlock = 1048576;
 constexpr uint64_t kCacheFileLimit = 67108864;  // a cache this large is not ours: ignore it
 
 std::wstring cacheFilePath(const std::wstring& rootFolder) {
@@ -20,36 +16,6 @@ std::wstring cacheFilePath(const std::wstring& rootFolder) {
 }
 
 }  // namespace
-
-std::string hashFile(const std::wstring& path, HashProgressFn progress, void* context, DWORD* error) {
-    DWORD ignored = 0;
-    DWORD& failure = error ? *error : ignored;
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) {
-        failure = lastErrorOr(ERROR_READ_FAULT);
-        return {};
-    }
-    Sha256 sha;
-    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kReadBlock]);
-    uint64_t total = 0;
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file.get(), buffer.get(), kReadBlock, &got, nullptr)) {
-            failure = lastErrorOr(ERROR_READ_FAULT);
-            return {};
-        }
-        if (got == 0) break;
-        sha.add(buffer.get(), got);
-        total += got;
-        if (progress && !progress(context, total)) {
-            failure = ERROR_OPERATION_ABORTED;
-            return {};
-        }
-    }
-    return sha.finishHex();
-}
 
 void parseHashCache(const std::string& bytes, HashCache& cache) {
     forEachLine(bytes, [&](std::string_view line) {

@@ -1,5 +1,5 @@
-// SHA-256 of files on disk, and the persistent hash cache koruma\onbellek.txt that spares unchanged
-// files from being read again.
+// The hash cache koruma\onbellek.txt: "hash size time path" per file, so that files unchanged since
+// they were last hashed (same size and last-write time) are not read again.
 #pragma once
 
 #include <windows.h>
@@ -7,14 +7,6 @@
 #include <cstdint>
 #include <map>
 #include <string>
-
-
-// (context, bytes hashed so far in this file) -> false stops hashing (the result is then empty).
-using HashProgressFn = bool (*)(void* context, uint64_t bytesSoFar);
-
-// 64 lowercase hex characters, or empty when the file cannot be opened or read, or on a stop;
-// *error (when given) is then the failed call's error, ERROR_OPERATION_ABORTED for a stop.
-std::string hashFile(const std::wstring& path, HashProgressFn progress, void* context, DWORD* error = nullptr);
 
 struct HashCacheEntry {
     std::string hash;

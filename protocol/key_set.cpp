@@ -1,4 +1,4 @@
-#include "update/key_set.h"
+#include "protocol/key_set.h"
 
 #include <algorithm>
 #include <cstring>
@@ -143,4 +143,8 @@ const PublicKey* verifyingKey(const KeySet& keys, std::string_view list, std::st
     for (const PublicKey& key : keys)
         if (verifyDigest(key, digest, signature)) return &key;
     return nullptr;
+}
+
+bool verifySignature(std::string_view list, std::string_view signature) {
+    return verifyingKey(ownKeySet(), list, signature) != nullptr;
 }

@@ -1,15 +1,11 @@
-#include "update/hashing.h"
+#include "protocol/hash_cache.h"
 
 #include <gtest/gtest.h>
 
 #include "base/path_identity.h"
-#include "base/sha256.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
-
-const char kEmptySha[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
-const char kAbcSha[] = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
 
 std::string cacheLine(const std::string& hash, const std::string& size, const std::string& mtime,
                       const std::string& path) {
@@ -17,39 +13,6 @@ std::string cacheLine(const std::string& hash, const std::string& size, const st
 }
 
 }  // namespace
-
-TEST(Hashing, KnownAnswers) {
-    TempFolder t;
-    t.write(L"empty", "");
-    t.write(L"abc", "abc");
-    EXPECT_EQ(kEmptySha, hashFile(t.file(L"empty"), nullptr, nullptr));
-    EXPECT_EQ(kAbcSha, hashFile(t.file(L"abc"), nullptr, nullptr));
-    EXPECT_EQ("", hashFile(t.file(L"missing"), nullptr, nullptr));
-
-    DWORD error = 0;
-    EXPECT_EQ("", hashFile(t.file(L"missing"), nullptr, nullptr, &error));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), error);
-}
-
-TEST(Hashing, ProgressCountsBlocksAndCanStop) {
-    TempFolder t;
-    std::string big(2 * 1048576 + 5, 'x');
-    t.write(L"big", big);
-    t.write(L"small", "abc");
-    std::vector<uint64_t> seen;
-    auto record = [](void* c, uint64_t n) {
-        static_cast<std::vector<uint64_t>*>(c)->push_back(n);
-        return true;
-    };
-    std::string hash = hashFile(t.file(L"big"), record, &seen);
-    EXPECT_EQ(sha256Hex(big), hash);
-    EXPECT_EQ((std::vector<uint64_t>{1048576, 2097152, 2097157}), seen);
-
-    auto refuse = [](void*, uint64_t) { return false; };
-    DWORD error = 0;
-    EXPECT_EQ("", hashFile(t.file(L"small"), refuse, nullptr, &error));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_OPERATION_ABORTED), error);
-}
 
 TEST(HashCacheFile, ParsesLinesLeniently) {
     const std::string h(64, 'b'), h2(64, 'c');

@@ -1,4 +1,4 @@
-#include "update/key_set.h"
+#include "protocol/key_set.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +15,7 @@ const std::string kHexA =
     "b7ef59cabb6488c2f21bc1f78de3955f77ef3f9bcb7f922afbbe7dcba4f4da79"
     "fa76503944b588405abab8ae017932a7ec16d8c77a5296aa83ebf66e94d6d4de";
 const std::string kHexB(128, '1');
+const std::string kSignedList = "#QORVANEPC 1\n#surum 7\nK " + std::string(64, 'a') + " 3 a.bin\n";
 
 }  // namespace
 
@@ -110,4 +111,19 @@ TEST(KeySet, AnyKeyOfTheSetVerifies) {
     std::wstring described = describeKeySet({set[0], developmentKey()});
     EXPECT_NE(described.find(fromUtf8(keyHex(set[0]))), std::wstring::npos);
     EXPECT_NE(described.find(L"(gelistirme anahtari"), std::wstring::npos);
+}
+
+TEST(SignatureCheck, RawSignaturesOnly) {
+    std::string signature = devSign(kSignedList);
+    EXPECT_TRUE(verifySignature(kSignedList, signature));
+    std::string flipped = kSignedList;
+    flipped.back() ^= 1;
+    EXPECT_FALSE(verifySignature(flipped, signature));
+    std::string badSignature = signature;
+    badSignature[10] ^= 0x40;
+    EXPECT_FALSE(verifySignature(kSignedList, badSignature));
+    EXPECT_FALSE(verifySignature(kSignedList, signature + "x"));  // 65 bytes
+    EXPECT_FALSE(verifySignature(kSignedList, signature.substr(0, 63)));
+    EXPECT_FALSE(verifySignature(kSignedList, ""));
+    EXPECT_TRUE(verifySignature("", devSign("")));  // an empty list still has a digest
 }

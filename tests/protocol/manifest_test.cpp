@@ -1,4 +1,4 @@
-#include "update/manifest.h"
+#include "protocol/manifest.h"
 
 #include <gtest/gtest.h>
 
