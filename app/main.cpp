@@ -10,6 +10,7 @@
 #include "app/startup.h"
 #include "app/uninstall_road.h"
 #include "base/dll_search.h"
+#include "base/names.h"
 #include "base/process.h"
 #include "ui/preview.h"
 #include "ui/text_table.h"
@@ -34,12 +35,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         ExitProcess(renderPreview(app->ui, cl.previewFolder) ? 0 : 1);
     }
 
-    HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Local\\QorvaneLauncher");
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, kInstanceMutexName);
     if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
         // A self-updated launcher restarting itself: the old process releases the mutex as it ends.
         DWORD wait = WaitForSingleObject(mutex, 4000);
         if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
-            if (HWND other = FindWindowW(L"QorvaneLauncher", nullptr)) {
+            if (HWND other = FindWindowW(kWindowClassName, nullptr)) {
                 ShowWindow(other, SW_RESTORE);
                 SetForegroundWindow(other);
             }

@@ -4,26 +4,22 @@
 #include <shellapi.h>
 
 #include "base/file.h"
+#include "base/names.h"
+#include "base/path_identity.h"
 #include "base/process.h"
 #include "install/game_folder.h"
-
-namespace {
-bool equalsNoCase(const std::wstring& a, const wchar_t* b) {
-    return lstrcmpiW(a.c_str(), b) == 0;
-}
-}  // namespace
 
 CommandLine parseArguments(const std::vector<std::wstring>& args) {
     CommandLine cl;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& a = args[i];
-        if (equalsNoCase(a, L"--kaldir")) {
+        if (sameName(a, kUninstallOption)) {
             cl.uninstall = true;
-        } else if (equalsNoCase(a, L"--sessiz")) {
+        } else if (sameName(a, kSilentOption)) {
             cl.silent = true;
-        } else if (equalsNoCase(a, L"--guncellendi")) {
+        } else if (sameName(a, kAfterSelfUpdateOption)) {
             cl.afterSelfUpdate = true;
-        } else if (equalsNoCase(a, L"--onizleme") && i + 1 < args.size()) {
+        } else if (sameName(a, kPreviewOption) && i + 1 < args.size()) {
             cl.preview = true;
             cl.previewFolder = args[++i];
         } else {
@@ -65,11 +61,11 @@ UiLanguage startupUiLanguage(const std::wstring& folder) {
 }
 
 void cleanupAfterSelfUpdate(const std::wstring& exePath, int attempts, unsigned sleepMs) {
-    std::wstring old = exePath + L".eski";
+    std::wstring old = exePath + kOldFileSuffix;
     // A read-only launcher stays read-only through the rename, and DeleteFileW refuses read-only files.
     SetFileAttributesW(old.c_str(), FILE_ATTRIBUTE_NORMAL);
     // The previous process may still be ending and holding its image; give it about three seconds.
     for (int i = 0; i < attempts && pathExists(old) && !DeleteFileW(old.c_str()); ++i)
         Sleep(sleepMs);
-    DeleteFileW((exePath + L".yeni").c_str());
+    DeleteFileW((exePath + kNewFileSuffix).c_str());
 }

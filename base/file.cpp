@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/handles.h"
+#include "base/names.h"
 
 namespace {
 // WriteFile and ReadFile take 32-bit lengths; large files go in blocks.
@@ -114,6 +115,14 @@ std::wstring joinPath(const std::wstring& folder, std::wstring_view relative) {
     for (wchar_t c : relative)
         out += (c == L'/') ? L'\\' : c;
     return out;
+}
+
+std::wstring protectionFolderPath(const std::wstring& rootFolder) {
+    return joinPath(rootFolder, kProtectionFolderName);
+}
+
+std::wstring protectionFilePath(const std::wstring& rootFolder, std::wstring_view name) {
+    return joinPath(protectionFolderPath(rootFolder), name);
 }
 
 std::wstring fullPath(const std::wstring& root, std::wstring_view relative) {

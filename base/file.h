@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/names.h"
+
 // False when the file cannot be opened, is larger than maxBytes, or cannot be read whole; bytes is
 // then empty, and *error (when given) the failed call's error, ERROR_FILE_TOO_LARGE past the bound.
 // Other writers may keep the file open (read and write sharing).
@@ -23,10 +25,10 @@ DWORD moveFileDurably(const std::wstring& from, const std::wstring& target);
 DWORD flushFile(const std::wstring& path);
 // Both steps with target + tempSuffix as the temp file; the temp file never outlives a failure.
 DWORD replaceFileDurably(const std::wstring& target, std::string_view bytes,
-                         const wchar_t* tempSuffix = L".yeni");
+                         const wchar_t* tempSuffix = kNewFileSuffix);
 
 // replaceFileDurably with another file's content: copied to target + tempSuffix, flushed, moved.
-DWORD copyFileDurably(const std::wstring& source, const std::wstring& target, const wchar_t* tempSuffix = L".yeni");
+DWORD copyFileDurably(const std::wstring& source, const std::wstring& target, const wchar_t* tempSuffix = kNewFileSuffix);
 
 // Creates every prefix of path ending before a separator at index 3 or later, then path itself;
 // results ignored. True when path is a folder afterwards.
@@ -38,6 +40,10 @@ std::wstring joinPath(const std::wstring& folder, std::wstring_view relative);
 // with the "\\?\" prefix, so deep game folders work without the system's long-path setting.
 // relative must already pass the list's path rules (no ".", "..", empty or trailing-dot parts).
 std::wstring fullPath(const std::wstring& root, std::wstring_view relative);
+// rootFolder\koruma, and rootFolder\koruma\name: the one way a path in the launcher's own folder
+// is built.
+std::wstring protectionFolderPath(const std::wstring& rootFolder);
+std::wstring protectionFilePath(const std::wstring& rootFolder, std::wstring_view name);
 bool pathExists(const std::wstring& path);
 // False for a missing path or a folder.
 bool fileSize(const std::wstring& path, uint64_t& size);

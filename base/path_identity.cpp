@@ -84,6 +84,10 @@ std::wstring foldCase(std::wstring_view text) {
     return mapped;
 }
 
+bool sameName(std::wstring_view a, std::wstring_view b) {
+    return a.size() == b.size() && foldCase(a) == foldCase(b);
+}
+
 std::wstring pathKey(std::wstring_view path) {
     return foldCase(cleanRelativePath(path));
 }

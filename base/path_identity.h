@@ -12,6 +12,9 @@ std::wstring cleanRelativePath(std::wstring_view path);
 // Letter case folded the way Windows compares file names: ordinal, every UTF-16 unit through the
 // system's file-system uppercase table (not a language's rules), surrogates as they are.
 std::wstring foldCase(std::wstring_view text);
+// Two names, or two whole paths as written, that Windows takes for the same file: equal once their
+// letter case is folded (separators and dots are compared as they stand).
+bool sameName(std::wstring_view a, std::wstring_view b);
 // cleanRelativePath, then foldCase: two relative paths name the same file exactly when their keys
 // are equal. Every map, set and comparison of list paths, cache keys and names on disk uses it.
 std::wstring pathKey(std::wstring_view path);

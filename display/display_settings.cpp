@@ -29,11 +29,9 @@ bool readSettingsFile(const std::wstring& path, std::string& bytes) {
     return readWholeFile(path, bytes, kSettingsFileLimit);
 }
 
-constexpr wchar_t kTempSuffix[] = L".yeni";
-
 // The game never sees half a file: the new content is flushed under a temporary name first.
 bool replaceSettingsFile(const std::wstring& path, std::string_view bytes) {
-    return replaceFileDurably(path, bytes, kTempSuffix) == 0;
+    return replaceFileDurably(path, bytes, kNewFileSuffix) == 0;
 }
 
 std::wstring gameFile(const std::wstring& gameFolder, const wchar_t* name) {
@@ -41,7 +39,7 @@ std::wstring gameFile(const std::wstring& gameFolder, const wchar_t* name) {
 }
 
 std::wstring markerPath(const std::wstring& gameFolder) {
-    return joinPath(gameFile(gameFolder, kProtectionFolderName), L"ekran.txt");
+    return protectionFilePath(gameFolder, kDisplayRecordFileName);
 }
 
 // Float to int without the undefined conversion of out-of-range values: a WIDTH of two billion in
@@ -59,7 +57,7 @@ bool scaleInRange(float scale) {
 
 float readZoomFile(const std::wstring& gameFolder) {
     std::string text;
-    if (!readSettingsFile(gameFile(gameFolder, L"zoom.cfg"), text)) return 1.0f;
+    if (!readSettingsFile(gameFile(gameFolder, kGameScaleFile), text)) return 1.0f;
     char* end = nullptr;
     float scale = strtof(text.c_str(), &end);
     return end != text.c_str() && scaleInRange(scale) ? scale : 1.0f;
@@ -97,8 +95,8 @@ bool readForRewrite(const std::wstring& path, std::string& bytes) {
 bool writeSizeAndScale(const std::wstring& gameFolder, int unitsWidth, int unitsHeight, const std::string& zoom) {
     // A size below one unit (from a damaged file, or a scale too large for the pixels) is no window.
     if (unitsWidth < 1 || unitsHeight < 1) return false;
-    const std::wstring configPath = gameFile(gameFolder, L"sorvik.cfg");
-    const std::wstring zoomPath = gameFile(gameFolder, L"zoom.cfg");
+    const std::wstring configPath = gameFile(gameFolder, kGameWindowFile);
+    const std::wstring zoomPath = gameFile(gameFolder, kGameScaleFile);
     std::string oldConfig, oldZoom;
     if (!readForRewrite(configPath, oldConfig) || !readForRewrite(zoomPath, oldZoom)) return false;
     const bool configExisted = pathExists(configPath);
@@ -106,8 +104,8 @@ bool writeSizeAndScale(const std::wstring& gameFolder, int unitsWidth, int units
     setConfigValue(config, "WIDTH", unitsWidth);
     setConfigValue(config, "HEIGHT", unitsHeight);
 
-    const std::wstring configTemp = configPath + kTempSuffix;
-    const std::wstring zoomTemp = zoomPath + kTempSuffix;
+    const std::wstring configTemp = configPath + kNewFileSuffix;
+    const std::wstring zoomTemp = zoomPath + kNewFileSuffix;
     bool staged = writeFlushedFile(configTemp, config) == 0 && writeFlushedFile(zoomTemp, zoom) == 0;
     if (staged && moveFileDurably(configTemp, configPath) == 0) {
         if (moveFileDurably(zoomTemp, zoomPath) == 0) return true;
@@ -198,7 +196,7 @@ bool displayMarkerExists(const std::wstring& gameFolder) {
 }
 
 void writeDisplayMarker(const std::wstring& gameFolder) {
-    CreateDirectoryW(gameFile(gameFolder, kProtectionFolderName).c_str(), nullptr);
+    CreateDirectoryW(protectionFolderPath(gameFolder).c_str(), nullptr);
     replaceSettingsFile(markerPath(gameFolder), std::string_view(kMarkerText, sizeof kMarkerText - 1));
 }
 
@@ -209,7 +207,7 @@ void readDisplayFiles(const std::wstring& gameFolder, ScreenSize usable, int dpi
     std::string config;
     int unitsWidth = kDefaultUnitsWidth;
     int unitsHeight = kDefaultUnitsHeight;
-    if (readSettingsFile(gameFile(gameFolder, L"sorvik.cfg"), config)) {
+    if (readSettingsFile(gameFile(gameFolder, kGameWindowFile), config)) {
         unitsWidth = readConfigNumber(config, "WIDTH", kDefaultUnitsWidth);
         unitsHeight = readConfigNumber(config, "HEIGHT", kDefaultUnitsHeight);
     }

@@ -9,12 +9,12 @@ namespace {
 constexpr uint64_t kLanguageFileLimit = 67108863;  // anything from 64 MiB on is no language file
 
 std::wstring languageFilePath(const std::wstring& folder) {
-    return folder + L"\\pack\\dil.cfg";
+    return joinPath(folder, kGameLanguageFile);
 }
 }  // namespace
 
 std::wstring installRecordPath(const std::wstring& folder) {
-    return joinPath(folder, kProtectionFolderName) + L"\\kurulum.txt";
+    return protectionFilePath(folder, kInstallRecordFileName);
 }
 
 bool isGameInstalled(const std::wstring& folder) {

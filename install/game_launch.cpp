@@ -50,7 +50,7 @@ LaunchResult launchGame(HWND ownerWindow, const std::wstring& gameFolder, Random
     // The child inherits the launcher's environment; the launcher closes right after, so the
     // variable is never removed.
     SetEnvironmentVariableW(L"QORVANE_BELGE", token.c_str());
-    const std::wstring arguments = L"--qorvane-belge " + token;
+    const std::wstring arguments = std::wstring(kGameTokenOption) + L" " + token;
 
     result.errorCode = startProcess(gameExe, arguments, gameFolder);
     if (result.errorCode == 0) {

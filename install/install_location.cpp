@@ -6,6 +6,7 @@
 #include "base/file.h"
 #include "base/handles.h"
 #include "base/names.h"
+#include "base/path_identity.h"
 #include "install/game_folder.h"
 
 using Microsoft::WRL::ComPtr;
@@ -24,7 +25,7 @@ std::wstring defaultInstallFolder() {
     wchar_t drive[16];
     length = GetEnvironmentVariableW(L"SystemDrive", drive, 16);
     std::wstring root = (length == 0 || length > 15) ? std::wstring(L"C:") : std::wstring(drive, length);
-    return root + L"\\Qorvane";
+    return joinPath(root, kGameFolderName);
 }
 
 std::wstring parentFolder(const std::wstring& path) {
@@ -69,9 +70,9 @@ std::wstring installFolderForChoice(const std::wstring& chosen) {
         path.pop_back();
     size_t separator = path.rfind(L'\\');
     std::wstring last = separator == std::wstring::npos ? path : path.substr(separator + 1);
-    if (lstrcmpiW(last.c_str(), L"Qorvane") == 0 || isGameInstalled(path)) return path;
+    if (sameName(last, kGameFolderName) || isGameInstalled(path)) return path;
     if (path.empty() || path.back() != L'\\') path += L'\\';
-    return path + L"Qorvane";
+    return path + kGameFolderName;
 }
 
 bool isOwnableGameFolder(const std::wstring& folder) {
@@ -90,7 +91,7 @@ bool isOwnableGameFolder(const std::wstring& folder) {
         std::wstring name = entry.cFileName;
         if (name == L"." || name == L"..") continue;
         // The launcher may be started from the folder it installs into.
-        if (lstrcmpiW(name.c_str(), kLauncherFileName) == 0) continue;
+        if (sameName(name, kLauncherFileName)) continue;
         return false;
     } while (FindNextFileW(find.get(), &entry));
     return true;
@@ -99,7 +100,7 @@ bool isOwnableGameFolder(const std::wstring& folder) {
 std::wstring ownedInstallFolder(const std::wstring& folder) {
     if (isOwnableGameFolder(folder)) return folder;
     // As the folder picker does: D:\Games holds other things, D:\Games\Qorvane is the game's.
-    std::wstring below = joinPath(folder, L"Qorvane");
+    std::wstring below = joinPath(folder, kGameFolderName);
     return isOwnableGameFolder(below) ? below : std::wstring();
 }
 

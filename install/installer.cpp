@@ -7,6 +7,7 @@
 #include "base/file.h"
 #include "base/handles.h"
 #include "base/names.h"
+#include "base/path_identity.h"
 #include "base/process.h"
 #include "base/security.h"
 #include "build_config.h"
@@ -44,8 +45,8 @@ void registerUninstallEntry(const std::wstring& folder, const std::wstring& copy
     setString(key.get(), L"Publisher", L"Qorvane");
     setString(key.get(), L"URLInfoAbout", L"https://www.qorvane.com");
     setString(key.get(), L"InstallLocation", folder);
-    setString(key.get(), L"UninstallString", quoted + L" --kaldir");
-    setString(key.get(), L"QuietUninstallString", quoted + L" --kaldir --sessiz");
+    setString(key.get(), L"UninstallString", quoted + L" " + kUninstallOption);
+    setString(key.get(), L"QuietUninstallString", quoted + L" " + kUninstallOption + L" " + kSilentOption);
     setDword(key.get(), L"NoModify", 1);
     setDword(key.get(), L"NoRepair", 1);
     // An unknown size (the list not yet verified) must not leave an earlier install's size behind.
@@ -83,7 +84,7 @@ InstallResult installLauncher(const std::wstring& sourceExe, const std::wstring&
     // The uninstaller removes the game folder as a whole: it must never be one that holds the
     // user's other things.
     const std::wstring folder = ownedInstallFolder(chosen);
-    if (folder.empty()) return {ERROR_DIR_NOT_EMPTY, joinPath(chosen, L"Qorvane")};
+    if (folder.empty()) return {ERROR_DIR_NOT_EMPTY, joinPath(chosen, kGameFolderName)};
     // A folder made here gets rights of its own instead of its parent's: below a drive root every
     // signed-in user may change files, and the player runs what lies in this folder (elevated, when
     // the game asks for it). A folder that exists keeps its rights; its owner chose them. Should the
@@ -96,13 +97,13 @@ InstallResult installLauncher(const std::wstring& sourceExe, const std::wstring&
         return {static_cast<DWORD>(created), folder};
 
     std::wstring copyPath = joinPath(folder, kLauncherFileName);
-    bool runningFromTarget = !sourceExe.empty() && lstrcmpiW(sourceExe.c_str(), copyPath.c_str()) == 0;
+    bool runningFromTarget = !sourceExe.empty() && sameName(sourceExe, copyPath);
     if (!runningFromTarget) {
         if (DWORD error = copyFileDurably(sourceExe, copyPath)) return {error, copyPath};
     }
 
     // The quick scan trusts the cache in here: it gets the same rights even inside an existing folder.
-    const std::wstring stateFolder = joinPath(folder, kProtectionFolderName);
+    const std::wstring stateFolder = protectionFolderPath(folder);
     if (!descriptor || createFolderWithRights(stateFolder, rights) != 0) createFolderTree(stateFolder);
     if (DWORD error = writeInstallRecord(folder)) return {error, stateFolder};
 

@@ -6,6 +6,7 @@
 #include <wrl/client.h>
 
 #include "base/handles.h"
+#include "base/path_identity.h"
 #include "base/process.h"
 #include "install/game_folder.h"
 #include "install/install_location.h"
@@ -14,24 +15,17 @@
 using Microsoft::WRL::ComPtr;
 
 namespace {
-// Ordinal, not lstrcmpiW: the locale's case rules differ (the Turkish dotted and dotless i), the
-// file system's do not.
-bool equalsNoCase(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                TRUE) == CSTR_EQUAL;
-}
-
 // child lies strictly inside folder.
 bool isInside(const std::wstring& child, const std::wstring& folder) {
     if (child.size() <= folder.size() + 1 || child[folder.size()] != L'\\') return false;
-    return equalsNoCase(child.substr(0, folder.size()), folder);
+    return sameName(child.substr(0, folder.size()), folder);
 }
 
 void removeShortcutTo(const std::wstring& linkPath, const std::wstring& exePath) {
     if (linkPath.empty()) return;
     std::wstring target = shortcutTarget(linkPath);
     // Only a link to this very launcher goes; a same-named link to another program stays.
-    if (!target.empty() && equalsNoCase(target, exePath)) DeleteFileW(linkPath.c_str());
+    if (!target.empty() && sameName(target, exePath)) DeleteFileW(linkPath.c_str());
 }
 
 void removeUninstallEntryOf(const std::wstring& folder) {
@@ -46,7 +40,7 @@ void removeUninstallEntryOf(const std::wstring& folder) {
                                 reinterpret_cast<BYTE*>(location), &bytes);
     }
     // Another install in another folder (or a moved folder) keeps its own entry.
-    if (read == ERROR_SUCCESS && location[0] != L'\0' && equalsNoCase(location, folder))
+    if (read == ERROR_SUCCESS && location[0] != L'\0' && sameName(location, folder))
         RegDeleteTreeW(HKEY_CURRENT_USER, kUninstallKey);
 }
 
@@ -93,7 +87,7 @@ bool isVolumeRoot(const std::wstring& folder) {
     while (!volume.empty() && volume.back() == L'\\') volume.pop_back();
     std::wstring bare = folder;
     while (!bare.empty() && bare.back() == L'\\') bare.pop_back();
-    return equalsNoCase(volume, bare);
+    return sameName(volume, bare);
 }
 }  // namespace
 
@@ -126,7 +120,7 @@ bool isSafeToRemove(const std::wstring& folder) {
             if (candidate->empty()) continue;
             // A protected folder is lost as surely when the removed folder merely contains it.
             for (const std::wstring* removed : {&folder, &resolved}) {
-                if (equalsNoCase(*candidate, *removed) || isInside(*candidate, *removed)) return false;
+                if (sameName(*candidate, *removed) || isInside(*candidate, *removed)) return false;
             }
         }
     }

@@ -12,7 +12,7 @@ namespace {
 constexpr uint64_t kCacheFileLimit = 67108864;  // a cache this large is not ours: ignore it
 
 std::wstring cacheFilePath(const std::wstring& rootFolder) {
-    return joinPath(joinPath(rootFolder, kProtectionFolderName), L"onbellek.txt");
+    return protectionFilePath(rootFolder, kHashCacheFileName);
 }
 
 }  // namespace

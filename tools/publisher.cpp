@@ -141,7 +141,7 @@ bool onHashed(void* context, uint64_t bytesSoFar) {
 // is being published would otherwise end up under another file's address.
 bool copyObject(const std::wstring& source, const std::wstring& target, const std::string& expectedHash,
                 std::wstring& error) {
-    std::wstring staged = target + L".gecici";
+    std::wstring staged = target + kStagedSuffix;
     UniqueFile in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!in) {
@@ -216,7 +216,7 @@ bool loadNews(NewsFile& news, PublishResult& result) {
 // The list the target serves now, when it holds one the launcher can read.
 bool readPublishedList(const std::wstring& serverFolder, Manifest& previous) {
     std::string bytes;
-    return readWholeFile(joinPath(serverFolder, L"manifest.txt"), bytes, 67108864) && parseManifest(bytes, previous);
+    return readWholeFile(joinPath(serverFolder, kListFileName), bytes, 67108864) && parseManifest(bytes, previous);
 }
 
 // Launchers remember the highest version they verified and refuse any lower one, so a lower version
@@ -469,8 +469,8 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
         (!checkVersion(options, previous, result.version, result) ||
          !checkRemovals(options, previous, paths, result)))
         return result;
-    NewsFile news[2] = {{L"haberler_tr.txt", &options.newsTurkish, {}},
-                        {L"haberler_en.txt", &options.newsEnglish, {}}};
+    NewsFile news[2] = {{kNewsFileNames[0], &options.newsTurkish, {}},
+                        {kNewsFileNames[1], &options.newsEnglish, {}}};
     for (NewsFile& n : news) {
         if (!loadNews(n, result)) return result;
     }
@@ -540,8 +540,8 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
     // Objects are in place before anything names them; the news go live next, then the list and
     // last its signature. A launcher that reads the new list with the old signature in between
     // rejects the pair and fetches both again two seconds later.
-    const std::wstring listPath = joinPath(options.serverFolder, L"manifest.txt");
-    const std::wstring signaturePath = joinPath(options.serverFolder, L"manifest.sig");
+    const std::wstring listPath = joinPath(options.serverFolder, kListFileName);
+    const std::wstring signaturePath = joinPath(options.serverFolder, kSignatureFileName);
     for (NewsFile& n : news) {
         if (n.source->empty()) continue;
         if (DWORD error = writeFileReplacing(joinPath(options.serverFolder, n.name), n.bytes)) {

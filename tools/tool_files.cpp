@@ -2,10 +2,7 @@
 
 #include "base/file.h"
 #include "base/handles.h"
-
-namespace {
-constexpr wchar_t kStagedSuffix[] = L".gecici";
-}  // namespace
+#include "base/names.h"
 
 DWORD writeStagedFile(const std::wstring& path, std::string_view bytes) {
     return writeFlushedFile(path + kStagedSuffix, bytes);

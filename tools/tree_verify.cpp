@@ -85,7 +85,7 @@ void checkObject(const std::wstring& serverFolder, const ManifestEntry& entry, s
 }
 
 void checkNews(const std::wstring& serverFolder, VerifyReport& report) {
-    for (const wchar_t* name : {L"haberler_tr.txt", L"haberler_en.txt"}) {
+    for (const wchar_t* name : kNewsFileNames) {
         std::string bytes;
         uint64_t size = 0;
         if (!fileSize(joinPath(serverFolder, name), size))
@@ -137,7 +137,7 @@ VerifyReport verifyPublishedTree(const std::wstring& serverFolder, const KeySet&
     std::string list;
     std::string signature;
     uint64_t size = 0;
-    std::wstring listPath = joinPath(serverFolder, L"manifest.txt");
+    std::wstring listPath = joinPath(serverFolder, kListFileName);
     if (!fileSize(listPath, size)) {
         report.problems.push_back(L"manifest.txt yok (missing)");
         return report;
@@ -147,7 +147,7 @@ VerifyReport verifyPublishedTree(const std::wstring& serverFolder, const KeySet&
             L"manifest.txt okunamadi veya 32 MiB'den buyuk (unreadable or not below 32 MiB)");
         return report;
     }
-    if (!readWholeFile(joinPath(serverFolder, L"manifest.sig"), signature, 4096))
+    if (!readWholeFile(joinPath(serverFolder, kSignatureFileName), signature, 4096))
         report.problems.push_back(L"manifest.sig yok (missing)");
     else if (signature.size() != 64)
         report.problems.push_back(L"manifest.sig 64 bayt degil (is not 64 bytes): " +

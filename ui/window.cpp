@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "base/names.h"
 #include "install/install_location.h"
 #include "ui/actions.h"
 #include "ui/dpi.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr wchar_t kWindowClass[] = L"QorvaneLauncher";
 constexpr UINT_PTR kTimerId = 1;
 constexpr UINT kTimerPeriodMs = 33;
 constexpr uint32_t kCloseWaitMs = 1500;
@@ -53,7 +53,7 @@ bool registerWindowClass(HINSTANCE instance) {
         static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
                                       GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kWindowClass;
+    wc.lpszClassName = kWindowClassName;
     return RegisterClassExW(&wc) != 0;
 }
 
@@ -122,7 +122,7 @@ bool createWindow(LauncherUi& ui, HINSTANCE instance, const RunOptions& options,
     const DWORD exStyle =
         hidden ? (WS_EX_NOACTIVATE | WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT) : WS_EX_APPWINDOW;
     HWND window =
-        CreateWindowExW(exStyle, kWindowClass, texts()[TextId::Title], WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX,
+        CreateWindowExW(exStyle, kWindowClassName, texts()[TextId::Title], WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX,
                         place.x, place.y, place.width, place.height, nullptr, nullptr, instance, &ui);
     if (!window) return false;
     if (hidden) SetLayeredWindowAttributes(window, 0, 1, LWA_ALPHA);

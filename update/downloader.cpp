@@ -38,7 +38,7 @@ struct TempFileGuard {
 void journalTempFiles(const DownloadRun& run) {
     std::vector<std::wstring> temps;
     for (const DownloadItem& item : run.items)
-        temps.push_back(item.entry->path + L".indir");
+        temps.push_back(item.entry->path + kDownloadSuffix);
     writeTempJournal(run.transfers.updater.rootFolder, temps);
 }
 
@@ -235,7 +235,7 @@ StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest, const s
         DownloadItem& item = run.items[i];
         item.entry = &entry;
         item.targetPath = fullPath(root, entry.path);
-        item.tempPath = item.targetPath + L".indir";
+        item.tempPath = item.targetPath + kDownloadSuffix;
 
         size_t slash = item.targetPath.rfind(L'\\');
         if (slash != std::wstring::npos && slash > root.size())

@@ -72,9 +72,9 @@ StepResult fetchManifest(Updater& u, Manifest& manifest, std::string& listBytes,
                          uint64_t minimumVersion) {
     for (int attempt = 1;; ++attempt) {
         std::wstring query = makeCacheBuster();
-        HttpResult got = fetchDocument(u, L"manifest.txt", query, listBytes);
+        HttpResult got = fetchDocument(u, kListFileName, query, listBytes);
         if (!got.delivered(200)) return unavailable(u, L"liste manifest.txt", got);
-        got = fetchDocument(u, L"manifest.sig", query, signatureBytes);
+        got = fetchDocument(u, kSignatureFileName, query, signatureBytes);
         if (!got.delivered(200)) return unavailable(u, L"imza manifest.sig", got);
         // Parse into a scratch list so that the caller's Manifest only ever holds a verified list.
         Manifest parsed;

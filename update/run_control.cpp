@@ -1,5 +1,6 @@
 #include "update/run_control.h"
 
+#include "base/names.h"
 #include "base/process.h"
 #include "update/worker.h"
 
@@ -9,7 +10,7 @@ namespace {
 bool restartLauncher(const RunOptions& options) {
     std::wstring arguments = options.passThroughArgs;
     if (!arguments.empty()) arguments += L" ";
-    arguments += L"--guncellendi";
+    arguments += kAfterSelfUpdateOption;
     return startProcess(options.launcherExePath, arguments, options.launcherFolder) == 0;
 }
 

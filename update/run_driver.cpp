@@ -124,11 +124,10 @@ void saveState(const std::wstring& rootFolder, const Manifest& manifest, HashCac
         else
             it = cache.erase(it);
     }
-    std::wstring protection = joinPath(rootFolder, kProtectionFolderName);
-    createFolderTree(protection);
+    createFolderTree(protectionFolderPath(rootFolder));
     saveHashCache(rootFolder, cache);
-    replaceFileDurably(joinPath(protection, L"manifest.txt"), listBytes);
-    replaceFileDurably(joinPath(protection, L"manifest.sig"), signatureBytes);
+    replaceFileDurably(protectionFilePath(rootFolder, kListFileName), listBytes);
+    replaceFileDurably(protectionFilePath(rootFolder, kSignatureFileName), signatureBytes);
 }
 
 }  // namespace

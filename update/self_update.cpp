@@ -15,8 +15,8 @@
 #include "update/updater.h"
 
 LauncherSwap swapLauncherFiles(const std::wstring& runningPath, const SwapFileOps& ops) {
-    std::wstring newPath = runningPath + L".yeni";
-    std::wstring oldPath = runningPath + L".eski";
+    std::wstring newPath = runningPath + kNewFileSuffix;
+    std::wstring oldPath = runningPath + kOldFileSuffix;
     LauncherSwap swap;
     // A leftover of an earlier update, possibly read-only, would block the rename.
     SetFileAttributesW(oldPath.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -104,7 +104,7 @@ StepResult selfUpdate(Updater& u, const Manifest& manifest, const std::string& l
     setCurrentFile(u, entry.path, 1);
     // Its own transfers: nothing an earlier download stage left behind can cancel them.
     TransferGroup group(u);
-    std::wstring newPath = running + L".yeni";
+    std::wstring newPath = running + kNewFileSuffix;
     StepResult result{StepOutcome::Stopped, 0, 0, entry.path};
     for (int attempt = 0; attempt < 3 && !u.stopRequested.load(); ++attempt) {
         result = downloadToTemp(group, nullptr, entry, newPath, nullptr);

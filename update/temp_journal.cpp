@@ -9,18 +9,17 @@
 namespace {
 
 constexpr uint64_t kJournalLimit = 67108863;  // as large as the hash cache may be
-constexpr std::wstring_view kTempSuffix = L".indir";
 
 std::wstring journalPath(const std::wstring& rootFolder) {
-    return joinPath(joinPath(rootFolder, kProtectionFolderName), L"gecici.txt");
+    return protectionFilePath(rootFolder, kTempJournalFileName);
 }
 
 // A journal is only ever written by the launcher, but it is a file in the user's folder: a line
 // that is not a temp file the launcher could have made is never acted on.
 bool isJournalledTemp(const std::wstring& relative) {
-    if (relative.size() <= kTempSuffix.size() || !isAcceptableFilePath(relative)) return false;
+    if (relative.size() <= std::wstring_view(kDownloadSuffix).size() || !isAcceptableFilePath(relative)) return false;
     std::wstring key = pathKey(relative);
-    std::wstring suffix = foldCase(kTempSuffix);
+    std::wstring suffix = foldCase(kDownloadSuffix);
     return !isInProtectionFolder(key) && key.compare(key.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
@@ -44,7 +43,7 @@ DWORD storeJournal(const std::wstring& rootFolder, const std::vector<std::wstrin
     std::string text;
     for (const std::wstring& relative : lines)
         text += toUtf8(relative) + "\n";
-    createFolderTree(joinPath(rootFolder, kProtectionFolderName));
+    createFolderTree(protectionFolderPath(rootFolder));
     return replaceFileDurably(journalPath(rootFolder), text);
 }
 

@@ -24,11 +24,11 @@ bool parseRecord(std::string_view text, uint64_t& version) {
 
 // The list copy counts only while it still verifies: an edited copy must not lower the floor, and
 // must not raise it past what was really published either.
-uint64_t versionOfListCopy(const std::wstring& protection) {
+uint64_t versionOfListCopy(const std::wstring& rootFolder) {
     std::string list, signature;
     Manifest manifest;
-    if (!readWholeFile(joinPath(protection, L"manifest.txt"), list, kListCopyLimit) ||
-        !readWholeFile(joinPath(protection, L"manifest.sig"), signature, 4096) ||
+    if (!readWholeFile(protectionFilePath(rootFolder, kListFileName), list, kListCopyLimit) ||
+        !readWholeFile(protectionFilePath(rootFolder, kSignatureFileName), signature, 4096) ||
         !verifySignature(list, signature) || !parseManifest(list, manifest))
         return 0;
     return manifest.version;
@@ -37,7 +37,7 @@ uint64_t versionOfListCopy(const std::wstring& protection) {
 }  // namespace
 
 std::wstring versionRecordPath(const std::wstring& rootFolder) {
-    return joinPath(joinPath(rootFolder, kProtectionFolderName), L"liste_surumu.txt");
+    return protectionFilePath(rootFolder, kVersionRecordFileName);
 }
 
 VersionFloor highestVerifiedVersion(const std::wstring& rootFolder) {
@@ -47,12 +47,12 @@ VersionFloor highestVerifiedVersion(const std::wstring& rootFolder) {
         floor.recorded = true;
         return floor;
     }
-    floor.version = versionOfListCopy(joinPath(rootFolder, kProtectionFolderName));
+    floor.version = versionOfListCopy(rootFolder);
     return floor;
 }
 
 void rememberVerifiedVersion(const std::wstring& rootFolder, uint64_t version, const VersionFloor& known) {
     if (known.recorded && known.version >= version) return;
-    createFolderTree(joinPath(rootFolder, kProtectionFolderName));
+    createFolderTree(protectionFolderPath(rootFolder));
     replaceFileDurably(versionRecordPath(rootFolder), std::to_string(version) + "\n");
 }

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "base/file.h"
+#include "base/names.h"
 #include "base/text.h"
 #include "protocol/key_set.h"
 #include "update/http_client.h"
@@ -83,8 +84,9 @@ void runWorker(Updater& u, bool fullScan, bool checkOnly) {
     u.logEnabled = !checkOnly;
     if (!checkOnly) {
         restartLargeLog(u.rootFolder);
+        const std::string restarted = " (" + toUtf8(kAfterSelfUpdateOption) + ")";
         logLine(u, "---- basla: %s%s, sunucu %s:%u%s", fullScan ? "tam tarama" : "hizli tarama",
-            u.skipSelfUpdate ? " (--guncellendi)" : "", toUtf8(u.config.host).c_str(),
+                u.skipSelfUpdate ? restarted.c_str() : "", toUtf8(u.config.host).c_str(),
             static_cast<unsigned>(u.config.port), toUtf8(u.config.basePath).c_str());
         warnAboutKeys(u);
     }
