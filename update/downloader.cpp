@@ -9,7 +9,10 @@
 #include "base/text.h"
 #include "protocol/manifest.h"
 #include "protocol/object_path.h"
+#include "update/file_commit.h"
+#include "update/http_client.h"
 #include "update/temp_journal.h"
+#include "update/transfer.h"
 #include "update/update_log.h"
 #include "update/updater.h"
 

@@ -2,71 +2,18 @@
 // to connectionCount workers (each with its own connection) and commits every verified file.
 #pragma once
 
-#include <atomic>
+#include <windows.h>
+#include <winhttp.h>
+
 #include <cstdint>
-#include <deque>
-#include <exception>
-#include <memory>
-#include <mutex>
-#include <string>
 #include <vector>
 
 #include "protocol/hash_cache.h"
-#include "update/file_commit.h"
-#include "update/hash_cursor.h"
-#include "update/http_client.h"
+#include "update/download_run.h"
 #include "update/step_result.h"
 
 struct Manifest;
-struct ManifestEntry;
 struct Updater;
-
-struct DownloadItem {
-    const ManifestEntry* entry = nullptr;
-    std::wstring targetPath;
-    std::wstring tempPath;  // targetPath + ".indir"
-    int chunkCount = 0;
-    // Split files only: which ranges have ended and how far the file is hashed.
-    std::unique_ptr<HashCursor> cursor;
-    std::atomic<bool> failed{false};
-    std::atomic<uint64_t> receivedBytes{0};
-    int activeWorkers = 0;   // under the run's lock
-    bool committed = false;  // under the run's lock
-};
-
-struct DownloadJob {
-    int itemIndex = 0;
-    int chunkIndex = -1;  // -1: the whole file
-    uint64_t offset = 0;
-    uint64_t length = 0;
-};
-
-// One download stage. Lock order: the run's lock, then the status lock or a hash cursor's lock;
-// never the other way round.
-struct DownloadRun {
-    explicit DownloadRun(Updater& u) : transfers(u) {}
-
-    TransferGroup transfers;                // its byte count and its abort flag
-    std::atomic<bool> rangeRefused{false};  // the server ignored a range: ranges are skipped from then on
-    std::mutex lock;                        // guards what follows, the items' activeWorkers and committed
-    std::vector<DownloadItem> items;        // largest first
-    std::deque<DownloadJob> jobs;
-    HashCache* cache = nullptr;
-    int finished = 0;
-    StepResult firstFailure;     // Done until a file fails for good; only the first is reported
-    std::exception_ptr failure;  // first exception on a download thread, rethrown on the caller's
-
-    // Set by planning and queueing, read-only while the workers run.
-    uint64_t totalBytes = 0;
-    int splitFiles = 0;
-};
-
-constexpr uint64_t kSplitThreshold = 33554432;  // files above 32 MiB are split
-constexpr uint64_t kRangeSize = 16777216;
-// How far the transfers of a split file may run ahead of its hashing: one range per connection and
-// this many more. Beyond that the processor time goes to the hashing, so the file is verified a few
-// ranges after its last byte instead of a long pass later.
-constexpr int kHashWindowExtra = 2;
 
 // True when every listed file is in place; false after reportError or on a stop request.
 bool runDownloader(Updater& u, const Manifest& manifest, const std::vector<uint32_t>& indices,

@@ -1,58 +1,17 @@
-// Moving one downloaded file into place: the transfers a download stage shares, the bounded,
-// hashing write sink, the transfer into the ".indir" temp file, the whole-file retries, and the
-// replacing write-through move.
+// Moving one downloaded file into place: the whole-file retries and the replacing write-through
+// move that records the file in the hash cache.
 #pragma once
 
 #include <windows.h>
 #include <winhttp.h>
 
-#include <atomic>
-#include <cstdint>
-#include <string>
-
 #include "update/step_result.h"
 
 struct DownloadItem;
 struct DownloadRun;
-struct ManifestEntry;
-struct Sha256;
-struct Updater;
 
-// The transfers of one download stage (the run's files, or the launcher's own): the bytes they
-// received, shown as progress, and the flag that ends all of them after the first failure.
-struct TransferGroup {
-    explicit TransferGroup(Updater& owner) : updater(owner) {}
-    Updater& updater;
-    std::atomic<bool> aborted{false};
-    std::atomic<uint64_t> bytesReceived{0};
-};
-
-// True once a stop was requested or the group was aborted.
-bool isCancelled(const TransferGroup& group);
-
-struct WriteSink {
-    HANDLE file = INVALID_HANDLE_VALUE;  // borrowed from the caller
-    Sha256* hasher = nullptr;
-    TransferGroup* group = nullptr;
-    std::atomic<uint64_t>* fileCounter = nullptr;
-    uint64_t limit = 0;
-    uint64_t written = 0;
-    DWORD writeError = 0;
-};
-
-bool writeSinkCallback(void* context, const uint8_t* data, size_t length, uint64_t total);
-
-// One attempt: Done when the temp file holds the listed bytes; Unavailable, Mismatch, WriteFailed,
-// DiskFull or Stopped otherwise, with the entry's path.
-StepResult downloadToTemp(TransferGroup& group, HINTERNET connection, const ManifestEntry& entry,
-                          const std::wstring& tempPath, std::atomic<uint64_t>* fileCounter);
 // Up to three attempts, then the commit. Done, or Stopped when the run was cancelled; otherwise
 // the failure to report (Failed after three failed attempts).
 StepResult downloadWhole(DownloadRun& run, HINTERNET connection, DownloadItem& item);
 // The move over the target: Done, Locked or WriteFailed (the temp file is then removed).
 StepResult commitFile(DownloadRun& run, DownloadItem& item);
-// Takes a failed attempt's bytes back out of the group's count (and the file's counter) and reports
-// the lower total, so that progress never keeps bytes that no longer count.
-void takeBackBytes(TransferGroup& group, std::atomic<uint64_t>* fileCounter, uint64_t bytes);
-// Pauses seconds × 10 steps of 100 ms, ending early when the group is cancelled.
-void pauseSeconds(const TransferGroup& group, int seconds);

@@ -10,7 +10,7 @@
 #include "base/text.h"
 #include "protocol/key_set.h"
 #include "protocol/manifest.h"
-#include "update/file_commit.h"
+#include "update/transfer.h"
 #include "update/update_log.h"
 #include "update/updater.h"
 
