@@ -72,7 +72,7 @@ struct StageTimeline {
 void watchStage(Updater& u, std::atomic<bool>& done, StageTimeline& out) {
     bool inStage = false;
     while (!done.load()) {
-        StatusSnapshot s = copyStatus(u);
+        StatusSnapshot s = copyStatus(u.status);
         double t = now();
         if (!inStage && s.phase == UpdatePhase::Downloading) {
             inStage = true;
@@ -100,7 +100,7 @@ int engineRun(const wchar_t* url, const wchar_t* folder, const wchar_t* connecti
 
     static Updater u;  // the launcher keeps it for the whole process too
     configureRun(u, folder, true);
-    beginRunStatus(u);
+    beginRunStatus(u.status);
     u.workerRunning = true;
     std::atomic<bool> done{false};
     StageTimeline stage;
@@ -111,12 +111,12 @@ int engineRun(const wchar_t* url, const wchar_t* folder, const wchar_t* connecti
     done = true;
     watcher.join();
 
-    StatusSnapshot s = copyStatus(u);
+    StatusSnapshot s = copyStatus(u.status);
     PROCESS_MEMORY_COUNTERS memory = {};
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
     std::string log;
-    readWholeFile(logFilePath(u.rootFolder), log, 64u << 20);
+    readWholeFile(logFilePath(u.config.rootFolder), log, 64u << 20);
     std::printf("phase %d (6 = ready), error %d, files %d, bytes %llu, connections %d\n", static_cast<int>(s.phase),
                 static_cast<int>(s.errorCode), s.filesUpdated, static_cast<unsigned long long>(s.bytesTotal),
                 u.config.connectionCount);
@@ -194,10 +194,8 @@ void bareWorker(BareLoop& loop) {
 
 int bareRun(const wchar_t* url, const wchar_t* listFile, const wchar_t* outFolder, int connections) {
     BareLoop loop;
-    UpdaterConfig server;
-    server.host.clear();
-    applyServerUrl(server, url);
-    if (server.host.empty()) return 2;
+    ServerAddress server;
+    if (!parseServerUrl(url, server) || server.host.empty()) return 2;
     loop.host = server.host;
     loop.basePath = server.basePath;
     loop.port = server.port;

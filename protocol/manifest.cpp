@@ -34,7 +34,7 @@ bool splitFileRecord(std::string_view value, std::string_view& hash, std::string
     return true;
 }
 
-void addFileRecord(char kind, std::string_view value, Manifest& m) {
+void addFileRecord(char kind, std::string_view value, Manifest& manifest) {
     std::string_view hash, size, path;
     if (!splitFileRecord(value, hash, size, path)) return;
     if (hash.size() != 64) return;
@@ -45,41 +45,41 @@ void addFileRecord(char kind, std::string_view value, Manifest& m) {
     entry.hash.assign(hash);
     entry.size = parseDecimal(size);
     entry.path = std::move(widePath);
-    m.pathIndex[pathKey(entry.path)] = m.entries.size();
-    m.entries.push_back(std::move(entry));
+    manifest.pathIndex[pathKey(entry.path)] = manifest.entries.size();
+    manifest.entries.push_back(std::move(entry));
 }
 
 // A folder named twice (in any spelling) is walked once.
-void addCleanDir(std::wstring folder, Manifest& m) {
+void addCleanDir(std::wstring folder, Manifest& manifest) {
     std::wstring key = pathKey(folder);
-    for (const std::wstring& known : m.cleanDirs)
+    for (const std::wstring& known : manifest.cleanDirs)
         if (pathKey(known) == key) return;
-    m.cleanDirs.push_back(std::move(folder));
+    manifest.cleanDirs.push_back(std::move(folder));
 }
 
-void addRecord(char kind, std::string_view value, Manifest& m) {
+void addRecord(char kind, std::string_view value, Manifest& manifest) {
     switch (kind) {
         case 'K':
         case 'I':
-            addFileRecord(kind, value, m);
+            addFileRecord(kind, value, manifest);
             return;
         case 'X':
-            m.xValues.push_back(lowerAll(fromUtf8(value)));
+            manifest.xValues.push_back(lowerAll(fromUtf8(value)));
             return;
         case 'W':
-            m.wValues.push_back(lowerAll(fromUtf8(value)));
+            manifest.wValues.push_back(lowerAll(fromUtf8(value)));
             return;
         case 'E':
-            m.rootExtensions.push_back(lowerAll(fromUtf8(value)));
+            manifest.rootExtensions.push_back(lowerAll(fromUtf8(value)));
             return;
         case 'D':
         case 'S':
         case 'O': {
             std::wstring text = acceptedRuleValue(kind, fromUtf8(value));
             if (text.empty()) return;
-            if (kind == 'D') addCleanDir(std::move(text), m);
-            if (kind == 'S') m.keepPatterns.push_back(pathKey(text));
-            if (kind == 'O') m.createDirs.push_back(std::move(text));
+            if (kind == 'D') addCleanDir(std::move(text), manifest);
+            if (kind == 'S') manifest.keepPatterns.push_back(pathKey(text));
+            if (kind == 'O') manifest.createDirs.push_back(std::move(text));
             return;
         }
         default:

@@ -11,13 +11,21 @@
 #include <string>
 #include <vector>
 
+#include "base/retry.h"
 #include "protocol/hash_cache.h"
 #include "update/hash_cursor.h"
 #include "update/step_result.h"
 #include "update/transfer.h"
 
 struct ManifestEntry;
-struct Updater;
+
+// What a download stage is told: the game folder and the settings of the run it uses.
+struct DownloadSettings {
+    std::wstring rootFolder;
+    int connectionCount = 6;
+    RetryPolicy wholeFile;  // a file in one stream
+    RetryPolicy range;      // one range of a split file
+};
 
 struct DownloadItem {
     const ManifestEntry* entry = nullptr;
@@ -42,9 +50,11 @@ struct DownloadJob {
 // One download stage. Lock order: the run's lock, then the status lock or a hash cursor's lock;
 // never the other way round.
 struct DownloadRun {
-    explicit DownloadRun(Updater& u) : transfers(u) {}
+    DownloadRun(DownloadSettings stageSettings, const RunServices& services)
+        : settings(std::move(stageSettings)), transfers(services) {}
 
-    TransferGroup transfers;                // its byte count and its abort flag
+    const DownloadSettings settings;
+    TransferGroup transfers;                // the run's parts, the byte count and the abort of the stage
     std::atomic<bool> rangeRefused{false};  // the server ignored a range: ranges are skipped from then on
     std::mutex lock;                        // guards what follows, the items' activeWorkers and committed
     std::vector<DownloadItem> items;        // largest first

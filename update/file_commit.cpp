@@ -30,13 +30,13 @@ StepResult downloadWhole(DownloadRun& run, HINTERNET connection, DownloadItem& i
     takeBackBytes(group, nullptr, item.receivedBytes.exchange(0));
     const ManifestEntry& entry = *item.entry;
     StepResult result{StepOutcome::Stopped, 0, 0, entry.path};
-    for (int attempt = 0; attempt < 3 && !isCancelled(group); ++attempt) {
+    runAttempts(run.settings.wholeFile, group.stop, [&](int attempt) {
         result = downloadToTemp(group, connection, entry, item.tempPath, &item.receivedBytes);
-        if (!isRetriedAttempt(result.outcome)) break;
-        logLine(group.updater, "indirilemedi (%d) %s, deneme %d", attemptLogCode(result.outcome),
-                toUtf8(entry.path).c_str(), attempt + 1);
-        pauseSeconds(group, attempt + 1);
-    }
+        if (!isRetriedAttempt(result.outcome)) return false;
+        logLine(group.run.log, "indirilemedi (%d) %s, deneme %d", attemptLogCode(result.outcome),
+                toUtf8(entry.path).c_str(), attempt);
+        return true;
+    });
     if (result.ok()) return commitFile(run, item);
     // The run's end removes the temp file of a cancelled transfer.
     if (isCancelled(group)) return StepResult{StepOutcome::Stopped, 0, 0, entry.path};
@@ -61,7 +61,7 @@ StepResult commitFile(DownloadRun& run, DownloadItem& item) {
     bool readBack = fileStamp(item.targetPath, cached.size, cached.mtime, &isFolder) && !isFolder;
     std::string suffix;
     if (item.chunkCount > 0) suffix = ", " + std::to_string(item.chunkCount) + " parca";
-    logLine(run.transfers.updater, "indirildi %s (%llu bayt%s)", toUtf8(entry.path).c_str(),
+    logLine(run.transfers.run.log, "indirildi %s (%llu bayt%s)", toUtf8(entry.path).c_str(),
             static_cast<unsigned long long>(entry.size), suffix.c_str());
 
     std::wstring key = pathKey(entry.path);

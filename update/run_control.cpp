@@ -30,8 +30,8 @@ bool requestRun(RunControl& control, RunRequest request) {
 }
 
 RunEvent tickRuns(RunControl& control, uint32_t now, StatusSnapshot& status) {
-    Updater& u = control.updater;
-    refreshStatus(u, status);
+    Updater& updater = control.updater;
+    refreshStatus(updater, status);
     status.retryAt = 0;
 
     if (status.phase == UpdatePhase::SelfUpdated) {
@@ -40,11 +40,11 @@ RunEvent tickRuns(RunControl& control, uint32_t now, StatusSnapshot& status) {
             if (restartLauncher(control.options)) return RunEvent::Restarted;
             // The new executable is in place but would not start: carry on with this process, and
             // never try to replace the executable again in it.
-            configureRun(u, control.options.launcherFolder, true);
+            configureRun(updater, control.options.launcherFolder, true);
             control.fallbackPending = true;
         }
         // The fallback run is refused while the self-updating run is still finishing.
-        if (control.fallbackPending && !u.workerRunning) {
+        if (control.fallbackPending && !updater.workerRunning) {
             control.fallbackPending = false;
             startRun(control.updater, false, false);
         }
@@ -53,7 +53,7 @@ RunEvent tickRuns(RunControl& control, uint32_t now, StatusSnapshot& status) {
     if (status.phase == UpdatePhase::Error && status.errorCode == ErrorKind::Connection) {
         status.retryAt = status.errorTick + kConnectionRetryMs;
         // Tick differences are unsigned, so the wrap of GetTickCount is harmless.
-        if (!u.workerRunning && now - status.errorTick >= kConnectionRetryMs)
+        if (!updater.workerRunning && now - status.errorTick >= kConnectionRetryMs)
             startRun(control.updater, false, control.options.installMode);
     }
     return RunEvent::None;

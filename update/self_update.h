@@ -8,19 +8,23 @@
 
 #include <string>
 
+#include "base/retry.h"
+#include "update/run_services.h"
 #include "update/step_result.h"
 
 struct Manifest;
-struct Updater;
+struct UpdateLog;
 
-// Unchanged when there is nothing to do, Done when the executable was replaced (a restart is due),
-// any other outcome when it failed (the run goes on with the old one); Rejected when the new
-// executable's embedded keys cannot verify the list (listBytes, signatureBytes) that named it.
-// runningPath: the executable to replace; empty means this process's own module file.
-StepResult selfUpdate(Updater& u, const Manifest& manifest, const std::string& listBytes,
-                      const std::string& signatureBytes, const std::wstring& runningPath = std::wstring());
+// Unchanged when there is nothing to do (or skip is set), Done when the executable was replaced (a
+// restart is due), any other outcome when it failed (the run goes on with the old one); Rejected
+// when the new executable's embedded keys cannot verify the list (listBytes, signatureBytes) that
+// named it. The download is tried under `attempts`. runningPath: the executable to replace; empty
+// means this process's own module file.
+StepResult selfUpdate(const RunServices& services, bool skip, const RetryPolicy& attempts, const Manifest& manifest,
+                      const std::string& listBytes, const std::string& signatureBytes,
+                      const std::wstring& runningPath = std::wstring());
 // Done when one of the keys embedded in newPath verifies the pair; otherwise Rejected, logged.
-StepResult checkNewLauncherKeys(Updater& u, const std::wstring& newPath, const std::string& listBytes,
+StepResult checkNewLauncherKeys(UpdateLog& log, const std::wstring& newPath, const std::string& listBytes,
                                 const std::string& signatureBytes);
 
 // The file operations of the swap; tests put failing ones in.

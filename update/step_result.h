@@ -24,7 +24,7 @@ enum class StepOutcome {
     Failed,        // failed for good: every attempt of a transfer, or the run itself (out of memory)
 };
 
-struct StepResult {
+struct [[nodiscard]] StepResult {
     StepOutcome outcome = StepOutcome::Done;
     DWORD systemError = 0;  // the failed call's error; 0 when nothing failed or the failure left none
     int httpStatus = 0;     // the last response's status; 0 when none arrived or the transfer broke off

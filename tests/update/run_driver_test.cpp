@@ -180,7 +180,7 @@ TEST(RunDriver, StopWhileHashingEndsQuietlyWithoutSavingTheCache) {
     startRun(game.u, true, false);
     bool sawHashing = false;
     for (int i = 0; i < 20000 && game.u.workerRunning; ++i) {
-        StatusSnapshot s = copyStatus(game.u);
+        StatusSnapshot s = copyStatus(game.u.status);
         if (s.phase == UpdatePhase::Scanning && s.bytesDone > 0) {
             sawHashing = true;
             break;
@@ -189,7 +189,7 @@ TEST(RunDriver, StopWhileHashingEndsQuietlyWithoutSavingTheCache) {
     }
     stopRun(game.u, 5000);
     ASSERT_TRUE(sawHashing) << "the hashing ended before the test could see it";
-    StatusSnapshot s = copyStatus(game.u);
+    StatusSnapshot s = copyStatus(game.u.status);
     EXPECT_EQ(UpdatePhase::Scanning, s.phase);
     EXPECT_LT(s.bytesDone, big.size());
     EXPECT_FALSE(game.folder.exists(L"koruma/onbellek.txt"));
@@ -254,14 +254,13 @@ TEST(RunDriver, APathListedTwiceIsJudgedByItsLastRecordOnly) {
         addEntry(m, L"Data/x.bin", "old");
         addEntry(m, L"data\\x.bin", "new");
         Updater u;
-        u.rootFolder = folder.path;
+        u.config.rootFolder = folder.path;
         HashCache cache;
         std::vector<uint32_t> downloadList;
-        int files = 0;
-        uint64_t bytes = 0;
-        ASSERT_TRUE(scanListedFiles(u, m, cache, true, downloadList, files, bytes));
+        ScanCounts counted;
+        ASSERT_TRUE(scanListedFiles(u.config.rootFolder, u.stop, u.status, m, cache, true, downloadList, counted).ok());
         EXPECT_EQ(c.expected, downloadList) << (c.onDisk ? c.onDisk : "missing");
-        EXPECT_EQ(2, files);
+        EXPECT_EQ(2, counted.files);
     }
 }
 

@@ -1,10 +1,7 @@
-// The bounded write sink, one transfer into its temp file and the pauses between attempts, on real
-// files.
+// The bounded write sink and one transfer into its temp file, on real files.
 #include "update/transfer.h"
 
 #include <gtest/gtest.h>
-
-#include <thread>
 
 #include "tests/update/download_fixture.h"
 
@@ -22,7 +19,7 @@ HANDLE openForWrite(const std::wstring& path) {
 TEST(WriteSink, WritesHashesCountsAndRefusesPastItsLimit) {
     TempFolder t;
     Updater u;
-    TransferGroup group(u);
+    TransferGroup group(runServices(u));
     std::atomic<uint64_t> counter{0};
     Sha256 hasher;
     HANDLE file = openForWrite(t.file(L"out"));
@@ -44,7 +41,7 @@ TEST(WriteSink, WritesHashesCountsAndRefusesPastItsLimit) {
     EXPECT_EQ(sink.writeError, 0u);
     EXPECT_EQ(counter.load(), 5u);
     EXPECT_EQ(group.bytesReceived.load(), 105u);
-    EXPECT_EQ(copyStatus(u).bytesDone, 105u);
+    EXPECT_EQ(copyStatus(u.status).bytesDone, 105u);
     EXPECT_EQ(t.read(L"out"), "abcde");
     EXPECT_EQ(hasher.finishHex(), sha256Of("abcde"));
 }
@@ -53,7 +50,7 @@ TEST(WriteSink, StopsOnRequestAndRecordsAFailedWrite) {
     TempFolder t;
     t.write(L"ro", "");
     Updater u;
-    TransferGroup group(u);
+    TransferGroup group(runServices(u));
     // A handle without write access makes WriteFile fail with access denied.
     HANDLE readOnly =
         CreateFileW(t.file(L"ro").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -73,10 +70,10 @@ TEST(WriteSink, StopsOnRequestAndRecordsAFailedWrite) {
     stopped.file = file;
     stopped.group = &group;
     stopped.limit = 100;
-    for (int flag = 0; flag < 2; ++flag) {
-        (flag == 0 ? u.stopRequested : group.aborted) = true;
+    for (StopSignal* signal : {&u.stop, &group.stop}) {
+        signal->request();
         EXPECT_FALSE(writeSinkCallback(&stopped, reinterpret_cast<const uint8_t*>("abc"), 3, 3));
-        (flag == 0 ? u.stopRequested : group.aborted) = false;
+        signal->clear();
     }
     CloseHandle(file);
     EXPECT_EQ(stopped.written, 0u);
@@ -87,7 +84,7 @@ TEST(WriteSink, StopsOnRequestAndRecordsAFailedWrite) {
 TEST(DownloadToTemp, EmptyFileNeedsNoRequestAndIsJudgedByItsHash) {
     TempFolder t;
     Updater u;  // no session: a request would fail with an HTTP result
-    TransferGroup group(u);
+    TransferGroup group(runServices(u));
     ManifestEntry entry;
     entry.size = 0;
     entry.path = L"empty.txt";
@@ -98,24 +95,6 @@ TEST(DownloadToTemp, EmptyFileNeedsNoRequestAndIsJudgedByItsHash) {
     entry.hash = std::string(64, 'a');
     EXPECT_EQ(downloadToTemp(group, nullptr, entry, t.file(L"empty.txt.indir"), nullptr).outcome,
               StepOutcome::Mismatch);
-}
-
-TEST(PauseSeconds, EndsWithinAStepOfAStopOrAnAbort) {
-    for (int flag = 0; flag < 2; ++flag) {
-        Updater u;
-        TransferGroup group(u);
-        std::atomic<bool>& trigger = flag == 0 ? u.stopRequested : group.aborted;
-        std::thread setter([&] {
-            Sleep(250);
-            trigger = true;
-        });
-        ULONGLONG start = GetTickCount64();
-        pauseSeconds(group, 3);
-        ULONGLONG took = GetTickCount64() - start;
-        setter.join();
-        EXPECT_GE(took, 200u);
-        EXPECT_LT(took, 2000u);  // a pause that ignored the flag would last its full 3 s
-    }
 }
 
 TEST(DownloadToTemp, SurplusBytesCountOnlyWhenTheyArriveInABufferOfTheirOwn) {
@@ -130,7 +109,7 @@ TEST(DownloadToTemp, SurplusBytesCountOnlyWhenTheyArriveInABufferOfTheirOwn) {
     extra.extendDelayMs = 300;
     g.server.setFault(objectUrl(hash), extra);
     std::wstring temp = g.folder.file(L"x.bin.indir");
-    TransferGroup group(g.u);
+    TransferGroup group(runServices(g.u));
     EXPECT_TRUE(downloadToTemp(group, nullptr, g.manifest.entries[0], temp, nullptr).ok());
     EXPECT_TRUE(readFileBytes(temp) == bytes);
 
@@ -142,7 +121,7 @@ TEST(DownloadToTemp, SurplusBytesCountOnlyWhenTheyArriveInABufferOfTheirOwn) {
     extra.extendDelayMs = 0;
     g.server.setFault(objectUrl(hash), extra);
     std::atomic<uint64_t> counter{0};
-    TransferGroup another(g.u);
+    TransferGroup another(runServices(g.u));
     StepResult result = downloadToTemp(another, nullptr, g.manifest.entries[1], temp, &counter);
     EXPECT_EQ(result.outcome, StepOutcome::Mismatch);
     EXPECT_EQ(result.httpStatus, 200);
