@@ -6,6 +6,8 @@
 
 Updater::Updater() {
     config.host = QORVANE_DEFAULT_HOST;
+    config.port = QORVANE_DEFAULT_PORT;
+    config.basePath = QORVANE_DEFAULT_BASE_PATH;
 }
 
 ErrorKind errorKindOf(StepOutcome outcome) {
