@@ -16,10 +16,13 @@
 #include "protocol/manifest.h"
 #include "protocol/news_format.h"
 #include "protocol/object_path.h"
+#include "tools/launcher_file.h"
 #include "tools/list_checks.h"
 #include "tools/list_signing.h"
+#include "tools/rule_changes.h"
 #include "tools/tool_files.h"
 #include "tools/tree_verify.h"
+#include "tools/wine_locale.h"
 
 namespace {
 
@@ -91,7 +94,7 @@ bool walkFolder(const std::wstring& root, const std::wstring& relative, std::vec
             if (notes) notes->push_back(L"koruma klasoru yayinlanmadi (the koruma folder is not published)");
             continue;
         }
-        std::wstring problem = filePathProblem(child);
+        std::wstring problem = gameFileNameProblem(child);
         if (!problem.empty()) {
             error = L"launcher bu yolu kabul etmez (the launcher rejects this path): " + child + L": " + problem;
             return false;
@@ -214,9 +217,53 @@ bool loadNews(NewsFile& news, PublishResult& result) {
 }
 
 // The list the target serves now, when it holds one the launcher can read.
-bool readPublishedList(const std::wstring& serverFolder, Manifest& previous) {
-    std::string bytes;
+bool readPublishedList(const std::wstring& serverFolder, std::string& bytes, Manifest& previous) {
     return readWholeFile(joinPath(serverFolder, kListFileName), bytes, 67108864) && parseManifest(bytes, previous);
+}
+
+std::wstring pathLines(const std::vector<std::wstring>& paths) {
+    std::wstring lines;
+    for (const std::wstring& path : paths)
+        lines += L"\n  " + path;
+    return lines;
+}
+
+// The rules live with the tree: without a rules file the published list's rules stay. A rules file
+// replaces them; every rule it drops is named, and a file that was install-only becoming checked
+// needs its own option, because each player's edits of it would be overwritten at the next update.
+bool settleRules(const PublishOptions& options, const std::string& previousList, const Manifest& previous,
+                 const std::vector<std::wstring>& paths, PublishRules& rules, PublishResult& result) {
+    if (options.keepPublishedRules) {
+        if (!publishedRules(previousList, previous, rules, result.error)) return false;
+        size_t count = rules.recordLines.size() + rules.installOnlyLines.size();
+        if (count > 0)
+            result.notes.push_back(L"--kurallar verilmedi: yayindaki listenin " + std::to_wstring(count) +
+                                   L" kurali korundu (no --kurallar: the published list's " +
+                                   std::to_wstring(count) + L" rules are kept)");
+    } else {
+        result.droppedRules = droppedRules(previousList, rules);
+        if (!result.droppedRules.empty())
+            result.notes.push_back(
+                L"kurallar dosyasi yayindaki listenin " + std::to_wstring(result.droppedRules.size()) +
+                L" kuralini kaldiriyor (the rules file drops " + std::to_wstring(result.droppedRules.size()) +
+                L" rules of the published list):" + pathLines(result.droppedRules));
+    }
+    result.turnedChecked = installOnlyTurnedChecked(previous, paths, rules);
+    if (result.turnedChecked.empty()) return true;
+    const std::wstring what =
+        std::to_wstring(result.turnedChecked.size()) +
+        L" dosya kuruluma ozel (I) iken denetlenen (K) oluyor: oyuncularin bu dosyalarda "
+        L"yaptigi degisiklikler bir sonraki guncellemede silinir (files go from install-only (I) "
+        L"to checked (K): players' edits of them are overwritten at their next update):" +
+        pathLines(result.turnedChecked);
+    if (!options.allowInstallOnlyToChecked) {
+        result.error = what +
+                       L"\nyayinlanmadi; isteniyorsa --denetime-al ile yayinlayin (not published; give "
+                       L"--denetime-al if this is intended)";
+        return false;
+    }
+    result.notes.push_back(what + L"\n--denetime-al ile yayinlaniyor (published with --denetime-al)");
+    return true;
 }
 
 // Launchers remember the highest version they verified and refuse any lower one, so a lower version
@@ -245,13 +292,13 @@ bool checkVersion(const PublishOptions& options, const Manifest& previous, uint6
 // Names the files the previous list held that the new one drops and no clean-up rule of the new
 // list reaches: they stay on every player's machine. The new list is read by the launcher's own
 // parser, so its rules mean here what they will mean there.
-bool checkRemovals(const PublishOptions& options, const Manifest& previous, const std::vector<std::wstring>& paths,
-                   PublishResult& result) {
+bool checkRemovals(const PublishOptions& options, const PublishRules& rules, const Manifest& previous,
+                   const std::vector<std::wstring>& paths, PublishResult& result) {
     std::vector<PublishedFile> planned;
     for (const std::wstring& path : paths)
         planned.push_back({'K', std::string(64, '0'), 0, path});
     Manifest next;
-    if (!parseManifest(buildListText(1, options.rules.recordLines, planned), next)) return true;
+    if (!parseManifest(buildListText(1, rules.recordLines, planned), next)) return true;
     const std::wstring launcherKey = pathKey(kLauncherFileName);
     for (const auto& [key, index] : previous.pathIndex) {
         if (next.pathIndex.count(key) || key == launcherKey) continue;
@@ -259,9 +306,7 @@ bool checkRemovals(const PublishOptions& options, const Manifest& previous, cons
         if (!cleanupCovers(next, path)) result.leftBehind.push_back(path);
     }
     if (result.leftBehind.empty()) return true;
-    std::wstring list;
-    for (const std::wstring& path : result.leftBehind)
-        list += L"\n  " + path;
+    const std::wstring list = pathLines(result.leftBehind);
     const std::wstring what = std::to_wstring(result.leftBehind.size()) +
                               L" dosya listeden cikiyor ama hicbir D klasoru ya da ustteki E uzantisi onlari "
                               L"kapsamiyor: oyuncularin bilgisayarinda kalirlar (files dropped from the list that "
@@ -372,10 +417,12 @@ bool parseRules(std::string_view text, PublishRules& rules, std::wstring& error)
             valid = false;
             return false;
         }
-        if (kind == 'I')
+        if (kind == 'I') {
             rules.installOnlyPatterns.push_back(pathKey(value));
-        else
+            rules.installOnlyLines.emplace_back(line);
+        } else {
             rules.recordLines.emplace_back(line);
+        }
         return true;
     });
     return valid;
@@ -438,10 +485,24 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
             options.serverFolder;
         return result;
     }
+    const std::wstring locale = nonUtf8WineLocale();
+    if (!locale.empty()) result.warnings.push_back(wineLocaleAdvice(locale));
     std::vector<std::wstring> paths;
     if (!collectGameFiles(options.gameFolder, paths, result.error, &result.notes)) return result;
     if (paths.empty()) {
         result.error = L"oyun klasoru bos (the game folder is empty): " + options.gameFolder;
+        return result;
+    }
+    for (const std::wstring& path : paths) {
+        if (!isLauncherLookalike(path)) continue;
+        result.error =
+            L"\"" + path + L"\" launcher'a benziyor ama adi \"" + kLauncherFileName +
+            L"\" degil: siradan bir oyun dosyasi olarak yayinlanir ve hicbir kural onu silmez; adini \"" +
+            kLauncherFileName + L"\" yapin ya da klasorden cikarin (named like the launcher but not \"" +
+            kLauncherFileName +
+            L"\": it would be published as an ordinary game file that no rule removes; "
+            L"rename it to \"" +
+            kLauncherFileName + L"\" or take it out of the folder)";
         return result;
     }
     if (!checkKeys(options, paths, result)) return result;
@@ -465,10 +526,19 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
     UniqueFile lock = lockTarget(options.serverFolder, result.error);
     if (!lock) return result;
     Manifest previous;
-    if (readPublishedList(options.serverFolder, previous) &&
-        (!checkVersion(options, previous, result.version, result) ||
-         !checkRemovals(options, previous, paths, result)))
+    std::string previousList;
+    PublishRules rules = options.keepPublishedRules ? PublishRules{} : options.rules;
+    if (readPublishedList(options.serverFolder, previousList, previous)) {
+        if (!checkVersion(options, previous, result.version, result) ||
+            !settleRules(options, previousList, previous, paths, rules, result) ||
+            !checkRemovals(options, rules, previous, paths, result))
+            return result;
+    } else if (options.keepPublishedRules && pathExists(joinPath(options.serverFolder, kListFileName))) {
+        result.error =
+            L"hedefteki liste okunamiyor, kurallari korunamaz; kurallari --kurallar ile verin (the "
+            L"target's list cannot be read, so its rules cannot be kept; give the rules with --kurallar)";
         return result;
+    }
     NewsFile news[2] = {{kNewsFileNames[0], &options.newsTurkish, {}},
                         {kNewsFileNames[1], &options.newsEnglish, {}}};
     for (NewsFile& n : news) {
@@ -486,14 +556,14 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
         if (fileSize(joinPath(options.gameFolder, p), size)) progress.bytesTotal += size;
     }
     std::vector<PublishedFile> files;
-    bool launcherListed = false;
+    std::wstring launcherSource;
     DWORD lastReport = GetTickCount() - 1000;
     for (const std::wstring& path : paths) {
         progress.currentPath = path;
         HashCounter counter{progress.bytesDone, 0, &progress, callback, context, &lastReport};
         std::wstring source = joinPath(options.gameFolder, path);
         PublishedFile file;
-        file.kind = isInstallOnly(options.rules, path) ? 'I' : 'K';
+        file.kind = isInstallOnly(rules, path) ? 'I' : 'K';
         file.path = path;
         DWORD readError = 0;
         file.hash = hashFile(source, onHashed, &counter, &readError);
@@ -517,7 +587,7 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
             ++result.objectsWritten;
             result.bytesWritten += file.size;
         }
-        launcherListed = launcherListed || pathKey(path) == pathKey(kLauncherFileName);
+        if (pathKey(path) == pathKey(kLauncherFileName)) launcherSource = source;
         progress.bytesDone = counter.base + file.size;
         ++progress.filesDone;
         if (callback) callback(context, progress);
@@ -525,12 +595,18 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
         files.push_back(std::move(file));
     }
     result.files = static_cast<int>(files.size());
-    if (!launcherListed)
-        result.notes.push_back(L"ustte \"" + std::wstring(kLauncherFileName) +
-                               L"\" yok: launcher kendini guncellemez (no top-level \"" + kLauncherFileName +
-                               L"\": the launcher will not update itself)");
+    if (launcherSource.empty())
+        result.warnings.push_back(
+            L"agacta launcher yok (ustte \"" + std::wstring(kLauncherFileName) +
+            L"\"): oyuncularin launcher'i kendini guncellemez (no launcher in the tree (top-level \"" +
+            kLauncherFileName + L"\"): players' launchers will not update themselves)");
+    else if (codeSignatureOf(launcherSource) == CodeSignature::Absent)
+        result.notes.push_back(
+            L"launcher imzasiz (Authenticode yok): test icin; oyunculara imzali olani yayinlayin "
+            L"(the launcher is unsigned (no Authenticode): for tests; publish the signed one to "
+            L"players)");
 
-    std::string list = buildListText(result.version, options.rules.recordLines, files);
+    std::string list = buildListText(result.version, listedRuleLines(rules), files);
     std::string signature;
     std::wstring signError;
     if (!signList(options.signingKey, list, signature, signError)) {

@@ -14,6 +14,7 @@
 struct PublishRules {
     std::vector<std::string> recordLines;           // UTF-8, without line ends, in file order
     std::vector<std::wstring> installOnlyPatterns;  // "I" patterns, as path keys
+    std::vector<std::string> installOnlyLines;      // the same "I" rules as written, for the list
 };
 
 // False with a message naming the line when a line is not a usable rule.
@@ -36,6 +37,8 @@ struct PublishOptions {
     std::wstring serverFolder;  // the folder served at the launcher's base path
     uint64_t version = 0;       // 0: the current Unix time
     PublishRules rules;
+    // No rules file given: the target's published list keeps its rules (the tree carries them).
+    bool keepPublishedRules = false;
     std::wstring newsTurkish;  // optional source files for haberler_tr.txt and haberler_en.txt
     std::wstring newsEnglish;
     SigningKey signingKey;
@@ -43,6 +46,7 @@ struct PublishOptions {
     bool allowDevelopmentKey = false;  // sign with the committed development key (tests, the demo)
     bool allowLowerVersion = false;    // publish a version below the one the target already holds
     bool strictRemovals = false;       // refuse when the new list drops paths no clean-up rule covers
+    bool allowInstallOnlyToChecked = false;  // let install-only files of the published list become checked
 };
 
 struct PublishProgress {
@@ -58,9 +62,12 @@ struct PublishResult {
     bool ok = false;
     std::wstring error;
     std::vector<std::wstring> notes;  // things worth telling the operator that do not stop publishing
+    std::vector<std::wstring> warnings;  // the same, for what players will feel (no launcher in the tree)
     // Paths the target's previous list names and the new one drops, outside every "D" folder and
     // top-level "E" extension of the new list: players' launchers will never delete them.
     std::vector<std::wstring> leftBehind;
+    std::vector<std::wstring> droppedRules;   // rule lines of the previous list the new one lacks
+    std::vector<std::wstring> turnedChecked;  // install-only files of the previous list now checked
     uint64_t version = 0;
     int files = 0;
     uint64_t bytes = 0;

@@ -156,10 +156,11 @@ bool loadOptionalFile(const Arguments& a, const wchar_t* name, std::string& byte
 }
 
 PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out) {
-    Arguments a = parseOptions(args,
-                               {L"--oyun", L"--hedef", L"--ozel-anahtar", L"--surum", L"--kurallar",
-                                L"--haberler-tr", L"--haberler-en"},
-                               {L"--sessiz", L"--hizli", L"--gelistirme", L"--dusuk-surum", L"--kati"});
+    Arguments a = parseOptions(
+        args,
+        {L"--oyun", L"--hedef", L"--ozel-anahtar", L"--surum", L"--kurallar", L"--haberler-tr",
+         L"--haberler-en"},
+        {L"--sessiz", L"--hizli", L"--gelistirme", L"--dusuk-surum", L"--kati", L"--denetime-al"});
     if (!a.error.empty()) return usageError(out, a.error);
     if (!requireOptions(a, {L"--oyun", L"--hedef", L"--ozel-anahtar"}, out)) return usageError(out, L"");
     PublishOptions options;
@@ -178,6 +179,7 @@ PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out)
     std::string rulesText;
     if (!loadOptionalFile(a, L"--kurallar", rulesText, out)) return PublisherExit::Failed;
     std::wstring error;
+    options.keepPublishedRules = !a.has(L"--kurallar");
     if (!parseRules(rulesText, options.rules, error)) {
         out.line(error);
         return PublisherExit::Failed;
@@ -191,10 +193,13 @@ PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out)
     options.allowDevelopmentKey = a.flags.count(L"--gelistirme") != 0;
     options.allowLowerVersion = a.flags.count(L"--dusuk-surum") != 0;
     options.strictRemovals = a.flags.count(L"--kati") != 0;
+    options.allowInstallOnlyToChecked = a.flags.count(L"--denetime-al") != 0;
     DWORD started = GetTickCount();
     PublishResult r = publishGame(options, a.flags.count(L"--sessiz") ? nullptr : printPublishProgress, &out);
     for (const std::wstring& note : r.notes)
         out.line(L"not: " + note);
+    for (const std::wstring& warning : r.warnings)
+        out.line(L"UYARI: " + warning);
     if (!r.ok) {
         out.line(L"HATA: " + r.error);
         return PublisherExit::Failed;
@@ -290,12 +295,15 @@ Kullanim / Usage:
 
   qorvane-yayinci yayinla --oyun KLASOR --hedef KLASOR --ozel-anahtar DOSYA
                           [--surum N] [--kurallar DOSYA] [--haberler-tr DOSYA] [--haberler-en DOSYA]
-                          [--gelistirme] [--dusuk-surum] [--kati] [--hizli] [--sessiz]
+                          [--gelistirme] [--dusuk-surum] [--kati] [--denetime-al] [--hizli] [--sessiz]
       Oyun klasorunu --hedef klasorune yayinlar (launcher'in temel yolunda sunulan klasor):
       obj/ altina yalnizca eksik nesneleri kopyalar, manifest.txt ve manifest.sig dosyalarini en son
       yazar. --surum verilmezse simdiki Unix zamani kullanilir. --kurallar: D, E, S, O, I, X, W
-      kayitlari, listedeki sozdizimiyle ("D pack", "I ayarlar/*.cfg"). Ustteki "Qorvane Launcher.exe"
-      imzalayan anahtari tasimali. --gelistirme: gelistirme anahtariyla imzalamaya izin verir (test).
+      kayitlari, listedeki sozdizimiyle ("D pack", "I ayarlar/*.cfg"); verilmezse yayindaki listenin
+      kurallari korunur, verilirse kaldirdigi her kural yazilir. --denetime-al: kuruluma ozel (I)
+      bir dosyanin denetlenen (K) olmasina izin verir (oyuncularin degisiklikleri ezilir). Ustteki
+      "Qorvane Launcher.exe" imzalayan anahtari tasimali; "Qorvane Launcher*.exe" gibi adlanmis
+      baska bir ust dosya reddedilir. --gelistirme: gelistirme anahtariyla imzalamaya izin verir.
       --dusuk-surum: yayindakinden dusuk surume izin verir. --kati: eski listede olup yenisinde
       olmayan ve hicbir D/E kuralinin silmeyecegi dosya varsa yayinlamaz. --sessiz: ilerleme yazmaz.
       Var olan nesneler yeniden hashlenir, bozuk olan yeniden yazilir; --hizli bunu atlar. Ayni
@@ -303,8 +311,11 @@ Kullanim / Usage:
       Publishes the game folder into the --hedef folder (the folder served at the launcher's base
       path): copies only missing objects under obj/, writes manifest.txt and manifest.sig last.
       Without --surum the current Unix time is the version. --kurallar: D, E, S, O, I, X, W records
-      in the list's own syntax ("D pack", "I settings/*.cfg"). The top-level "Qorvane Launcher.exe"
-      must carry the signing key. --gelistirme: allows signing with the development key (tests).
+      in the list's own syntax ("D pack", "I settings/*.cfg"); without it the published list's rules
+      are kept, with it every rule it drops is named. --denetime-al: lets an install-only (I) file
+      become checked (K), overwriting players' edits. The top-level "Qorvane Launcher.exe" must
+      carry the signing key; another top-level file named like "Qorvane Launcher*.exe" is refused.
+      --gelistirme: allows signing with the development key (tests).
       --dusuk-surum: allows a version below the published one. --kati: refuses when files dropped
       from the previous list would stay on players' machines (no D or E rule covers them).
       --sessiz: no progress lines. Existing objects are hashed again and a damaged one is written

@@ -182,7 +182,7 @@ void runUpdate(Updater& updater, bool fullScan, bool checkOnly) {
     if (failed(scanListedFiles(config.rootFolder, updater.stop, updater.status, manifest, cache, fullScan, downloadList, counted)))
         return;
     reportProgress(updater.status, counted.bytes);
-    logLine(updater.log, "tarama bitti: %d dosya, %updater indirilecek", counted.files, static_cast<unsigned>(downloadList.size()));
+    logLine(updater.log, "tarama bitti: %d dosya, %u indirilecek", counted.files, static_cast<unsigned>(downloadList.size()));
 
     if (!downloadList.empty() &&
         failed(runDownloader(downloadSettings(config), services, manifest, downloadList, cache)))

@@ -4,6 +4,8 @@
 
 Updater::Updater() {
     config.server.host = QORVANE_DEFAULT_HOST;
+    config.server.port = QORVANE_DEFAULT_PORT;
+    config.server.basePath = QORVANE_DEFAULT_BASE_PATH;
 }
 
 RunServices runServices(Updater& updater) {
