@@ -84,7 +84,7 @@ InstallResult installLauncher(const std::wstring& sourceExe, const std::wstring&
     // The uninstaller removes the game folder as a whole: it must never be one that holds the
     // user's other things.
     const std::wstring folder = ownedInstallFolder(chosen);
-    if (folder.empty()) return {ERROR_DIR_NOT_EMPTY, joinPath(chosen, kGameFolderName)};
+    if (folder.empty()) return {{ERROR_DIR_NOT_EMPTY, joinPath(chosen, kGameFolderName)}, {}};
     // A folder made here gets rights of its own instead of its parent's: below a drive root every
     // signed-in user may change files, and the player runs what lies in this folder (elevated, when
     // the game asks for it). A folder that exists keeps its rights; its owner chose them. Should the
@@ -94,18 +94,18 @@ InstallResult installLauncher(const std::wstring& sourceExe, const std::wstring&
     SECURITY_ATTRIBUTES security{sizeof(security), descriptor.get(), FALSE};
     int created = SHCreateDirectoryExW(nullptr, folder.c_str(), descriptor ? &security : nullptr);
     if (created != ERROR_SUCCESS && created != ERROR_FILE_EXISTS && created != ERROR_ALREADY_EXISTS)
-        return {static_cast<DWORD>(created), folder};
+        return {{static_cast<DWORD>(created), folder}, {}};
 
     std::wstring copyPath = joinPath(folder, kLauncherFileName);
     bool runningFromTarget = !sourceExe.empty() && sameName(sourceExe, copyPath);
     if (!runningFromTarget) {
-        if (DWORD error = copyFileDurably(sourceExe, copyPath)) return {error, copyPath};
+        if (DWORD error = copyFileDurably(sourceExe, copyPath)) return {{error, copyPath}, {}};
     }
 
     // The quick scan trusts the cache in here: it gets the same rights even inside an existing folder.
     const std::wstring stateFolder = protectionFolderPath(folder);
     if (!descriptor || createFolderWithRights(stateFolder, rights) != 0) createFolderTree(stateFolder);
-    if (DWORD error = writeInstallRecord(folder)) return {error, stateFolder};
+    if (DWORD error = writeInstallRecord(folder)) return {{error, stateFolder}, {}};
 
     // The game keeps a language it already has; a missing or unreadable one follows the launcher.
     if (!readGameLanguage(folder)) writeGameLanguage(folder, choices.language);
@@ -114,7 +114,7 @@ InstallResult installLauncher(const std::wstring& sourceExe, const std::wstring&
     if (choices.startMenuShortcut) createShortcut(shortcutPath(false), copyPath, folder);
 
     registerUninstallEntry(folder, copyPath, choices.requiredBytes);
-    return {0, std::wstring(), folder};
+    return {{}, folder};
 }
 
 InstallResult installGame(const std::wstring& folder, const InstallChoices& choices) {

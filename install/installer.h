@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/system_error.h"
 #include "base/ui_language.h"
 
 // What the install screen's form decided.
@@ -17,20 +18,19 @@ struct InstallChoices {
     UiLanguage language = UiLanguage::Turkish;  // written for the game unless it already has one
 };
 
-// error 0: installed into `folder`. Otherwise the system error of the step that failed and the path
-// it failed on (the folder, the launcher's copy, or the "koruma" folder); the steps before it stay
-// done. A folder that holds other things than a game gets the game in folder\Qorvane instead, and
-// one where that is taken too is refused (ERROR_DIR_NOT_EMPTY).
+// No error: installed into `folder`. Otherwise the system error of the step that failed, with the
+// path it failed on (the folder, the launcher's copy, or the "koruma" folder); the steps before it
+// stay done. A folder that holds other things than a game gets the game in folder\Qorvane instead,
+// and one where that is taken too is refused (ERROR_DIR_NOT_EMPTY).
 struct InstallResult {
-    DWORD error = 0;
-    std::wstring path;
+    SystemError error;    // what: the path the failed step was about
     std::wstring folder;  // where the game went
 };
 
-InstallResult installGame(const std::wstring& folder, const InstallChoices& choices);
+[[nodiscard]] InstallResult installGame(const std::wstring& folder, const InstallChoices& choices);
 // installGame with the executable to copy named; installGame passes the running one.
-InstallResult installLauncher(const std::wstring& sourceExe, const std::wstring& folder,
-                              const InstallChoices& choices);
+[[nodiscard]] InstallResult installLauncher(const std::wstring& sourceExe, const std::wstring& folder,
+                                            const InstallChoices& choices);
 std::wstring shortcutPath(bool desktop);
 bool createShortcut(const std::wstring& linkPath, const std::wstring& targetPath,
                     const std::wstring& workingFolder);

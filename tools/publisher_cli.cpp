@@ -107,9 +107,8 @@ PublisherExit commandGenerateKey(const std::vector<std::wstring>& args, Output& 
         return PublisherExit::Failed;
     }
     SigningKey key;
-    std::wstring error;
-    if (!generateSigningKey(key, error)) {
-        out.line(L"anahtar uretilemedi (key generation failed): " + error);
+    if (SystemError generated = generateSigningKey(key); generated.failed()) {
+        out.line(L"anahtar uretilemedi (key generation failed): " + generated.what);
         return PublisherExit::Failed;
     }
     // Created with rights for this account alone: inheriting the folder's would let every user of a
@@ -185,8 +184,8 @@ PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out)
         return PublisherExit::Failed;
     }
     SigningKey key;
-    if (!readSigningKeyFile(a.get(L"--ozel-anahtar"), key, error)) {
-        out.line(L"ozel anahtar okunamadi (cannot read private key): " + error);
+    if (SystemError read = readSigningKeyFile(a.get(L"--ozel-anahtar"), key); read.failed()) {
+        out.line(L"ozel anahtar okunamadi (cannot read private key): " + read.what);
         return PublisherExit::Failed;
     }
     options.signingKey = key;

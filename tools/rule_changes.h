@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "protocol/manifest.h"
-#include "tools/publisher.h"
+#include "tools/publish_rules.h"
 
 // The rule lines the list carries: the records as they stand, then each "I" pattern behind the
 // comment mark "#kural " (launchers read it as a comment; the publisher reads it back).

@@ -18,7 +18,7 @@ void showInstallFailed(HWND window, const std::wstring& detail) {
 }  // namespace
 
 std::wstring installFailureDetail(const InstallResult& result) {
-    return result.path + L"\n" + systemErrorText(result.error);
+    return result.error.what + L"\n" + systemErrorText(result.error.code);
 }
 
 void runInstallAction(LauncherUi& ui) {
@@ -54,7 +54,7 @@ void runInstallAction(LauncherUi& ui) {
     choices.requiredBytes = required;
     choices.language = uiLanguage;
     const InstallResult result = installGame(folder, choices);
-    if (result.error != 0) {
+    if (result.error.failed()) {
         form.installing = false;
         showInstallFailed(window, installFailureDetail(result));
         return;

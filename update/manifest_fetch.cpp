@@ -1,9 +1,9 @@
 #include "update/manifest_fetch.h"
 
 #include "base/names.h"
+#include "net/http_client.h"
 #include "protocol/key_set.h"
 #include "protocol/manifest.h"
-#include "update/http_client.h"
 
 namespace {
 

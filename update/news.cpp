@@ -1,7 +1,7 @@
 #include "update/news.h"
 
 #include "base/names.h"
-#include "update/http_client.h"
+#include "net/http_client.h"
 #include "update/live_status.h"
 
 void fetchNews(const HttpSession& session, const StopSignal& stop, LiveStatus& status) {

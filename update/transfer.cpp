@@ -3,9 +3,9 @@
 #include "base/file.h"
 #include "base/handles.h"
 #include "base/sha256.h"
+#include "net/http_client.h"
 #include "protocol/manifest.h"
 #include "protocol/object_path.h"
-#include "update/http_client.h"
 #include "update/live_status.h"
 
 namespace {

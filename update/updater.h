@@ -10,7 +10,7 @@
 
 #include "base/retry.h"
 #include "base/stop_signal.h"
-#include "update/http_client.h"
+#include "net/http_client.h"
 #include "update/live_status.h"
 #include "update/run_services.h"
 #include "update/update_log.h"

@@ -6,9 +6,9 @@
 
 #include "install/install_location.h"
 #include "install/installer.h"
-#include "tests/install/launcher_process.h"
-#include "tests/install/user_state.h"
+#include "tests/support/launcher_process.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/user_state.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ struct UninstallRoad : ::testing::Test {
     // A launcher installed into temp\<name> with both shortcuts; returns its executable path.
     std::wstring installAt(const std::wstring& name, const std::wstring& source) {
         std::wstring folder = temp.file(name);
-        EXPECT_EQ(installLauncher(source, folder, InstallChoices{true, true, 1 << 20}).error, 0u);
+        EXPECT_EQ(installLauncher(source, folder, InstallChoices{true, true, 1 << 20}).error.code, 0u);
         return folder + L"\\Qorvane Launcher.exe";
     }
     std::wstring installStandIn(const std::wstring& name) {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/install/user_state.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/user_state.h"
 
 namespace {
 std::wstring unmappedDriveRoot() {

@@ -11,8 +11,8 @@
 #include "build_config.h"
 #include "install/game_folder.h"
 #include "install/uninstaller.h"
-#include "tests/install/user_state.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/user_state.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -66,7 +66,7 @@ LinkFields readLink(const std::wstring& linkPath) {
 TEST_F(Installer, InstallsIntoANewFolderWithEverythingInPlace) {
     language = UiLanguage::English;
     std::wstring folder = temp.file(L"Games/Oyun/Qorvane");  // two levels that do not exist yet
-    ASSERT_EQ(install(folder, true, true, 0).error, 0u);
+    ASSERT_EQ(install(folder, true, true, 0).error.code, 0u);
 
     std::wstring copy = folder + L"\\Qorvane Launcher.exe";
     EXPECT_EQ(readFileBytes(copy), kLauncherBytes);
@@ -90,7 +90,7 @@ TEST_F(Installer, InstallsIntoANewFolderWithEverythingInPlace) {
 TEST_F(Installer, RegistersEveryUninstallValueWithItsTypeAndSize) {
     std::wstring folder = temp.file(L"Qorvane");
     std::wstring copy = folder + L"\\Qorvane Launcher.exe";
-    ASSERT_EQ(install(folder, false, false, 5368709120ull).error, 0u);
+    ASSERT_EQ(install(folder, false, false, 5368709120ull).error.code, 0u);
 
     const struct {
         const wchar_t* name;
@@ -137,7 +137,7 @@ TEST_F(Installer, EstimatedSizeIsKibibytesInThirtyTwoBitsAndAbsentWhenUnknown) {
         {0, false, 0},  // a reinstall before the size is known drops the earlier size
     };
     for (const auto& c : cases) {
-        ASSERT_EQ(install(temp.file(L"Qorvane"), false, false, c.requiredBytes).error, 0u);
+        ASSERT_EQ(install(temp.file(L"Qorvane"), false, false, c.requiredBytes).error.code, 0u);
         RegistryValue value = readUninstallValue(L"EstimatedSize");
         EXPECT_EQ(value.present, c.present) << c.requiredBytes;
         if (c.present) {
@@ -153,7 +153,7 @@ TEST_F(Installer, InstallsIntoAnExistingFolderAndKeepsItsLanguageFile) {
     temp.write(L"Existing/pack/dil.cfg", "tr\r\nsomething the client keeps");
     temp.write(L"Existing/Qorvane Launcher.exe", "an older launcher");
     temp.write(L"Existing/Qorvane.exe", "the game client");
-    ASSERT_EQ(install(folder, false, false, 0).error, 0u);
+    ASSERT_EQ(install(folder, false, false, 0).error.code, 0u);
     EXPECT_EQ(readFileBytes(folder + L"\\pack\\dil.cfg"), "tr\r\nsomething the client keeps");
     EXPECT_EQ(readFileBytes(folder + L"\\Qorvane Launcher.exe"), kLauncherBytes)
         << "an older copy is replaced";
@@ -161,7 +161,7 @@ TEST_F(Installer, InstallsIntoAnExistingFolderAndKeepsItsLanguageFile) {
     // An unreadable language choice ("En") is replaced by the UI's language.
     temp.write(L"Existing/pack/dil.cfg", "En");
     language = UiLanguage::Turkish;
-    ASSERT_EQ(install(folder, false, false, 0).error, 0u);
+    ASSERT_EQ(install(folder, false, false, 0).error.code, 0u);
     EXPECT_EQ(readFileBytes(folder + L"\\pack\\dil.cfg"), "tr");
 }
 
@@ -171,7 +171,7 @@ TEST_F(Installer, AFolderHoldingOtherThingsGetsTheGameInAFolderBelowIt) {
     temp.write(L"Games/other game/game.exe", "someone else's");
     temp.write(L"Games/notes.txt", "the user's");
     InstallResult result = install(temp.file(L"Games"), false, false, 0);
-    ASSERT_EQ(result.error, 0u);
+    ASSERT_EQ(result.error.code, 0u);
     EXPECT_EQ(result.folder, temp.file(L"Games/Qorvane"));
     EXPECT_TRUE(fileExists(temp.file(L"Games/Qorvane/koruma/kurulum.txt")));
     EXPECT_TRUE(fileExists(temp.file(L"Games/Qorvane/Qorvane Launcher.exe")));
@@ -188,7 +188,7 @@ TEST_F(Installer, AFolderHoldingOtherThingsGetsTheGameInAFolderBelowIt) {
     temp.write(L"OnlyLauncher/Qorvane Launcher.exe", "the launcher that installs");
     for (const wchar_t* owned : {L"Empty", L"WithGame", L"WithState", L"OnlyLauncher", L"Missing/Deeper"}) {
         result = install(temp.file(owned), false, false, 0);
-        EXPECT_EQ(result.error, 0u) << owned;
+        EXPECT_EQ(result.error.code, 0u) << owned;
         EXPECT_EQ(result.folder, temp.file(owned)) << owned;
     }
 
@@ -196,8 +196,8 @@ TEST_F(Installer, AFolderHoldingOtherThingsGetsTheGameInAFolderBelowIt) {
     temp.write(L"Full/x.txt", "x");
     temp.write(L"Full/Qorvane/y.txt", "y");
     result = install(temp.file(L"Full"), false, false, 0);
-    EXPECT_EQ(result.error, static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
-    EXPECT_EQ(result.path, temp.file(L"Full/Qorvane"));
+    EXPECT_EQ(result.error.code, static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
+    EXPECT_EQ(result.error.what, temp.file(L"Full/Qorvane"));
     EXPECT_FALSE(fileExists(temp.file(L"Full/koruma")));
     EXPECT_FALSE(fileExists(temp.file(L"Full/Qorvane/koruma")));
 }
@@ -207,7 +207,7 @@ TEST_F(Installer, ANewFolderAndItsStateFolderGetOwnRightsAnExistingOneKeepsItsRi
     // DACL of its own making, so the stored one is compared only where the system keeps it.
     const std::wstring rights = privateFolderSddl(currentUserSid());
     const std::wstring fresh = temp.file(L"a/b/Qorvane");
-    ASSERT_EQ(install(fresh, false, false, 0).error, 0u);
+    ASSERT_EQ(install(fresh, false, false, 0).error.code, 0u);
     for (const std::wstring& folder : {fresh, fresh + L"\\koruma"}) {
         const std::wstring stored = daclOf(folder);
         EXPECT_FALSE(stored.empty()) << toUtf8(folder);
@@ -220,7 +220,7 @@ TEST_F(Installer, ANewFolderAndItsStateFolderGetOwnRightsAnExistingOneKeepsItsRi
     temp.write(L"Existing/Qorvane.exe", "game");
     const std::wstring existing = temp.file(L"Existing");
     const std::wstring before = daclOf(existing);
-    ASSERT_EQ(install(existing, false, false, 0).error, 0u);
+    ASSERT_EQ(install(existing, false, false, 0).error.code, 0u);
     EXPECT_EQ(daclOf(existing), before);
     const std::wstring state = daclOf(existing + L"\\koruma");
     if (state.rfind(L"D:P", 0) == 0) {
@@ -229,12 +229,12 @@ TEST_F(Installer, ANewFolderAndItsStateFolderGetOwnRightsAnExistingOneKeepsItsRi
 }
 
 TEST_F(Installer, WithoutShortcutChoicesWritesNoLinkButStillRegisters) {
-    ASSERT_EQ(install(temp.file(L"Qorvane"), false, false, 0).error, 0u);
+    ASSERT_EQ(install(temp.file(L"Qorvane"), false, false, 0).error.code, 0u);
     EXPECT_FALSE(fileExists(userState.desktopLink));
     EXPECT_FALSE(fileExists(userState.programsLink));
     EXPECT_EQ(readUninstallValue(L"InstallLocation").text, temp.file(L"Qorvane"));
 
-    ASSERT_EQ(install(temp.file(L"Qorvane"), false, true, 0).error, 0u);
+    ASSERT_EQ(install(temp.file(L"Qorvane"), false, true, 0).error.code, 0u);
     EXPECT_FALSE(fileExists(userState.desktopLink));
     EXPECT_TRUE(fileExists(userState.programsLink));
 }
@@ -244,7 +244,7 @@ TEST_F(Installer, RunningFromTheTargetFolderSkipsTheCopy) {
     temp.write(L"Qorvane/Qorvane Launcher.exe", "the running launcher");
     // The same file named in other letter case: copying it onto itself would fail or truncate it.
     std::wstring running = temp.path + L"\\QORVANE\\qorvane launcher.EXE";
-    ASSERT_EQ(installLauncher(running, folder, InstallChoices{true, false, 0, language}).error, 0u);
+    ASSERT_EQ(installLauncher(running, folder, InstallChoices{true, false, 0, language}).error.code, 0u);
     EXPECT_EQ(readFileBytes(folder + L"\\Qorvane Launcher.exe"), "the running launcher");
     EXPECT_TRUE(fileExists(folder + L"\\koruma\\kurulum.txt"));
     EXPECT_TRUE(fileExists(userState.desktopLink));
@@ -256,16 +256,16 @@ TEST_F(Installer, FailuresNameWhatFailedAndLeaveEarlierStepsInPlace) {
     {  // the folder cannot be created
         std::wstring folder = temp.file(L"blocker/Qorvane");
         InstallResult result = install(folder, true, true, 1024);
-        EXPECT_NE(result.error, 0u);
-        EXPECT_NE(result.error, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-        EXPECT_EQ(result.path, folder);
+        EXPECT_NE(result.error.code, 0u);
+        EXPECT_NE(result.error.code, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+        EXPECT_EQ(result.error.what, folder);
     }
     {  // the launcher cannot be copied: the created folder stays
         std::wstring folder = temp.file(L"NoSource");
         InstallResult result =
             installLauncher(temp.file(L"missing.exe"), folder, InstallChoices{true, true, 1024});
-        EXPECT_EQ(result.error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-        EXPECT_EQ(result.path, folder + L"\\Qorvane Launcher.exe");
+        EXPECT_EQ(result.error.code, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+        EXPECT_EQ(result.error.what, folder + L"\\Qorvane Launcher.exe");
         EXPECT_TRUE(fileExists(folder));
         EXPECT_FALSE(fileExists(folder + L"\\koruma"));
     }
@@ -273,8 +273,8 @@ TEST_F(Installer, FailuresNameWhatFailedAndLeaveEarlierStepsInPlace) {
         std::wstring folder = temp.file(L"NoRecord");
         temp.write(L"NoRecord/koruma", "a file where the state folder should go");
         InstallResult result = install(folder, true, true, 1024);
-        EXPECT_NE(result.error, 0u);
-        EXPECT_EQ(result.path, folder + L"\\koruma");
+        EXPECT_NE(result.error.code, 0u);
+        EXPECT_EQ(result.error.what, folder + L"\\koruma");
         EXPECT_EQ(readFileBytes(folder + L"\\Qorvane Launcher.exe"), kLauncherBytes);
         EXPECT_FALSE(fileExists(folder + L"\\pack\\dil.cfg"));
     }

@@ -8,8 +8,8 @@
 #include "base/text.h"
 #include "install/install_location.h"
 #include "install/installer.h"
-#include "tests/install/user_state.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/user_state.h"
 
 namespace {
 const char kRecord[] = "Qorvane Launcher kurulumu\n";
@@ -23,7 +23,7 @@ struct Uninstaller : ::testing::Test {
         temp.write(L"source.exe", "MZ stand-in");
         std::wstring folder = temp.file(name);
         EXPECT_EQ(
-            installLauncher(temp.file(L"source.exe"), folder, InstallChoices{true, true, 1 << 20}).error, 0u);
+            installLauncher(temp.file(L"source.exe"), folder, InstallChoices{true, true, 1 << 20}).error.code, 0u);
         return folder + L"\\Qorvane Launcher.exe";
     }
 };

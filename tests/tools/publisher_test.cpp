@@ -29,8 +29,7 @@ bool fileExists(const std::wstring& path) {
 
 SigningKey developmentSigningKey() {
     SigningKey key;
-    std::wstring error;
-    EXPECT_TRUE(readSigningKeyFile(sourcePath("keys/dev-private-key.txt"), key, error)) << error.c_str();
+    EXPECT_FALSE(readSigningKeyFile(sourcePath("keys/dev-private-key.txt"), key).failed());
     return key;
 }
 
@@ -66,7 +65,7 @@ struct PublishFixture : ::testing::Test {
         options.version = version;
         options.signingKey = key;
         std::wstring error;
-        EXPECT_TRUE(parseRules(rules, options.rules, error)) << error.c_str();
+        EXPECT_TRUE(parseRules(rules, options.rules, error));
         return publishGame(options, nullptr, nullptr);
     }
     std::wstring tree(const std::wstring& relative = L"") const {
@@ -250,8 +249,7 @@ TEST_F(PublishFixture, FileChangedWhilePublishingStopsWithoutPlacingIt) {
 TEST_F(PublishFixture, VerifyRejectsAnotherKey) {
     ASSERT_TRUE(publish(1).ok);
     SigningKey other;
-    std::wstring error;
-    ASSERT_TRUE(generateSigningKey(other, error));
+    ASSERT_FALSE(generateSigningKey(other).failed());
     PublicKey otherPublic;
     publicKeyBytes(other, otherPublic.data());
     VerifyReport report = verifyPublishedTree(tree(), {otherPublic});
@@ -573,8 +571,7 @@ TEST_F(PublishFixture, VerifyReportsALauncherThatCannotVerifyItsList) {
     size_t end = list.find('\n', at);
     list.replace(at, end - at, hash + " " + std::to_string(bytes.size()) + " Qorvane Launcher.exe");
     std::string signature;
-    std::wstring error;
-    ASSERT_TRUE(signList(key, list, signature, error));
+    ASSERT_FALSE(signList(key, list, signature).failed());
     writeFileBytes(tree(L"manifest.txt"), list);
     writeFileBytes(tree(L"manifest.sig"), signature);
 

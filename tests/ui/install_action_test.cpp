@@ -9,9 +9,9 @@
 #include "install/game_folder.h"
 #include "install/install_location.h"
 #include "install/installer.h"
-#include "tests/install/launcher_process.h"
-#include "tests/install/user_state.h"
+#include "tests/support/launcher_process.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/user_state.h"
 
 namespace {
 struct InstallAction : ::testing::Test {
@@ -33,7 +33,7 @@ struct InstallAction : ::testing::Test {
 }  // namespace
 
 TEST(InstallFailure, NamesThePathThenTheSystemsTextForTheError) {
-    InstallResult result{ERROR_ACCESS_DENIED, L"C:\\Oyunlar\\Qorvane\\koruma"};
+    InstallResult result{{ERROR_ACCESS_DENIED, L"C:\\Oyunlar\\Qorvane\\koruma"}, {}};
     EXPECT_EQ(installFailureDetail(result), L"C:\\Oyunlar\\Qorvane\\koruma\n" + systemErrorText(5));
     const std::wstring text = installFailureDetail(result);
     EXPECT_EQ(text.substr(text.size() - 4), L" (5)");

@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
+#include "net/http_client.h"
 #include "protocol/manifest.h"
 #include "tests/support/dev_key.h"
 #include "tests/update/download_fixture.h"
-#include "update/http_client.h"
 #include "update/updater.h"
 
 namespace {
@@ -33,18 +31,6 @@ class ManifestFetch : public ::testing::Test {
 };
 
 }  // namespace
-
-TEST(CacheBuster, SixteenHexDigitsFreshEachTime) {
-    std::set<std::wstring> seen;
-    for (int i = 0; i < 20; ++i) {
-        std::wstring r = makeCacheBuster();
-        ASSERT_EQ(19u, r.size());
-        EXPECT_EQ(L"?r=", r.substr(0, 3));
-        EXPECT_EQ(std::wstring::npos, r.find_first_not_of(L"0123456789abcdef", 3)) << r;
-        seen.insert(r);
-    }
-    EXPECT_EQ(20u, seen.size());
-}
 
 TEST_F(ManifestFetch, VerifiedListIsParsedWithOneQueryPerAttempt) {
     serveSignedList(server, kList);

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "net/http_client.h"
 #include "tests/update/download_fixture.h"
-#include "update/http_client.h"
 
 TEST(NewsFetch, FailedFetchKeepsThatLanguagesPreviousItemsAndAnOversizedFileIsNoNews) {
     LoopbackServer server;
