@@ -39,7 +39,7 @@ struct HttpSession {
 using HttpSink = bool (*)(void* context, const uint8_t* data, size_t length, uint64_t total);
 
 // How one request ended.
-struct HttpResult {
+struct [[nodiscard]] HttpResult {
     int status = 0;            // the response's status; 0 when none arrived or the body broke off
     DWORD systemError = 0;     // the failed WinHTTP call's error; 0 when no call failed
     bool sinkRefused = false;  // the sink refused a block, so the body was cut off there
@@ -73,6 +73,6 @@ bool collectBody(void* context, const uint8_t* data, size_t length, uint64_t tot
 
 // Splits a server URL into host, port, scheme and base path (ending in "/"); false, with `server`
 // as it was, for a URL that does not parse.
-bool parseServerUrl(const std::wstring& url, ServerAddress& server);
+[[nodiscard]] bool parseServerUrl(const std::wstring& url, ServerAddress& server);
 // "?r=" and 16 random hexadecimal digits: a query that no cache on the way has seen before.
 [[nodiscard]] std::wstring makeCacheBuster();

@@ -28,7 +28,7 @@ struct Manifest {
 };
 
 // True when a header line was seen and at least one file record was accepted.
-bool parseManifest(std::string_view bytes, Manifest& manifest);
+[[nodiscard]] bool parseManifest(std::string_view bytes, Manifest& manifest);
 bool matchWildcard(std::wstring_view pattern, std::wstring_view text);
 // The path rule for "K", "I", "D", "S", "O" values: no "..", no ":", no leading separator.
 bool isAcceptablePath(std::wstring_view path);

@@ -15,5 +15,5 @@ struct PublishRules {
 };
 
 // False with a message naming the line when a line is not a usable rule.
-bool parseRules(std::string_view text, PublishRules& rules, std::wstring& error);
+[[nodiscard]] bool parseRules(std::string_view text, PublishRules& rules, std::wstring& error);
 bool isInstallOnly(const PublishRules& rules, std::wstring_view relativePath);

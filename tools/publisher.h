@@ -47,7 +47,7 @@ struct PublishProgress {
 };
 using PublishProgressFn = void (*)(void* context, const PublishProgress& progress);
 
-struct PublishResult {
+struct [[nodiscard]] PublishResult {
     bool ok = false;
     std::wstring error;
     std::vector<std::wstring> notes;  // things worth telling the operator that do not stop publishing

@@ -33,6 +33,8 @@ inline constexpr int kFontCount = static_cast<int>(FontId::Count);
 // The embedded PNG resources 101 to 105: the background, then the primary button's four states
 // (normal, hovered, pressed, disabled).
 inline constexpr int kImageCount = 5;
+// The primary button's four looks, in the order of their images.
+enum class ButtonLook : int { Normal = 0, Hovered = 1, Pressed = 2, Disabled = 3 };
 inline constexpr int kButtonImageCount = 4;
 
 // A text's measured width depends on the font, the text, the world scale (grid fitting happens in

@@ -13,7 +13,7 @@ using namespace Gdiplus::DllExports;
 
 namespace {
 
-void paintStateIcon(LauncherUi& ui, GpGraphics* g, int state, float x, float y) {
+void paintStateIcon(LauncherUi& ui, GpGraphics* g, RowState state, float x, float y) {
     struct Look {
         ARGB fill, ring;
     };
@@ -21,15 +21,15 @@ void paintStateIcon(LauncherUi& ui, GpGraphics* g, int state, float x, float y) 
                                   {0x1FF2C94C, 0x80F2C94C},
                                   {0x268FD16A, 0x808FD16A},
                                   {0x26E0544A, 0x99E0544A}};
-    if (state < 0 || state > 3) state = 0;
-    const Look& look = looks[state];
+    int index = static_cast<int>(state);
+    const Look& look = looks[index >= 0 && index <= 3 ? index : 0];
     if (look.fill >> 24) fillEllipse(g, look.fill, x + 0.5f, y + 0.5f, 15, 15);
     strokeEllipse(g, look.ring, 1, x + 0.5f, y + 0.5f, 15, 15);
-    if (state == 1) {
+    if (state == RowState::InProgress) {
         fillEllipse(g, kGold, x + 5.5f, y + 5.5f, 5, 5);
-    } else if (state == 2) {
+    } else if (state == RowState::Done) {
         drawCheckStroke(g, kGreen, x + 4.6f, y + 8.2f, x + 7, y + 10.6f, x + 11.4f, y + 5.6f);
-    } else if (state == 3) {
+    } else if (state == RowState::Failed) {
         GpFont* bold = ui.drawing.font(FontId::Bold11);
         float w = measureText(ui.drawing, g, L"!", bold);
         drawText(ui.drawing, g, L"!", bold, kRed, x + 8 - w / 2, centredY(ui.drawing, bold, y, 16));
@@ -123,14 +123,14 @@ void paintPrimaryButton(LauncherUi& ui, GpGraphics* g, const ScreenModel& model,
         addHitRegion(ui.window.hitRegions, ClickId::Primary, 690, 438, 230, 64, model.primaryEnabled);
     if (!paintsFixed(layer)) return;
     bool hovered = ui.window.hoverId == ClickId::Primary;
-    int index = !model.primaryEnabled                                  ? 3
-                : (hovered && ui.window.pressedId == ClickId::Primary) ? 2
-                : hovered                                              ? 1
-                                                                       : 0;
+    ButtonLook look = !model.primaryEnabled                                  ? ButtonLook::Disabled
+                      : (hovered && ui.window.pressedId == ClickId::Primary) ? ButtonLook::Pressed
+                      : hovered                                              ? ButtonLook::Hovered
+                                                                             : ButtonLook::Normal;
 
     // The button art is pre-scaled to device pixels; drawing it through the world transform would
     // resample it a second time and blur the gold edges.
-    GpBitmap* image = ui.drawing.scaledButtons[index].get();
+    GpBitmap* image = ui.drawing.scaledButtons[static_cast<int>(look)].get();
     if (image) {
         Gdiplus::GpMatrix* rawSaved = nullptr;
         GdipCreateMatrix(&rawSaved);
@@ -149,7 +149,7 @@ void paintPrimaryButton(LauncherUi& ui, GpGraphics* g, const ScreenModel& model,
     GpFont* f = ui.drawing.font(FontId::Button22);
     float width = drawSpacedText(ui.drawing, g, model.buttonLabel, f, 0, 0, 0, 6, true);
     float x = 690 + (230 - width) / 2;
-    float y = centredY(ui.drawing, f, 438, 64) + (index == 2 ? 1 : 0);
+    float y = centredY(ui.drawing, f, 438, 64) + (look == ButtonLook::Pressed ? 1 : 0);
     if (model.primaryEnabled) {
         drawSpacedText(ui.drawing, g, model.buttonLabel, f, 0x99FFF0C8, x, y + 1, 6, false);
         drawSpacedText(ui.drawing, g, model.buttonLabel, f, 0xFF2A1606, x, y, 6, false);
@@ -369,8 +369,9 @@ std::wstring fixedPartsKey(const LauncherUi& ui, const ScreenModel& model) {
     std::wstring key = formatText(
         L"%d|%d|%d|%d|%d|%d|%d|%d %d %d %d|", static_cast<int>(uiLanguage), static_cast<int>(installMode(ui)),
         static_cast<int>(ui.settings.open), seen(ui.window.hoverId), seen(ui.window.pressedId),
-        static_cast<int>(repairEnabled(ui)), static_cast<int>(model.primaryEnabled), model.rows[0].state,
-        model.rows[1].state, model.rows[2].state, model.rows[3].state);
+        static_cast<int>(repairEnabled(ui)), static_cast<int>(model.primaryEnabled),
+        static_cast<int>(model.rows[0].state), static_cast<int>(model.rows[1].state),
+        static_cast<int>(model.rows[2].state), static_cast<int>(model.rows[3].state));
     // Texts with their lengths, so that no two different lists give the same key.
     auto append = [&key](const std::wstring& text) {
         key += formatText(L"%d:", static_cast<int>(text.size())) + text;

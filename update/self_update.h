@@ -41,7 +41,7 @@ enum class SwapRestore {
     Lost,       // neither worked: the folder has no launcher under its name
 };
 
-struct LauncherSwap {
+struct [[nodiscard]] LauncherSwap {
     StepResult result;  // Done, or WriteFailed with the failed step's error
     SwapRestore restore = SwapRestore::NotNeeded;
     DWORD renameBackError = 0;  // when the rename back failed

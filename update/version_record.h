@@ -13,7 +13,7 @@ struct VersionFloor {
 
 // The recorded version; for a folder updated before the record existed, the version of its verified
 // list copy in koruma; 0 for a new install, which accepts any version.
-VersionFloor highestVerifiedVersion(const std::wstring& rootFolder);
+[[nodiscard]] VersionFloor highestVerifiedVersion(const std::wstring& rootFolder);
 // Raises the record to version, durably, or writes it when `known` (what highestVerifiedVersion
 // found this run) came from no record; a record that already holds version or more stays as it is.
 void rememberVerifiedVersion(const std::wstring& rootFolder, uint64_t version, const VersionFloor& known);

@@ -52,7 +52,8 @@ void warnAboutKeys(UpdateLog& log) {
 
 void readEnvironment(UpdaterConfig& config) {
     std::wstring url = environmentValue(L"QORVANE_SUNUCU");
-    if (!url.empty()) parseServerUrl(url, config.server);
+    // A URL that does not parse leaves the server as it was.
+    if (!url.empty()) static_cast<void>(parseServerUrl(url, config.server));
     std::wstring count = environmentValue(L"QORVANE_ISCI");
     if (!count.empty()) applyConnectionCount(config, count);
 }
