@@ -69,10 +69,10 @@ struct StageTimeline {
     double processorAtStart = 0, processorAtEnd = 0;
 };
 
-void watchStage(Updater& u, std::atomic<bool>& done, StageTimeline& out) {
+void watchStage(Updater& updater, std::atomic<bool>& done, StageTimeline& out) {
     bool inStage = false;
     while (!done.load()) {
-        StatusSnapshot s = copyStatus(u.status);
+        StatusSnapshot s = copyStatus(updater.status);
         double t = now();
         if (!inStage && s.phase == UpdatePhase::Downloading) {
             inStage = true;

@@ -138,13 +138,13 @@ PublisherExit commandGenerateKey(const std::vector<std::wstring>& args, Output& 
     return PublisherExit::Ok;
 }
 
-void printPublishProgress(void* context, const PublishProgress& p) {
+void printPublishProgress(void* context, const PublishProgress& progress) {
     auto* out = static_cast<Output*>(context);
     DWORD now = GetTickCount();
-    if (p.filesDone != p.filesTotal && now - out->lastProgress < 1000) return;
+    if (progress.filesDone != progress.filesTotal && now - out->lastProgress < 1000) return;
     out->lastProgress = now;
-    out->line(L"  [" + std::to_wstring(p.filesDone) + L"/" + std::to_wstring(p.filesTotal) + L"] " +
-              mebibytes(p.bytesDone) + L" / " + mebibytes(p.bytesTotal) + L"  " + p.currentPath);
+    out->line(L"  [" + std::to_wstring(progress.filesDone) + L"/" + std::to_wstring(progress.filesTotal) + L"] " +
+              mebibytes(progress.bytesDone) + L" / " + mebibytes(progress.bytesTotal) + L"  " + progress.currentPath);
 }
 
 bool loadOptionalFile(const Arguments& a, const wchar_t* name, std::string& bytes, Output& out) {

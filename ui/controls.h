@@ -8,5 +8,5 @@
 
 // Registers box as id's region and draws a 9-pixel cross in its centre; its look changes only
 // with the pointer, so it belongs to the still parts.
-void paintCloseButton(LauncherUi& ui, GpGraphics* g, ClickId id, const RectF& box,
+void paintCloseButton(LauncherUi& ui, GpGraphics* graphics, ClickId id, const RectF& box,
                       PaintLayer layer = PaintLayer::Everything);

@@ -44,8 +44,8 @@ struct MeasureKey {
     float scale;
     int hint;
     std::wstring text;
-    bool operator<(const MeasureKey& o) const {
-        return std::tie(font, scale, hint, text) < std::tie(o.font, o.scale, o.hint, o.text);
+    bool operator<(const MeasureKey& other) const {
+        return std::tie(font, scale, hint, text) < std::tie(other.font, other.scale, other.hint, other.text);
     }
 };
 
@@ -59,10 +59,10 @@ struct SpriteKey {
     int hint;
     int pixelOffset;
     std::wstring text;
-    bool operator<(const SpriteKey& o) const {
+    bool operator<(const SpriteKey& other) const {
         return std::tie(font, colour, scale, fractionX, fractionY, padX, padY, hint, pixelOffset, text) <
-               std::tie(o.font, o.colour, o.scale, o.fractionX, o.fractionY, o.padX, o.padY, o.hint,
-                        o.pixelOffset, o.text);
+               std::tie(other.font, other.colour, other.scale, other.fractionX, other.fractionY, other.padX, other.padY, other.hint,
+                        other.pixelOffset, other.text);
     }
 };
 struct Sprite {

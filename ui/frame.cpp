@@ -48,19 +48,19 @@ bool settingsShown(const LauncherUi& ui) {
     return ui.settings.open && !installMode(ui);
 }
 
-void paintMainScreen(LauncherUi& ui, GpGraphics* g, const ScreenModel& model, PaintLayer layer) {
-    paintTitleBar(ui, g, layer);
+void paintMainScreen(LauncherUi& ui, GpGraphics* graphics, const ScreenModel& model, PaintLayer layer) {
+    paintTitleBar(ui, graphics, layer);
     if (installMode(ui))
-        paintInstallPanel(ui, g, model, layer);
+        paintInstallPanel(ui, graphics, model, layer);
     else
-        paintNewsAndStatus(ui, g, model, layer);
-    paintBottomBar(ui, g, model, layer);
+        paintNewsAndStatus(ui, graphics, model, layer);
+    paintBottomBar(ui, graphics, model, layer);
 }
 
-void paintEverything(LauncherUi& ui, const ScreenModel& model, double t) {
+void paintEverything(LauncherUi& ui, const ScreenModel& model, double seconds) {
     UniqueGraphics graphics = frameGraphics(ui.backBuffer.bitmap.get(), ui.window.uiScale);
     if (!graphics) return;
-    paintParticles(ui.window.particles, graphics.get(), t);
+    paintParticles(ui.window.particles, graphics.get(), seconds);
     paintMainScreen(ui, graphics.get(), model, PaintLayer::Everything);
     if (settingsShown(ui)) paintDisplaySettings(ui, graphics.get());
 }
@@ -68,17 +68,17 @@ void paintEverything(LauncherUi& ui, const ScreenModel& model, double t) {
 // The same picture as paintEverything: the embers from sprites, the still parts from the cache,
 // then the changing parts painted over them. The settings panel's frame covers all of that, so
 // it is laid down between the main screen and the panel's own changing parts.
-void paintFromCache(LauncherUi& ui, const ScreenModel& model, double t) {
+void paintFromCache(LauncherUi& ui, const ScreenModel& model, double seconds) {
     FrameCache& cache = ui.drawing.frameCache;
     BackBuffer& buffer = ui.backBuffer;
     auto* pixels = static_cast<uint32_t*>(buffer.pixels);
     blendParticles(ui.window.particles, cache.embers, pixels, buffer.width, buffer.height, ui.window.uiScale,
-                   t);
+                   seconds);
 
     std::wstring fixedKey = sizeKey(ui) + fixedPartsKey(ui, model);
     if (fixedKey != cache.fixedKey) {
         cache.fixedParts =
-            paintFrameLayer(ui, [&](GpGraphics* g) { paintMainScreen(ui, g, model, PaintLayer::Fixed); });
+            paintFrameLayer(ui, [&](GpGraphics* graphics) { paintMainScreen(ui, graphics, model, PaintLayer::Fixed); });
         cache.fixedKey = std::move(fixedKey);
     }
     blendLayer(cache.fixedParts, pixels, buffer.width, buffer.height, 0, 0);
@@ -99,7 +99,7 @@ void paintFromCache(LauncherUi& ui, const ScreenModel& model, double t) {
                                  static_cast<int>(ui.window.hoverId == ClickId::PanelClose));
     if (panelKey != cache.panelKey) {
         cache.panelFrame =
-            paintFrameLayer(ui, [&](GpGraphics* g) { paintDisplaySettings(ui, g, PaintLayer::Fixed); });
+            paintFrameLayer(ui, [&](GpGraphics* graphics) { paintDisplaySettings(ui, graphics, PaintLayer::Fixed); });
         cache.panelKey = std::move(panelKey);
     }
     blendLayer(cache.panelFrame, pixels, buffer.width, buffer.height, 0, 0);

@@ -13,7 +13,7 @@ using namespace Gdiplus::DllExports;
 
 namespace {
 
-void paintStateIcon(LauncherUi& ui, GpGraphics* g, RowState state, float x, float y) {
+void paintStateIcon(LauncherUi& ui, GpGraphics* graphics, RowState state, float x, float y) {
     struct Look {
         ARGB fill, ring;
     };
@@ -23,36 +23,36 @@ void paintStateIcon(LauncherUi& ui, GpGraphics* g, RowState state, float x, floa
                                   {0x26E0544A, 0x99E0544A}};
     int index = static_cast<int>(state);
     const Look& look = looks[index >= 0 && index <= 3 ? index : 0];
-    if (look.fill >> 24) fillEllipse(g, look.fill, x + 0.5f, y + 0.5f, 15, 15);
-    strokeEllipse(g, look.ring, 1, x + 0.5f, y + 0.5f, 15, 15);
+    if (look.fill >> 24) fillEllipse(graphics, look.fill, x + 0.5f, y + 0.5f, 15, 15);
+    strokeEllipse(graphics, look.ring, 1, x + 0.5f, y + 0.5f, 15, 15);
     if (state == RowState::InProgress) {
-        fillEllipse(g, kGold, x + 5.5f, y + 5.5f, 5, 5);
+        fillEllipse(graphics, kGold, x + 5.5f, y + 5.5f, 5, 5);
     } else if (state == RowState::Done) {
-        drawCheckStroke(g, kGreen, x + 4.6f, y + 8.2f, x + 7, y + 10.6f, x + 11.4f, y + 5.6f);
+        drawCheckStroke(graphics, kGreen, x + 4.6f, y + 8.2f, x + 7, y + 10.6f, x + 11.4f, y + 5.6f);
     } else if (state == RowState::Failed) {
         GpFont* bold = ui.drawing.font(FontId::Bold11);
-        float w = measureText(ui.drawing, g, L"!", bold);
-        drawText(ui.drawing, g, L"!", bold, kRed, x + 8 - w / 2, centredY(ui.drawing, bold, y, 16));
+        float w = measureText(ui.drawing, graphics, L"!", bold);
+        drawText(ui.drawing, graphics, L"!", bold, kRed, x + 8 - w / 2, centredY(ui.drawing, bold, y, 16));
     }
 }
 
 // A small framed button with emphasis text; returns its width.
-float paintSmallButton(LauncherUi& ui, GpGraphics* g, ClickId id, float x, float y, const std::wstring& text,
+float paintSmallButton(LauncherUi& ui, GpGraphics* graphics, ClickId id, float x, float y, const std::wstring& text,
                        bool enabled, PaintLayer layer) {
     GpFont* f = ui.drawing.font(FontId::Regular12);
-    float w = drawEmphasisText(ui.drawing, g, text, f, 0, 0, 0, 0, true) + 26;
+    float w = drawEmphasisText(ui.drawing, graphics, text, f, 0, 0, 0, 0, true) + 26;
     if (paintsChanging(layer)) addHitRegion(ui.window.hitRegions, id, x, y, w, 24, enabled);
     if (!paintsFixed(layer)) return w;
     bool hovered = enabled && ui.window.hoverId == id;
     RectF box{x, y, w, 24};
-    fillRoundedRect(g, box, 4, kPanel);
-    strokeRoundedRect(g, box, 4, hovered ? kDeepGold : kBorder);
+    fillRoundedRect(graphics, box, 4, kPanel);
+    strokeRoundedRect(graphics, box, 4, hovered ? kDeepGold : kBorder);
     ARGB normal = !enabled ? kDim : hovered ? kCream : kMuted;
-    drawEmphasisText(ui.drawing, g, text, f, normal, kGold, x + 13, centredY(ui.drawing, f, y, 24), false);
+    drawEmphasisText(ui.drawing, graphics, text, f, normal, kGold, x + 13, centredY(ui.drawing, f, y, 24), false);
     return w;
 }
 
-void paintGear(GpGraphics* g, float k, float rotation) {
+void paintGear(GpGraphics* graphics, float k, float rotation) {
     const float cx = 649, cy = 470;
     const float pi = 3.14159265f;
     const float offsets[4] = {-12, 12, 16, 29};
@@ -75,21 +75,21 @@ void paintGear(GpGraphics* g, float k, float rotation) {
         const ARGB colours[3] = {0xFFFFF0C0, 0xFFE3B24A, 0xFF8A5A12};
         const float positions[3] = {0, 0.5f, 1};
         setGradientStops(static_cast<GpLineGradient*>(metal.get()), colours, positions, 3);
-        GdipFillPath(g, metal.get(), path.get());
+        GdipFillPath(graphics, metal.get(), path.get());
     }
     UniquePen edge = solidPen(0xFF3A2406, 1.2f);
     if (edge) {
         GdipSetPenLineJoin(edge.get(), Gdiplus::LineJoinRound);
-        GdipDrawPath(g, edge.get(), path.get());
+        GdipDrawPath(graphics, edge.get(), path.get());
     }
     float hub = 6.5f * k;
-    fillEllipse(g, kPanel, cx - hub, cy - hub, 2 * hub, 2 * hub);
-    if (edge) GdipDrawEllipse(g, edge.get(), cx - hub, cy - hub, 2 * hub, 2 * hub);
+    fillEllipse(graphics, kPanel, cx - hub, cy - hub, 2 * hub, 2 * hub);
+    if (edge) GdipDrawEllipse(graphics, edge.get(), cx - hub, cy - hub, 2 * hub, 2 * hub);
     float ring = 3.2f * k;
-    strokeEllipse(g, 0xFFE3B24A, 1.6f, cx - ring, cy - ring, 2 * ring, 2 * ring);
+    strokeEllipse(graphics, 0xFFE3B24A, 1.6f, cx - ring, cy - ring, 2 * ring, 2 * ring);
 }
 
-void paintSettingsButton(LauncherUi& ui, GpGraphics* g, PaintLayer layer) {
+void paintSettingsButton(LauncherUi& ui, GpGraphics* graphics, PaintLayer layer) {
     if (paintsChanging(layer)) addHitRegion(ui.window.hitRegions, ClickId::Settings, 618, 438, 62, 64, true);
     if (!paintsFixed(layer)) return;
     bool hovered = ui.window.hoverId == ClickId::Settings && !ui.settings.open;
@@ -97,28 +97,28 @@ void paintSettingsButton(LauncherUi& ui, GpGraphics* g, PaintLayer layer) {
     if (hovered) {
         const ARGB glow[3] = {0x30D9A83A, 0x20D9A83A, 0x10D9A83A};
         for (int gap = 3; gap >= 1; --gap) {
-            fillRoundedRect(g, RectF{618.0f - 2 * gap, 438.0f - 2 * gap, 62.0f + 4 * gap, 64.0f + 4 * gap},
+            fillRoundedRect(graphics, RectF{618.0f - 2 * gap, 438.0f - 2 * gap, 62.0f + 4 * gap, 64.0f + 4 * gap},
                             8.0f + 2 * gap, glow[gap - 1]);
         }
     }
     RectF body{618, 438, 62, 64};
     UniqueBrush bodyFill = lineBrush(0, 437.5f, 0xFF1D160E, 0, 502.5f, 0xFF120D08);
-    fillRoundedRect(g, body, 8, bodyFill.get());
-    strokeRoundedRect(g, body, 8, hovered ? kDeepGold : kTrackEdge);
-    paintGear(g, pressed ? 0.92f : 1.0f, hovered ? 22.5f : 0.0f);
+    fillRoundedRect(graphics, body, 8, bodyFill.get());
+    strokeRoundedRect(graphics, body, 8, hovered ? kDeepGold : kTrackEdge);
+    paintGear(graphics, pressed ? 0.92f : 1.0f, hovered ? 22.5f : 0.0f);
 
     if (hovered) {
         GpFont* f = ui.drawing.font(FontId::Regular12);
         std::wstring tip = texts()[TextId::SettingsButton];
-        float w = measureText(ui.drawing, g, tip, f);
+        float w = measureText(ui.drawing, graphics, tip, f);
         RectF box{649 - w / 2 - 8, 408, w + 16, 22};
-        fillRoundedRect(g, box, 4, kPanel);
-        strokeRoundedRect(g, box, 4, kBorder);
-        drawText(ui.drawing, g, tip, f, kCream, 649 - w / 2, centredY(ui.drawing, f, 408, 22));
+        fillRoundedRect(graphics, box, 4, kPanel);
+        strokeRoundedRect(graphics, box, 4, kBorder);
+        drawText(ui.drawing, graphics, tip, f, kCream, 649 - w / 2, centredY(ui.drawing, f, 408, 22));
     }
 }
 
-void paintPrimaryButton(LauncherUi& ui, GpGraphics* g, const ScreenModel& model, PaintLayer layer) {
+void paintPrimaryButton(LauncherUi& ui, GpGraphics* graphics, const ScreenModel& model, PaintLayer layer) {
     if (paintsChanging(layer))
         addHitRegion(ui.window.hitRegions, ClickId::Primary, 690, 438, 230, 64, model.primaryEnabled);
     if (!paintsFixed(layer)) return;
@@ -135,45 +135,45 @@ void paintPrimaryButton(LauncherUi& ui, GpGraphics* g, const ScreenModel& model,
         Gdiplus::GpMatrix* rawSaved = nullptr;
         GdipCreateMatrix(&rawSaved);
         UniqueMatrix saved(rawSaved);
-        if (saved) GdipGetWorldTransform(g, saved.get());
-        GdipResetWorldTransform(g);
+        if (saved) GdipGetWorldTransform(graphics, saved.get());
+        GdipResetWorldTransform(graphics);
         UINT w = 0, h = 0;
         GdipGetImageWidth(image, &w);
         GdipGetImageHeight(image, &h);
         int x = static_cast<int>(std::floor(670 * ui.window.uiScale + 0.5f));
         int y = static_cast<int>(std::floor(418 * ui.window.uiScale + 0.5f));
-        GdipDrawImageRectI(g, image, x, y, static_cast<INT>(w), static_cast<INT>(h));
-        if (saved) GdipSetWorldTransform(g, saved.get());
+        GdipDrawImageRectI(graphics, image, x, y, static_cast<INT>(w), static_cast<INT>(h));
+        if (saved) GdipSetWorldTransform(graphics, saved.get());
     }
 
     GpFont* f = ui.drawing.font(FontId::Button22);
-    float width = drawSpacedText(ui.drawing, g, model.buttonLabel, f, 0, 0, 0, 6, true);
+    float width = drawSpacedText(ui.drawing, graphics, model.buttonLabel, f, 0, 0, 0, 6, true);
     float x = 690 + (230 - width) / 2;
     float y = centredY(ui.drawing, f, 438, 64) + (look == ButtonLook::Pressed ? 1 : 0);
     if (model.primaryEnabled) {
-        drawSpacedText(ui.drawing, g, model.buttonLabel, f, 0x99FFF0C8, x, y + 1, 6, false);
-        drawSpacedText(ui.drawing, g, model.buttonLabel, f, 0xFF2A1606, x, y, 6, false);
+        drawSpacedText(ui.drawing, graphics, model.buttonLabel, f, 0x99FFF0C8, x, y + 1, 6, false);
+        drawSpacedText(ui.drawing, graphics, model.buttonLabel, f, 0xFF2A1606, x, y, 6, false);
     } else {
-        drawSpacedText(ui.drawing, g, model.buttonLabel, f, 0xFF7D725E, x, y, 6, false);
+        drawSpacedText(ui.drawing, graphics, model.buttonLabel, f, 0xFF7D725E, x, y, 6, false);
     }
 
     if (!model.buttonHint.empty()) {
         GpFont* hintFont = ui.drawing.font(FontId::Regular11);
-        float w = measureText(ui.drawing, g, model.buttonHint, hintFont);
-        drawText(ui.drawing, g, model.buttonHint, hintFont, kDim, 690 + (230 - w) / 2, 510);
+        float w = measureText(ui.drawing, graphics, model.buttonHint, hintFont);
+        drawText(ui.drawing, graphics, model.buttonHint, hintFont, kDim, 690 + (230 - w) / 2, 510);
     }
 }
 
 // The track is still; the percentage, the fill and the edge over the fill change.
-void paintProgress(LauncherUi& ui, GpGraphics* g, const ScreenModel& model, float barRight,
+void paintProgress(LauncherUi& ui, GpGraphics* graphics, const ScreenModel& model, float barRight,
                    PaintLayer layer) {
     RectF track{40, 478, barRight - 40, 14};
-    if (paintsFixed(layer)) fillRoundedRect(g, track, 7, kTrack);
+    if (paintsFixed(layer)) fillRoundedRect(graphics, track, 7, kTrack);
     if (!paintsChanging(layer)) return;
     if (model.percent >= 0) {
         GpFont* f = ui.drawing.font(FontId::Bold14);
         std::wstring text = formatText(L"%d%%", model.percent);
-        drawText(ui.drawing, g, text, f, kGold, barRight - measureText(ui.drawing, g, text, f), 451);
+        drawText(ui.drawing, graphics, text, f, kGold, barRight - measureText(ui.drawing, graphics, text, f), 451);
     }
     if (model.progress > 0.001f) {
         float w = std::max(std::min(model.progress, 1.0f) * (barRight - 42), 2.0f);
@@ -188,9 +188,9 @@ void paintProgress(LauncherUi& ui, GpGraphics* g, const ScreenModel& model, floa
                 setGradientStops(static_cast<GpLineGradient*>(fill.get()), colours, positions, 3);
             }
         }
-        fillRoundedRect(g, RectF{41, 479, w, 12}, 6, fill.get());
+        fillRoundedRect(graphics, RectF{41, 479, w, 12}, 6, fill.get());
     }
-    strokeRoundedRect(g, track, 7, kTrackEdge);
+    strokeRoundedRect(graphics, track, 7, kTrackEdge);
 }
 
 bool repairEnabled(const LauncherUi& ui) {
@@ -198,20 +198,20 @@ bool repairEnabled(const LauncherUi& ui) {
     return !ui.status.runActive && (phase == UpdatePhase::Ready || phase == UpdatePhase::Error);
 }
 
-void paintCheckBox(LauncherUi& ui, GpGraphics* g, ClickId id, float x, const std::wstring& label,
+void paintCheckBox(LauncherUi& ui, GpGraphics* graphics, ClickId id, float x, const std::wstring& label,
                    bool checked, bool enabled, float* nextX) {
     GpFont* f = ui.drawing.font(FontId::Regular13);
-    float w = measureText(ui.drawing, g, label, f);
+    float w = measureText(ui.drawing, graphics, label, f);
     addHitRegion(ui.window.hitRegions, id, x - 2, 336, w + 30, 22, enabled);
     RectF box{x, 339, 16, 16};
-    fillRoundedRect(g, box, 3, 0xFF1A1208);
-    strokeRoundedRect(g, box, 3, enabled && ui.window.hoverId == id ? kGold : kDeepGold);
-    if (checked) drawCheckStroke(g, kGold, x + 3.8f, 347.3f, x + 6.6f, 350.1f, x + 12.2f, 343.6f);
-    drawText(ui.drawing, g, label, f, kCream, x + 24, centredY(ui.drawing, f, 339, 16));
+    fillRoundedRect(graphics, box, 3, 0xFF1A1208);
+    strokeRoundedRect(graphics, box, 3, enabled && ui.window.hoverId == id ? kGold : kDeepGold);
+    if (checked) drawCheckStroke(graphics, kGold, x + 3.8f, 347.3f, x + 6.6f, 350.1f, x + 12.2f, 343.6f);
+    drawText(ui.drawing, graphics, label, f, kCream, x + 24, centredY(ui.drawing, f, 339, 16));
     *nextX = x + w + 46;
 }
 
-void paintNews(LauncherUi& ui, GpGraphics* g) {
+void paintNews(LauncherUi& ui, GpGraphics* graphics) {
     const std::vector<NewsItem>& news = ui.status.news[languageIndex(uiLanguage)];
     GpFont* dateFont = ui.drawing.font(FontId::Regular11);
     for (size_t i = 0; i < news.size() && i < 3; ++i) {
@@ -219,44 +219,44 @@ void paintNews(LauncherUi& ui, GpGraphics* g) {
         const NewsItem& item = news[i];
         float dateWidth = 0;
         if (!item.date.empty()) {
-            drawText(ui.drawing, g, item.date, dateFont, kDim, 40, y + 3);
-            dateWidth = measureText(ui.drawing, g, item.date, dateFont);
+            drawText(ui.drawing, graphics, item.date, dateFont, kDim, 40, y + 3);
+            dateWidth = measureText(ui.drawing, graphics, item.date, dateFont);
         }
         float x = 50 + std::max(dateWidth + 4, 44.0f);
-        GdipSetClipRect(g, x, y - 2, 460 - x, 22, Gdiplus::CombineModeReplace);
-        drawEmphasisText(ui.drawing, g, item.title, ui.drawing.font(FontId::Regular13), kCream, kGold, x,
+        GdipSetClipRect(graphics, x, y - 2, 460 - x, 22, Gdiplus::CombineModeReplace);
+        drawEmphasisText(ui.drawing, graphics, item.title, ui.drawing.font(FontId::Regular13), kCream, kGold, x,
                          y + 1, false);
-        GdipResetClip(g);
+        GdipResetClip(graphics);
     }
 }
 
 }  // namespace
 
-void paintTitleBar(LauncherUi& ui, GpGraphics* g, PaintLayer layer) {
+void paintTitleBar(LauncherUi& ui, GpGraphics* graphics, PaintLayer layer) {
     const TextTable& t = texts();
     if (paintsFixed(layer)) {
-        drawSpacedText(ui.drawing, g, t[TextId::Title], ui.drawing.font(FontId::Regular11), kDim, 64, 18, 1,
+        drawSpacedText(ui.drawing, graphics, t[TextId::Title], ui.drawing.font(FontId::Regular11), kDim, 64, 18, 1,
                        false);
     }
 
     if (paintsChanging(layer)) addHitRegion(ui.window.hitRegions, ClickId::Minimise, 878, 16, 30, 24, true);
     if (paintsFixed(layer)) {
         bool minimiseHovered = ui.window.hoverId == ClickId::Minimise;
-        if (minimiseHovered) fillRoundedRect(g, RectF{878, 16, 30, 24}, 4, 0x1FF2C94C);
-        drawLine(g, minimiseHovered ? kGold : kMuted, 1.6f, 888, 28.5f, 898, 28.5f);
+        if (minimiseHovered) fillRoundedRect(graphics, RectF{878, 16, 30, 24}, 4, 0x1FF2C94C);
+        drawLine(graphics, minimiseHovered ? kGold : kMuted, 1.6f, 888, 28.5f, 898, 28.5f);
     }
 
-    paintCloseButton(ui, g, ClickId::Close, RectF{912, 16, 30, 24}, layer);
+    paintCloseButton(ui, graphics, ClickId::Close, RectF{912, 16, 30, 24}, layer);
 }
 
-void paintNewsAndStatus(LauncherUi& ui, GpGraphics* g, const ScreenModel& model, PaintLayer layer) {
+void paintNewsAndStatus(LauncherUi& ui, GpGraphics* graphics, const ScreenModel& model, PaintLayer layer) {
     const TextTable& t = texts();
     // The news arrive once per run and a row's state changes with the phase: both are still parts.
     // The row values follow the counters.
     if (paintsFixed(layer)) {
-        drawSectionHeading(ui.drawing, g, t[TextId::NewsHeading], 40, 236, 460);
-        drawSectionHeading(ui.drawing, g, t[TextId::StatusHeading], 500, 236, 920);
-        paintNews(ui, g);
+        drawSectionHeading(ui.drawing, graphics, t[TextId::NewsHeading], 40, 236, 460);
+        drawSectionHeading(ui.drawing, graphics, t[TextId::StatusHeading], 500, 236, 920);
+        paintNews(ui, graphics);
     }
 
     GpFont* labelFont = ui.drawing.font(FontId::Regular13);
@@ -266,88 +266,88 @@ void paintNewsAndStatus(LauncherUi& ui, GpGraphics* g, const ScreenModel& model,
     for (int r = 0; r < 4; ++r) {
         float y = 262 + 27.0f * r;
         if (paintsFixed(layer)) {
-            paintStateIcon(ui, g, model.rows[r].state, 500, y);
-            drawText(ui.drawing, g, t[rowLabels[r]], labelFont, kCream, 526,
+            paintStateIcon(ui, graphics, model.rows[r].state, 500, y);
+            drawText(ui.drawing, graphics, t[rowLabels[r]], labelFont, kCream, 526,
                      centredY(ui.drawing, labelFont, y, 16));
         }
         const std::wstring& value = model.rows[r].value;
         if (paintsChanging(layer) && !value.empty()) {
-            float w = measureText(ui.drawing, g, value, valueFont);
-            drawText(ui.drawing, g, value, valueFont, kMuted, 920 - w,
+            float w = measureText(ui.drawing, graphics, value, valueFont);
+            drawText(ui.drawing, graphics, value, valueFont, kMuted, 920 - w,
                      centredY(ui.drawing, valueFont, y, 16));
         }
     }
 }
 
-void paintInstallPanel(LauncherUi& ui, GpGraphics* g, const ScreenModel& model, PaintLayer layer) {
+void paintInstallPanel(LauncherUi& ui, GpGraphics* graphics, const ScreenModel& model, PaintLayer layer) {
     const TextTable& t = texts();
     const bool editable = !ui.installForm.installing;
-    if (paintsFixed(layer)) drawSectionHeading(ui.drawing, g, t[TextId::InstallFolderHeading], 40, 236, 920);
+    if (paintsFixed(layer)) drawSectionHeading(ui.drawing, graphics, t[TextId::InstallFolderHeading], 40, 236, 920);
     if (!paintsChanging(layer)) return;
 
     GpFont* f = ui.drawing.font(FontId::Regular13);
     float textY = centredY(ui.drawing, f, 264, 34);
     addHitRegion(ui.window.hitRegions, ClickId::FolderBox, 40, 264, 793, 34, editable);
     RectF folderBox{40, 264, 793, 34};
-    fillRoundedRect(g, folderBox, 4, 0xFF0F0B07);
-    strokeRoundedRect(g, folderBox, 4,
+    fillRoundedRect(graphics, folderBox, 4, 0xFF0F0B07);
+    strokeRoundedRect(graphics, folderBox, 4,
                       editable && ui.window.hoverId == ClickId::FolderBox ? 0xFF8A6E3E : 0xFF5A4A2E);
-    drawText(ui.drawing, g, fitWithEllipsis(ui.drawing, g, ui.installForm.folder, f, 769), f, kCream, 52,
+    drawText(ui.drawing, graphics, fitWithEllipsis(ui.drawing, graphics, ui.installForm.folder, f, 769), f, kCream, 52,
              textY);
 
     addHitRegion(ui.window.hitRegions, ClickId::ChangeFolder, 843, 264, 77, 34, editable);
     bool changeHovered = editable && ui.window.hoverId == ClickId::ChangeFolder;
     RectF changeBox{843, 264, 77, 34};
-    fillRoundedRect(g, changeBox, 4, changeHovered ? 0xFF261D12 : 0xFF1A1510);
-    strokeRoundedRect(g, changeBox, 4, changeHovered ? kDeepGold : 0xFF6B5A3E);
+    fillRoundedRect(graphics, changeBox, 4, changeHovered ? 0xFF261D12 : 0xFF1A1510);
+    strokeRoundedRect(graphics, changeBox, 4, changeHovered ? kDeepGold : 0xFF6B5A3E);
     std::wstring change = t[TextId::ChangeFolder];
-    drawText(ui.drawing, g, change, f, kGold, 843 + (77 - measureText(ui.drawing, g, change, f)) / 2, textY);
+    drawText(ui.drawing, graphics, change, f, kGold, 843 + (77 - measureText(ui.drawing, graphics, change, f)) / 2, textY);
 
     const uint64_t required = ui.status.requiredBytes;
     std::wstring requiredText = required ? formatGigabytes(required) : std::wstring(t[TextId::Calculating]);
     std::wstring freeText =
         ui.installForm.freeBytes ? formatGigabytes(ui.installForm.freeBytes) : std::wstring(L"\u2014");
     bool tooSmall = required && ui.installForm.freeBytes && ui.installForm.freeBytes < required;
-    drawEmphasisText(ui.drawing, g, formatText(t[TextId::SpaceLine], requiredText.c_str(), freeText.c_str()),
+    drawEmphasisText(ui.drawing, graphics, formatText(t[TextId::SpaceLine], requiredText.c_str(), freeText.c_str()),
                      ui.drawing.font(FontId::Regular12), kMuted, tooSmall ? kRed : kCream, 40, 310, false);
 
     float x = 40;
-    paintCheckBox(ui, g, ClickId::DesktopShortcut, x, t[TextId::DesktopShortcut],
+    paintCheckBox(ui, graphics, ClickId::DesktopShortcut, x, t[TextId::DesktopShortcut],
                   ui.installForm.desktopShortcut, editable, &x);
-    paintCheckBox(ui, g, ClickId::StartMenuShortcut, x, t[TextId::StartMenuShortcut],
+    paintCheckBox(ui, graphics, ClickId::StartMenuShortcut, x, t[TextId::StartMenuShortcut],
                   ui.installForm.startMenuShortcut, editable, &x);
 }
 
-void paintBottomBar(LauncherUi& ui, GpGraphics* g, const ScreenModel& model, PaintLayer layer) {
+void paintBottomBar(LauncherUi& ui, GpGraphics* graphics, const ScreenModel& model, PaintLayer layer) {
     const TextTable& t = texts();
     if (paintsChanging(layer)) {
         ARGB headlineNormal = model.errorStyle ? kRed : kCream;
         ARGB headlineEmphasis = model.errorStyle ? kRed : kGold;
-        drawEmphasisText(ui.drawing, g, model.headline, ui.drawing.font(FontId::Regular15), headlineNormal,
+        drawEmphasisText(ui.drawing, graphics, model.headline, ui.drawing.font(FontId::Regular15), headlineNormal,
                          headlineEmphasis, 40, 430, false);
         if (!model.detail.empty()) {
             float maxWidth = (model.percent == -1 ? 620.0f : 548.0f) - (installMode(ui) ? 0 : 60);
             drawText(
-                ui.drawing, g,
-                fitWithEllipsis(ui.drawing, g, model.detail, ui.drawing.font(FontId::Regular12), maxWidth),
+                ui.drawing, graphics,
+                fitWithEllipsis(ui.drawing, graphics, model.detail, ui.drawing.font(FontId::Regular12), maxWidth),
                 ui.drawing.font(FontId::Regular12), kDim, 40, 452);
         }
     }
 
     float barRight = installMode(ui) ? 660.0f : 600.0f;
-    paintProgress(ui, g, model, barRight, layer);
+    paintProgress(ui, graphics, model, barRight, layer);
 
     if (!installMode(ui)) {
         float x = 40;
-        x += paintSmallButton(ui, g, ClickId::Repair, x, 504, t[TextId::RepairFiles], repairEnabled(ui),
+        x += paintSmallButton(ui, graphics, ClickId::Repair, x, 504, t[TextId::RepairFiles], repairEnabled(ui),
                               layer) +
              8;
-        x += paintSmallButton(ui, g, ClickId::GameFolder, x, 504, t[TextId::GameFolder], true, layer) + 8;
-        paintSmallButton(ui, g, ClickId::Language, x, 504,
+        x += paintSmallButton(ui, graphics, ClickId::GameFolder, x, 504, t[TextId::GameFolder], true, layer) + 8;
+        paintSmallButton(ui, graphics, ClickId::Language, x, 504,
                          uiLanguage == UiLanguage::English ? L"*EN* / TR" : L"*TR* / EN", true, layer);
-        paintSettingsButton(ui, g, layer);
+        paintSettingsButton(ui, graphics, layer);
     }
-    paintPrimaryButton(ui, g, model, layer);
+    paintPrimaryButton(ui, graphics, model, layer);
 }
 
 std::wstring fixedPartsKey(const LauncherUi& ui, const ScreenModel& model) {

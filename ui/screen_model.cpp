@@ -41,33 +41,33 @@ int secondsUntilRetry(const StatusSnapshot& status, uint32_t nowTick) {
     return std::clamp(left <= 0 ? 1 : (left + 999) / 1000, 1, kMostSeconds);
 }
 
-void setErrorTexts(ScreenModel& m, const StatusSnapshot& status, uint32_t nowTick) {
+void setErrorTexts(ScreenModel& model, const StatusSnapshot& status, uint32_t nowTick) {
     const TextTable& t = texts();
     switch (status.errorCode) {
         case ErrorKind::Connection: {
-            m.headline = t[TextId::ErrConnection];
-            m.detail = formatText(t[TextId::ErrConnectionDetail], secondsUntilRetry(status, nowTick));
+            model.headline = t[TextId::ErrConnection];
+            model.detail = formatText(t[TextId::ErrConnectionDetail], secondsUntilRetry(status, nowTick));
             break;
         }
         case ErrorKind::ListRejected:
-            m.headline = t[TextId::ErrSignature];
-            m.detail = t[TextId::ErrSignatureDetail];
+            model.headline = t[TextId::ErrSignature];
+            model.detail = t[TextId::ErrSignatureDetail];
             break;
         case ErrorKind::FileWrite:
-            m.headline = t[TextId::ErrWrite];
-            m.detail = formatText(t[TextId::ErrRetryDetail], status.detailText.c_str());
+            model.headline = t[TextId::ErrWrite];
+            model.detail = formatText(t[TextId::ErrRetryDetail], status.detailText.c_str());
             break;
         case ErrorKind::FileLocked:
-            m.headline = t[TextId::ErrGameRunning];
-            m.detail = status.detailText;
+            model.headline = t[TextId::ErrGameRunning];
+            model.detail = status.detailText;
             break;
         case ErrorKind::DiskFull:
-            m.headline = t[TextId::ErrDiskFull];
-            m.detail = status.detailText;
+            model.headline = t[TextId::ErrDiskFull];
+            model.detail = status.detailText;
             break;
         default:
-            m.headline = t[TextId::ErrDownload];
-            m.detail = formatText(t[TextId::ErrRetryDetail], status.detailText.c_str());
+            model.headline = t[TextId::ErrDownload];
+            model.detail = formatText(t[TextId::ErrRetryDetail], status.detailText.c_str());
             break;
     }
 }
