@@ -62,7 +62,8 @@ DWORD writeFlushedFile(const std::wstring& tempPath, std::string_view bytes) {
 }
 
 DWORD moveFileDurably(const std::wstring& from, const std::wstring& target) {
-    if (MoveFileExW(from.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+    if (MoveFileExW(from.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return 0;
     return lastErrorOr();
 }
 

@@ -28,7 +28,8 @@ DWORD replaceFileDurably(const std::wstring& target, std::string_view bytes,
                          const wchar_t* tempSuffix = kNewFileSuffix);
 
 // replaceFileDurably with another file's content: copied to target + tempSuffix, flushed, moved.
-DWORD copyFileDurably(const std::wstring& source, const std::wstring& target, const wchar_t* tempSuffix = kNewFileSuffix);
+DWORD copyFileDurably(const std::wstring& source, const std::wstring& target,
+                      const wchar_t* tempSuffix = kNewFileSuffix);
 
 // Creates every prefix of path ending before a separator at index 3 or later, then path itself;
 // results ignored. True when path is a folder afterwards.

@@ -7,9 +7,9 @@
 // The game folder. The launcher's own file at the top is replaced only by the self-update, never
 // scanned as a game file and never deleted as an extra file.
 inline constexpr wchar_t kLauncherFileName[] = L"Qorvane Launcher.exe";
-inline constexpr wchar_t kGameFileName[] = L"Qorvane.exe";       // the game client the launcher starts
-inline constexpr wchar_t kGameFolderName[] = L"Qorvane";        // a new install folder's own name
-inline constexpr wchar_t kProtectionFolderName[] = L"koruma";    // everything the launcher keeps for itself
+inline constexpr wchar_t kGameFileName[] = L"Qorvane.exe";        // the game client the launcher starts
+inline constexpr wchar_t kGameFolderName[] = L"Qorvane";          // a new install folder's own name
+inline constexpr wchar_t kProtectionFolderName[] = L"koruma";     // everything the launcher keeps for itself
 inline constexpr wchar_t kGameLanguageFile[] = L"pack\\dil.cfg";  // the game client's language
 inline constexpr wchar_t kGameWindowFile[] = L"sorvik.cfg";       // the game client's window size
 inline constexpr wchar_t kGameScaleFile[] = L"zoom.cfg";          // the game client's interface scale
@@ -26,7 +26,8 @@ inline constexpr wchar_t kDisplayRecordFileName[] = L"ekran.txt";
 // "koruma" under the same names.
 inline constexpr wchar_t kListFileName[] = L"manifest.txt";
 inline constexpr wchar_t kSignatureFileName[] = L"manifest.sig";
-inline constexpr const wchar_t* kNewsFileNames[2] = {L"haberler_tr.txt", L"haberler_en.txt"};  // Turkish, English
+// The news, Turkish then English.
+inline constexpr const wchar_t* kNewsFileNames[2] = {L"haberler_tr.txt", L"haberler_en.txt"};
 
 // Suffixes of files on their way into place: a download until it is verified, a replacement until
 // it is moved over its target, the launcher's old executable until the next start, and the

@@ -39,8 +39,8 @@ std::wstring quoteArgument(const std::wstring& arg) {
 
 namespace {
 
-DWORD createProcess(const std::wstring& exePath, const std::wstring& arguments, const std::wstring& workingFolder,
-                    DWORD creationFlags, HANDLE* mainThread) {
+DWORD createProcess(const std::wstring& exePath, const std::wstring& arguments,
+                    const std::wstring& workingFolder, DWORD creationFlags, HANDLE* mainThread) {
     std::wstring commandLine = L"\"" + exePath + L"\"";
     if (!arguments.empty()) commandLine += L" " + arguments;
     // CreateProcessW may write into the command line, so it gets its own writable copy.
@@ -64,8 +64,8 @@ DWORD createProcess(const std::wstring& exePath, const std::wstring& arguments, 
 
 }  // namespace
 
-DWORD startProcess(const std::wstring& exePath, const std::wstring& arguments, const std::wstring& workingFolder,
-                   DWORD creationFlags) {
+DWORD startProcess(const std::wstring& exePath, const std::wstring& arguments,
+                   const std::wstring& workingFolder, DWORD creationFlags) {
     return createProcess(exePath, arguments, workingFolder, creationFlags, nullptr);
 }
 

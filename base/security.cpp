@@ -48,13 +48,13 @@ DWORD createFolderWithRights(const std::wstring& path, const std::wstring& sddl)
 
 std::wstring daclOf(const std::wstring& path) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
-                              nullptr, &descriptor) != ERROR_SUCCESS)
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
         return {};
     UniqueLocal owned(descriptor);
     wchar_t* text = nullptr;
     if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
-                                                               DACL_SECURITY_INFORMATION, &text, nullptr))
+                                                              DACL_SECURITY_INFORMATION, &text, nullptr))
         return {};
     UniqueLocal ownedText(text);
     return text;

@@ -74,8 +74,10 @@ void printBreakdown(LauncherUi& ui) {
          }},
         {"title bar", [](LauncherUi& ui, Gdiplus::GpGraphics* gr,
                          const ScreenModel&) { paintTitleBar(ui, gr, PaintLayer::Changing); }},
-        {"news and status", [](LauncherUi& ui, Gdiplus::GpGraphics* gr,
-                               const ScreenModel& model) { paintNewsAndStatus(ui, gr, model, PaintLayer::Changing); }},
+        {"news and status",
+         [](LauncherUi& ui, Gdiplus::GpGraphics* gr, const ScreenModel& model) {
+             paintNewsAndStatus(ui, gr, model, PaintLayer::Changing);
+         }},
         {"bottom bar", [](LauncherUi& ui, Gdiplus::GpGraphics* gr,
                           const ScreenModel& model) { paintBottomBar(ui, gr, model, PaintLayer::Changing); }},
     };

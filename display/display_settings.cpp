@@ -92,7 +92,8 @@ bool readForRewrite(const std::wstring& path, std::string& bytes) {
 // The two files change together or not at all, since the game multiplies the units of one by the
 // scale of the other: a new scale over old units (or the reverse) is a window of the wrong size.
 // Both new contents are flushed under temporary names before either file changes.
-bool writeSizeAndScale(const std::wstring& gameFolder, int unitsWidth, int unitsHeight, const std::string& zoom) {
+bool writeSizeAndScale(const std::wstring& gameFolder, int unitsWidth, int unitsHeight,
+                       const std::string& zoom) {
     // A size below one unit (from a damaged file, or a scale too large for the pixels) is no window.
     if (unitsWidth < 1 || unitsHeight < 1) return false;
     const std::wstring configPath = gameFile(gameFolder, kGameWindowFile);

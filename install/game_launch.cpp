@@ -29,7 +29,8 @@ SystemError launchGame(HWND ownerWindow, const std::wstring& gameFolder) {
 SystemError launchGame(HWND ownerWindow, const std::wstring& gameFolder, RandomBytesFn randomBytes) {
     const std::wstring gameExe = joinPath(gameFolder, kGameFileName);
     // Nothing is drawn or set: the caller downloads the file again and tries later.
-    if (GetFileAttributesW(gameExe.c_str()) == INVALID_FILE_ATTRIBUTES) return SystemError{ERROR_FILE_NOT_FOUND};
+    if (GetFileAttributesW(gameExe.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return SystemError{ERROR_FILE_NOT_FOUND};
 
     // A token of zeros, or of whatever the buffer held, would be one every start could guess: when
     // the generator fails the game is not started at all.

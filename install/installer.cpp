@@ -29,7 +29,8 @@ void setDword(HKEY key, const wchar_t* name, DWORD value) {
 }
 
 DWORD writeInstallRecord(const std::wstring& folder) {
-    return replaceFileDurably(installRecordPath(folder), std::string_view(kInstallRecord, kInstallRecordSize));
+    return replaceFileDurably(installRecordPath(folder),
+                              std::string_view(kInstallRecord, kInstallRecordSize));
 }
 
 void registerUninstallEntry(const std::wstring& folder, const std::wstring& copyPath,

@@ -47,20 +47,37 @@ void removeUninstallEntryOf(const std::wstring& folder) {
 // The folders of the profile and of the system that an uninstall must never take with it, nor any
 // folder that holds one of them.
 const KNOWNFOLDERID* const kProtectedFolders[] = {
-    &FOLDERID_Desktop,      &FOLDERID_Documents,       &FOLDERID_Downloads,      &FOLDERID_Profile,
-    &FOLDERID_ProgramFiles, &FOLDERID_ProgramFilesX86, &FOLDERID_Windows,        &FOLDERID_LocalAppData,
-    &FOLDERID_RoamingAppData, &FOLDERID_Pictures,      &FOLDERID_Music,          &FOLDERID_Videos,
-    &FOLDERID_Public,       &FOLDERID_SkyDrive /* OneDrive */, &FOLDERID_Favorites, &FOLDERID_SavedGames,
-    &FOLDERID_Links,        &FOLDERID_Contacts,        &FOLDERID_LocalAppDataLow,
-    &FOLDERID_ProgramData,  &FOLDERID_UserProfiles,    &FOLDERID_System,         &FOLDERID_ProgramFilesCommon,
+    &FOLDERID_Desktop,
+    &FOLDERID_Documents,
+    &FOLDERID_Downloads,
+    &FOLDERID_Profile,
+    &FOLDERID_ProgramFiles,
+    &FOLDERID_ProgramFilesX86,
+    &FOLDERID_Windows,
+    &FOLDERID_LocalAppData,
+    &FOLDERID_RoamingAppData,
+    &FOLDERID_Pictures,
+    &FOLDERID_Music,
+    &FOLDERID_Videos,
+    &FOLDERID_Public,
+    &FOLDERID_SkyDrive /* OneDrive */,
+    &FOLDERID_Favorites,
+    &FOLDERID_SavedGames,
+    &FOLDERID_Links,
+    &FOLDERID_Contacts,
+    &FOLDERID_LocalAppDataLow,
+    &FOLDERID_ProgramData,
+    &FOLDERID_UserProfiles,
+    &FOLDERID_System,
+    &FOLDERID_ProgramFilesCommon,
 };
 
 // The path the file system resolves folder to: 8.3 names spelled out, junctions and symbolic links
 // followed, the "\\?\" prefix taken off. Empty when the folder cannot be opened.
 std::wstring finalPath(const std::wstring& folder) {
     UniqueFile handle(CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!handle) return {};
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
@@ -73,9 +90,12 @@ std::wstring finalPath(const std::wstring& folder) {
         }
         path.resize(length);
     }
-    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) path = L"\\" + path.substr(7);
-    else if (path.rfind(L"\\\\?\\", 0) == 0) path = path.substr(4);
-    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        path = L"\\" + path.substr(7);
+    else if (path.rfind(L"\\\\?\\", 0) == 0)
+        path = path.substr(4);
+    while (path.size() > 3 && path.back() == L'\\')
+        path.pop_back();
     return path;
 }
 
@@ -84,9 +104,11 @@ bool isVolumeRoot(const std::wstring& folder) {
     std::wstring volume(folder.size() + 2, L'\0');
     if (!GetVolumePathNameW(folder.c_str(), volume.data(), static_cast<DWORD>(volume.size()))) return false;
     volume.resize(wcslen(volume.c_str()));
-    while (!volume.empty() && volume.back() == L'\\') volume.pop_back();
+    while (!volume.empty() && volume.back() == L'\\')
+        volume.pop_back();
     std::wstring bare = folder;
-    while (!bare.empty() && bare.back() == L'\\') bare.pop_back();
+    while (!bare.empty() && bare.back() == L'\\')
+        bare.pop_back();
     return sameName(volume, bare);
 }
 }  // namespace
@@ -145,9 +167,12 @@ bool startFolderRemoval(const std::wstring& folder, UniqueKernelHandle* held) {
     // Started from the temporary folder: a command processor sitting in the game folder would
     // keep it from being removed.
     const std::wstring cmd = std::wstring(systemFolder) + L"\\cmd.exe";
-    if (!held) return startProcess(cmd, folderRemovalArguments(systemFolder, folder), tempFolder, CREATE_NO_WINDOW) == 0;
+    if (!held)
+        return startProcess(cmd, folderRemovalArguments(systemFolder, folder), tempFolder,
+                            CREATE_NO_WINDOW) == 0;
     HANDLE thread = nullptr;
-    if (startProcessSuspended(cmd, folderRemovalArguments(systemFolder, folder), tempFolder, CREATE_NO_WINDOW, &thread) != 0)
+    if (startProcessSuspended(cmd, folderRemovalArguments(systemFolder, folder), tempFolder, CREATE_NO_WINDOW,
+                              &thread) != 0)
         return false;
     held->reset(thread);
     return true;

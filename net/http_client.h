@@ -49,7 +49,8 @@ struct [[nodiscard]] HttpResult {
 };
 
 // Opens session.handle for `server`; 0, or WinHttpOpen's error when no session could be opened.
-[[nodiscard]] DWORD openSession(HttpSession& session, const ServerAddress& server, const SessionTimeouts& timeouts);
+[[nodiscard]] DWORD openSession(HttpSession& session, const ServerAddress& server,
+                                const SessionTimeouts& timeouts);
 void closeSession(HttpSession& session);
 
 // A connection to the session's server; empty on failure.
@@ -59,8 +60,9 @@ void closeSession(HttpSession& session);
 // expected. Only the expected status has its body read: any other one (a 200 to a range request
 // included) comes back before a byte of the body reaches the sink. Without a connection the
 // request opens its own.
-[[nodiscard]] HttpResult httpGet(const HttpSession& session, HINTERNET connection, const std::wstring& relativePath,
-                                 HttpSink sink, void* sinkContext, uint64_t rangeStart, uint64_t rangeLength);
+[[nodiscard]] HttpResult httpGet(const HttpSession& session, HINTERNET connection,
+                                 const std::wstring& relativePath, HttpSink sink, void* sinkContext,
+                                 uint64_t rangeStart, uint64_t rangeLength);
 
 // Sink for small documents: appends to *target; refuses bodies longer than limit (by default
 // those of 32 MiB or more) and, when given a stop signal, stop requests.

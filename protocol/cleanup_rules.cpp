@@ -96,7 +96,8 @@ bool cleanupCovers(const Manifest& manifest, std::wstring_view relativePath) {
         size_t depth = 0;
         for (size_t start = 0; !folderKey.empty() && start <= folderKey.size(); ++depth) {
             size_t slash = std::min(folderKey.find(L'/', start), folderKey.size());
-            if (depth + 1 >= parts.size() || folderKey.compare(start, slash - start, parts[depth]) != 0) return false;
+            if (depth + 1 >= parts.size() || folderKey.compare(start, slash - start, parts[depth]) != 0)
+                return false;
             start = slash + 1;
         }
         entries.push_back({names[depth], depth + 1 < parts.size(), true});

@@ -19,7 +19,8 @@ struct FolderEntry {
 };
 // Lists a folder given relative to the game folder ("/" separators, empty for the top); false when
 // it does not exist or cannot be read.
-using FolderLister = std::function<bool(const std::wstring& relativeFolder, std::vector<FolderEntry>& entries)>;
+using FolderLister =
+    std::function<bool(const std::wstring& relativeFolder, std::vector<FolderEntry>& entries)>;
 
 // Appends the list-relative paths ("/" separators) of the files to delete, each once.
 void findExtraFiles(const FolderLister& list, const Manifest& manifest, std::vector<std::wstring>& result);

@@ -34,13 +34,15 @@ bool verifyDigest(const PublicKey& publicKey, const unsigned char (&digest)[32],
     // Only the raw r||s form is accepted; a DER-wrapped signature never reaches CNG.
     if (signature.size() != 64) return false;
     UniqueAlgorithm algorithm;
-    if (BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0) < 0) return false;
+    if (BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0) < 0)
+        return false;
     unsigned char blob[sizeof(BCRYPT_ECCKEY_BLOB) + 64];
     BCRYPT_ECCKEY_BLOB header{BCRYPT_ECDSA_PUBLIC_P256_MAGIC, 32};
     memcpy(blob, &header, sizeof header);
     memcpy(blob + sizeof header, publicKey.data(), 64);
     UniqueKey key;
-    if (BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.put(), blob, sizeof blob, 0) < 0)
+    if (BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.put(), blob, sizeof blob,
+                            0) < 0)
         return false;
     unsigned char raw[64];
     memcpy(raw, signature.data(), 64);

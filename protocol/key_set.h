@@ -35,6 +35,7 @@ bool containsKey(const KeySet& keys, const PublicKey& key);
 // The raw 64-byte r||s signature of SHA-256(list) checked against one key.
 [[nodiscard]] bool verifyWithKey(const PublicKey& key, std::string_view list, std::string_view signature);
 // The first key of the set that verifies the pair, or nullptr.
-[[nodiscard]] const PublicKey* verifyingKey(const KeySet& keys, std::string_view list, std::string_view signature);
+[[nodiscard]] const PublicKey* verifyingKey(const KeySet& keys, std::string_view list,
+                                            std::string_view signature);
 // Against the program's own key set: true when any of its keys verifies the pair.
 [[nodiscard]] bool verifySignature(std::string_view list, std::string_view signature);

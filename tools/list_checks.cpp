@@ -9,8 +9,10 @@ namespace {
 const wchar_t kPathRule[] =
     L"yol kurali: '..', ':' ve bastaki '/' olamaz (path rule: no '..', no ':', no leading separator)";
 const wchar_t kUnfaithful[] =
-    L"Windows bu adi oldugu gibi tutamaz: bos parca, sonda nokta veya bosluk, aygit adi (CON, NUL, COM1...) ya "
-    L"da < > \" | ? * veya kontrol karakteri (Windows cannot hold this name as written: empty part, trailing dot "
+    L"Windows bu adi oldugu gibi tutamaz: bos parca, sonda nokta veya bosluk, aygit adi (CON, NUL, COM1...) "
+    L"ya "
+    L"da < > \" | ? * veya kontrol karakteri (Windows cannot hold this name as written: empty part, trailing "
+    L"dot "
     L"or blank, device name, < > \" | ? * or a control character)";
 
 bool hasControlCharacter(const std::wstring& text) {
@@ -59,7 +61,8 @@ std::wstring listRecordProblem(std::string_view line) {
     size_t second = first == std::string_view::npos ? first : value.find(' ', first + 1);
     if (second == std::string_view::npos) return L"'ozet boyut yol' bekleniyor (expected 'hash size path')";
     if (!isListHash(value.substr(0, first)))
-        return L"ozet 64 kucuk onaltilik rakam degil, hic tutmaz (hash is not 64 lowercase hexadecimal digits, it "
+        return L"ozet 64 kucuk onaltilik rakam degil, hic tutmaz (hash is not 64 lowercase hexadecimal "
+               L"digits, it "
                L"never matches)";
     return filePathProblem(fromUtf8(value.substr(second + 1)));
 }

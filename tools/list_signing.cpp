@@ -94,9 +94,10 @@ SystemError readSigningKeyFile(const std::wstring& path, SigningKey& key) {
     DWORD readError = 0;
     if (!readWholeFile(path, text, kKeyFileLimit, &readError)) {
         if (readError == ERROR_FILE_TOO_LARGE)
-            return SystemError{readError, L"the key file " + path + L" cannot be read or is too large for a key"};
-        return SystemError{readError,
-                           L"cannot open the key file " + path + L" (error " + std::to_wstring(readError) + L")"};
+            return SystemError{readError,
+                               L"the key file " + path + L" cannot be read or is too large for a key"};
+        return SystemError{
+            readError, L"cannot open the key file " + path + L" (error " + std::to_wstring(readError) + L")"};
     }
     SystemError parsed = parseSigningKeyText(text, key);
     if (parsed.failed()) parsed.what = path + L": " + parsed.what;

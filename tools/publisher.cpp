@@ -51,8 +51,8 @@ bool walkFolder(const std::wstring& root, const std::wstring& relative, std::vec
     if (!find) {
         DWORD code = GetLastError();
         if (code == ERROR_FILE_NOT_FOUND) return true;  // an empty folder
-        error =
-            L"klasor okunamadi (cannot read folder) " + joinPath(root, relative) + L": " + systemErrorText(code);
+        error = L"klasor okunamadi (cannot read folder) " + joinPath(root, relative) + L": " +
+                systemErrorText(code);
         return false;
     }
     do {
@@ -66,7 +66,8 @@ bool walkFolder(const std::wstring& root, const std::wstring& relative, std::vec
         }
         std::wstring problem = gameFileNameProblem(child);
         if (!problem.empty()) {
-            error = L"launcher bu yolu kabul etmez (the launcher rejects this path): " + child + L": " + problem;
+            error =
+                L"launcher bu yolu kabul etmez (the launcher rejects this path): " + child + L": " + problem;
             return false;
         }
         if (folder) {
@@ -81,8 +82,8 @@ bool walkFolder(const std::wstring& root, const std::wstring& relative, std::vec
     } while (FindNextFileW(find.get(), &data));
     DWORD code = GetLastError();
     if (code != ERROR_NO_MORE_FILES) {
-        error =
-            L"klasor okunamadi (cannot read folder) " + joinPath(root, relative) + L": " + systemErrorText(code);
+        error = L"klasor okunamadi (cannot read folder) " + joinPath(root, relative) + L": " +
+                systemErrorText(code);
         return false;
     }
     return true;
@@ -153,7 +154,8 @@ bool copyObject(const std::wstring& source, const std::wstring& target, const st
             source;
     if (error.empty()) {
         if (DWORD moveError = moveFileDurably(staged, target))
-            error = L"nesne yerine konamadi (cannot place object) " + target + L": " + systemErrorText(moveError);
+            error =
+                L"nesne yerine konamadi (cannot place object) " + target + L": " + systemErrorText(moveError);
     }
     if (!error.empty()) {
         DeleteFileW(staged.c_str());
@@ -188,7 +190,8 @@ bool loadNews(NewsFile& news, PublishResult& result) {
 
 // The list the target serves now, when it holds one the launcher can read.
 bool readPublishedList(const std::wstring& serverFolder, std::string& bytes, Manifest& previous) {
-    return readWholeFile(joinPath(serverFolder, kListFileName), bytes, 67108864) && parseManifest(bytes, previous);
+    return readWholeFile(joinPath(serverFolder, kListFileName), bytes, 67108864) &&
+           parseManifest(bytes, previous);
 }
 
 std::wstring pathLines(const std::vector<std::wstring>& paths) {
@@ -238,22 +241,25 @@ bool settleRules(const PublishOptions& options, const std::string& previousList,
 
 // Launchers remember the highest version they verified and refuse any lower one, so a lower version
 // would only stop every player who saw the higher one.
-bool checkVersion(const PublishOptions& options, const Manifest& previous, uint64_t version, PublishResult& result) {
+bool checkVersion(const PublishOptions& options, const Manifest& previous, uint64_t version,
+                  PublishResult& result) {
     const std::wstring versions =
         L"surum " + std::to_wstring(version) + L", yayindaki surum " + std::to_wstring(previous.version);
     if (version < previous.version && !options.allowLowerVersion) {
-        result.error = L"surum yayindakinden dusuk (version below the published one): " + versions +
-                       L". Launcher'lar gordukleri en yuksek surumden dusugunu reddeder; --surum ile daha "
-                       L"buyugunu verin, ya da hicbir oyuncu o surumu gormediyse --dusuk-surum (launchers refuse "
-                       L"any version below the highest they verified: give a larger --surum, or --dusuk-surum "
-                       L"if no player has seen the published one)";
+        result.error =
+            L"surum yayindakinden dusuk (version below the published one): " + versions +
+            L". Launcher'lar gordukleri en yuksek surumden dusugunu reddeder; --surum ile daha "
+            L"buyugunu verin, ya da hicbir oyuncu o surumu gormediyse --dusuk-surum (launchers refuse "
+            L"any version below the highest they verified: give a larger --surum, or --dusuk-surum "
+            L"if no player has seen the published one)";
         return false;
     }
     if (version < previous.version)
-        result.notes.push_back(L"surum yayindakinden dusuk, --dusuk-surum ile yayinlaniyor; o surumu gormus "
-                               L"launcher'lar bu listeyi reddeder (version below the published one, published with "
-                               L"--dusuk-surum: launchers that saw it refuse this list): " +
-                               versions);
+        result.notes.push_back(
+            L"surum yayindakinden dusuk, --dusuk-surum ile yayinlaniyor; o surumu gormus "
+            L"launcher'lar bu listeyi reddeder (version below the published one, published with "
+            L"--dusuk-surum: launchers that saw it refuse this list): " +
+            versions);
     else if (version == previous.version)
         result.notes.push_back(L"surum yayindakiyle ayni (version equal to the published one): " + versions);
     return true;
@@ -277,11 +283,12 @@ bool checkRemovals(const PublishOptions& options, const PublishRules& rules, con
     }
     if (result.leftBehind.empty()) return true;
     const std::wstring list = pathLines(result.leftBehind);
-    const std::wstring what = std::to_wstring(result.leftBehind.size()) +
-                              L" dosya listeden cikiyor ama hicbir D klasoru ya da ustteki E uzantisi onlari "
-                              L"kapsamiyor: oyuncularin bilgisayarinda kalirlar (files dropped from the list that "
-                              L"no D folder or top-level E extension covers: they stay on players' machines):" +
-                              list;
+    const std::wstring what =
+        std::to_wstring(result.leftBehind.size()) +
+        L" dosya listeden cikiyor ama hicbir D klasoru ya da ustteki E uzantisi onlari "
+        L"kapsamiyor: oyuncularin bilgisayarinda kalirlar (files dropped from the list that "
+        L"no D folder or top-level E extension covers: they stay on players' machines):" +
+        list;
     if (options.strictRemovals) {
         result.error = what + L"\n--kati: yayinlanmadi (not published)";
         return false;
@@ -296,13 +303,15 @@ bool checkKeys(const PublishOptions& options, const std::vector<std::wstring>& p
     publicKeyBytes(options.signingKey, signing.data());
     if (signing == developmentKey()) {
         if (!options.allowDevelopmentKey) {
-            result.error = L"gelistirme anahtariyla imzalanmaz: ozel yarisi depoda, herkes onunla liste imzalayabilir; "
-                           L"test icin --gelistirme verin (refusing to sign with the development key, whose private "
-                           L"half is in the repository: pass --gelistirme for a test tree)";
+            result.error =
+                L"gelistirme anahtariyla imzalanmaz: ozel yarisi depoda, herkes onunla liste imzalayabilir; "
+                L"test icin --gelistirme verin (refusing to sign with the development key, whose private "
+                L"half is in the repository: pass --gelistirme for a test tree)";
             return false;
         }
-        result.notes.push_back(L"gelistirme anahtariyla imzalaniyor: yalnizca test icin (signed with the development "
-                               L"key: for tests only)");
+        result.notes.push_back(
+            L"gelistirme anahtariyla imzalaniyor: yalnizca test icin (signed with the development "
+            L"key: for tests only)");
     }
     const std::wstring launcherKey = pathKey(kLauncherFileName);
     for (const std::wstring& path : paths) {
@@ -310,10 +319,11 @@ bool checkKeys(const PublishOptions& options, const std::vector<std::wstring>& p
         KeySet launcherKeys;
         DWORD error = 0;
         if (!readProgramKeySet(joinPath(options.gameFolder, path), launcherKeys, &error)) {
-            result.error = L"\"" + path +
-                           L"\" anahtar kumesi tasimiyor, launcher olarak yayinlanamaz (carries no key set, cannot "
-                           L"be published as the launcher): " +
-                           systemErrorText(error);
+            result.error =
+                L"\"" + path +
+                L"\" anahtar kumesi tasimiyor, launcher olarak yayinlanamaz (carries no key set, cannot "
+                L"be published as the launcher): " +
+                systemErrorText(error);
             return false;
         }
         if (!containsKey(launcherKeys, signing)) {
@@ -342,9 +352,10 @@ UniqueFile lockTarget(const std::wstring& serverFolder, std::wstring& error) {
     if (lock) return lock;
     const DWORD code = GetLastError();
     if (code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED || code == ERROR_LOCK_VIOLATION)
-        error = L"bu hedefe baska bir yayin suruyor; o bitince yeniden deneyin (another publish into this "
-                L"target is running; try again when it has finished): " +
-                serverFolder;
+        error =
+            L"bu hedefe baska bir yayin suruyor; o bitince yeniden deneyin (another publish into this "
+            L"target is running; try again when it has finished): " +
+            serverFolder;
     else
         error = L"hedef kilitlenemedi (cannot lock the target) " + path + L": " + systemErrorText(code);
     return lock;
@@ -394,8 +405,10 @@ bool collectGameFiles(const std::wstring& gameFolder, std::vector<std::wstring>&
     for (size_t i = 1; i < files.size(); ++i) {
         // Windows folders cannot hold both, and the launcher would keep only the last of them.
         if (files[i].sortKey == files[i - 1].sortKey) {
-            error = L"Windows icin ayni dosya, yalnizca harf buyuklugu farkli (one file on Windows, the names differ only in letter case): " +
-                    files[i - 1].path + L" / " + files[i].path;
+            error =
+                L"Windows icin ayni dosya, yalnizca harf buyuklugu farkli (one file on Windows, the names "
+                L"differ only in letter case): " +
+                files[i - 1].path + L" / " + files[i].path;
             return false;
         }
     }
@@ -508,7 +521,8 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
             ++result.objectsReused;
         } else {
             if (present) {
-                result.notes.push_back(L"bozuk nesne yeniden yazildi (damaged object written again): " + object);
+                result.notes.push_back(L"bozuk nesne yeniden yazildi (damaged object written again): " +
+                                       object);
                 ++result.objectsRepaired;
             }
             createFolderTree(object.substr(0, object.find_last_of(L'\\')));

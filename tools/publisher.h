@@ -31,10 +31,10 @@ struct PublishOptions {
     std::wstring newsTurkish;  // optional source files for haberler_tr.txt and haberler_en.txt
     std::wstring newsEnglish;
     SigningKey signingKey;
-    bool quick = false;  // reuse an object of the right size without hashing it again
-    bool allowDevelopmentKey = false;  // sign with the committed development key (tests, the demo)
-    bool allowLowerVersion = false;    // publish a version below the one the target already holds
-    bool strictRemovals = false;       // refuse when the new list drops paths no clean-up rule covers
+    bool quick = false;                      // reuse an object of the right size without hashing it again
+    bool allowDevelopmentKey = false;        // sign with the committed development key (tests, the demo)
+    bool allowLowerVersion = false;          // publish a version below the one the target already holds
+    bool strictRemovals = false;             // refuse when the new list drops paths no clean-up rule covers
     bool allowInstallOnlyToChecked = false;  // let install-only files of the published list become checked
 };
 
@@ -50,7 +50,7 @@ using PublishProgressFn = void (*)(void* context, const PublishProgress& progres
 struct [[nodiscard]] PublishResult {
     bool ok = false;
     std::wstring error;
-    std::vector<std::wstring> notes;  // things worth telling the operator that do not stop publishing
+    std::vector<std::wstring> notes;     // things worth telling the operator that do not stop publishing
     std::vector<std::wstring> warnings;  // the same, for what players will feel (no launcher in the tree)
     // Paths the target's previous list names and the new one drops, outside every "D" folder and
     // top-level "E" extension of the new list: players' launchers will never delete them.

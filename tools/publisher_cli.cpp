@@ -143,8 +143,9 @@ void printPublishProgress(void* context, const PublishProgress& progress) {
     DWORD now = GetTickCount();
     if (progress.filesDone != progress.filesTotal && now - out->lastProgress < 1000) return;
     out->lastProgress = now;
-    out->line(L"  [" + std::to_wstring(progress.filesDone) + L"/" + std::to_wstring(progress.filesTotal) + L"] " +
-              mebibytes(progress.bytesDone) + L" / " + mebibytes(progress.bytesTotal) + L"  " + progress.currentPath);
+    out->line(L"  [" + std::to_wstring(progress.filesDone) + L"/" + std::to_wstring(progress.filesTotal) +
+              L"] " + mebibytes(progress.bytesDone) + L" / " + mebibytes(progress.bytesTotal) + L"  " +
+              progress.currentPath);
 }
 
 bool loadOptionalFile(const Arguments& a, const wchar_t* name, std::string& bytes, Output& out) {
@@ -209,7 +210,8 @@ PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out)
                L"yayinlandi (published): surum %llu, %d dosya, %ls; %d yeni nesne (%ls), "
                L"%d hazir nesne, %d onarilan; %.1f sn",
                static_cast<unsigned long long>(r.version), r.files, mebibytes(r.bytes).c_str(),
-               r.objectsWritten, mebibytes(r.bytesWritten).c_str(), r.objectsReused, r.objectsRepaired, seconds);
+               r.objectsWritten, mebibytes(r.bytesWritten).c_str(), r.objectsReused, r.objectsRepaired,
+               seconds);
     summary[255] = 0;
     out.line(summary);
     return PublisherExit::Ok;
@@ -230,12 +232,14 @@ PublisherExit commandVerify(const std::vector<std::wstring>& args, Output& out) 
     KeySet keys;
     if (a.has(L"--acik-anahtar")) {
         if (!parsePublicKeyArgument(a.get(L"--acik-anahtar"), keys))
-            return usageError(out,
-                              L"--acik-anahtar virgulle ayrilmis 128'er onaltilik karakter ya da onlari tutan dosya "
-                              L"olmali (128 hex characters per key, comma-separated, or a file holding them)");
+            return usageError(
+                out,
+                L"--acik-anahtar virgulle ayrilmis 128'er onaltilik karakter ya da onlari tutan dosya "
+                L"olmali (128 hex characters per key, comma-separated, or a file holding them)");
     } else {
         keys = ownKeySet();
-        out.line(L"derlenmis anahtar(lar) kullaniliyor (using the compiled-in key(s)): " + describeKeySet(keys));
+        out.line(L"derlenmis anahtar(lar) kullaniliyor (using the compiled-in key(s)): " +
+                 describeKeySet(keys));
     }
     VerifyReport report = verifyPublishedTree(
         a.get(L"--hedef"), keys, a.flags.count(L"--sessiz") ? nullptr : printVerifyProgress, &out);
@@ -246,8 +250,10 @@ PublisherExit commandVerify(const std::vector<std::wstring>& args, Output& out) 
     if (report.signatureVerified) {
         out.line(L"imzalayan anahtar (signing key): " + describeKeySet({report.signingKey}));
         if (report.signingKey == developmentKey())
-            out.line(L"UYARI: liste gelistirme anahtariyla imzali; yalnizca test icin (WARNING: the list is signed "
-                     L"with the development key: for tests only)");
+            out.line(
+                L"UYARI: liste gelistirme anahtariyla imzali; yalnizca test icin (WARNING: the list is "
+                L"signed "
+                L"with the development key: for tests only)");
     }
     if (!report.ok()) {
         out.line(L"dogrulanamadi (verification failed): " + std::to_wstring(report.problems.size()) +

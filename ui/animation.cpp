@@ -79,7 +79,8 @@ EmberPlace emberAt(const Particle& particle, double seconds) {
     EmberPlace place;
     place.cx = static_cast<float>(particle.x + 14 * std::sin(0.7 * seconds + particle.phase));
     // Embers rise and re-enter at the bottom; the visible band runs from -20 to 580.
-    place.cy = static_cast<float>(std::fmod(std::fmod(particle.y - particle.riseSpeed * seconds, 600.0) + 600.0, 600.0) - 20);
+    place.cy = static_cast<float>(
+        std::fmod(std::fmod(particle.y - particle.riseSpeed * seconds, 600.0) + 600.0, 600.0) - 20);
     place.alpha = static_cast<float>(particle.alpha * (0.6 + 0.4 * std::sin(2 * seconds + particle.phase)));
     place.radius = 3 * particle.size;
     return place;
@@ -112,8 +113,9 @@ PixelLayer renderSprite(float deviceRadius, int stepX, int stepY, float scale) {
     const int reach = static_cast<int>(std::ceil(deviceRadius)) + kSpriteMargin;
     const int size = 2 * reach + 2;
     return paintLayer(size, size, scale, reach + static_cast<float>(stepX) / kPositionSteps,
-                      reach + static_cast<float>(stepY) / kPositionSteps,
-                      [&](Gdiplus::GpGraphics* graphics) { paintEmber(graphics, 0, 0, deviceRadius / scale, 1.0f); });
+                      reach + static_cast<float>(stepY) / kPositionSteps, [&](Gdiplus::GpGraphics* graphics) {
+                          paintEmber(graphics, 0, 0, deviceRadius / scale, 1.0f);
+                      });
 }
 
 }  // namespace

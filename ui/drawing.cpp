@@ -22,7 +22,8 @@ bool ensureMatrix(UniqueMatrix& matrix) {
 }
 
 float worldScale(DrawingResources& res, GpGraphics* graphics) {
-    if (!ensureMatrix(res.measureMatrix) || GdipGetWorldTransform(graphics, res.measureMatrix.get()) != Ok) return 1;
+    if (!ensureMatrix(res.measureMatrix) || GdipGetWorldTransform(graphics, res.measureMatrix.get()) != Ok)
+        return 1;
     float m[6] = {1, 0, 0, 1, 0, 0};
     GdipGetMatrixElements(res.measureMatrix.get(), m);
     return m[0];
@@ -33,8 +34,8 @@ void drawStringDirect(DrawingResources& res, GpGraphics* graphics, const std::ws
     UniqueBrush brush = solidBrush(colour);
     if (!brush) return;
     Gdiplus::RectF layout(x, y, 0, 0);
-    GdipDrawString(graphics, text.c_str(), static_cast<INT>(text.size()), font, &layout, res.stringFormat.get(),
-                   brush.get());
+    GdipDrawString(graphics, text.c_str(), static_cast<INT>(text.size()), font, &layout,
+                   res.stringFormat.get(), brush.get());
 }
 
 Sprite renderSprite(DrawingResources& res, GpGraphics* target, const SpriteKey& key) {
@@ -67,8 +68,8 @@ Sprite renderSprite(DrawingResources& res, GpGraphics* target, const SpriteKey& 
 
 }  // namespace
 
-void drawText(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, GpFont* font, ARGB colour,
-              float x, float y) {
+void drawText(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, GpFont* font,
+              ARGB colour, float x, float y) {
     if (text.empty() || !font) return;
     Gdiplus::GpMatrix* matrix = ensureMatrix(res.drawMatrix) ? res.drawMatrix.get() : nullptr;
     float m[6] = {1, 0, 0, 1, 0, 0};
@@ -76,7 +77,8 @@ void drawText(DrawingResources& res, GpGraphics* graphics, const std::wstring& t
     Gdiplus::PixelOffsetMode pixelOffset = Gdiplus::PixelOffsetModeDefault;
     bool cacheable =
         matrix && GdipGetWorldTransform(graphics, matrix) == Ok && GdipGetMatrixElements(matrix, m) == Ok &&
-        m[1] == 0 && m[2] == 0 && m[0] > 0 && m[0] == m[3] && GdipGetTextRenderingHint(graphics, &hint) == Ok &&
+        m[1] == 0 && m[2] == 0 && m[0] > 0 && m[0] == m[3] &&
+        GdipGetTextRenderingHint(graphics, &hint) == Ok &&
         (hint == Gdiplus::TextRenderingHintAntiAlias || hint == Gdiplus::TextRenderingHintAntiAliasGridFit) &&
         GdipGetPixelOffsetMode(graphics, &pixelOffset) == Ok;
     if (!cacheable) {
@@ -213,8 +215,8 @@ float drawEmphasisText(DrawingResources& res, GpGraphics* graphics, const std::w
     return measureText(res, graphics, drawnSoFar, font);
 }
 
-std::wstring fitWithEllipsis(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, GpFont* font,
-                             float maxWidth) {
+std::wstring fitWithEllipsis(DrawingResources& res, GpGraphics* graphics, const std::wstring& text,
+                             GpFont* font, float maxWidth) {
     if (measureText(res, graphics, text, font) <= maxWidth) return text;
     const std::wstring ellipsis = L"\u2026";
     size_t lo = 0, hi = text.size();
@@ -281,12 +283,14 @@ void fillEllipse(GpGraphics* graphics, ARGB colour, float x, float y, float widt
     if (brush) GdipFillEllipse(graphics, brush.get(), x, y, width, height);
 }
 
-void strokeEllipse(GpGraphics* graphics, ARGB colour, float penWidth, float x, float y, float width, float height) {
+void strokeEllipse(GpGraphics* graphics, ARGB colour, float penWidth, float x, float y, float width,
+                   float height) {
     UniquePen pen = solidPen(colour, penWidth);
     if (pen) GdipDrawEllipse(graphics, pen.get(), x, y, width, height);
 }
 
-void drawCheckStroke(GpGraphics* graphics, ARGB colour, float x1, float y1, float x2, float y2, float x3, float y3) {
+void drawCheckStroke(GpGraphics* graphics, ARGB colour, float x1, float y1, float x2, float y2, float x3,
+                     float y3) {
     UniquePen pen = solidPen(colour, 1.7f);
     if (!pen) return;
     GdipSetPenLineJoin(pen.get(), Gdiplus::LineJoinRound);
@@ -296,15 +300,16 @@ void drawCheckStroke(GpGraphics* graphics, ARGB colour, float x1, float y1, floa
     GdipDrawLines(graphics, pen.get(), points, 3);
 }
 
-void drawSectionHeading(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, float x, float y,
-                        float rightEdge) {
+void drawSectionHeading(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, float x,
+                        float y, float rightEdge) {
     GpFont* font = res.font(FontId::Bold12);
     float advance = drawSpacedText(res, graphics, text, font, 0xFFD9A83A, x, y, 3, false);
     float start = x + advance + 10;
     if (rightEdge - start < 2) return;
     UniqueBrush rule = lineBrush(start - 0.5f, 0, 0x80D9A83A, rightEdge + 0.5f, 0, 0x00D9A83A);
     if (!rule) return;
-    GdipFillRectangle(graphics, rule.get(), start, y + lineHeight(res, font) / 2 - 0.5f, rightEdge - start, 1);
+    GdipFillRectangle(graphics, rule.get(), start, y + lineHeight(res, font) / 2 - 0.5f, rightEdge - start,
+                      1);
 }
 
 GpStatus setGradientStops(GpLineGradient* brush, const ARGB* colours, const float* positions, int count) {

@@ -22,8 +22,8 @@ struct RectF {
     float x = 0, y = 0, width = 0, height = 0;
 };
 
-void drawText(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, GpFont* font, ARGB colour,
-              float x, float y);
+void drawText(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, GpFont* font,
+              ARGB colour, float x, float y);
 float measureText(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, GpFont* font);
 float lineHeight(DrawingResources& res, GpFont* font);
 // The y that centres a line of the font vertically in a band of the given height.
@@ -34,8 +34,8 @@ float drawSpacedText(DrawingResources& res, GpGraphics* graphics, const std::wst
 // without the asterisks.
 float drawEmphasisText(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, GpFont* font,
                        ARGB normalColour, ARGB emphasisColour, float x, float y, bool measureOnly);
-std::wstring fitWithEllipsis(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, GpFont* font,
-                             float maxWidth);
+std::wstring fitWithEllipsis(DrawingResources& res, GpGraphics* graphics, const std::wstring& text,
+                             GpFont* font, float maxWidth);
 
 void addRoundedRect(GpPath* path, const RectF& rect, float radius);
 void fillRoundedRect(GpGraphics* graphics, const RectF& rect, float radius, GpBrush* brush);
@@ -44,9 +44,11 @@ void strokeRoundedRect(GpGraphics* graphics, const RectF& rect, float radius, AR
 void fillRect(GpGraphics* graphics, ARGB colour, float x, float y, float width, float height);
 void drawLine(GpGraphics* graphics, ARGB colour, float width, float x1, float y1, float x2, float y2);
 void fillEllipse(GpGraphics* graphics, ARGB colour, float x, float y, float width, float height);
-void strokeEllipse(GpGraphics* graphics, ARGB colour, float penWidth, float x, float y, float width, float height);
-void drawCheckStroke(GpGraphics* graphics, ARGB colour, float x1, float y1, float x2, float y2, float x3, float y3);
-void drawSectionHeading(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, float x, float y,
-                        float rightEdge);
+void strokeEllipse(GpGraphics* graphics, ARGB colour, float penWidth, float x, float y, float width,
+                   float height);
+void drawCheckStroke(GpGraphics* graphics, ARGB colour, float x1, float y1, float x2, float y2, float x3,
+                     float y3);
+void drawSectionHeading(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, float x,
+                        float y, float rightEdge);
 Gdiplus::GpStatus setGradientStops(GpLineGradient* brush, const ARGB* colours, const float* positions,
                                    int count);

@@ -61,8 +61,8 @@ struct SpriteKey {
     std::wstring text;
     bool operator<(const SpriteKey& other) const {
         return std::tie(font, colour, scale, fractionX, fractionY, padX, padY, hint, pixelOffset, text) <
-               std::tie(other.font, other.colour, other.scale, other.fractionX, other.fractionY, other.padX, other.padY, other.hint,
-                        other.pixelOffset, other.text);
+               std::tie(other.font, other.colour, other.scale, other.fractionX, other.fractionY, other.padX,
+                        other.padY, other.hint, other.pixelOffset, other.text);
     }
 };
 struct Sprite {

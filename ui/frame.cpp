@@ -77,8 +77,8 @@ void paintFromCache(LauncherUi& ui, const ScreenModel& model, double seconds) {
 
     std::wstring fixedKey = sizeKey(ui) + fixedPartsKey(ui, model);
     if (fixedKey != cache.fixedKey) {
-        cache.fixedParts =
-            paintFrameLayer(ui, [&](GpGraphics* graphics) { paintMainScreen(ui, graphics, model, PaintLayer::Fixed); });
+        cache.fixedParts = paintFrameLayer(
+            ui, [&](GpGraphics* graphics) { paintMainScreen(ui, graphics, model, PaintLayer::Fixed); });
         cache.fixedKey = std::move(fixedKey);
     }
     blendLayer(cache.fixedParts, pixels, buffer.width, buffer.height, 0, 0);
@@ -98,8 +98,8 @@ void paintFromCache(LauncherUi& ui, const ScreenModel& model, double seconds) {
         sizeKey(ui) + formatText(L"%d|%d", static_cast<int>(uiLanguage),
                                  static_cast<int>(ui.window.hoverId == ClickId::PanelClose));
     if (panelKey != cache.panelKey) {
-        cache.panelFrame =
-            paintFrameLayer(ui, [&](GpGraphics* graphics) { paintDisplaySettings(ui, graphics, PaintLayer::Fixed); });
+        cache.panelFrame = paintFrameLayer(
+            ui, [&](GpGraphics* graphics) { paintDisplaySettings(ui, graphics, PaintLayer::Fixed); });
         cache.panelKey = std::move(panelKey);
     }
     blendLayer(cache.panelFrame, pixels, buffer.width, buffer.height, 0, 0);

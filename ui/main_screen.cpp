@@ -37,8 +37,8 @@ void paintStateIcon(LauncherUi& ui, GpGraphics* graphics, RowState state, float 
 }
 
 // A small framed button with emphasis text; returns its width.
-float paintSmallButton(LauncherUi& ui, GpGraphics* graphics, ClickId id, float x, float y, const std::wstring& text,
-                       bool enabled, PaintLayer layer) {
+float paintSmallButton(LauncherUi& ui, GpGraphics* graphics, ClickId id, float x, float y,
+                       const std::wstring& text, bool enabled, PaintLayer layer) {
     GpFont* f = ui.drawing.font(FontId::Regular12);
     float w = drawEmphasisText(ui.drawing, graphics, text, f, 0, 0, 0, 0, true) + 26;
     if (paintsChanging(layer)) addHitRegion(ui.window.hitRegions, id, x, y, w, 24, enabled);
@@ -48,7 +48,8 @@ float paintSmallButton(LauncherUi& ui, GpGraphics* graphics, ClickId id, float x
     fillRoundedRect(graphics, box, 4, kPanel);
     strokeRoundedRect(graphics, box, 4, hovered ? kDeepGold : kBorder);
     ARGB normal = !enabled ? kDim : hovered ? kCream : kMuted;
-    drawEmphasisText(ui.drawing, graphics, text, f, normal, kGold, x + 13, centredY(ui.drawing, f, y, 24), false);
+    drawEmphasisText(ui.drawing, graphics, text, f, normal, kGold, x + 13, centredY(ui.drawing, f, y, 24),
+                     false);
     return w;
 }
 
@@ -97,7 +98,8 @@ void paintSettingsButton(LauncherUi& ui, GpGraphics* graphics, PaintLayer layer)
     if (hovered) {
         const ARGB glow[3] = {0x30D9A83A, 0x20D9A83A, 0x10D9A83A};
         for (int gap = 3; gap >= 1; --gap) {
-            fillRoundedRect(graphics, RectF{618.0f - 2 * gap, 438.0f - 2 * gap, 62.0f + 4 * gap, 64.0f + 4 * gap},
+            fillRoundedRect(graphics,
+                            RectF{618.0f - 2 * gap, 438.0f - 2 * gap, 62.0f + 4 * gap, 64.0f + 4 * gap},
                             8.0f + 2 * gap, glow[gap - 1]);
         }
     }
@@ -173,7 +175,8 @@ void paintProgress(LauncherUi& ui, GpGraphics* graphics, const ScreenModel& mode
     if (model.percent >= 0) {
         GpFont* f = ui.drawing.font(FontId::Bold14);
         std::wstring text = formatText(L"%d%%", model.percent);
-        drawText(ui.drawing, graphics, text, f, kGold, barRight - measureText(ui.drawing, graphics, text, f), 451);
+        drawText(ui.drawing, graphics, text, f, kGold, barRight - measureText(ui.drawing, graphics, text, f),
+                 451);
     }
     if (model.progress > 0.001f) {
         float w = std::max(std::min(model.progress, 1.0f) * (barRight - 42), 2.0f);
@@ -224,8 +227,8 @@ void paintNews(LauncherUi& ui, GpGraphics* graphics) {
         }
         float x = 50 + std::max(dateWidth + 4, 44.0f);
         GdipSetClipRect(graphics, x, y - 2, 460 - x, 22, Gdiplus::CombineModeReplace);
-        drawEmphasisText(ui.drawing, graphics, item.title, ui.drawing.font(FontId::Regular13), kCream, kGold, x,
-                         y + 1, false);
+        drawEmphasisText(ui.drawing, graphics, item.title, ui.drawing.font(FontId::Regular13), kCream, kGold,
+                         x, y + 1, false);
         GdipResetClip(graphics);
     }
 }
@@ -235,8 +238,8 @@ void paintNews(LauncherUi& ui, GpGraphics* graphics) {
 void paintTitleBar(LauncherUi& ui, GpGraphics* graphics, PaintLayer layer) {
     const TextTable& t = texts();
     if (paintsFixed(layer)) {
-        drawSpacedText(ui.drawing, graphics, t[TextId::Title], ui.drawing.font(FontId::Regular11), kDim, 64, 18, 1,
-                       false);
+        drawSpacedText(ui.drawing, graphics, t[TextId::Title], ui.drawing.font(FontId::Regular11), kDim, 64,
+                       18, 1, false);
     }
 
     if (paintsChanging(layer)) addHitRegion(ui.window.hitRegions, ClickId::Minimise, 878, 16, 30, 24, true);
@@ -282,7 +285,8 @@ void paintNewsAndStatus(LauncherUi& ui, GpGraphics* graphics, const ScreenModel&
 void paintInstallPanel(LauncherUi& ui, GpGraphics* graphics, const ScreenModel& model, PaintLayer layer) {
     const TextTable& t = texts();
     const bool editable = !ui.installForm.installing;
-    if (paintsFixed(layer)) drawSectionHeading(ui.drawing, graphics, t[TextId::InstallFolderHeading], 40, 236, 920);
+    if (paintsFixed(layer))
+        drawSectionHeading(ui.drawing, graphics, t[TextId::InstallFolderHeading], 40, 236, 920);
     if (!paintsChanging(layer)) return;
 
     GpFont* f = ui.drawing.font(FontId::Regular13);
@@ -292,8 +296,8 @@ void paintInstallPanel(LauncherUi& ui, GpGraphics* graphics, const ScreenModel& 
     fillRoundedRect(graphics, folderBox, 4, 0xFF0F0B07);
     strokeRoundedRect(graphics, folderBox, 4,
                       editable && ui.window.hoverId == ClickId::FolderBox ? 0xFF8A6E3E : 0xFF5A4A2E);
-    drawText(ui.drawing, graphics, fitWithEllipsis(ui.drawing, graphics, ui.installForm.folder, f, 769), f, kCream, 52,
-             textY);
+    drawText(ui.drawing, graphics, fitWithEllipsis(ui.drawing, graphics, ui.installForm.folder, f, 769), f,
+             kCream, 52, textY);
 
     addHitRegion(ui.window.hitRegions, ClickId::ChangeFolder, 843, 264, 77, 34, editable);
     bool changeHovered = editable && ui.window.hoverId == ClickId::ChangeFolder;
@@ -301,14 +305,16 @@ void paintInstallPanel(LauncherUi& ui, GpGraphics* graphics, const ScreenModel& 
     fillRoundedRect(graphics, changeBox, 4, changeHovered ? 0xFF261D12 : 0xFF1A1510);
     strokeRoundedRect(graphics, changeBox, 4, changeHovered ? kDeepGold : 0xFF6B5A3E);
     std::wstring change = t[TextId::ChangeFolder];
-    drawText(ui.drawing, graphics, change, f, kGold, 843 + (77 - measureText(ui.drawing, graphics, change, f)) / 2, textY);
+    drawText(ui.drawing, graphics, change, f, kGold,
+             843 + (77 - measureText(ui.drawing, graphics, change, f)) / 2, textY);
 
     const uint64_t required = ui.status.requiredBytes;
     std::wstring requiredText = required ? formatGigabytes(required) : std::wstring(t[TextId::Calculating]);
     std::wstring freeText =
         ui.installForm.freeBytes ? formatGigabytes(ui.installForm.freeBytes) : std::wstring(L"\u2014");
     bool tooSmall = required && ui.installForm.freeBytes && ui.installForm.freeBytes < required;
-    drawEmphasisText(ui.drawing, graphics, formatText(t[TextId::SpaceLine], requiredText.c_str(), freeText.c_str()),
+    drawEmphasisText(ui.drawing, graphics,
+                     formatText(t[TextId::SpaceLine], requiredText.c_str(), freeText.c_str()),
                      ui.drawing.font(FontId::Regular12), kMuted, tooSmall ? kRed : kCream, 40, 310, false);
 
     float x = 40;
@@ -323,14 +329,14 @@ void paintBottomBar(LauncherUi& ui, GpGraphics* graphics, const ScreenModel& mod
     if (paintsChanging(layer)) {
         ARGB headlineNormal = model.errorStyle ? kRed : kCream;
         ARGB headlineEmphasis = model.errorStyle ? kRed : kGold;
-        drawEmphasisText(ui.drawing, graphics, model.headline, ui.drawing.font(FontId::Regular15), headlineNormal,
-                         headlineEmphasis, 40, 430, false);
+        drawEmphasisText(ui.drawing, graphics, model.headline, ui.drawing.font(FontId::Regular15),
+                         headlineNormal, headlineEmphasis, 40, 430, false);
         if (!model.detail.empty()) {
             float maxWidth = (model.percent == -1 ? 620.0f : 548.0f) - (installMode(ui) ? 0 : 60);
-            drawText(
-                ui.drawing, graphics,
-                fitWithEllipsis(ui.drawing, graphics, model.detail, ui.drawing.font(FontId::Regular12), maxWidth),
-                ui.drawing.font(FontId::Regular12), kDim, 40, 452);
+            drawText(ui.drawing, graphics,
+                     fitWithEllipsis(ui.drawing, graphics, model.detail, ui.drawing.font(FontId::Regular12),
+                                     maxWidth),
+                     ui.drawing.font(FontId::Regular12), kDim, 40, 452);
         }
     }
 
@@ -339,10 +345,11 @@ void paintBottomBar(LauncherUi& ui, GpGraphics* graphics, const ScreenModel& mod
 
     if (!installMode(ui)) {
         float x = 40;
-        x += paintSmallButton(ui, graphics, ClickId::Repair, x, 504, t[TextId::RepairFiles], repairEnabled(ui),
-                              layer) +
+        x += paintSmallButton(ui, graphics, ClickId::Repair, x, 504, t[TextId::RepairFiles],
+                              repairEnabled(ui), layer) +
              8;
-        x += paintSmallButton(ui, graphics, ClickId::GameFolder, x, 504, t[TextId::GameFolder], true, layer) + 8;
+        x += paintSmallButton(ui, graphics, ClickId::GameFolder, x, 504, t[TextId::GameFolder], true, layer) +
+             8;
         paintSmallButton(ui, graphics, ClickId::Language, x, 504,
                          uiLanguage == UiLanguage::English ? L"*EN* / TR" : L"*TR* / EN", true, layer);
         paintSettingsButton(ui, graphics, layer);

@@ -174,7 +174,8 @@ ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnap
                 (status.errorCode == ErrorKind::Connection || status.errorCode == ErrorKind::ListRejected)
                     ? 0.0f
                     : static_cast<float>(ratio);
-            updates = {RowState::Failed, status.errorCode == ErrorKind::Connection ? L"" : t[TextId::ValueError]};
+            updates = {RowState::Failed,
+                       status.errorCode == ErrorKind::Connection ? L"" : t[TextId::ValueError]};
             if (status.listVerified)
                 online();
             else

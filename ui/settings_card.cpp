@@ -60,8 +60,8 @@ float drawChip(LauncherUi& ui, GpGraphics* graphics, ClickId id, float x, float 
     drawText(ui.drawing, graphics, label, labelFont, text, x + 12,
              y + (kChipHeight - lineHeight(ui.drawing, labelFont)) / 2);
     if (!subLabel.empty())
-        drawText(ui.drawing, graphics, subLabel, subFont, selected ? 0xFF4A3410 : kDim, x + 12 + labelWidth + 5,
-                 y + (kChipHeight - lineHeight(ui.drawing, subFont)) / 2 + 1);
+        drawText(ui.drawing, graphics, subLabel, subFont, selected ? 0xFF4A3410 : kDim,
+                 x + 12 + labelWidth + 5, y + (kChipHeight - lineHeight(ui.drawing, subFont)) / 2 + 1);
     return width;
 }
 
@@ -88,7 +88,8 @@ void paintTitle(LauncherUi& ui, GpGraphics* graphics) {
     // The advance ends with one spacing after the last letter; centring leaves it out so the
     // letters themselves sit in the middle of the card.
     float width = drawSpacedText(ui.drawing, graphics, title, font, kGold, 0, 0, spacing, true) - spacing;
-    drawSpacedText(ui.drawing, graphics, title, font, kGold, kCardX + (kCardWidth - width) / 2, 72, spacing, false);
+    drawSpacedText(ui.drawing, graphics, title, font, kGold, kCardX + (kCardWidth - width) / 2, 72, spacing,
+                   false);
 }
 
 void paintSeparator(GpGraphics* graphics) {
@@ -105,7 +106,8 @@ float paintSizeChips(LauncherUi& ui, GpGraphics* graphics, const PanelScreen& sc
     float x = kLeft, y = 147;
     for (int i = 0; i <= kScreenSizeCount; ++i) {
         SizeChoice c = sizeChoice(ui.settings.draft, screen.usable, i);
-        float width = drawChip(ui, graphics, sizeChipId(i), x, y, c.label, c.subLabel, c.selected, c.fits, true);
+        float width =
+            drawChip(ui, graphics, sizeChipId(i), x, y, c.label, c.subLabel, c.selected, c.fits, true);
         if (x + width > kRight) {
             x = kLeft;
             y += 36;
@@ -150,7 +152,8 @@ void paintPreviewBox(LauncherUi& ui, GpGraphics* graphics, const PanelScreen& sc
     float x = kLeft + (190 - w) / 2, y = y0 + (107 - h) / 2;
     fillRect(graphics, 0x28F2C94C, x, y, w, h);
     UniquePen outline = solidPen(kGold, 1);
-    if (outline && w > 1 && h > 1) GdipDrawRectangle(graphics, outline.get(), x + 0.5f, y + 0.5f, w - 1, h - 1);
+    if (outline && w > 1 && h > 1)
+        GdipDrawRectangle(graphics, outline.get(), x + 0.5f, y + 0.5f, w - 1, h - 1);
 
     GpFont* font = ui.drawing.font(FontId::Bold11);
     std::wstring label = formatText(L"%d×%d", ui.settings.draft.windowWidth, ui.settings.draft.windowHeight);
@@ -184,13 +187,15 @@ void paintTextLines(LauncherUi& ui, GpGraphics* graphics, const PanelScreen& scr
 void paintButtons(LauncherUi& ui, GpGraphics* graphics) {
     const TextTable& t = texts();
     const float y = 455;
-    drawChip(ui, graphics, ClickId::PanelDefault, kLeft, y, t[TextId::DefaultButton], L"", false, true, false);
-    float saveWidth = drawChip(ui, graphics, ClickId::PanelSave, 0, y, t[TextId::SaveButton], L"", true, true, true);
+    drawChip(ui, graphics, ClickId::PanelDefault, kLeft, y, t[TextId::DefaultButton], L"", false, true,
+             false);
+    float saveWidth =
+        drawChip(ui, graphics, ClickId::PanelSave, 0, y, t[TextId::SaveButton], L"", true, true, true);
     float cancelWidth =
         drawChip(ui, graphics, ClickId::PanelCancel, 0, y, t[TextId::CancelButton], L"", false, true, true);
     float saveX = kRight - saveWidth;
-    drawChip(ui, graphics, ClickId::PanelCancel, saveX - 8 - cancelWidth, y, t[TextId::CancelButton], L"", false,
-             true, false);
+    drawChip(ui, graphics, ClickId::PanelCancel, saveX - 8 - cancelWidth, y, t[TextId::CancelButton], L"",
+             false, true, false);
     drawChip(ui, graphics, ClickId::PanelSave, saveX, y, t[TextId::SaveButton], L"", true, true, false);
 }
 
@@ -228,11 +233,11 @@ void paintDisplaySettings(LauncherUi& ui, GpGraphics* graphics, PaintLayer layer
 
     PanelScreen screen = currentScreen(ui);
 
-    drawText(ui.drawing, graphics, t[TextId::WindowSizeLabel], ui.drawing.font(FontId::Regular13), kMuted, kLeft,
-             125);
+    drawText(ui.drawing, graphics, t[TextId::WindowSizeLabel], ui.drawing.font(FontId::Regular13), kMuted,
+             kLeft, 125);
     float sizeRowY = paintSizeChips(ui, graphics, screen);
-    drawText(ui.drawing, graphics, t[TextId::InterfaceSizeLabel], ui.drawing.font(FontId::Regular13), kMuted, kLeft,
-             sizeRowY + 46);
+    drawText(ui.drawing, graphics, t[TextId::InterfaceSizeLabel], ui.drawing.font(FontId::Regular13), kMuted,
+             kLeft, sizeRowY + 46);
     float scaleRowY = sizeRowY + 68;
     float scaleRight = paintScaleChips(ui, graphics, scaleRowY);
     if (screen.full.height <= 800) {

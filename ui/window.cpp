@@ -121,9 +121,9 @@ bool createWindow(LauncherUi& ui, HINSTANCE instance, const RunOptions& options,
     // Hidden mode (automated runs): invisible, click-through, no taskbar button, never activated.
     const DWORD exStyle =
         hidden ? (WS_EX_NOACTIVATE | WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT) : WS_EX_APPWINDOW;
-    HWND window =
-        CreateWindowExW(exStyle, kWindowClassName, texts()[TextId::Title], WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX,
-                        place.x, place.y, place.width, place.height, nullptr, nullptr, instance, &ui);
+    HWND window = CreateWindowExW(exStyle, kWindowClassName, texts()[TextId::Title],
+                                  WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, place.x, place.y, place.width,
+                                  place.height, nullptr, nullptr, instance, &ui);
     if (!window) return false;
     if (hidden) SetLayeredWindowAttributes(window, 0, 1, LWA_ALPHA);
 

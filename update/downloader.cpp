@@ -80,7 +80,8 @@ StepResult finishSplitFile(DownloadRun& run, HINTERNET connection, DownloadItem&
         if (DWORD error = flushFile(item.tempPath)) return fileFailure(error, item.entry->path);
         return commitFile(run, item);
     }
-    logLine(run.transfers.run.log, "parcali indirme tutmadi, tek akisla yeniden: %s", relativeUtf8(item).c_str());
+    logLine(run.transfers.run.log, "parcali indirme tutmadi, tek akisla yeniden: %s",
+            relativeUtf8(item).c_str());
     return downloadWhole(run, connection, item);
 }
 
@@ -117,7 +118,8 @@ void recordFailure(DownloadRun& run, const StepResult& result) {
 bool jobMayStart(DownloadRun& run, const DownloadJob& job, int window) {
     if (job.chunkIndex < 0) return true;
     DownloadItem& item = run.items[job.itemIndex];
-    return item.failed.load() || run.rangeRefused.load() || rangeMayStart(*item.cursor, job.chunkIndex, window);
+    return item.failed.load() || run.rangeRefused.load() ||
+           rangeMayStart(*item.cursor, job.chunkIndex, window);
 }
 
 // Takes the first job that may start. When every queued one is held back, `held` is the first of
@@ -225,7 +227,8 @@ void deleteUncommittedTemps(DownloadRun& run) {
     }
 }
 
-StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest, const std::vector<uint32_t>& indices) {
+StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest,
+                             const std::vector<uint32_t>& indices) {
     const std::wstring& root = run.settings.rootFolder;
     std::vector<uint32_t> order = indices;
     std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
@@ -307,8 +310,8 @@ StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& i
         sink.group = &group;
         sink.fileCounter = &item.receivedBytes;
         sink.limit = job.length;
-        HttpResult http = httpGet(group.run.session, connection, objectPath(item.entry->hash), writeSinkCallback,
-                                  &sink, job.offset, job.length);
+        HttpResult http = httpGet(group.run.session, connection, objectPath(item.entry->hash),
+                                  writeSinkCallback, &sink, job.offset, job.length);
         if (http.delivered(206) && sink.writeError == 0 && sink.written == job.length) {
             // Each range goes to the disk as it completes, while the transfer keeps the processors
             // busy; the flush before the commit then finds little left to write instead of the file.
@@ -331,9 +334,10 @@ StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& i
             result = StepResult{StepOutcome::RangeIgnored, 0, 200, path};
             return false;
         }
-        logLine(group.run.log, "parca %d/%d inmedi (HTTP %d, %llu/%llu bayt) %s, deneme %d", job.chunkIndex + 1,
-                item.chunkCount, http.status, static_cast<unsigned long long>(sink.written),
-                static_cast<unsigned long long>(job.length), relativeUtf8(item).c_str(), attempt);
+        logLine(group.run.log, "parca %d/%d inmedi (HTTP %d, %llu/%llu bayt) %s, deneme %d",
+                job.chunkIndex + 1, item.chunkCount, http.status,
+                static_cast<unsigned long long>(sink.written), static_cast<unsigned long long>(job.length),
+                relativeUtf8(item).c_str(), attempt);
         result = StepResult{StepOutcome::Failed, http.systemError, http.status, path};
         retried = true;
         return true;
@@ -344,11 +348,12 @@ StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& i
 }
 
 DownloadSettings downloadSettings(const UpdaterConfig& config) {
-    return DownloadSettings{config.rootFolder, config.connectionCount, config.retries.wholeFile, config.retries.range};
+    return DownloadSettings{config.rootFolder, config.connectionCount, config.retries.wholeFile,
+                            config.retries.range};
 }
 
-StepResult runDownloader(const DownloadSettings& settings, const RunServices& services, const Manifest& manifest,
-                         const std::vector<uint32_t>& indices, HashCache& cache) {
+StepResult runDownloader(const DownloadSettings& settings, const RunServices& services,
+                         const Manifest& manifest, const std::vector<uint32_t>& indices, HashCache& cache) {
     DownloadRun run(settings, services);
     run.cache = &cache;
     TempFileGuard guard{run};
@@ -361,8 +366,8 @@ StepResult runDownloader(const DownloadSettings& settings, const RunServices& se
     setCurrentFile(services.status, run.items.empty() ? std::wstring() : run.items.front().entry->path, 1);
     int workers = static_cast<int>(std::min<size_t>(run.jobs.size(), std::max(1, settings.connectionCount)));
     logLine(services.log, "indirme: %u dosya (%d parcali), %llu bayt, %d baglanti",
-            static_cast<unsigned>(run.items.size()), run.splitFiles, static_cast<unsigned long long>(run.totalBytes),
-            workers);
+            static_cast<unsigned>(run.items.size()), run.splitFiles,
+            static_cast<unsigned long long>(run.totalBytes), workers);
     ULONGLONG startTick = GetTickCount64();
     runWorkers(run, workers);
     if (run.failure) std::rethrow_exception(run.failure);

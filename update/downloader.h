@@ -20,14 +20,15 @@ struct UpdaterConfig;
 
 // Done when every listed file is in place, Stopped on a stop request; otherwise the first file's
 // failure, for the run's driver to report.
-StepResult runDownloader(const DownloadSettings& settings, const RunServices& services, const Manifest& manifest,
-                         const std::vector<uint32_t>& indices, HashCache& cache);
+StepResult runDownloader(const DownloadSettings& settings, const RunServices& services,
+                         const Manifest& manifest, const std::vector<uint32_t>& indices, HashCache& cache);
 // Shows the first active item and the files placed so far; the caller holds run.lock.
 void refreshDownloadStatus(DownloadRun& run);
 
 // The stages of runDownloader, exposed for tests. Failures come back to be reported by the caller.
 // Items largest first, parent folders created, locked targets refused before anything is fetched.
-StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest, const std::vector<uint32_t>& indices);
+StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest,
+                             const std::vector<uint32_t>& indices);
 // One job per small file, 16 MiB ranges of a preallocated temp file per large one.
 StepResult queueDownloadJobs(DownloadRun& run);
 // One range under the range policy: Done, Failed, WriteFailed, DiskFull, Stopped or RangeIgnored.

@@ -5,9 +5,11 @@
 
 namespace {
 
-bool listOnDisk(const std::wstring& rootFolder, const std::wstring& folder, std::vector<FolderEntry>& entries) {
+bool listOnDisk(const std::wstring& rootFolder, const std::wstring& folder,
+                std::vector<FolderEntry>& entries) {
     WIN32_FIND_DATAW data;
-    UniqueFind find(FindFirstFileW(fullPath(rootFolder, folder.empty() ? L"*" : folder + L"/*").c_str(), &data));
+    UniqueFind find(
+        FindFirstFileW(fullPath(rootFolder, folder.empty() ? L"*" : folder + L"/*").c_str(), &data));
     if (!find) return false;
     do {
         bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -25,7 +27,8 @@ bool isWalkableFolder(const WIN32_FIND_DATAW& entry) {
            !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-void findExtraFiles(const std::wstring& rootFolder, const Manifest& manifest, std::vector<std::wstring>& result) {
+void findExtraFiles(const std::wstring& rootFolder, const Manifest& manifest,
+                    std::vector<std::wstring>& result) {
     findExtraFiles([&](const std::wstring& folder,
                        std::vector<FolderEntry>& entries) { return listOnDisk(rootFolder, folder, entries); },
                    manifest, result);

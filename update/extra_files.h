@@ -10,6 +10,7 @@
 #include "protocol/cleanup_rules.h"
 
 // Appends the list-relative paths ("/" separators) of the files to delete below rootFolder, each once.
-void findExtraFiles(const std::wstring& rootFolder, const Manifest& manifest, std::vector<std::wstring>& result);
+void findExtraFiles(const std::wstring& rootFolder, const Manifest& manifest,
+                    std::vector<std::wstring>& result);
 // A listed folder entry the walk may enter: a real folder, never a junction or symbolic link.
 bool isWalkableFolder(const WIN32_FIND_DATAW& entry);

@@ -51,8 +51,8 @@ StepResult commitFile(DownloadRun& run, DownloadItem& item) {
     SetFileAttributesW(item.targetPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (DWORD error = moveFileDurably(item.tempPath, item.targetPath)) {
         DeleteFileW(item.tempPath.c_str());
-        bool locked = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
-                      error == ERROR_LOCK_VIOLATION;
+        bool locked =
+            error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
         return StepResult{locked ? StepOutcome::Locked : StepOutcome::WriteFailed, error, 0, entry.path};
     }
 

@@ -100,7 +100,8 @@ void reportProgress(LiveStatus& status, const std::atomic<uint64_t>& bytes) {
     std::lock_guard<std::mutex> lock(status.mutex_);
     StatusSnapshot& s = status.status_;
     s.bytesDone = bytes.load();
-    if (s.phase == UpdatePhase::Downloading) sampleSpeed(status.speedSample_, s.bytesPerSecond, s.bytesDone, now);
+    if (s.phase == UpdatePhase::Downloading)
+        sampleSpeed(status.speedSample_, s.bytesPerSecond, s.bytesDone, now);
 }
 
 void publishList(LiveStatus& status, uint64_t version, uint64_t requiredBytes) {

@@ -36,13 +36,22 @@ StepResult unavailable(const HttpSession& session, const wchar_t* what, const Ht
 StepResult checkList(const std::string& listBytes, const std::string& signatureBytes, uint64_t minimumVersion,
                      Manifest& parsed) {
     if (!verifySignature(listBytes, signatureBytes))
-        return StepResult{StepOutcome::Rejected, static_cast<DWORD>(NTE_BAD_SIGNATURE), 0, {},
+        return StepResult{StepOutcome::Rejected,
+                          static_cast<DWORD>(NTE_BAD_SIGNATURE),
+                          0,
+                          {},
                           L"imza dogrulanamadi: liste bu launcher'in anahtarlariyla imzalanmamis"};
     if (!parseManifest(listBytes, parsed))
-        return StepResult{StepOutcome::Rejected, ERROR_INVALID_DATA, 0, {},
+        return StepResult{StepOutcome::Rejected,
+                          ERROR_INVALID_DATA,
+                          0,
+                          {},
                           L"liste bicimi gecersiz: baslik ya da dosya kaydi yok"};
     if (parsed.version < minimumVersion)
-        return StepResult{StepOutcome::Rejected, ERROR_REVISION_MISMATCH, 0, {},
+        return StepResult{StepOutcome::Rejected,
+                          ERROR_REVISION_MISMATCH,
+                          0,
+                          {},
                           L"eski liste: surum " + std::to_wstring(parsed.version) + L", bu klasor surum " +
                               std::to_wstring(minimumVersion) + L" listesini dogrulamisti"};
     return StepResult{};

@@ -11,8 +11,8 @@ void fetchNews(const HttpSession& session, const StopSignal& stop, LiveStatus& s
         // One byte past the limit is enough to know the body is too long; the rest is never fetched.
         BodyCollector collector{&body, &stop, kMaxNewsBytes + 1};
         // A failed fetch keeps the previous run's items: stale news beats an empty panel.
-        HttpResult got =
-            httpGet(session, nullptr, kNewsFileNames[index] + makeCacheBuster(), collectBody, &collector, 0, 0);
+        HttpResult got = httpGet(session, nullptr, kNewsFileNames[index] + makeCacheBuster(), collectBody,
+                                 &collector, 0, 0);
         if (got.delivered(200)) {
             publishNews(status, index, parseNews(body));
         } else if (got.sinkRefused && !stop.requested()) {

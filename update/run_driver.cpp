@@ -147,8 +147,8 @@ void runUpdate(Updater& updater, bool fullScan, bool checkOnly) {
     Manifest manifest;
     std::string listBytes, signatureBytes;
     const VersionFloor floor = highestVerifiedVersion(config.rootFolder);
-    if (failed(fetchManifest(updater.session, config.retries.list, updater.stop, manifest, listBytes, signatureBytes,
-                             floor.version)))
+    if (failed(fetchManifest(updater.session, config.retries.list, updater.stop, manifest, listBytes,
+                             signatureBytes, floor.version)))
         return;
     publishVerifiedList(updater.status, updater.log, manifest);
     // Remembered at once, before anything can fail: the folder has seen this version, so no older
@@ -161,15 +161,16 @@ void runUpdate(Updater& updater, bool fullScan, bool checkOnly) {
         return;
     }
 
-    StepResult replaced = selfUpdate(services, config.skipSelfUpdate, config.retries.selfUpdate, manifest, listBytes,
-                                     signatureBytes);
+    StepResult replaced = selfUpdate(services, config.skipSelfUpdate, config.retries.selfUpdate, manifest,
+                                     listBytes, signatureBytes);
     if (updater.stop.requested()) return;
     if (replaced.ok()) {
         logLine(updater.log, "launcher guncellendi, yeniden baslatiliyor");
         setPhase(updater.status, UpdatePhase::SelfUpdated);
         return;
     }
-    if (replaced.outcome != StepOutcome::Unchanged) logLine(updater.log, "launcher guncellenemedi, oyun dosyalariyla devam");
+    if (replaced.outcome != StepOutcome::Unchanged)
+        logLine(updater.log, "launcher guncellenemedi, oyun dosyalariyla devam");
 
     // What a process ended in the middle of a download left behind, before this run plans its own.
     for (const std::wstring& relative : removeLeftoverTemps(config.rootFolder))
@@ -179,10 +180,12 @@ void runUpdate(Updater& updater, bool fullScan, bool checkOnly) {
     loadHashCache(config.rootFolder, cache);
     std::vector<uint32_t> downloadList;
     ScanCounts counted;
-    if (failed(scanListedFiles(config.rootFolder, updater.stop, updater.status, manifest, cache, fullScan, downloadList, counted)))
+    if (failed(scanListedFiles(config.rootFolder, updater.stop, updater.status, manifest, cache, fullScan,
+                               downloadList, counted)))
         return;
     reportProgress(updater.status, counted.bytes);
-    logLine(updater.log, "tarama bitti: %d dosya, %u indirilecek", counted.files, static_cast<unsigned>(downloadList.size()));
+    logLine(updater.log, "tarama bitti: %d dosya, %u indirilecek", counted.files,
+            static_cast<unsigned>(downloadList.size()));
 
     if (!downloadList.empty() &&
         failed(runDownloader(downloadSettings(config), services, manifest, downloadList, cache)))

@@ -60,11 +60,13 @@ void logRestore(UpdateLog& log, const LauncherSwap& swap) {
             logLine(log, "launcher yerine konamadi (%lu), eskisi geri alindi", failed);
             return;
         case SwapRestore::Copied:
-            logLine(log, "launcher yerine konamadi (%lu), eskisi geri adlandirilamadi (%lu), kopyasi kondu", failed,
-                    static_cast<unsigned long>(swap.renameBackError));
+            logLine(log, "launcher yerine konamadi (%lu), eskisi geri adlandirilamadi (%lu), kopyasi kondu",
+                    failed, static_cast<unsigned long>(swap.renameBackError));
             return;
         case SwapRestore::Lost:
-            logLine(log, "launcher yerine konamadi (%lu), eskisi geri konamadi (%lu, kopya %lu): .eski ve .yeni duruyor",
+            logLine(log,
+                    "launcher yerine konamadi (%lu), eskisi geri konamadi (%lu, kopya %lu): .eski ve .yeni "
+                    "duruyor",
                     failed, static_cast<unsigned long>(swap.renameBackError),
                     static_cast<unsigned long>(swap.copyBackError));
             return;
@@ -83,16 +85,17 @@ StepResult checkNewLauncherKeys(UpdateLog& log, const std::wstring& newPath, con
         return StepResult{StepOutcome::Rejected, error};
     }
     if (!verifyingKey(keys, listBytes, signatureBytes)) {
-        logLine(log, "yeni launcher kullanilmadi: anahtarlarindan hicbiri bu listenin imzasini dogrulamiyor (%s)",
+        logLine(log,
+                "yeni launcher kullanilmadi: anahtarlarindan hicbiri bu listenin imzasini dogrulamiyor (%s)",
                 toUtf8(describeKeySet(keys)).c_str());
         return StepResult{StepOutcome::Rejected, static_cast<DWORD>(NTE_BAD_SIGNATURE)};
     }
     return StepResult{};
 }
 
-StepResult selfUpdate(const RunServices& services, bool skip, const RetryPolicy& attempts, const Manifest& manifest,
-                      const std::string& listBytes, const std::string& signatureBytes,
-                      const std::wstring& runningPath) {
+StepResult selfUpdate(const RunServices& services, bool skip, const RetryPolicy& attempts,
+                      const Manifest& manifest, const std::string& listBytes,
+                      const std::string& signatureBytes, const std::wstring& runningPath) {
     auto found = manifest.pathIndex.find(pathKey(kLauncherFileName));
     if (found == manifest.pathIndex.end()) return StepResult{StepOutcome::Unchanged};
     const ManifestEntry& entry = manifest.entries[found->second];

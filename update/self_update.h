@@ -20,9 +20,9 @@ struct UpdateLog;
 // when the new executable's embedded keys cannot verify the list (listBytes, signatureBytes) that
 // named it. The download is tried under `attempts`. runningPath: the executable to replace; empty
 // means this process's own module file.
-StepResult selfUpdate(const RunServices& services, bool skip, const RetryPolicy& attempts, const Manifest& manifest,
-                      const std::string& listBytes, const std::string& signatureBytes,
-                      const std::wstring& runningPath = std::wstring());
+StepResult selfUpdate(const RunServices& services, bool skip, const RetryPolicy& attempts,
+                      const Manifest& manifest, const std::string& listBytes,
+                      const std::string& signatureBytes, const std::wstring& runningPath = std::wstring());
 // Done when one of the keys embedded in newPath verifies the pair; otherwise Rejected, logged.
 StepResult checkNewLauncherKeys(UpdateLog& log, const std::wstring& newPath, const std::string& listBytes,
                                 const std::string& signatureBytes);

@@ -21,7 +21,7 @@ enum class StepOutcome {
     WriteFailed,   // a file could not be created, written or moved
     Locked,        // the target is held by another program (the game is running)
     DiskFull,
-    Failed,        // failed for good: every attempt of a transfer, or the run itself (out of memory)
+    Failed,  // failed for good: every attempt of a transfer, or the run itself (out of memory)
 };
 
 struct [[nodiscard]] StepResult {

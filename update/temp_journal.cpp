@@ -17,7 +17,8 @@ std::wstring journalPath(const std::wstring& rootFolder) {
 // A journal is only ever written by the launcher, but it is a file in the user's folder: a line
 // that is not a temp file the launcher could have made is never acted on.
 bool isJournalledTemp(const std::wstring& relative) {
-    if (relative.size() <= std::wstring_view(kDownloadSuffix).size() || !isAcceptableFilePath(relative)) return false;
+    if (relative.size() <= std::wstring_view(kDownloadSuffix).size() || !isAcceptableFilePath(relative))
+        return false;
     std::wstring key = pathKey(relative);
     std::wstring suffix = foldCase(kDownloadSuffix);
     return !isInProtectionFolder(key) && key.compare(key.size() - suffix.size(), suffix.size(), suffix) == 0;

@@ -99,7 +99,8 @@ StepResult downloadToTemp(TransferGroup& group, HINTERNET connection, const Mani
     // A complete body reaches the disk before anything moves it into place: after a power cut the
     // target must never be the new name over zero-filled content.
     DWORD flushError = 0;
-    if (sink.writeError == 0 && sink.written == entry.size && !isCancelled(group) && !FlushFileBuffers(file.get()))
+    if (sink.writeError == 0 && sink.written == entry.size && !isCancelled(group) &&
+        !FlushFileBuffers(file.get()))
         flushError = lastErrorOr();
     file.reset();
 

@@ -39,8 +39,8 @@ void logLine(UpdateLog& log, const char* format, ...) {
 
     std::lock_guard<std::mutex> lock(log.lock);
     auto open = [&] {
-        return UniqueFile(CreateFileW(log.path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        return UniqueFile(CreateFileW(log.path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     };
     // The folder is made again whenever it is missing, but only then: a run writes a line per file.
     UniqueFile file = open();

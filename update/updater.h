@@ -17,10 +17,10 @@
 
 // How often each kind of transfer is tried, and the pauses between the tries.
 struct RetryRules {
-    RetryPolicy list{2, {2000}};                     // the list and its signature, when they do not verify
-    RetryPolicy wholeFile{3, {1000, 2000, 3000}};    // a file in one stream (the last pause precedes the error)
-    RetryPolicy range{3, {1000, 2000, 3000}};        // one 16 MiB range of a split file
-    RetryPolicy selfUpdate{3, {}};                   // the launcher's own executable, without pauses
+    RetryPolicy list{2, {2000}};                   // the list and its signature, when they do not verify
+    RetryPolicy wholeFile{3, {1000, 2000, 3000}};  // a file in one stream (the last pause precedes the error)
+    RetryPolicy range{3, {1000, 2000, 3000}};      // one 16 MiB range of a split file
+    RetryPolicy selfUpdate{3, {}};                 // the launcher's own executable, without pauses
 };
 
 // What the next run is told: plain values, written on the UI thread while no run is active and read

@@ -79,7 +79,8 @@ void runWorker(Updater& updater, bool fullScan, bool checkOnly) {
         warnAboutKeys(log);
     }
     if (DWORD error = openSession(updater.session, config.server, config.timeouts)) {
-        reportError(updater.status, log, StepResult{StepOutcome::Unavailable, error, 0, {}, L"WinHTTP oturumu acilamadi"});
+        reportError(updater.status, log,
+                    StepResult{StepOutcome::Unavailable, error, 0, {}, L"WinHTTP oturumu acilamadi"});
         updater.workerRunning.exchange(false);
         return;
     }
