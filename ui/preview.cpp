@@ -185,7 +185,7 @@ bool showPreviewState(LauncherUi& ui, const std::wstring& name) {
 
 bool renderPreview(LauncherUi& ui, const std::wstring& folder) {
     ui.window.clock.frozen = true;
-    ui.window.clock.frozenTime = 3.0;
+    ui.window.clock.frozenTime = kStillEmberTime;
     ui.window.instance = GetModuleHandleW(nullptr);
     if (!loadImages(ui.drawing, ui.window.instance)) return false;
     createFonts(ui.drawing);
