@@ -22,3 +22,21 @@ struct PaintedApp {
     LauncherUi ui{runs};
     bool ready = false;  // images, fonts and back buffer are all there
 };
+
+// A real top-level window whose procedure is the launcher's own, over a PaintedApp's state: keys,
+// focus cues, WM_GETOBJECT and queued invocations go through the code the launcher runs. Hidden,
+// at (100, 80); the app's window handle points at it for its lifetime.
+struct PaintedWindow {
+    explicit PaintedWindow(PaintedApp& app);
+    ~PaintedWindow();
+    PaintedWindow(const PaintedWindow&) = delete;
+    PaintedWindow& operator=(const PaintedWindow&) = delete;
+
+    LRESULT send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    void key(WPARAM virtualKey) { send(WM_KEYDOWN, virtualKey); }
+    // Dispatches what is queued for the window; true when a WM_CLOSE was among it (not run).
+    bool pump();
+
+    PaintedApp& app;
+    HWND handle = nullptr;
+};
