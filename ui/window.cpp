@@ -321,9 +321,17 @@ void onMouseUse(LauncherUi& ui) {
     setKeyboardFocus(ui, ClickId::None);
 }
 
+// Windows sends this when the focus cues change (and not when the user keeps them always on). The
+// change is read from the message itself: Wine keeps no UI state and answers every query "shown".
 LRESULT onUpdateUiState(LauncherUi& ui, WPARAM wParam, LPARAM lParam) {
     LRESULT result = DefWindowProcW(ui.window.handle, WM_UPDATEUISTATE, wParam, lParam);
-    const bool cues = !(SendMessageW(ui.window.handle, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+    bool cues = ui.window.focusCues;
+    if (HIWORD(wParam) & UISF_HIDEFOCUS) {
+        if (LOWORD(wParam) == UIS_SET) cues = false;
+        if (LOWORD(wParam) == UIS_CLEAR) cues = true;
+        if (LOWORD(wParam) == UIS_INITIALIZE)
+            cues = !(SendMessageW(ui.window.handle, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+    }
     if (cues != ui.window.focusCues) {
         ui.window.focusCues = cues;
         InvalidateRect(ui.window.handle, nullptr, FALSE);

@@ -71,6 +71,11 @@ LRESULT CALLBACK paintedWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(ui));
     }
     if (!ui) return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_CHANGEUISTATE && (HIWORD(wParam) & UISF_HIDEFOCUS)) {
+        auto* owner = reinterpret_cast<PaintedWindow*>(GetPropW(window, L"QvPaintedWindow"));
+        if (owner) owner->cueRequests.push_back(LOWORD(wParam));
+        if (LOWORD(wParam) != UIS_INITIALIZE) return SendMessageW(window, WM_UPDATEUISTATE, wParam, lParam);
+    }
     if (message == WM_DESTROY) {
         // The launcher's own would also post a quit message into the test thread's queue.
         releaseAutomation(*ui);
@@ -90,10 +95,14 @@ PaintedWindow::PaintedWindow(PaintedApp& app) : app(app) {
     RegisterClassExW(&wc);  // already registered by an earlier test: fine
     handle = CreateWindowExW(0, L"QvPaintedWindow", L"Qorvane Launcher", WS_POPUP, 100, 80, 960, 560, nullptr,
                              nullptr, wc.hInstance, &app.ui);
+    if (handle) SetPropW(handle, L"QvPaintedWindow", this);
 }
 
 PaintedWindow::~PaintedWindow() {
-    if (handle) DestroyWindow(handle);
+    if (handle) {
+        RemovePropW(handle, L"QvPaintedWindow");
+        DestroyWindow(handle);
+    }
     app.ui.window.handle = nullptr;
 }
 
