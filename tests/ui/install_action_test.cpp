@@ -74,8 +74,7 @@ TEST_F(InstallAction, RefusesARootOrRelativeFolderAndStaysOpen) {
     for (const wchar_t* refused : {L"D:\\", L"Oyunlar\\Qorvane"}) {
         EnvironmentOverride target(L"QORVANE_KUR_KLASOR", refused);
         Launcher installer(downloaded);
-        ASSERT_TRUE(installer.process.hProcess)
-            << "start failed with " << installer.startError << " for " << refused;
+        ASSERT_TRUE(installer.process.hProcess) << "start failed with " << installer.startError << " for " << refused;
         HWND window = waitForWindow(L"QorvaneLauncher", downloaded);
         ASSERT_TRUE(window) << "install screen did not appear";
         PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
