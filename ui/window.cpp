@@ -432,6 +432,9 @@ LRESULT windowProc(LauncherUi& ui, UINT message, WPARAM wParam, LPARAM lParam) {
             return onNcHitTest(ui, lParam);
         case WM_NCLBUTTONDBLCLK:
             return 0;  // a double click on the draggable area must not maximise
+        case WM_NCLBUTTONDOWN:
+            onMouseUse(ui);  // pressing the background to drag the window is mouse use too
+            return DefWindowProcW(ui.window.handle, message, wParam, lParam);
         case WM_KEYDOWN:
             return onKeyDown(ui, wParam);
         case WM_TIMER:
