@@ -18,10 +18,8 @@ inline bool paintsChanging(PaintLayer layer) {
     return layer != PaintLayer::Fixed;
 }
 
-struct RectF {
-    float x = 0, y = 0, width = 0, height = 0;
-};
-
+// The plain text primitives below place text at a point without a box; painters draw through
+// text_fit.h, which keeps each text inside its box, and a fit log counts direct calls as faults.
 void drawText(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour,
               float x, float y);
 float measureText(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font);
@@ -46,7 +44,5 @@ void drawLine(GpGraphics* g, ARGB colour, float width, float x1, float y1, float
 void fillEllipse(GpGraphics* g, ARGB colour, float x, float y, float width, float height);
 void strokeEllipse(GpGraphics* g, ARGB colour, float penWidth, float x, float y, float width, float height);
 void drawCheckStroke(GpGraphics* g, ARGB colour, float x1, float y1, float x2, float y2, float x3, float y3);
-void drawSectionHeading(DrawingResources& res, GpGraphics* g, const std::wstring& text, float x, float y,
-                        float rightEdge);
 Gdiplus::GpStatus setGradientStops(GpLineGradient* brush, const ARGB* colours, const float* positions,
                                    int count);

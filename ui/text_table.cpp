@@ -85,6 +85,11 @@ const TextTable turkishTable = {{
                                     L"Kaydedildi — oyun bir sonraki açılışta %d × %d açılacak.",
                                     L"Ayar dosyası yazılamadı (oyun klasörü yazılabilir mi?).",
                                     L"Qorvane tamamen kaldırılamadı. Oyun dosyaları bu klasörde kalıyor:\n\n%s",
+                                    L"Simge durumuna küçült",
+                                    L"Kapat",
+                                    L"Dili değiştir: English",
+                                    L"Kurulum klasörü: %s",
+                                    L"İlerleme",
                                 },
                                 L','};
 
@@ -167,6 +172,11 @@ const TextTable englishTable = {
         L"Saved — the game will open at %d × %d next time.",
         L"Could not write the settings file (is the game folder writable?).",
         L"Qorvane could not be removed completely. The game files stay in this folder:\n\n%s",
+        L"Minimise",
+        L"Close",
+        L"Change language: Türkçe",
+        L"Install folder: %s",
+        L"Progress",
     },
     L'.'};
 }  // namespace
