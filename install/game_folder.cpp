@@ -14,7 +14,7 @@ std::wstring languageFilePath(const std::wstring& folder) {
 }  // namespace
 
 std::wstring installRecordPath(const std::wstring& folder) {
-    return joinPath(folder, kProtectionFolderName) + L"\\kurulum.txt";
+    return stateFilePath(folder, L"kurulum.txt");
 }
 
 bool isGameInstalled(const std::wstring& folder) {

@@ -399,6 +399,8 @@ TEST(PublishRules, RejectsLinesTheLauncherWouldMisreadOrThatWouldHarmIt) {
         "D a\x01b",      // control character
         "D .",           // the whole game folder
         "D ./",          //
+        "D PACK~1",      // the shape of a short name, which may alias another folder
+        "O logs/GUNLUK~12",
     };
     for (const char* line : bad) {
         PublishRules rules;
@@ -431,7 +433,7 @@ TEST_F(PublishFixture, FolderContentsTheLauncherCannotHandleStopPublishing) {
     // Names a game built elsewhere (on Linux, say) can carry: written here through the prefix that
     // keeps Windows from changing them, or as Wine stores them.
     const wchar_t* names[] = {L"pack/eski..yedek.bin", L"pack/nul.txt", L"pack/son nokta.", L"pack/son bosluk ",
-                              L"pack/CON"};
+                              L"pack/CON", L"pack/QORVAN~1.EXE"};
     for (const wchar_t* name : names) {
         SCOPED_TRACE(testing::Message() << std::string(name, name + wcslen(name)));
         std::wstring path = L"\\\\?\\" + game.file(name);

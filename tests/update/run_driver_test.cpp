@@ -5,9 +5,13 @@
 #include <thread>
 
 #include "base/file.h"
+#include "base/names.h"
+#include "base/path_identity.h"
+#include "base/text.h"
 #include "tests/update/engine_game.h"
 #include "update/hashing.h"
 #include "update/temp_journal.h"
+#include "update/version_record.h"
 #include "update/worker.h"
 
 namespace {
@@ -393,10 +397,56 @@ TEST(RunDriver, AnOlderSignedListIsRefusedAndTheFolderKept) {
     EXPECT_EQ("five", game.folder.read(L"a.bin"));
     EXPECT_EQ("7\n", game.folder.read(L"koruma/liste_surumu.txt"));
 
+    // The account keeps the floor too: a folder that lost koruma altogether still refuses the older list.
+    removeTree(game.folder.file(L"koruma"));
+    game.version = 5;
+    game.publish();
+    EXPECT_EQ(ErrorKind::ListRejected, game.run().errorCode);
+    EXPECT_EQ("five", game.folder.read(L"a.bin"));
+    EXPECT_EQ(7u, registeredVersion(game.folder.path));
+    EXPECT_EQ(7u, registeredVersion(game.folder.path + L"\\.\\"));  // one folder, however spelled
+
     EngineGame fresh;
     fresh.files["a.bin"] = "three";
     fresh.version = 3;
     fresh.publish();
     ASSERT_EQ(UpdatePhase::Ready, fresh.run().phase);
     EXPECT_EQ("3\n", fresh.folder.read(L"koruma/liste_surumu.txt"));
+    EXPECT_EQ(3u, registeredVersion(fresh.folder.path));
+}
+
+// The floor's file record cannot be written (a folder stands in the way of its temp file): the run
+// goes on, the registry still holds the floor, and the log says what failed.
+TEST(RunDriver, AFailedVersionRecordIsLogged) {
+    EngineGame game;
+    game.files["a.bin"] = "a";
+    game.version = 9;
+    game.publish();
+    ASSERT_TRUE(createFolderTree(game.folder.file(L"koruma/liste_surumu.txt.yeni")));
+    ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
+    EXPECT_NE(std::string::npos, game.log().find("liste surumu kaydedilemedi: dosya 5, kayit defteri 0"))
+        << game.log();
+    EXPECT_FALSE(game.folder.exists(L"koruma/liste_surumu.txt"));
+    EXPECT_EQ(9u, registeredVersion(game.folder.path));
+}
+
+// A game folder so deep that its state files pass MAX_PATH keeps them all: the version record, the
+// hash cache and the log.
+TEST(RunDriver, ADeepGameFolderKeepsItsState) {
+    EngineGame game;
+    game.files["a.bin"] = "a";
+    game.publish();
+    const std::wstring deep =
+        game.folder.path + L"\\" + std::wstring(235 - game.folder.path.size() - 1, L'd');
+    ASSERT_EQ(deep.size(), 235u);
+    ASSERT_TRUE(createFolderTree(deep));
+    game.u.rootFolder = deep;
+    ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
+    for (const wchar_t* name :
+         {L"liste_surumu.txt", L"onbellek.txt", L"launcher_gunluk.txt", L"manifest.txt"}) {
+        const std::wstring path = stateFilePath(deep, name);
+        EXPECT_EQ(path.rfind(L"\\\\?\\", 0), 0u) << "not in the long form: " << toUtf8(path);
+        EXPECT_TRUE(pathExists(path)) << toUtf8(name);
+    }
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kVersionFloorKey, folderKey(deep).c_str());
 }
