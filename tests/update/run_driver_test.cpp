@@ -4,10 +4,12 @@
 
 #include <thread>
 
+#include "base/contained_path.h"
 #include "base/file.h"
 #include "base/names.h"
 #include "base/path_identity.h"
 #include "base/text.h"
+#include "tests/support/folder_link.h"
 #include "tests/update/engine_game.h"
 #include "update/hashing.h"
 #include "update/temp_journal.h"
@@ -133,6 +135,79 @@ TEST(RunDriver, QuickScanTrustsMatchingCacheEntriesAndFullScanDoesNot) {
     ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
     EXPECT_EQ("original", game.folder.read(L"a.bin"));
     EXPECT_NE(std::string::npos, game.log().find("---- basla: tam tarama"));
+}
+
+// The program the play button starts is read in every run: whoever could replace it could also set
+// its size and time back, which is all the cache compares.
+TEST(RunDriver, TheGameClientIsHashedInEveryRun) {
+    EngineGame game;
+    game.files["Qorvane.exe"] = "the game";
+    game.files["a.bin"] = "original";
+    game.publish();
+    game.install();
+    ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
+    HashCache cache;
+    loadHashCache(game.folder.path, cache);
+    for (const wchar_t* name : {L"Qorvane.exe", L"a.bin"}) {
+        const uint64_t mtime = cache.at(pathKey(name)).mtime;
+        game.folder.write(name, name == std::wstring(L"a.bin") ? "ORIGINAL" : "THE GAME");
+        setWriteTime(game.folder.file(name), mtime);
+    }
+    ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
+    EXPECT_NE(std::string::npos, game.log().rfind("tarama bitti: 2 dosya, 1 indirilecek")) << game.log();
+    EXPECT_EQ("the game", game.folder.read(L"Qorvane.exe"));
+    EXPECT_EQ("ORIGINAL", game.folder.read(L"a.bin")) << "other files still trust the cache";
+}
+
+// A stray name that Windows would read as a listed one ("data.pak." for "data.pak") is deleted as
+// itself: the listed file stays, and the next run finds nothing to fetch.
+TEST(RunDriver, CleanUpDeletesANameThatAliasesAListedFileAsItself) {
+    EngineGame game;
+    game.files["pack/data.pak"] = "listed";
+    game.rules = "D pack\n";
+    game.publish();
+    game.install();
+    for (const wchar_t* alias : {L"pack/data.pak.", L"pack/data.pak "}) {
+        HANDLE stray = CreateFileW(exactPath(game.folder.path, alias).c_str(), GENERIC_WRITE, 0, nullptr,
+                                   CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(stray, INVALID_HANDLE_VALUE);
+        CloseHandle(stray);
+    }
+    ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
+    EXPECT_EQ(2, countOf(game.log(), " silindi"));
+    EXPECT_EQ("listed", game.folder.read(L"pack/data.pak"));
+    ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
+    EXPECT_NE(std::string::npos, game.log().rfind("tarama bitti: 1 dosya, 0 indirilecek"));
+    EXPECT_EQ(2, countOf(game.log(), "fazla dosya"));
+}
+
+// Nothing is written, created or deleted through a link below the game folder: a listed file whose
+// folder is a link fails the run (kind 3, error 4395) and writes nothing outside, an "O" folder
+// through a link is not made, a journal temp through a link is not deleted.
+TEST(RunDriver, NothingIsWrittenOrDeletedThroughALink) {
+    EngineGame game;
+    TempFolder outside;
+    outside.write(L"precious.doc.indir", "the player's");
+    game.files["a.bin"] = "a";
+    game.rules = "O linked/yeni\n";
+    game.publish();
+    game.install();
+    if (!makeFolderLink(game.folder.file(L"linked"), outside.path)) GTEST_SKIP() << "this system makes no folder links";
+    ASSERT_EQ(writeTempJournal(game.folder.path, {L"linked/precious.doc.indir"}), 0u);
+    ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
+    EXPECT_FALSE(outside.exists(L"yeni"));
+    EXPECT_TRUE(outside.exists(L"precious.doc.indir"));
+    EXPECT_NE(std::string::npos, game.log().find("baglanti uzerinden klasor olusturulmaz: linked/yeni")) << game.log();
+
+    game.files["linked/b.bin"] = "b";
+    game.publish();
+    StatusSnapshot s = game.run();
+    EXPECT_EQ(UpdatePhase::Error, s.phase);
+    EXPECT_EQ(ErrorKind::FileWrite, s.errorCode);
+    EXPECT_EQ(L"linked/b.bin", s.detailText);
+    EXPECT_NE(std::string::npos, game.log().find("(son sistem hatasi 4395)")) << game.log();
+    EXPECT_FALSE(outside.exists(L"b.bin"));
+    EXPECT_FALSE(outside.exists(L"b.bin.indir"));
 }
 
 TEST(RunDriver, CleansExtraFilesCreatesFoldersAndSkipsOnlyTheTopLevelLauncher) {
