@@ -88,6 +88,8 @@ enum class TextId : int {
     SavedNotice,
     SettingsWriteFailed,
     UninstallKept,  // the game folder could not be removed: it names the folder that stays
+    InstallFolderForeign,   // the chosen folder belongs to another account: names it
+    InstallFolderProposed,  // the same for the default folder: names it and the folder proposed instead
     Count
 };
 
