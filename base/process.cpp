@@ -39,8 +39,9 @@ std::wstring quoteArgument(const std::wstring& arg) {
 
 namespace {
 
-DWORD createProcess(const std::wstring& exePath, const std::wstring& arguments, const std::wstring& workingFolder,
-                    DWORD creationFlags, HANDLE* mainThread, HeldProcess* held = nullptr) {
+DWORD createProcess(const std::wstring& exePath, const std::wstring& arguments,
+                    const std::wstring& workingFolder, DWORD creationFlags, HANDLE* mainThread,
+                    HeldProcess* held = nullptr) {
     std::wstring commandLine = L"\"" + exePath + L"\"";
     if (!arguments.empty()) commandLine += L" " + arguments;
     // CreateProcessW may write into the command line, so it gets its own writable copy.
@@ -80,7 +81,7 @@ DWORD startProcessSuspended(const std::wstring& exePath, const std::wstring& arg
     return createProcess(exePath, arguments, workingFolder, creationFlags | CREATE_SUSPENDED, mainThread);
 }
 
-DWORD startProcessHeld(const std::wstring& exePath, const std::wstring& arguments, const std::wstring& workingFolder,
-                       HeldProcess& held) {
+DWORD startProcessHeld(const std::wstring& exePath, const std::wstring& arguments,
+                       const std::wstring& workingFolder, HeldProcess& held) {
     return createProcess(exePath, arguments, workingFolder, CREATE_SUSPENDED, nullptr, &held);
 }

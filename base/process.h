@@ -26,5 +26,5 @@ struct HeldProcess {
     UniqueKernelHandle mainThread;
     DWORD id = 0;
 };
-DWORD startProcessHeld(const std::wstring& exePath, const std::wstring& arguments, const std::wstring& workingFolder,
-                       HeldProcess& held);
+DWORD startProcessHeld(const std::wstring& exePath, const std::wstring& arguments,
+                       const std::wstring& workingFolder, HeldProcess& held);

@@ -73,8 +73,8 @@ std::wstring sidText(PSID sid) {
 }
 
 // The rights that let an account change a folder or what it holds.
-constexpr ACCESS_MASK kChangingRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHILD | DELETE | WRITE_DAC |
-                                        WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+constexpr ACCESS_MASK kChangingRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHILD | DELETE |
+                                        WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
 
 bool sidIs(PSID sid, const wchar_t* text) {
     return sidText(sid) == text;
@@ -84,8 +84,8 @@ bool sidIs(PSID sid, const wchar_t* text) {
 
 bool isTrustedAccount(PSID sid, const std::wstring& userSid) {
     const std::wstring text = sidText(sid);
-    return !text.empty() &&
-           (text == userSid || text == L"S-1-5-32-544" || text == L"S-1-5-18" || text == kTrustedInstallerSid);
+    return !text.empty() && (text == userSid || text == L"S-1-5-32-544" || text == L"S-1-5-18" ||
+                             text == kTrustedInstallerSid);
 }
 
 FolderTrust judgeDescriptor(PSECURITY_DESCRIPTOR descriptor, const std::wstring& userSid) {
@@ -115,7 +115,8 @@ FolderTrust judgeDescriptor(PSECURITY_DESCRIPTOR descriptor, const std::wstring&
         const ACCESS_ALLOWED_ACE* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
         if (!(allowed->Mask & kChangingRights)) continue;
         // Entries of other shapes (object entries) name their account elsewhere: judged unsafe.
-        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE && header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE) {
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
+            header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE) {
             trust.othersMayWrite = true;
             continue;
         }
@@ -140,8 +141,9 @@ FolderTrust readFolderTrust(const std::wstring& path, const std::wstring& userSi
         return trust;
     }
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                              nullptr, nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
         return trust;
     UniqueLocal owned(descriptor);
     return judgeDescriptor(descriptor, userSid);
@@ -156,6 +158,6 @@ DWORD protectFolder(const std::wstring& path, const std::wstring& sddl) {
         return ERROR_INVALID_PARAMETER;
     // The named form, not the handle form: it passes the new entries on to everything inside.
     return SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
-                                 DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                 dacl, nullptr);
+                                 DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                 nullptr, dacl, nullptr);
 }

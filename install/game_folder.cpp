@@ -51,8 +51,8 @@ std::vector<std::wstring> listedTopLevelNames(const std::wstring& folder) {
     std::vector<std::wstring> names;
     // Only a list that still verifies speaks for the folder: an edited copy could claim anything.
     if (!readWholeFile(stateFilePath(folder, L"manifest.txt"), list, kListCopyLimit) ||
-        !readWholeFile(stateFilePath(folder, L"manifest.sig"), signature, 4096) || !verifySignature(list, signature) ||
-        !parseManifest(list, manifest))
+        !readWholeFile(stateFilePath(folder, L"manifest.sig"), signature, 4096) ||
+        !verifySignature(list, signature) || !parseManifest(list, manifest))
         return names;
     for (const auto& [key, index] : manifest.pathIndex)
         names.push_back(key.substr(0, key.find(L'/')));
@@ -88,7 +88,8 @@ FolderContent judgeFolderContent(const std::wstring& folder) {
         if (name == L"." || name == L"..") continue;
         empty = false;
         const std::wstring key = pathKey(name);
-        if (key == launcher || key == launcher + L".ESKI" || key == launcher + L".YENI" || key == launcher + L".INDIR")
+        if (key == launcher || key == launcher + L".ESKI" || key == launcher + L".YENI" ||
+            key == launcher + L".INDIR")
             continue;
         if (key == protection && pathExists(installRecordPath(folder))) continue;
         if (std::binary_search(listed.begin(), listed.end(), key) || isSettingsFile(key)) continue;

@@ -19,7 +19,7 @@ bool isGameInstalled(const std::wstring& folder);
 // last verified list kept in koruma, and what the launcher writes for the game (sorvik.cfg, zoom.cfg,
 // pack\dil.cfg). A loose Qorvane.exe beside other games is not the game's.
 enum class FolderContent {
-    Missing,   // nothing at that path
+    Missing,  // nothing at that path
     Empty,
     OnlyGame,  // nothing but the launcher's own names
     Other,     // anything else, a file in the folder's place, or a folder that cannot be read

@@ -70,7 +70,8 @@ std::wstring installFolderForChoice(const std::wstring& chosen) {
     size_t separator = path.rfind(L'\\');
     std::wstring last = separator == std::wstring::npos ? path : path.substr(separator + 1);
     // A folder holding an install and nothing else stays; anything else gets a folder of the game's own.
-    const bool installed = judgeFolderContent(path) == FolderContent::OnlyGame && pathExists(installRecordPath(path));
+    const bool installed =
+        judgeFolderContent(path) == FolderContent::OnlyGame && pathExists(installRecordPath(path));
     if (lstrcmpiW(last.c_str(), L"Qorvane") == 0 || installed) return path;
     if (path.empty() || path.back() != L'\\') path += L'\\';
     return path + L"Qorvane";

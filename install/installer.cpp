@@ -58,8 +58,8 @@ void registerUninstallEntry(const std::wstring& folder, const std::wstring& copy
 // A folder that exists is the game's only when a trusted account owns it; one that others may change
 // gets the rights of a folder the installer makes, before anything is written into it. A volume
 // without rights (FAT, exFAT) has nothing to check or set.
-InstallResult secureExistingFolder(const std::wstring& path, const std::wstring& userSid, const std::wstring& sddl,
-                                   const FolderRightsOps& ops) {
+InstallResult secureExistingFolder(const std::wstring& path, const std::wstring& userSid,
+                                   const std::wstring& sddl, const FolderRightsOps& ops) {
     if (!pathExists(path)) return {};
     const FolderTrust trust = ops.read(path, userSid);
     if (!trust.rightsKept) return {};

@@ -40,7 +40,8 @@ struct FolderRightsOps {
 InstallResult installGame(const std::wstring& folder, const InstallChoices& choices);
 // installGame with the executable to copy named; installGame passes the running one.
 InstallResult installLauncher(const std::wstring& sourceExe, const std::wstring& folder,
-                              const InstallChoices& choices, const FolderRightsOps& rights = FolderRightsOps{});
+                              const InstallChoices& choices,
+                              const FolderRightsOps& rights = FolderRightsOps{});
 std::wstring shortcutPath(bool desktop);
 bool createShortcut(const std::wstring& linkPath, const std::wstring& targetPath,
                     const std::wstring& workingFolder);

@@ -86,8 +86,8 @@ bool readListCopy(const std::wstring& folder, Manifest& manifest) {
     constexpr uint64_t kListCopyLimit = 33554431;
     std::string list, signature;
     return readWholeFile(stateFilePath(folder, L"manifest.txt"), list, kListCopyLimit) &&
-           readWholeFile(stateFilePath(folder, L"manifest.sig"), signature, 4096) && verifySignature(list, signature) &&
-           parseManifest(list, manifest);
+           readWholeFile(stateFilePath(folder, L"manifest.sig"), signature, 4096) &&
+           verifySignature(list, signature) && parseManifest(list, manifest);
 }
 
 // The parts of a relative path that are folders: "a", "a/b" for "a/b/c".
@@ -215,8 +215,8 @@ std::wstring folderRemovalArguments(const std::wstring& systemFolder, const std:
     // however many quoted paths lie inside. The waiting program by its full path, never found
     // through the current folder or PATH. "rmdir" without "/s" removes only an empty folder, and a
     // junction as itself, never what lies behind it.
-    return L"/d /v:off /s /c \"\"" + systemFolder + L"\\PING.EXE\" -n 3 127.0.0.1 >nul & del /f /q \"" + exePath +
-           L"\" & rmdir \"" + folder + L"\"\"";
+    return L"/d /v:off /s /c \"\"" + systemFolder + L"\\PING.EXE\" -n 3 127.0.0.1 >nul & del /f /q \"" +
+           exePath + L"\" & rmdir \"" + folder + L"\"\"";
 }
 
 bool startFolderRemoval(const std::wstring& folder, const std::wstring& exePath, UniqueKernelHandle* held) {

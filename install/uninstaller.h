@@ -30,5 +30,6 @@ std::wstring folderRemovalArguments(const std::wstring& systemFolder, const std:
 // Starts that command detached, from the temporary folder; false when it did not start. With
 // `held`, the command is started suspended and does nothing until releaseFolderRemoval: the caller
 // learns that the removal will happen before it tells the user so.
-bool startFolderRemoval(const std::wstring& folder, const std::wstring& exePath, UniqueKernelHandle* held = nullptr);
+bool startFolderRemoval(const std::wstring& folder, const std::wstring& exePath,
+                        UniqueKernelHandle* held = nullptr);
 void releaseFolderRemoval(UniqueKernelHandle& held);

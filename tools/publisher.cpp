@@ -74,8 +74,9 @@ struct GameFile {
 // build folder (or content that changes with a file outside it): never published.
 bool isLinkedFile(const std::wstring& path, const WIN32_FIND_DATAW& data) {
     if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
-    UniqueFile file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    UniqueFile file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
     return file && GetFileInformationByHandle(file.get(), &info) && info.nNumberOfLinks > 1;
 }
@@ -427,9 +428,11 @@ bool collectGameFiles(const std::wstring& gameFolder, std::vector<std::wstring>&
     std::vector<std::wstring> linked;
     if (!walkFolder(gameFolder, L"", files, error, notes, linked)) return false;
     if (!linked.empty()) {
-        error = L"oyun klasorunde baglanti ya da birden cok adi olan dosyalar var, yayinlanmaz; gercek kopyalarini "
-                L"koyun (the game folder holds symbolic links or files with more than one name, which are not "
-                L"published; put real copies there):";
+        error =
+            L"oyun klasorunde baglanti ya da birden cok adi olan dosyalar var, yayinlanmaz; gercek "
+            L"kopyalarini "
+            L"koyun (the game folder holds symbolic links or files with more than one name, which are not "
+            L"published; put real copies there):";
         for (const std::wstring& path : linked)
             error += L"\n  " + path;
         return false;

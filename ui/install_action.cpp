@@ -26,11 +26,14 @@ std::wstring perUserInstallFolder() {
     return local.empty() ? std::wstring() : local + L"\\Programs\\Qorvane";
 }
 
-ForeignFolderAnswer foreignFolderAnswer(const TextTable& t, const InstallResult& result, const std::wstring& chosen,
-                                        const std::wstring& defaultFolder, const std::wstring& perUserFolder) {
+ForeignFolderAnswer foreignFolderAnswer(const TextTable& t, const InstallResult& result,
+                                        const std::wstring& chosen, const std::wstring& defaultFolder,
+                                        const std::wstring& perUserFolder) {
     const bool wasDefault = !perUserFolder.empty() && lstrcmpiW(chosen.c_str(), defaultFolder.c_str()) == 0;
-    if (!wasDefault) return {formatText(t[TextId::InstallFolderForeign], result.path.c_str()), std::wstring()};
-    return {formatText(t[TextId::InstallFolderProposed], result.path.c_str(), perUserFolder.c_str()), perUserFolder};
+    if (!wasDefault)
+        return {formatText(t[TextId::InstallFolderForeign], result.path.c_str()), std::wstring()};
+    return {formatText(t[TextId::InstallFolderProposed], result.path.c_str(), perUserFolder.c_str()),
+            perUserFolder};
 }
 
 void runInstallAction(LauncherUi& ui) {
@@ -71,8 +74,8 @@ void runInstallAction(LauncherUi& ui) {
         // and when it was the default folder the screen offers the player's own one instead.
         form.installing = false;
         const TextTable& t = texts();
-        const ForeignFolderAnswer answer =
-            foreignFolderAnswer(t, result, folder, trimInstallFolder(defaultInstallFolder()), perUserInstallFolder());
+        const ForeignFolderAnswer answer = foreignFolderAnswer(
+            t, result, folder, trimInstallFolder(defaultInstallFolder()), perUserInstallFolder());
         if (!answer.proposedFolder.empty()) {
             form.folder = answer.proposedFolder;
             refreshFreeSpace(form, GetTickCount());

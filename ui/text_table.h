@@ -87,7 +87,7 @@ enum class TextId : int {
     SmallScreenAdvice,
     SavedNotice,
     SettingsWriteFailed,
-    UninstallKept,  // the game folder could not be removed: it names the folder that stays
+    UninstallKept,          // the game folder could not be removed: it names the folder that stays
     InstallFolderForeign,   // the chosen folder belongs to another account: names it
     InstallFolderProposed,  // the same for the default folder: names it and the folder proposed instead
     Count

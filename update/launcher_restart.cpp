@@ -66,7 +66,8 @@ DWORD restoreOldLauncher(const std::wstring& exePath) {
 }
 
 void announceStarted() {
-    UniqueKernelHandle signal(OpenEventW(EVENT_MODIFY_STATE, FALSE, startSignalName(GetCurrentProcessId()).c_str()));
+    UniqueKernelHandle signal(
+        OpenEventW(EVENT_MODIFY_STATE, FALSE, startSignalName(GetCurrentProcessId()).c_str()));
     if (signal) SetEvent(signal.get());
 }
 

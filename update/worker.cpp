@@ -55,9 +55,12 @@ void warnAboutFolderRights(Updater& u) {
     if (!trust.rightsKept)
         logLine(u, "UYARI: oyun klasorunun diski hak tutmuyor (FAT/exFAT), baska hesaplar da yazabilir");
     else if (trust.readable && !trust.ownerTrusted)
-        logLine(u, "UYARI: oyun klasorunun sahibi baska bir hesap, o hesap oyunun programlarini degistirebilir");
+        logLine(u,
+                "UYARI: oyun klasorunun sahibi baska bir hesap, o hesap oyunun programlarini degistirebilir");
     else if (trust.readable && trust.othersMayWrite)
-        logLine(u, "UYARI: oyun klasorune baska hesaplar da yazabilir; ayni klasore yeniden kurmak haklarini duzeltir");
+        logLine(u,
+                "UYARI: oyun klasorune baska hesaplar da yazabilir; ayni klasore yeniden kurmak haklarini "
+                "duzeltir");
 }
 
 }  // namespace

@@ -275,7 +275,7 @@ namespace {
 // protect: Wine keeps no owner but the current user.
 struct FakeRights {
     static inline std::map<std::wstring, std::wstring> sddl;  // by path; missing: made by the installer
-    static inline bool noRights = false;                       // a FAT or exFAT volume
+    static inline bool noRights = false;                      // a FAT or exFAT volume
     static inline DWORD protectError = 0;
     static inline std::vector<std::wstring> protectedPaths;
     static FolderTrust read(const std::wstring& path, const std::wstring& user) {
@@ -319,12 +319,11 @@ TEST_F(Installer, AFolderIsTrustedByItsOwnerAndProtectedBeforeAnythingIsWritten)
     } cases[] = {
         {"the user's own", L"O:" + user + fine, L"", false, 0, 0, false, nullptr, 0},
         {"Administrators'", L"O:BA" + fine, L"O:SY" + fine, false, 0, 0, false, nullptr, 0},
-        {"TrustedInstaller's",
-         L"O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464" + fine, L"", false, 0, 0, false,
-         nullptr, 0},
+        {"TrustedInstaller's", L"O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464" + fine,
+         L"", false, 0, 0, false, nullptr, 0},
         {"another account's", L"O:" + other + fine, L"", false, 0, ERROR_INVALID_OWNER, true, L"", 0},
-        {"its koruma another account's", L"O:" + user + fine, L"O:" + other + fine, false, 0, ERROR_INVALID_OWNER,
-         true, L"koruma", 0},
+        {"its koruma another account's", L"O:" + user + fine, L"O:" + other + fine, false, 0,
+         ERROR_INVALID_OWNER, true, L"koruma", 0},
         {"others may write", L"O:" + user + open, L"O:" + user + open, false, 0, 0, false, nullptr, 2},
         {"others may write and it cannot be changed", L"O:BA" + open, L"", false, ERROR_ACCESS_DENIED,
          ERROR_ACCESS_DENIED, false, L"", 1},
@@ -339,7 +338,8 @@ TEST_F(Installer, AFolderIsTrustedByItsOwnerAndProtectedBeforeAnythingIsWritten)
         FakeRights::sddl = {{folder, c.folderSddl}};
         if (!c.stateSddl.empty()) {
             createFolderTree(folder + L"\\koruma");
-            temp.write(L"Durum" + std::to_wstring(n - 1) + L"/koruma/kurulum.txt", "Qorvane Launcher kurulumu\n");
+            temp.write(L"Durum" + std::to_wstring(n - 1) + L"/koruma/kurulum.txt",
+                       "Qorvane Launcher kurulumu\n");
             FakeRights::sddl[folder + L"\\koruma"] = c.stateSddl;
         }
         FakeRights::noRights = c.noRights;

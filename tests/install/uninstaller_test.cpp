@@ -36,8 +36,9 @@ TEST(FolderRemoval, CommandWaitsThenDeletesTheLauncherAndAnEmptyFolder) {
     // in one outer pair of quotes that "/s" strips; the folder is removed only when empty.
     std::wstring line = folderRemovalArguments(L"C:\\Windows\\system32", L"D:\\Oyun\\Qorvane",
                                                L"D:\\Oyun\\Qorvane\\Qorvane Launcher.exe");
-    EXPECT_EQ(line, L"/d /v:off /s /c \"\"C:\\Windows\\system32\\PING.EXE\" -n 3 127.0.0.1 >nul & "
-                    L"del /f /q \"D:\\Oyun\\Qorvane\\Qorvane Launcher.exe\" & rmdir \"D:\\Oyun\\Qorvane\"\"");
+    EXPECT_EQ(line,
+              L"/d /v:off /s /c \"\"C:\\Windows\\system32\\PING.EXE\" -n 3 127.0.0.1 >nul & "
+              L"del /f /q \"D:\\Oyun\\Qorvane\\Qorvane Launcher.exe\" & rmdir \"D:\\Oyun\\Qorvane\"\"");
 }
 
 TEST(FolderRemoval, CommandProcessorDeletesTheLauncherThenTheFolderOnlyWhenEmpty) {
@@ -45,14 +46,16 @@ TEST(FolderRemoval, CommandProcessorDeletesTheLauncherThenTheFolderOnlyWhenEmpty
     TempFolder temp;
     for (const wchar_t* name : {L"Qorvane & Co ^ (1)!", L"Kalan"}) {
         temp.write(std::wstring(name) + L"/Qorvane Launcher.exe", "MZ");
-        SetFileAttributesW(temp.file(std::wstring(name) + L"/Qorvane Launcher.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesW(temp.file(std::wstring(name) + L"/Qorvane Launcher.exe").c_str(),
+                           FILE_ATTRIBUTE_READONLY);
     }
     temp.write(L"Kalan/oyuncunun.txt", "the player's own");
     for (const wchar_t* name : {L"Qorvane & Co ^ (1)!", L"Kalan"}) {
         const std::wstring folder = temp.file(name);
         DWORD started = GetTickCount();
         ASSERT_TRUE(startFolderRemoval(folder, folder + L"\\Qorvane Launcher.exe"));
-        EXPECT_TRUE(fileExists(folder + L"\\Qorvane Launcher.exe")) << "deleted before the launcher could have exited";
+        EXPECT_TRUE(fileExists(folder + L"\\Qorvane Launcher.exe"))
+            << "deleted before the launcher could have exited";
         EXPECT_TRUE(waitUntilGone(folder + L"\\Qorvane Launcher.exe"));
         EXPECT_GE(GetTickCount() - started, 1000u);
     }
@@ -73,7 +76,8 @@ TEST(FolderRemoval, AWaitingProgramInTheCurrentFolderIsNotRun) {
     writeFileBytes(planted, "@echo ran> \"" + toUtf8(marker) + "\"\r\n");
     TempFolder temp;
     temp.write(L"Qorvane/Qorvane Launcher.exe", "MZ");
-    const bool started = startFolderRemoval(temp.file(L"Qorvane"), temp.file(L"Qorvane/Qorvane Launcher.exe"));
+    const bool started =
+        startFolderRemoval(temp.file(L"Qorvane"), temp.file(L"Qorvane/Qorvane Launcher.exe"));
     const bool gone = started && waitUntilGone(temp.file(L"Qorvane"));
     DeleteFileW(planted.c_str());
     EXPECT_TRUE(gone);
@@ -90,7 +94,8 @@ TEST(FolderRemoval, CommandProcessorExpandsPercentNamesInsideQuotes) {
     temp.write(L"%QV_VICTIM%/Qorvane Launcher.exe", "MZ");
     SetEnvironmentVariableW(L"QV_VICTIM", L"victim");
     EXPECT_FALSE(isSafeToRemove(temp.file(L"%QV_VICTIM%")));
-    ASSERT_TRUE(startFolderRemoval(temp.file(L"%QV_VICTIM%"), temp.file(L"%QV_VICTIM%/Qorvane Launcher.exe")));
+    ASSERT_TRUE(
+        startFolderRemoval(temp.file(L"%QV_VICTIM%"), temp.file(L"%QV_VICTIM%/Qorvane Launcher.exe")));
     bool victimGone = waitUntilGone(temp.file(L"victim/Qorvane Launcher.exe"), 8000);
     SetEnvironmentVariableW(L"QV_VICTIM", nullptr);
     EXPECT_TRUE(victimGone) << "the command processor no longer expands inside quotes";
@@ -239,10 +244,12 @@ namespace {
 std::wstring installedGame(TempFolder& temp, const std::wstring& name, const std::string& extraRecords = "") {
     const std::string list = "#QORVANEPC 1\n#surum 4\nD ekran\nO kayitlar\n" + extraRecords + "K " +
                              std::string(64, 'a') + " 1 Qorvane.exe\nK " + std::string(64, 'b') +
-                             " 1 pack/veri/harita.pak\nK " + std::string(64, 'c') + " 1 Qorvane Launcher.exe\n";
-    for (const wchar_t* file : {L"Qorvane Launcher.exe", L"Qorvane Launcher.exe.eski", L"Qorvane.exe",
-                                L"pack/veri/harita.pak", L"pack/veri/harita.pak.indir", L"pack/dil.cfg",
-                                L"sorvik.cfg", L"zoom.cfg", L"koruma/onbellek.txt", L"koruma/launcher_gunluk.txt"})
+                             " 1 pack/veri/harita.pak\nK " + std::string(64, 'c') +
+                             " 1 Qorvane Launcher.exe\n";
+    for (const wchar_t* file :
+         {L"Qorvane Launcher.exe", L"Qorvane Launcher.exe.eski", L"Qorvane.exe", L"pack/veri/harita.pak",
+          L"pack/veri/harita.pak.indir", L"pack/dil.cfg", L"sorvik.cfg", L"zoom.cfg", L"koruma/onbellek.txt",
+          L"koruma/launcher_gunluk.txt"})
         temp.write(name + L"/" + file, "x");
     createFolderTree(temp.file(name + L"/kayitlar"));
     createFolderTree(temp.file(name + L"/ekran"));
@@ -277,8 +284,8 @@ TEST(RemoveGameFiles, OnlyWhatTheLauncherPutThere) {
 
     // A list copy that no longer verifies names nothing to delete.
     const std::wstring edited = installedGame(temp, L"Degisik");
-    temp.write(L"Degisik/koruma/manifest.txt", temp.read(L"Degisik/koruma/manifest.txt") + "K " +
-                                                     std::string(64, 'd') + " 1 notlar.txt\n");
+    temp.write(L"Degisik/koruma/manifest.txt",
+               temp.read(L"Degisik/koruma/manifest.txt") + "K " + std::string(64, 'd') + " 1 notlar.txt\n");
     temp.write(L"Degisik/notlar.txt", "the player's notes");
     EXPECT_EQ(removeGameFiles(parentFolder(edited), edited),
               (std::vector<std::wstring>{L"Qorvane.exe", L"ekran", L"kayitlar", L"notlar.txt", L"pack"}));

@@ -432,8 +432,8 @@ TEST(PublishRules, RejectsLinesTheLauncherWouldMisreadOrThatWouldHarmIt) {
 TEST_F(PublishFixture, FolderContentsTheLauncherCannotHandleStopPublishing) {
     // Names a game built elsewhere (on Linux, say) can carry: written here through the prefix that
     // keeps Windows from changing them, or as Wine stores them.
-    const wchar_t* names[] = {L"pack/eski..yedek.bin", L"pack/nul.txt", L"pack/son nokta.", L"pack/son bosluk ",
-                              L"pack/CON", L"pack/QORVAN~1.EXE"};
+    const wchar_t* names[] = {L"pack/eski..yedek.bin", L"pack/nul.txt", L"pack/son nokta.",
+                              L"pack/son bosluk ",     L"pack/CON",     L"pack/QORVAN~1.EXE"};
     for (const wchar_t* name : names) {
         SCOPED_TRACE(testing::Message() << std::string(name, name + wcslen(name)));
         std::wstring path = L"\\\\?\\" + game.file(name);
@@ -643,10 +643,11 @@ TEST_F(PublishFixture, DroppedFilesOutsideTheCleanUpRulesAreNamed) {
 TEST_F(PublishFixture, FilesWithOtherNamesOutsideTheBuildAreRefusedByName) {
     TempFolder elsewhere;
     elsewhere.write(L"gizli.txt", "private, outside the build");
-    ASSERT_TRUE(CreateHardLinkW(game.file(L"pack/baglanti.dat").c_str(), elsewhere.file(L"gizli.txt").c_str(), nullptr));
-    game.write(L"data/ikinci ad.bin", "two names inside");
-    ASSERT_TRUE(CreateHardLinkW(game.file(L"data/ucuncu ad.bin").c_str(), game.file(L"data/ikinci ad.bin").c_str(),
+    ASSERT_TRUE(CreateHardLinkW(game.file(L"pack/baglanti.dat").c_str(), elsewhere.file(L"gizli.txt").c_str(),
                                 nullptr));
+    game.write(L"data/ikinci ad.bin", "two names inside");
+    ASSERT_TRUE(CreateHardLinkW(game.file(L"data/ucuncu ad.bin").c_str(),
+                                game.file(L"data/ikinci ad.bin").c_str(), nullptr));
     PublishResult r = publish(4);
     EXPECT_FALSE(r.ok);
     for (const wchar_t* named : {L"pack/baglanti.dat", L"data/ikinci ad.bin", L"data/ucuncu ad.bin"})

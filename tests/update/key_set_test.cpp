@@ -141,7 +141,10 @@ TEST(KeySet, ADamagedProgramGivesItsSetOrNone) {
     const struct {
         const char* name;
         size_t size;
-    } cuts[] = {{"empty", 0}, {"no PE header", 63}, {"headers only", 512}, {"before the resources", rsrcOffset},
+    } cuts[] = {{"empty", 0},
+                {"no PE header", 63},
+                {"headers only", 512},
+                {"before the resources", rsrcOffset},
                 {"inside the resources", rsrcOffset + 40}};
     for (const auto& cut : cuts) {
         EXPECT_TRUE(read(original.substr(0, cut.size), error).empty()) << cut.name;

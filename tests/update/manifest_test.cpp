@@ -163,9 +163,11 @@ TEST(ManifestParse, RuleValuesAreCleanedOrIgnored) {
 }
 
 TEST(ManifestParse, FileRecordsWindowsCannotHoldAreIgnored) {
-    for (const char* path : {"CON", "pack/nul.txt", "pack/Com3.epk", "pack/LPT9", "data./x.bin", "data/x.bin.",
-                             "data/x.bin ", "a//b.bin", "./a.bin", "pack/", "a\x01b", "a|b", "a?b", "a*b",
-                             "a\"b", "a<b", "a>b", "QORVAN~1.EXE", "PACK~2/x.bin", "pack/DATA~10.PAK"}) {
+    for (const char* path :
+         {"CON",         "pack/nul.txt", "pack/Com3.epk", "pack/LPT9",    "data./x.bin",
+          "data/x.bin.", "data/x.bin ",  "a//b.bin",      "./a.bin",      "pack/",
+          "a\x01b",      "a|b",          "a?b",           "a*b",          "a\"b",
+          "a<b",         "a>b",          "QORVAN~1.EXE",  "PACK~2/x.bin", "pack/DATA~10.PAK"}) {
         Manifest m;
         EXPECT_FALSE(parseManifest("#QORVANEPC 1\n" + fileLine(path), m)) << path;
     }

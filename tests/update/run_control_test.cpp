@@ -114,7 +114,9 @@ TEST_F(RunControlTest, OnlyAConnectionErrorIsRetriedAndOnlyAfterItsDelay) {
 
 // The test game stands in for the new launcher; QORVANE_TEST_BASLANGIC says how it behaves.
 struct StartBehaviour {
-    explicit StartBehaviour(const wchar_t* value) { SetEnvironmentVariableW(L"QORVANE_TEST_BASLANGIC", value); }
+    explicit StartBehaviour(const wchar_t* value) {
+        SetEnvironmentVariableW(L"QORVANE_TEST_BASLANGIC", value);
+    }
     ~StartBehaviour() { SetEnvironmentVariableW(L"QORVANE_TEST_BASLANGIC", nullptr); }
 };
 
@@ -144,7 +146,8 @@ TEST_F(RunControlTest, ASelfUpdatedLauncherIsRestartedOnceWithItsArgumentsAndThe
     EXPECT_EQ(tickUntilSettled(control, start + 1, status), RunEvent::Restarted);
     auto record = waitForGameRecord(game.path);
     EXPECT_EQ(record["komut"], L"\"" + options.launcherExePath + L"\" foo \"a b\" --guncellendi");
-    EXPECT_EQ(game.read(L"Qorvane Launcher.exe.eski"), "the old launcher") << "the way back stays until Ready";
+    EXPECT_EQ(game.read(L"Qorvane Launcher.exe.eski"), "the old launcher")
+        << "the way back stays until Ready";
 
     // Handled once: no second start, and no update run in its place.
     EXPECT_EQ(tickRuns(control, start + 2, status), RunEvent::None);

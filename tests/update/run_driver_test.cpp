@@ -192,12 +192,14 @@ TEST(RunDriver, NothingIsWrittenOrDeletedThroughALink) {
     game.rules = "O linked/yeni\n";
     game.publish();
     game.install();
-    if (!makeFolderLink(game.folder.file(L"linked"), outside.path)) GTEST_SKIP() << "this system makes no folder links";
+    if (!makeFolderLink(game.folder.file(L"linked"), outside.path))
+        GTEST_SKIP() << "this system makes no folder links";
     ASSERT_EQ(writeTempJournal(game.folder.path, {L"linked/precious.doc.indir"}), 0u);
     ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
     EXPECT_FALSE(outside.exists(L"yeni"));
     EXPECT_TRUE(outside.exists(L"precious.doc.indir"));
-    EXPECT_NE(std::string::npos, game.log().find("baglanti uzerinden klasor olusturulmaz: linked/yeni")) << game.log();
+    EXPECT_NE(std::string::npos, game.log().find("baglanti uzerinden klasor olusturulmaz: linked/yeni"))
+        << game.log();
 
     game.files["linked/b.bin"] = "b";
     game.publish();
