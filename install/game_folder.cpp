@@ -45,15 +45,10 @@ bool holdsOnlyLanguageFile(const std::wstring& pack) {
 }  // namespace
 
 std::vector<std::wstring> listedTopLevelNames(const std::wstring& folder) {
-    constexpr uint64_t kListCopyLimit = 33554431;
-    std::string list, signature;
     Manifest manifest;
     std::vector<std::wstring> names;
     // Only a list that still verifies speaks for the folder: an edited copy could claim anything.
-    if (!readWholeFile(stateFilePath(folder, L"manifest.txt"), list, kListCopyLimit) ||
-        !readWholeFile(stateFilePath(folder, L"manifest.sig"), signature, 4096) ||
-        !verifySignature(list, signature) || !parseManifest(list, manifest))
-        return names;
+    if (!readVerifiedListCopy(folder, manifest)) return names;
     for (const auto& [key, index] : manifest.pathIndex)
         names.push_back(key.substr(0, key.find(L'/')));
     std::sort(names.begin(), names.end());

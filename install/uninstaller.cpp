@@ -80,16 +80,6 @@ bool isVolumeRoot(const std::wstring& folder) {
     while (!bare.empty() && bare.back() == L'\\') bare.pop_back();
     return equalsNoCase(volume, bare);
 }
-// The verified list copy in koruma; empty when there is none or it no longer verifies: an edited copy
-// must not make the uninstaller delete what it names.
-bool readListCopy(const std::wstring& folder, Manifest& manifest) {
-    constexpr uint64_t kListCopyLimit = 33554431;
-    std::string list, signature;
-    return readWholeFile(stateFilePath(folder, L"manifest.txt"), list, kListCopyLimit) &&
-           readWholeFile(stateFilePath(folder, L"manifest.sig"), signature, 4096) &&
-           verifySignature(list, signature) && parseManifest(list, manifest);
-}
-
 // The parts of a relative path that are folders: "a", "a/b" for "a/b/c".
 void addParentFolders(const std::wstring& relative, std::vector<std::wstring>& folders) {
     for (size_t slash = relative.find_first_of(L"/\\"); slash != std::wstring::npos;
@@ -132,7 +122,7 @@ std::vector<std::wstring> removeGameFiles(const std::wstring& folder, const std:
     std::vector<std::wstring> files = {L"pack/dil.cfg", L"sorvik.cfg", L"zoom.cfg"};
     std::vector<std::wstring> folders;
     Manifest manifest;
-    if (readListCopy(folder, manifest)) {
+    if (readVerifiedListCopy(folder, manifest)) {
         for (const ManifestEntry& entry : manifest.entries)
             if (pathKey(entry.path) != launcherKey) files.push_back(entry.path);
         folders.insert(folders.end(), manifest.createDirs.begin(), manifest.createDirs.end());

@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr uint64_t kListCopyLimit = 33554431;
-
 // Digits with an optional line end; anything else is no record.
 bool parseRecord(std::string_view text, uint64_t& version) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
@@ -23,18 +21,6 @@ bool parseRecord(std::string_view text, uint64_t& version) {
         return false;
     version = parseDecimal(text);
     return true;
-}
-
-// The list copy counts only while it still verifies: an edited copy must not lower the floor, and
-// must not raise it past what was really published either.
-uint64_t versionOfListCopy(const std::wstring& rootFolder) {
-    std::string list, signature;
-    Manifest manifest;
-    if (!readWholeFile(stateFilePath(rootFolder, L"manifest.txt"), list, kListCopyLimit) ||
-        !readWholeFile(stateFilePath(rootFolder, L"manifest.sig"), signature, 4096) ||
-        !verifySignature(list, signature) || !parseManifest(list, manifest))
-        return 0;
-    return manifest.version;
 }
 
 }  // namespace
@@ -61,7 +47,10 @@ VersionFloor highestVerifiedVersion(const std::wstring& rootFolder) {
         floor.recorded = true;
         floor.version = floor.recordedVersion;
     } else {
-        floor.version = versionOfListCopy(rootFolder);
+        // The list copy counts only while it still verifies: an edited copy must not lower the floor,
+        // and must not raise it past what was really published either.
+        Manifest copy;
+        floor.version = readVerifiedListCopy(rootFolder, copy) ? copy.version : 0;
     }
     // A user who may delete koruma (or the whole folder) cannot lower the floor kept with the account.
     floor.registryVersion = registeredVersion(rootFolder);
