@@ -9,3 +9,6 @@ inline constexpr wchar_t kLauncherFileName[] = L"Qorvane Launcher.exe";
 inline constexpr wchar_t kGameFileName[] = L"Qorvane.exe";
 // Everything the launcher keeps for itself, inside the game folder.
 inline constexpr wchar_t kProtectionFolderName[] = L"koruma";
+// Below HKEY_CURRENT_USER: the highest list version each game folder has verified, one value per
+// folder named by its folderKey, so that the floor survives the loss of koruma.
+inline constexpr wchar_t kVersionFloorKey[] = L"Software\\Qorvane\\liste_surumu";

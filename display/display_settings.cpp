@@ -41,7 +41,7 @@ std::wstring gameFile(const std::wstring& gameFolder, const wchar_t* name) {
 }
 
 std::wstring markerPath(const std::wstring& gameFolder) {
-    return joinPath(gameFile(gameFolder, kProtectionFolderName), L"ekran.txt");
+    return stateFilePath(gameFolder, L"ekran.txt");
 }
 
 // Float to int without the undefined conversion of out-of-range values: a WIDTH of two billion in
@@ -198,7 +198,7 @@ bool displayMarkerExists(const std::wstring& gameFolder) {
 }
 
 void writeDisplayMarker(const std::wstring& gameFolder) {
-    CreateDirectoryW(gameFile(gameFolder, kProtectionFolderName).c_str(), nullptr);
+    CreateDirectoryW(stateFolderPath(gameFolder).c_str(), nullptr);
     replaceSettingsFile(markerPath(gameFolder), std::string_view(kMarkerText, sizeof kMarkerText - 1));
 }
 

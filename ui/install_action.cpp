@@ -21,6 +21,21 @@ std::wstring installFailureDetail(const InstallResult& result) {
     return result.path + L"\n" + systemErrorText(result.error);
 }
 
+std::wstring perUserInstallFolder() {
+    const std::wstring local = knownFolderPath(FOLDERID_LocalAppData);
+    return local.empty() ? std::wstring() : local + L"\\Programs\\Qorvane";
+}
+
+ForeignFolderAnswer foreignFolderAnswer(const TextTable& t, const InstallResult& result,
+                                        const std::wstring& chosen, const std::wstring& defaultFolder,
+                                        const std::wstring& perUserFolder) {
+    const bool wasDefault = !perUserFolder.empty() && lstrcmpiW(chosen.c_str(), defaultFolder.c_str()) == 0;
+    if (!wasDefault)
+        return {formatText(t[TextId::InstallFolderForeign], result.path.c_str()), std::wstring()};
+    return {formatText(t[TextId::InstallFolderProposed], result.path.c_str(), perUserFolder.c_str()),
+            perUserFolder};
+}
+
 void runInstallAction(LauncherUi& ui) {
     InstallForm& form = ui.installForm;
     HWND window = ui.window.handle;
@@ -54,6 +69,20 @@ void runInstallAction(LauncherUi& ui) {
     choices.requiredBytes = required;
     choices.language = uiLanguage;
     const InstallResult result = installGame(folder, choices);
+    if (result.foreignOwner) {
+        // Another account could replace the game's programs there later: the player installs elsewhere,
+        // and when it was the default folder the screen offers the player's own one instead.
+        form.installing = false;
+        const TextTable& t = texts();
+        const ForeignFolderAnswer answer = foreignFolderAnswer(
+            t, result, folder, trimInstallFolder(defaultInstallFolder()), perUserInstallFolder());
+        if (!answer.proposedFolder.empty()) {
+            form.folder = answer.proposedFolder;
+            refreshFreeSpace(form, GetTickCount());
+        }
+        MessageBoxW(window, answer.text.c_str(), t[TextId::Title], MB_ICONWARNING);
+        return;
+    }
     if (result.error != 0) {
         form.installing = false;
         showInstallFailed(window, installFailureDetail(result));

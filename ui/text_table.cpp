@@ -90,6 +90,10 @@ const TextTable turkishTable = {{
                                     L"Dili değiştir: English",
                                     L"Kurulum klasörü: %s",
                                     L"İlerleme",
+                                    L"Bu klasör bu bilgisayardaki başka bir hesaba ait, oyun oraya "
+                                    L"kurulamaz:\n\n%s\n\nLütfen başka bir klasör seçin.",
+                                    L"Bu klasör bu bilgisayardaki başka bir hesaba ait, oyun oraya "
+                                    L"kurulamaz:\n\n%s\n\nKurulum klasörü şu olarak değiştirildi:\n\n%s",
                                 },
                                 L','};
 
@@ -177,6 +181,10 @@ const TextTable englishTable = {
         L"Change language: Türkçe",
         L"Install folder: %s",
         L"Progress",
+        L"This folder belongs to another account on this computer, so the game cannot be installed "
+        L"there:\n\n%s\n\nPlease choose another folder.",
+        L"This folder belongs to another account on this computer, so the game cannot be installed "
+        L"there:\n\n%s\n\nThe install folder has been changed to:\n\n%s",
     },
     L'.'};
 }  // namespace

@@ -94,6 +94,8 @@ enum class TextId : int {
     LanguageName,
     InstallFolderName,
     ProgressName,
+    InstallFolderForeign,   // the chosen folder belongs to another account: names it
+    InstallFolderProposed,  // the same for the default folder: names it and the folder proposed instead
     Count
 };
 

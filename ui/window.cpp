@@ -158,6 +158,9 @@ bool createWindow(LauncherUi& ui, HINSTANCE instance, const RunOptions& options,
     showWindow(w, hidden);
     UpdateWindow(window);
     SetTimer(window, kTimerId, kTimerPeriodMs, nullptr);
+    // A launcher restarted by a self-update tells the old one it is up; without that word the old
+    // one puts itself back.
+    announceRunsBegun(ui.runs);
     return true;
 }
 
@@ -475,7 +478,7 @@ void onTimer(LauncherUi& ui) {
     if (ui.window.closing) return;
     const uint32_t now = GetTickCount();
     if (tickRuns(ui.runs, now, ui.status) == RunEvent::Restarted) {
-        // The self-updated launcher has started and takes over.
+        // The self-updated launcher has started properly and takes over.
         PostMessageW(ui.window.handle, WM_CLOSE, 0, 0);
         return;
     }

@@ -1,11 +1,13 @@
 #include "update/downloader.h"
 
 #include <algorithm>
+#include <set>
 #include <system_error>
 #include <thread>
 
 #include "base/file.h"
 #include "base/handles.h"
+#include "base/path_identity.h"
 #include "base/text.h"
 #include "update/manifest.h"
 #include "update/manifest_fetch.h"
@@ -43,17 +45,18 @@ void journalTempFiles(const DownloadRun& run) {
 }
 
 // Creates the split file's temp file at its full size, so ranges can land in any order and a full
-// disk (on file systems that allocate eagerly) shows before the first request. 0 or the system error.
-DWORD preallocateTemp(const DownloadItem& item) {
-    SetFileAttributesW(item.tempPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-    UniqueFile file(CreateFileW(item.tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return lastErrorOr();
-    LARGE_INTEGER size;
-    size.QuadPart = static_cast<LONGLONG>(item.entry->size);
-    if (!SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get()))
-        return lastErrorOr();
-    return 0;
+// disk (on file systems that allocate eagerly) shows before the first request.
+StepResult preallocateTemp(const ContainedRoot& root, DownloadItem& item) {
+    StepResult opened = openTempFile(root, item.entry->path + L".indir", item.entry->path, item.temp);
+    if (!opened.ok()) return opened;
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(item.entry->size);
+    if (!SetFileInformationByHandle(item.temp.get(), FileEndOfFileInfo, &end, sizeof end)) {
+        DWORD error = lastErrorOr();
+        deleteOpenFile(item.temp);
+        return fileFailure(error, item.entry->path);
+    }
+    return opened;
 }
 
 // What a split file's hashing watches: the run and the file it belongs to.
@@ -73,7 +76,7 @@ StepResult finishSplitFile(DownloadRun& run, HINTERNET connection, DownloadItem&
     if (isCancelled(run.transfers)) return StepResult{StepOutcome::Stopped, 0, 0, item.entry->path};
     if (!item.failed.load() && !run.rangeRefused.load() && cursorHash(*item.cursor) == item.entry->hash) {
         // Every range was flushed as it completed; this last flush is what the commit relies on.
-        if (DWORD error = flushFile(item.tempPath)) return fileFailure(error, item.entry->path);
+        if (!FlushFileBuffers(item.temp.get())) return fileFailure(lastErrorOr(), item.entry->path);
         return commitFile(run, item);
     }
     logLine(run.transfers.updater, "parcali indirme tutmadi, tek akisla yeniden: %s", relativeUtf8(item).c_str());
@@ -209,16 +212,15 @@ void refreshDownloadStatus(DownloadRun& run) {
 }
 
 void deleteUncommittedTemps(DownloadRun& run) {
-    std::vector<const std::wstring*> paths;
+    std::vector<DownloadItem*> left;
     {
         std::lock_guard<std::mutex> lock(run.lock);
-        for (const DownloadItem& item : run.items)
-            if (!item.committed && !item.tempPath.empty()) paths.push_back(&item.tempPath);
+        for (DownloadItem& item : run.items)
+            if (!item.committed && item.temp) left.push_back(&item);
     }
-    for (const std::wstring* path : paths) {
-        SetFileAttributesW(path->c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path->c_str());
-    }
+    // The workers have ended: each handle still open is the one temp file it created.
+    for (DownloadItem* item : left)
+        deleteOpenFile(item->temp);
 }
 
 StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest, const std::vector<uint32_t>& indices) {
@@ -230,6 +232,8 @@ StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest, const s
     // DownloadItem holds atomics and cannot move, so the vector is sized once.
     run.items = std::vector<DownloadItem>(order.size());
     run.totalBytes = 0;
+    run.root = resolveRoot(root);
+    std::set<std::wstring> madeFolders;
     for (size_t i = 0; i < order.size(); ++i) {
         const ManifestEntry& entry = manifest.entries[order[i]];
         DownloadItem& item = run.items[i];
@@ -237,9 +241,18 @@ StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest, const s
         item.targetPath = fullPath(root, entry.path);
         item.tempPath = item.targetPath + L".indir";
 
-        size_t slash = item.targetPath.rfind(L'\\');
-        if (slash != std::wstring::npos && slash > root.size())
-            createFolderTree(item.targetPath.substr(0, slash));
+        // The folder is made, or found, only along a road without junctions or links, and once.
+        const size_t slash = entry.path.find_last_of(L"/\\");
+        const std::wstring folder =
+            slash == std::wstring::npos ? std::wstring() : entry.path.substr(0, slash);
+        if (!folder.empty() && madeFolders.insert(pathKey(folder)).second) {
+            if (DWORD error = createFolderBelow(run.root, folder)) {
+                if (error == kLinkOnTheWay)
+                    logLine(run.transfers.updater, "baglanti uzerinden yazilmaz: %s",
+                            toUtf8(entry.path).c_str());
+                return StepResult{StepOutcome::WriteFailed, error, 0, entry.path};
+            }
+        }
 
         // The game holds its files open without sharing; finding that out now, before anything is
         // fetched, keeps the folder as it was.
@@ -263,10 +276,8 @@ StepResult queueDownloadJobs(DownloadRun& run) {
             run.jobs.push_back(DownloadJob{static_cast<int>(i), -1, 0, 0});
             continue;
         }
-        if (DWORD error = preallocateTemp(item)) {
-            DeleteFileW(item.tempPath.c_str());
-            return fileFailure(error, item.entry->path);
-        }
+        StepResult prepared = preallocateTemp(run.root, item);
+        if (!prepared.ok()) return prepared;
         int chunks = static_cast<int>((size + kRangeSize - 1) / kRangeSize);
         item.chunkCount = chunks;
         item.cursor = std::make_unique<HashCursor>(item.tempPath, size, kRangeSize);
@@ -286,15 +297,9 @@ StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& i
     for (int attempt = 1;; ++attempt) {
         if (isCancelled(group)) return StepResult{StepOutcome::Stopped, 0, 0, path};
         if (item.failed.load()) return StepResult{StepOutcome::Failed, 0, 0, path};
-        UniqueFile file(CreateFileW(item.tempPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return StepResult{StepOutcome::WriteFailed, lastErrorOr(), 0, path};
-        LARGE_INTEGER at;
-        at.QuadPart = static_cast<LONGLONG>(job.offset);
-        if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN))
-            return StepResult{StepOutcome::WriteFailed, lastErrorOr(), 0, path};
         WriteSink sink;
-        sink.file = file.get();
+        sink.file = item.temp.get();
+        sink.start = job.offset;
         sink.group = &group;
         sink.fileCounter = &item.receivedBytes;
         sink.limit = job.length;
@@ -303,10 +308,9 @@ StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& i
         if (http.delivered(206) && sink.writeError == 0 && sink.written == job.length) {
             // Each range goes to the disk as it completes, while the transfer keeps the processors
             // busy; the flush before the commit then finds little left to write instead of the file.
-            if (!FlushFileBuffers(file.get())) return fileFailure(lastErrorOr(), path);
+            if (!FlushFileBuffers(item.temp.get())) return fileFailure(lastErrorOr(), path);
             return StepResult{StepOutcome::Done, 0, 206, path};
         }
-        file.reset();
 
         takeBackBytes(group, &item.receivedBytes, sink.written);
         if (isCancelled(group)) return StepResult{StepOutcome::Stopped, 0, 0, path};

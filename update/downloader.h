@@ -25,6 +25,9 @@ struct DownloadItem {
     const ManifestEntry* entry = nullptr;
     std::wstring targetPath;
     std::wstring tempPath;  // targetPath + ".indir"
+    // The one handle to the temp file from its creation to its move: shared by the workers of a
+    // split file (each writes at its range's place), closed once the file is committed or deleted.
+    UniqueFile temp;
     int chunkCount = 0;
     // Split files only: which ranges have ended and how far the file is hashed.
     std::unique_ptr<HashCursor> cursor;
@@ -47,6 +50,7 @@ struct DownloadRun {
     explicit DownloadRun(Updater& u) : transfers(u) {}
 
     TransferGroup transfers;                // its byte count and its abort flag
+    ContainedRoot root;                     // the game folder; nothing is written through a link below it
     std::atomic<bool> rangeRefused{false};  // the server ignored a range: ranges are skipped from then on
     std::mutex lock;                        // guards what follows, the items' activeWorkers and committed
     std::vector<DownloadItem> items;        // largest first
@@ -75,7 +79,8 @@ bool runDownloader(Updater& u, const Manifest& manifest, const std::vector<uint3
 void refreshDownloadStatus(DownloadRun& run);
 
 // The stages of runDownloader, exposed for tests. Failures come back to be reported by the caller.
-// Items largest first, parent folders created, locked targets refused before anything is fetched.
+// Items largest first, parent folders created (never through a junction or link), locked targets
+// refused before anything is fetched.
 StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest, const std::vector<uint32_t>& indices);
 // One job per small file, 16 MiB ranges of a preallocated temp file per large one.
 StepResult queueDownloadJobs(DownloadRun& run);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <set>
 
+#include "base/contained_path.h"
 #include "base/file.h"
 #include "base/handles.h"
 #include "base/names.h"
@@ -38,6 +39,26 @@ struct ExtraWalk {
     const Manifest& manifest;
     std::vector<std::wstring>& found;
 
+    // Every part of the "D" folder, from the game folder down, is a real folder: one that is a
+    // junction or link, or its parents, would lead the walk (and its deletions) out of the game.
+    bool reachesPlainly(const std::wstring& folder) {
+        std::wstring parent;
+        for (size_t start = 0; start <= folder.size();) {
+            size_t slash = std::min(folder.find(L'/', start), folder.size());
+            const std::wstring part = folder.substr(start, slash - start);
+            std::vector<FolderEntry> entries;
+            if (!list(parent, entries)) return false;
+            const std::wstring key = pathKey(part);
+            auto plain = std::find_if(entries.begin(), entries.end(), [&](const FolderEntry& entry) {
+                return entry.isFolder && entry.walkable && pathKey(entry.name) == key;
+            });
+            if (plain == entries.end()) return false;
+            parent = parent.empty() ? part : parent + L"/" + part;
+            start = slash + 1;
+        }
+        return true;
+    }
+
     void scan(const std::wstring& folder, int depth) {
         if (depth > kMaxDepth) return;
         std::vector<FolderEntry> entries;
@@ -56,9 +77,14 @@ struct ExtraWalk {
     }
 };
 
-bool listOnDisk(const std::wstring& rootFolder, const std::wstring& folder, std::vector<FolderEntry>& entries) {
+bool listOnDisk(const ContainedRoot& root, const std::wstring& folder, std::vector<FolderEntry>& entries) {
+    // Find data shows a link among the entries; this look also catches one that took a listed
+    // folder's place after its parent was listed.
+    if (!isPlainFolder(root, folder)) return false;
+    const std::wstring& rootFolder = root.folder;
     WIN32_FIND_DATAW data;
-    UniqueFind find(FindFirstFileW(fullPath(rootFolder, folder.empty() ? L"*" : folder + L"/*").c_str(), &data));
+    UniqueFind find(
+        FindFirstFileW(fullPath(rootFolder, folder.empty() ? L"*" : folder + L"/*").c_str(), &data));
     if (!find) return false;
     do {
         bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -86,7 +112,7 @@ void findExtraFiles(const FolderLister& list, const Manifest& manifest, std::vec
     std::vector<std::wstring> found;
     ExtraWalk walk{list, manifest, found};
     for (const std::wstring& folder : manifest.cleanDirs)
-        walk.scan(folder, 0);
+        if (walk.reachesPlainly(folder)) walk.scan(folder, 0);
     std::vector<FolderEntry> top;
     if (list(std::wstring(), top)) {
         for (const FolderEntry& entry : top)
@@ -103,8 +129,9 @@ void findExtraFiles(const FolderLister& list, const Manifest& manifest, std::vec
 }
 
 void findExtraFiles(const std::wstring& rootFolder, const Manifest& manifest, std::vector<std::wstring>& result) {
+    const ContainedRoot root = resolveRoot(rootFolder);
     findExtraFiles([&](const std::wstring& folder,
-                       std::vector<FolderEntry>& entries) { return listOnDisk(rootFolder, folder, entries); },
+                       std::vector<FolderEntry>& entries) { return listOnDisk(root, folder, entries); },
                    manifest, result);
 }
 

@@ -1,6 +1,7 @@
 // Finding the files that the list does not want in the folders it governs: "D" folders walked to
-// depth 8 (never through reparse points), top-level files by "E" extension, and the final guard
-// that keeps listed files, the launcher's state, the launcher and the game whatever the rules say.
+// depth 8 (never through reparse points, neither inside them nor on the way to them), top-level files
+// by "E" extension, and the final guard that keeps listed files, the launcher's state, the launcher
+// and the game whatever the rules say.
 #pragma once
 
 #include <windows.h>
@@ -19,7 +20,7 @@ struct FolderEntry {
     bool walkable = false;  // a folder the walk may enter (no junction or link)
 };
 // Lists a folder given relative to the game folder ("/" separators, empty for the top); false when
-// it does not exist or cannot be read.
+// it does not exist, cannot be read, or is reached through a junction or link.
 using FolderLister = std::function<bool(const std::wstring& relativeFolder, std::vector<FolderEntry>& entries)>;
 
 // Appends the list-relative paths ("/" separators) of the files to delete below rootFolder, each once.

@@ -16,7 +16,7 @@ constexpr DWORD kReadBlock = 1048576;
 constexpr uint64_t kCacheFileLimit = 67108864;  // a cache this large is not ours: ignore it
 
 std::wstring cacheFilePath(const std::wstring& rootFolder) {
-    return joinPath(joinPath(rootFolder, kProtectionFolderName), L"onbellek.txt");
+    return stateFilePath(rootFolder, L"onbellek.txt");
 }
 
 }  // namespace

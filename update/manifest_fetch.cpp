@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/file.h"
 #include "base/handles.h"
 #include "base/sha256.h"
 #include "update/http_client.h"
@@ -99,4 +100,12 @@ StepResult fetchManifest(Updater& u, Manifest& manifest, std::string& listBytes,
             Sleep(100);
         if (u.stopRequested) return checked;
     }
+}
+
+bool readVerifiedListCopy(const std::wstring& rootFolder, Manifest& manifest) {
+    constexpr uint64_t kListCopyLimit = 33554431;
+    std::string list, signature;
+    return readWholeFile(stateFilePath(rootFolder, L"manifest.txt"), list, kListCopyLimit) &&
+           readWholeFile(stateFilePath(rootFolder, L"manifest.sig"), signature, 4096) &&
+           verifySignature(list, signature) && parseManifest(list, manifest);
 }

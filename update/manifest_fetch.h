@@ -19,5 +19,8 @@ StepResult fetchManifest(Updater& u, Manifest& manifest, std::string& listBytes,
                          uint64_t minimumVersion = 0);
 // Against the program's own key set: true when any of its keys verifies the pair.
 bool verifySignature(const std::string& listBytes, const std::string& signatureBytes);
+// The verified list a run saved in rootFolder\koruma (manifest.txt and manifest.sig); false when
+// there is none, or it no longer verifies: an edited copy must speak for nothing.
+bool readVerifiedListCopy(const std::wstring& rootFolder, Manifest& manifest);
 std::wstring makeCacheBuster();
 std::wstring objectPath(const std::string& hash);

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "base/contained_path.h"
 #include "base/file.h"
 #include "base/names.h"
 #include "base/path_identity.h"
@@ -46,6 +47,7 @@ void publishVerifiedList(Updater& u, const Manifest& manifest) {
 bool scanListedFiles(Updater& u, const Manifest& manifest, HashCache& cache, bool fullScan,
                      std::vector<uint32_t>& downloadList, int& filesCounted, uint64_t& bytesCounted) {
     const std::wstring launcherKey = pathKey(kLauncherFileName);
+    const std::wstring gameKey = pathKey(kGameFileName);
     std::vector<std::wstring> keys;
     keys.reserve(manifest.entries.size());
     filesCounted = 0;
@@ -81,7 +83,9 @@ bool scanListedFiles(Updater& u, const Manifest& manifest, HashCache& cache, boo
             std::string hash;
             if (size == entry.size) {
                 auto cached = cache.find(keys[i]);
-                if (!fullScan && cached != cache.end() && cached->second.size == size &&
+                // The program the play button starts is read in every run: its size and time are
+                // no proof of its content, since whoever could replace it could set both back.
+                if (!fullScan && keys[i] != gameKey && cached != cache.end() && cached->second.size == size &&
                     cached->second.mtime == mtime) {
                     hash = cached->second.hash;
                 } else {
@@ -99,13 +103,13 @@ bool scanListedFiles(Updater& u, const Manifest& manifest, HashCache& cache, boo
 
 namespace {
 
-void deleteExtraFiles(Updater& u, const Manifest& manifest) {
+void deleteExtraFiles(Updater& u, const Manifest& manifest, const ContainedRoot& root) {
     std::vector<std::wstring> extras;
     findExtraFiles(u.rootFolder, manifest, extras);
     for (const std::wstring& relative : extras) {
-        std::wstring path = fullPath(u.rootFolder, relative);
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files go too
-        bool deleted = DeleteFileW(path.c_str()) != 0;
+        // By the exact name found on disk ("pack/data.pak." is not "pack/data.pak"), read-only or
+        // not, and never through a folder that became a junction since the walk.
+        bool deleted = deleteFileBelow(root, relative) == 0;
         logLine(u, "fazla dosya %s %s", toUtf8(relative).c_str(), deleted ? "silindi" : "silinemedi");
     }
 }
@@ -113,21 +117,23 @@ void deleteExtraFiles(Updater& u, const Manifest& manifest) {
 // The folders the list asks for, the hash cache without paths the list no longer names, and the
 // verified list with its signature, kept for the next start. Failures are harmless: a missing cache
 // costs a hashing scan, a missing list copy nothing the next run needs.
-void saveState(const std::wstring& rootFolder, const Manifest& manifest, HashCache& cache,
+void saveState(Updater& u, const ContainedRoot& root, const Manifest& manifest, HashCache& cache,
                const std::string& listBytes, const std::string& signatureBytes) {
-    for (const std::wstring& folder : manifest.createDirs)
-        createFolderTree(fullPath(rootFolder, folder));
+    const std::wstring& rootFolder = u.rootFolder;
+    for (const std::wstring& folder : manifest.createDirs) {
+        if (createFolderBelow(root, folder) == kLinkOnTheWay)
+            logLine(u, "baglanti uzerinden klasor olusturulmaz: %s", toUtf8(folder).c_str());
+    }
     for (auto it = cache.begin(); it != cache.end();) {
         if (manifest.pathIndex.count(it->first))
             ++it;
         else
             it = cache.erase(it);
     }
-    std::wstring protection = joinPath(rootFolder, kProtectionFolderName);
-    createFolderTree(protection);
+    createFolderTree(stateFolderPath(rootFolder));
     saveHashCache(rootFolder, cache);
-    replaceFileDurably(joinPath(protection, L"manifest.txt"), listBytes);
-    replaceFileDurably(joinPath(protection, L"manifest.sig"), signatureBytes);
+    replaceFileDurably(stateFilePath(rootFolder, L"manifest.txt"), listBytes);
+    replaceFileDurably(stateFilePath(rootFolder, L"manifest.sig"), signatureBytes);
 }
 
 }  // namespace
@@ -145,7 +151,13 @@ void runUpdate(Updater& u, bool fullScan, bool checkOnly) {
     publishVerifiedList(u, manifest);
     // Remembered at once, before anything can fail: the folder has seen this version, so no older
     // one may replace it, whatever happens to the rest of this run.
-    if (!checkOnly) rememberVerifiedVersion(u.rootFolder, manifest.version, floor);
+    if (!checkOnly) {
+        VersionWrite written = rememberVerifiedVersion(u.rootFolder, manifest.version, floor);
+        if (!written.ok())
+            logLine(u, "liste surumu kaydedilemedi: dosya %lu, kayit defteri %lu",
+                    static_cast<unsigned long>(written.fileError),
+                    static_cast<unsigned long>(written.registryError));
+    }
     fetchNews(u);
     if (u.stopRequested) return;
     if (checkOnly) {
@@ -178,8 +190,9 @@ void runUpdate(Updater& u, bool fullScan, bool checkOnly) {
     if (!downloadList.empty() && !runDownloader(u, manifest, downloadList, cache)) return;
 
     setPhase(u, UpdatePhase::Cleaning);
-    deleteExtraFiles(u, manifest);
-    saveState(u.rootFolder, manifest, cache, listBytes, signatureBytes);
+    const ContainedRoot root = resolveRoot(u.rootFolder);
+    deleteExtraFiles(u, manifest, root);
+    saveState(u, root, manifest, cache, listBytes, signatureBytes);
     logLine(u, "HAZIR");
     finishRun(u);
 }

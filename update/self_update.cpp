@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/contained_path.h"
 #include "base/file.h"
 #include "base/names.h"
 #include "base/path_identity.h"
@@ -14,8 +15,7 @@
 #include "update/update_log.h"
 #include "update/updater.h"
 
-LauncherSwap swapLauncherFiles(const std::wstring& runningPath, const SwapFileOps& ops) {
-    std::wstring newPath = runningPath + L".yeni";
+LauncherSwap swapLauncherFiles(const std::wstring& runningPath, UniqueFile& newFile, const SwapFileOps& ops) {
     std::wstring oldPath = runningPath + L".eski";
     LauncherSwap swap;
     // A leftover of an earlier update, possibly read-only, would block the rename.
@@ -24,12 +24,15 @@ LauncherSwap swapLauncherFiles(const std::wstring& runningPath, const SwapFileOp
     // Windows lets a running image be renamed, not overwritten; the old one lives on as ".eski".
     if (!ops.move(runningPath.c_str(), oldPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         swap.result = StepResult{StepOutcome::WriteFailed, lastErrorOr()};
-        DeleteFileW(newPath.c_str());
+        deleteOpenFile(newFile);
         return swap;
     }
-    if (ops.move(newPath.c_str(), runningPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (DWORD error = ops.place(newFile.get(), runningPath)) {
+        swap.result = StepResult{StepOutcome::WriteFailed, error};
+    } else {
+        newFile.reset();
         return swap;
-    swap.result = StepResult{StepOutcome::WriteFailed, lastErrorOr()};
+    }
     // The shortcuts and the uninstall entry name the launcher: the folder must never be left without
     // one. A copy of the running image is allowed where its rename is not (the copy is read-only
     // access); ".eski" itself goes at the next start, as after any update.
@@ -42,10 +45,11 @@ LauncherSwap swapLauncherFiles(const std::wstring& runningPath, const SwapFileOp
         } else {
             swap.copyBackError = lastErrorOr();
             swap.restore = SwapRestore::Lost;
+            newFile.reset();
             return swap;  // ".yeni" is a verified launcher: the one left to start by hand
         }
     }
-    DeleteFileW(newPath.c_str());
+    deleteOpenFile(newFile);
     return swap;
 }
 
@@ -73,11 +77,12 @@ void logRestore(Updater& u, const LauncherSwap& swap) {
 
 }  // namespace
 
-StepResult checkNewLauncherKeys(Updater& u, const std::wstring& newPath, const std::string& listBytes,
+StepResult checkNewLauncherKeys(Updater& u, HANDLE newFile, const std::string& listBytes,
                                 const std::string& signatureBytes) {
     KeySet keys;
     DWORD error = 0;
-    if (!readProgramKeySet(newPath, keys, &error)) {
+    // Read through the handle that wrote it: the bytes checked are the bytes that go into place.
+    if (!readOpenProgramKeySet(newFile, keys, &error)) {
         logLine(u, "yeni launcher kullanilmadi: anahtar kumesi okunamadi (hata %lu)",
                 static_cast<unsigned long>(error));
         return StepResult{StepOutcome::Rejected, error};
@@ -104,21 +109,24 @@ StepResult selfUpdate(Updater& u, const Manifest& manifest, const std::string& l
     setCurrentFile(u, entry.path, 1);
     // Its own transfers: nothing an earlier download stage left behind can cancel them.
     TransferGroup group(u);
-    std::wstring newPath = running + L".yeni";
+    const ContainedRoot folder = resolveRoot(folderOf(running));
+    const std::wstring newName = running.substr(running.find_last_of(L"\\/") + 1) + L".yeni";
     StepResult result{StepOutcome::Stopped, 0, 0, entry.path};
-    for (int attempt = 0; attempt < 3 && !u.stopRequested.load(); ++attempt) {
-        result = downloadToTemp(group, nullptr, entry, newPath, nullptr);
+    UniqueFile newFile;
+    if (!u.stopRequested.load()) result = openTempFile(folder, newName, entry.path, newFile);
+    for (int attempt = 0; newFile && attempt < 3 && !u.stopRequested.load(); ++attempt) {
+        result = downloadToTemp(group, nullptr, entry, newFile.get(), nullptr);
         if (result.outcome != StepOutcome::Unavailable && result.outcome != StepOutcome::Mismatch) break;
     }
     // A launcher that could not verify the list that delivered it would reject every later list and
     // could never be replaced again: it is refused here, and the running one stays.
-    if (result.ok()) result = checkNewLauncherKeys(u, newPath, listBytes, signatureBytes);
+    if (result.ok()) result = checkNewLauncherKeys(u, newFile.get(), listBytes, signatureBytes);
     if (!result.ok()) {
-        DeleteFileW(newPath.c_str());
+        if (newFile) deleteOpenFile(newFile);
         result.path = entry.path;
         return result;
     }
-    LauncherSwap swap = swapLauncherFiles(running);
+    LauncherSwap swap = swapLauncherFiles(running, newFile);
     logRestore(u, swap);
     swap.result.path = entry.path;
     return swap.result;

@@ -15,7 +15,7 @@ std::mutex logMutex;
 }  // namespace
 
 std::wstring logFilePath(const std::wstring& rootFolder) {
-    return joinPath(joinPath(rootFolder, kProtectionFolderName), L"launcher_gunluk.txt");
+    return stateFilePath(rootFolder, L"launcher_gunluk.txt");
 }
 
 void logLine(Updater& u, const char* format, ...) {
@@ -47,7 +47,7 @@ void logLine(Updater& u, const char* format, ...) {
     // The folder is made again whenever it is missing, but only then: a run writes a line per file.
     UniqueFile file = open();
     if (!file && GetLastError() == ERROR_PATH_NOT_FOUND) {
-        createFolderTree(joinPath(u.rootFolder, kProtectionFolderName));
+        createFolderTree(stateFolderPath(u.rootFolder));
         file = open();
     }
     DWORD written = 0;

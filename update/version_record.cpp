@@ -1,16 +1,17 @@
 #include "update/version_record.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "base/file.h"
+#include "base/handles.h"
 #include "base/names.h"
+#include "base/path_identity.h"
 #include "base/text.h"
 #include "update/manifest.h"
 #include "update/manifest_fetch.h"
 
 namespace {
-
-constexpr uint64_t kListCopyLimit = 33554431;
 
 // Digits with an optional line end; anything else is no record.
 bool parseRecord(std::string_view text, uint64_t& version) {
@@ -22,37 +23,57 @@ bool parseRecord(std::string_view text, uint64_t& version) {
     return true;
 }
 
-// The list copy counts only while it still verifies: an edited copy must not lower the floor, and
-// must not raise it past what was really published either.
-uint64_t versionOfListCopy(const std::wstring& protection) {
-    std::string list, signature;
-    Manifest manifest;
-    if (!readWholeFile(joinPath(protection, L"manifest.txt"), list, kListCopyLimit) ||
-        !readWholeFile(joinPath(protection, L"manifest.sig"), signature, 4096) ||
-        !verifySignature(list, signature) || !parseManifest(list, manifest))
-        return 0;
-    return manifest.version;
-}
-
 }  // namespace
 
 std::wstring versionRecordPath(const std::wstring& rootFolder) {
-    return joinPath(joinPath(rootFolder, kProtectionFolderName), L"liste_surumu.txt");
+    return stateFilePath(rootFolder, L"liste_surumu.txt");
+}
+
+uint64_t registeredVersion(const std::wstring& rootFolder) {
+    uint64_t version = 0;
+    DWORD size = sizeof version;
+    DWORD type = 0;
+    const std::wstring name = folderKey(rootFolder);
+    if (RegGetValueW(HKEY_CURRENT_USER, kVersionFloorKey, name.c_str(), RRF_RT_REG_QWORD, &type, &version,
+                     &size) != ERROR_SUCCESS)
+        return 0;
+    return version;
 }
 
 VersionFloor highestVerifiedVersion(const std::wstring& rootFolder) {
     std::string text;
     VersionFloor floor;
-    if (readWholeFile(versionRecordPath(rootFolder), text, 64) && parseRecord(text, floor.version)) {
+    if (readWholeFile(versionRecordPath(rootFolder), text, 64) && parseRecord(text, floor.recordedVersion)) {
         floor.recorded = true;
-        return floor;
+        floor.version = floor.recordedVersion;
+    } else {
+        // The list copy counts only while it still verifies: an edited copy must not lower the floor,
+        // and must not raise it past what was really published either.
+        Manifest copy;
+        floor.version = readVerifiedListCopy(rootFolder, copy) ? copy.version : 0;
     }
-    floor.version = versionOfListCopy(joinPath(rootFolder, kProtectionFolderName));
+    // A user who may delete koruma (or the whole folder) cannot lower the floor kept with the account.
+    floor.registryVersion = registeredVersion(rootFolder);
+    floor.version = std::max(floor.version, floor.registryVersion);
     return floor;
 }
 
-void rememberVerifiedVersion(const std::wstring& rootFolder, uint64_t version, const VersionFloor& known) {
-    if (known.recorded && known.version >= version) return;
-    createFolderTree(joinPath(rootFolder, kProtectionFolderName));
-    replaceFileDurably(versionRecordPath(rootFolder), std::to_string(version) + "\n");
+VersionWrite rememberVerifiedVersion(const std::wstring& rootFolder, uint64_t version,
+                                     const VersionFloor& known) {
+    VersionWrite write;
+    if (!known.recorded || known.recordedVersion < version) {
+        createFolderTree(stateFolderPath(rootFolder));
+        write.fileError = replaceFileDurably(versionRecordPath(rootFolder), std::to_string(version) + "\n");
+    }
+    if (known.registryVersion < version) {
+        UniqueRegKey key;
+        write.registryError = RegCreateKeyExW(HKEY_CURRENT_USER, kVersionFloorKey, 0, nullptr, 0,
+                                              KEY_SET_VALUE, nullptr, key.put(), nullptr);
+        if (write.registryError == ERROR_SUCCESS) {
+            const std::wstring name = folderKey(rootFolder);
+            write.registryError = RegSetValueExW(key.get(), name.c_str(), 0, REG_QWORD,
+                                                 reinterpret_cast<const BYTE*>(&version), sizeof version);
+        }
+    }
+    return write;
 }

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "base/file.h"
+#include "base/security.h"
 #include "base/text.h"
 #include "update/http_client.h"
 #include "update/key_set.h"
@@ -47,6 +48,21 @@ void warnAboutKeys(Updater& u) {
         logLine(u, "UYARI: gelistirme anahtarina guvenen launcher: test icindir, oyunculara dagitilmaz");
 }
 
+// An install made by an older build keeps the rights its folder had: on a second drive every signed-in
+// user may replace the game's programs there. Installing again into the folder gives it its own.
+void warnAboutFolderRights(Updater& u) {
+    const FolderTrust trust = readFolderTrust(u.rootFolder, currentUserSid());
+    if (!trust.rightsKept)
+        logLine(u, "UYARI: oyun klasorunun diski hak tutmuyor (FAT/exFAT), baska hesaplar da yazabilir");
+    else if (trust.readable && !trust.ownerTrusted)
+        logLine(u,
+                "UYARI: oyun klasorunun sahibi baska bir hesap, o hesap oyunun programlarini degistirebilir");
+    else if (trust.readable && trust.othersMayWrite)
+        logLine(u,
+                "UYARI: oyun klasorune baska hesaplar da yazabilir; ayni klasore yeniden kurmak haklarini "
+                "duzeltir");
+}
+
 }  // namespace
 
 void applyServerUrl(UpdaterConfig& config, const std::wstring& url) {
@@ -87,6 +103,7 @@ void runWorker(Updater& u, bool fullScan, bool checkOnly) {
             u.skipSelfUpdate ? " (--guncellendi)" : "", toUtf8(u.config.host).c_str(),
             static_cast<unsigned>(u.config.port), toUtf8(u.config.basePath).c_str());
         warnAboutKeys(u);
+        warnAboutFolderRights(u);
     }
     StepResult session = openSession(u);
     if (!session.ok()) {

@@ -6,6 +6,8 @@
 
 #include <thread>
 
+#include "base/contained_path.h"
+#include "base/file.h"
 #include "tests/update/download_fixture.h"
 #include "update/downloader.h"
 
@@ -18,7 +20,15 @@ HANDLE openForWrite(const std::wstring& path) {
                        nullptr);
 }
 
-// One planned item whose temp file already holds `bytes`.
+// Writes bytes through a handle at its start.
+void writeThrough(HANDLE file, const std::string& bytes) {
+    DWORD written = 0;
+    OVERLAPPED start{};
+    EXPECT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, &start));
+    EXPECT_EQ(written, bytes.size());
+}
+
+// One planned item whose temp file, still held by the handle that created it, holds `bytes`.
 struct StagedItem {
     Manifest manifest;
     DownloadRun run;
@@ -27,7 +37,8 @@ struct StagedItem {
         addEntry(manifest, path, bytes);
         run.cache = &cache;
         EXPECT_TRUE(planDownloadItems(run, manifest, allIndices(manifest)).ok());
-        writeFileBytes(item().tempPath, bytes);
+        EXPECT_TRUE(openTempFile(run.root, path + L".indir", path, item().temp).ok());
+        writeThrough(item().temp.get(), bytes);
     }
     DownloadItem& item() { return run.items[0]; }
 };
@@ -165,12 +176,57 @@ TEST(DownloadToTemp, EmptyFileNeedsNoRequestAndIsJudgedByItsHash) {
     entry.size = 0;
     entry.path = L"empty.txt";
     entry.hash = kEmptySha;
-    EXPECT_TRUE(downloadToTemp(group, nullptr, entry, t.file(L"empty.txt.indir"), nullptr).ok());
+    UniqueFile temp;
+    ASSERT_TRUE(openTempFile(resolveRoot(t.path), L"empty.txt.indir", entry.path, temp).ok());
+    writeThrough(temp.get(), "an earlier attempt");
+    EXPECT_TRUE(downloadToTemp(group, nullptr, entry, temp.get(), nullptr).ok());
     EXPECT_TRUE(t.exists(L"empty.txt.indir"));
     EXPECT_EQ(t.read(L"empty.txt.indir"), "");
     entry.hash = std::string(64, 'a');
-    EXPECT_EQ(downloadToTemp(group, nullptr, entry, t.file(L"empty.txt.indir"), nullptr).outcome,
-              StepOutcome::Mismatch);
+    EXPECT_EQ(downloadToTemp(group, nullptr, entry, temp.get(), nullptr).outcome, StepOutcome::Mismatch);
+}
+
+// From its creation to its move, the temp file is written by its own handle only: another program
+// can read it but neither write, rename nor delete it, and what moves into place is what that handle
+// wrote and verified. An old file under the temp name is never written through: it may be a second
+// name of a file elsewhere.
+TEST(TempFile, OnlyItsOwnHandleWritesItUntilItIsInPlace) {
+    TempFolder t;
+    Updater u;
+    pointAt(u, t);
+    t.write(L"elsewhere/precious.txt", "the player's own file");
+    ASSERT_TRUE(createFolderTree(t.file(L"pack")));
+    ASSERT_TRUE(CreateHardLinkW(t.file(L"pack/Data.pak.indir").c_str(),
+                                t.file(L"elsewhere/precious.txt").c_str(), nullptr));
+    StagedItem staged(u, L"pack/Data.pak", "verified bytes");
+    EXPECT_EQ(t.read(L"elsewhere/precious.txt"), "the player's own file");
+
+    const std::wstring temp = t.file(L"pack/Data.pak.indir");
+    const struct {
+        const char* what;
+        DWORD access;
+    } intruders[] = {{"write", GENERIC_WRITE}, {"append", FILE_APPEND_DATA}, {"rename or delete", DELETE}};
+    for (const auto& intruder : intruders) {
+        HANDLE other =
+            CreateFileW(temp.c_str(), intruder.access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(other, INVALID_HANDLE_VALUE) << intruder.what;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << intruder.what;
+        if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+    }
+    EXPECT_FALSE(MoveFileExW(temp.c_str(), t.file(L"pack/other.bin").c_str(), 0));
+    EXPECT_EQ(t.read(L"pack/Data.pak.indir"), "verified bytes") << "readers are welcome";
+
+    ASSERT_TRUE(commitFile(staged.run, staged.item()).ok());
+    EXPECT_FALSE(staged.item().temp);
+    EXPECT_EQ(t.read(L"pack/Data.pak"), "verified bytes");
+    EXPECT_FALSE(t.exists(L"pack/Data.pak.indir"));
+    // The cache's stamp came from the handle and still holds once it is closed.
+    uint64_t size = 0, written = 0;
+    ASSERT_TRUE(fileStamp(t.file(L"pack/Data.pak"), size, written));
+    const HashCacheEntry& cached = staged.cache.at(pathKey(L"pack/data.pak"));
+    EXPECT_EQ(cached.size, size);
+    EXPECT_EQ(cached.mtime, written);
 }
 
 TEST(PauseSeconds, EndsWithinAStepOfAStopOrAnAbort) {
@@ -203,8 +259,10 @@ TEST(DownloadToTemp, SurplusBytesCountOnlyWhenTheyArriveInABufferOfTheirOwn) {
     extra.extendDelayMs = 300;
     g.server.setFault(objectUrl(hash), extra);
     std::wstring temp = g.folder.file(L"x.bin.indir");
+    UniqueFile handle;
+    ASSERT_TRUE(openTempFile(resolveRoot(g.folder.path), L"x.bin.indir", L"x.bin", handle).ok());
     TransferGroup group(g.u);
-    EXPECT_TRUE(downloadToTemp(group, nullptr, g.manifest.entries[0], temp, nullptr).ok());
+    EXPECT_TRUE(downloadToTemp(group, nullptr, g.manifest.entries[0], handle.get(), nullptr).ok());
     EXPECT_TRUE(readFileBytes(temp) == bytes);
 
     // The surplus rides in the same buffer as the last real bytes, which is refused whole.
@@ -216,7 +274,7 @@ TEST(DownloadToTemp, SurplusBytesCountOnlyWhenTheyArriveInABufferOfTheirOwn) {
     g.server.setFault(objectUrl(hash), extra);
     std::atomic<uint64_t> counter{0};
     TransferGroup another(g.u);
-    StepResult result = downloadToTemp(another, nullptr, g.manifest.entries[1], temp, &counter);
+    StepResult result = downloadToTemp(another, nullptr, g.manifest.entries[1], handle.get(), &counter);
     EXPECT_EQ(result.outcome, StepOutcome::Mismatch);
     EXPECT_EQ(result.httpStatus, 200);
     EXPECT_EQ(result.path, L"y.bin");
