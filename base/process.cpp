@@ -40,7 +40,8 @@ std::wstring quoteArgument(const std::wstring& arg) {
 namespace {
 
 DWORD createProcess(const std::wstring& exePath, const std::wstring& arguments,
-                    const std::wstring& workingFolder, DWORD creationFlags, HANDLE* mainThread) {
+                    const std::wstring& workingFolder, DWORD creationFlags, HANDLE* mainThread,
+                    HeldProcess* held = nullptr) {
     std::wstring commandLine = L"\"" + exePath + L"\"";
     if (!arguments.empty()) commandLine += L" " + arguments;
     // CreateProcessW may write into the command line, so it gets its own writable copy.
@@ -53,6 +54,12 @@ DWORD createProcess(const std::wstring& exePath, const std::wstring& arguments,
                         workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process)) {
         DWORD error = GetLastError();
         return error ? error : ERROR_INVALID_FUNCTION;
+    }
+    if (held) {
+        held->process.reset(process.hProcess);
+        held->mainThread.reset(process.hThread);
+        held->id = process.dwProcessId;
+        return 0;
     }
     if (mainThread)
         *mainThread = process.hThread;
@@ -72,4 +79,9 @@ DWORD startProcess(const std::wstring& exePath, const std::wstring& arguments,
 DWORD startProcessSuspended(const std::wstring& exePath, const std::wstring& arguments,
                             const std::wstring& workingFolder, DWORD creationFlags, HANDLE* mainThread) {
     return createProcess(exePath, arguments, workingFolder, creationFlags | CREATE_SUSPENDED, mainThread);
+}
+
+DWORD startProcessHeld(const std::wstring& exePath, const std::wstring& arguments,
+                       const std::wstring& workingFolder, HeldProcess& held) {
+    return createProcess(exePath, arguments, workingFolder, CREATE_SUSPENDED, nullptr, &held);
 }

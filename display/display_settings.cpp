@@ -39,7 +39,7 @@ std::wstring gameFile(const std::wstring& gameFolder, const wchar_t* name) {
 }
 
 std::wstring markerPath(const std::wstring& gameFolder) {
-    return protectionFilePath(gameFolder, kDisplayRecordFileName);
+    return stateFilePath(gameFolder, kDisplayRecordFileName);
 }
 
 // Float to int without the undefined conversion of out-of-range values: a WIDTH of two billion in
@@ -197,7 +197,7 @@ bool displayMarkerExists(const std::wstring& gameFolder) {
 }
 
 void writeDisplayMarker(const std::wstring& gameFolder) {
-    CreateDirectoryW(protectionFolderPath(gameFolder).c_str(), nullptr);
+    CreateDirectoryW(stateFolderPath(gameFolder).c_str(), nullptr);
     replaceSettingsFile(markerPath(gameFolder), std::string_view(kMarkerText, sizeof kMarkerText - 1));
 }
 

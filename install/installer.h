@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/security.h"
 #include "base/system_error.h"
 #include "base/ui_language.h"
 
@@ -21,16 +22,26 @@ struct InstallChoices {
 // No error: installed into `folder`. Otherwise the system error of the step that failed, with the
 // path it failed on (the folder, the launcher's copy, or the "koruma" folder); the steps before it
 // stay done. A folder that holds other things than a game gets the game in folder\Qorvane instead,
-// and one where that is taken too is refused (ERROR_DIR_NOT_EMPTY).
+// and one where that is taken too is refused (ERROR_DIR_NOT_EMPTY). An existing folder or "koruma"
+// owned by another account is refused before anything is written (foreignOwner, ERROR_INVALID_OWNER).
 struct InstallResult {
-    SystemError error;    // what: the path the failed step was about
-    std::wstring folder;  // where the game went
+    SystemError error;          // what: the path the failed step was about
+    std::wstring folder;        // where the game went
+    bool foreignOwner = false;  // error.what belongs to an account other than the trusted ones
+};
+
+// How the installer reads and sets the rights of folders that exist already; tests put in others,
+// since Wine keeps no owner but the current user.
+struct FolderRightsOps {
+    FolderTrust (*read)(const std::wstring& path, const std::wstring& userSid) = readFolderTrust;
+    DWORD (*protect)(const std::wstring& path, const std::wstring& sddl) = protectFolder;
 };
 
 [[nodiscard]] InstallResult installGame(const std::wstring& folder, const InstallChoices& choices);
 // installGame with the executable to copy named; installGame passes the running one.
 [[nodiscard]] InstallResult installLauncher(const std::wstring& sourceExe, const std::wstring& folder,
-                                            const InstallChoices& choices);
+                                            const InstallChoices& choices,
+                                            const FolderRightsOps& rights = FolderRightsOps{});
 std::wstring shortcutPath(bool desktop);
 bool createShortcut(const std::wstring& linkPath, const std::wstring& targetPath,
                     const std::wstring& workingFolder);

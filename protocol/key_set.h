@@ -23,10 +23,16 @@ std::wstring describeKeySet(const KeySet& keys);
 
 // The running program's own set; empty when the program carries none.
 const KeySet& ownKeySet();
-// The set embedded in an executable file, read without running it. False when the file cannot be
-// mapped as a program or carries no valid set; *error then holds the system error (ERROR_NOT_FOUND
-// for a program without a set).
+// The set embedded in an executable file, read from its bytes: nothing of it is loaded or run. False
+// when the file cannot be read, is no program (ERROR_BAD_EXE_FORMAT) or carries no valid set; *error
+// then holds the reason (ERROR_NOT_FOUND for a program without a set).
 [[nodiscard]] bool readProgramKeySet(const std::wstring& path, KeySet& keys, DWORD* error = nullptr);
+// The same through a file handle open for reading, such as the one that wrote a downloaded launcher
+// and holds it until it is moved into place.
+[[nodiscard]] bool readOpenProgramKeySet(HANDLE file, KeySet& keys, DWORD* error = nullptr);
+// The same over a program's bytes as they lie in its file.
+[[nodiscard]] bool readImageKeySet(const unsigned char* image, size_t size, KeySet& keys,
+                                   DWORD* error = nullptr);
 
 // The committed development key, whose private half lies in the repository.
 const PublicKey& developmentKey();

@@ -70,6 +70,9 @@ void addRecord(char kind, std::string_view value, Manifest& manifest) {
             manifest.wValues.push_back(lowerAll(fromUtf8(value)));
             return;
         case 'E':
+            // A lone dot would govern every top-level name that ends in a dot, a spelling Windows
+            // strips on the way to another file; the publisher never writes one.
+            if (value == ".") return;
             manifest.rootExtensions.push_back(lowerAll(fromUtf8(value)));
             return;
         case 'D':
@@ -141,7 +144,9 @@ bool isAcceptablePath(std::wstring_view path) {
 bool isAcceptableFilePath(std::wstring_view path) {
     // A name Windows would store otherwise (a trailing dot dropped, a device opened instead) is
     // not the file the list describes, and two such records could land on one file.
-    return !path.empty() && isAcceptablePath(path) && isFaithfulRelativePath(path);
+    // A short-name shape may name another file than the one listed.
+    return !path.empty() && isAcceptablePath(path) && isFaithfulRelativePath(path) &&
+           !hasShortNameShape(path);
 }
 
 std::wstring acceptedRuleValue(char kind, std::wstring_view value) {
@@ -150,7 +155,7 @@ std::wstring acceptedRuleValue(char kind, std::wstring_view value) {
     // An empty folder is the game folder itself ("D ."), whose walk would reach the launcher's
     // state; "koruma" belongs to the launcher alone.
     if (clean.empty() || isInProtectionFolder(pathKey(clean))) return {};
-    if (kind != 'S' && !isFaithfulRelativePath(clean)) return {};
+    if (kind != 'S' && (!isFaithfulRelativePath(clean) || hasShortNameShape(clean))) return {};
     return clean;
 }
 

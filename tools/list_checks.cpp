@@ -15,6 +15,11 @@ const wchar_t kUnfaithful[] =
     L"dot "
     L"or blank, device name, < > \" | ? * or a control character)";
 
+const wchar_t kShortName[] =
+    L"kisa ad bicimi ('~' ve rakam, QORVAN~1.EXE gibi): kisa adli disklerde baska bir dosyayi acabilir "
+    L"(short-name "
+    L"shape, '~' and a digit as in QORVAN~1.EXE: on volumes with short names it may open another file)";
+
 bool hasControlCharacter(const std::wstring& text) {
     for (wchar_t c : text)
         if (c < 0x20 || c == 0x7f) return true;
@@ -42,12 +47,14 @@ std::wstring ruleValueProblem(char kind, const std::wstring& value) {
         return L"koruma launcher'in kendi klasoru (koruma is the launcher's own folder)";
     bool pattern = kind == 'S' || kind == 'I';
     if (pattern ? hasControlCharacter(clean) : !isFaithfulRelativePath(clean)) return kUnfaithful;
+    if (!pattern && hasShortNameShape(clean)) return kShortName;
     return {};
 }
 
 std::wstring filePathProblem(const std::wstring& path) {
     if (!isAcceptablePath(path)) return kPathRule;
     if (!isFaithfulRelativePath(path)) return kUnfaithful;
+    if (hasShortNameShape(path)) return kShortName;
     return {};
 }
 

@@ -42,8 +42,19 @@ struct GameFile {
     std::string sortKey;  // UTF-8 of the path's key: equal keys are one file on Windows
 };
 
+// A file that is a symbolic link, or one name of a file with several, is content from outside the
+// build folder (or content that changes with a file outside it): never published.
+bool isLinkedFile(const std::wstring& path, const WIN32_FIND_DATAW& data) {
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+    UniqueFile file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    return file && GetFileInformationByHandle(file.get(), &info) && info.nNumberOfLinks > 1;
+}
+
 bool walkFolder(const std::wstring& root, const std::wstring& relative, std::vector<GameFile>& files,
-                std::wstring& error, std::vector<std::wstring>* notes) {
+                std::wstring& error, std::vector<std::wstring>* notes, std::vector<std::wstring>& linked) {
     std::wstring pattern = joinPath(root, relative.empty() ? L"*" : relative + L"/*");
     WIN32_FIND_DATAW data;
     UniqueFind find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
@@ -75,7 +86,9 @@ bool walkFolder(const std::wstring& root, const std::wstring& relative, std::vec
                 if (notes) notes->push_back(L"baglanti klasoru atlandi (linked folder skipped): " + child);
                 continue;
             }
-            if (!walkFolder(root, child, files, error, notes)) return false;
+            if (!walkFolder(root, child, files, error, notes, linked)) return false;
+        } else if (isLinkedFile(joinPath(root, child), data)) {
+            linked.push_back(child);
         } else {
             files.push_back({child, toUtf8(pathKey(child))});
         }
@@ -398,7 +411,18 @@ bool collectGameFiles(const std::wstring& gameFolder, std::vector<std::wstring>&
         return false;
     }
     std::vector<GameFile> files;
-    if (!walkFolder(gameFolder, L"", files, error, notes)) return false;
+    std::vector<std::wstring> linked;
+    if (!walkFolder(gameFolder, L"", files, error, notes, linked)) return false;
+    if (!linked.empty()) {
+        error =
+            L"oyun klasorunde baglanti ya da birden cok adi olan dosyalar var, yayinlanmaz; gercek "
+            L"kopyalarini "
+            L"koyun (the game folder holds symbolic links or files with more than one name, which are not "
+            L"published; put real copies there):";
+        for (const std::wstring& path : linked)
+            error += L"\n  " + path;
+        return false;
+    }
     std::sort(files.begin(), files.end(), [](const GameFile& a, const GameFile& b) {
         return a.sortKey != b.sortKey ? a.sortKey < b.sortKey : a.path < b.path;
     });

@@ -70,6 +70,7 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn progr
 
 // The files of a game folder, relative paths with "/" separators, sorted by path key. The
 // launcher's own state folder "koruma" at the top is left out. False with a message for a folder
-// that cannot be read or a name the launcher could not handle.
+// that cannot be read, a name the launcher could not handle, or files that are symbolic links or
+// have more than one hard link (all of them named).
 bool collectGameFiles(const std::wstring& gameFolder, std::vector<std::wstring>& paths, std::wstring& error,
                       std::vector<std::wstring>* notes = nullptr);

@@ -20,6 +20,9 @@ constexpr int kParticleCount = 70;
 // The fixed particle set: a multiplicative congruential generator seeded with 7.
 std::vector<Particle> generateParticles();
 
+// The moment the preview shows, and the embers stand at while animations are turned off.
+inline constexpr double kStillEmberTime = 3.0;
+
 struct AnimationClock {
     AnimationClock();  // starts now
     LARGE_INTEGER frequency{};

@@ -38,6 +38,18 @@ void drawStringDirect(DrawingResources& res, GpGraphics* graphics, const std::ws
                    res.stringFormat.get(), brush.get());
 }
 
+// A text a painter drew at a point, without a box: written down for the fit checks.
+void noteUnboxed(DrawingResources& res, const std::wstring& text) {
+    if (res.fitLog && res.boxedDepth == 0) res.fitLog->unboxed.push_back(text);
+}
+
+// The primitives one draw is made of belong to it, not to the painter.
+struct InnerDraws {
+    explicit InnerDraws(DrawingResources& res) : res(res) { ++res.boxedDepth; }
+    ~InnerDraws() { --res.boxedDepth; }
+    DrawingResources& res;
+};
+
 Sprite renderSprite(DrawingResources& res, GpGraphics* target, const SpriteKey& key) {
     Sprite sprite;
     float width = measureText(res, target, key.text, key.font) * key.scale;
@@ -71,6 +83,7 @@ Sprite renderSprite(DrawingResources& res, GpGraphics* target, const SpriteKey& 
 void drawText(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, GpFont* font,
               ARGB colour, float x, float y) {
     if (text.empty() || !font) return;
+    noteUnboxed(res, text);
     Gdiplus::GpMatrix* matrix = ensureMatrix(res.drawMatrix) ? res.drawMatrix.get() : nullptr;
     float m[6] = {1, 0, 0, 1, 0, 0};
     Gdiplus::TextRenderingHint hint = Gdiplus::TextRenderingHintSystemDefault;
@@ -178,6 +191,8 @@ float centredY(DrawingResources& res, GpFont* font, float top, float height) {
 
 float drawSpacedText(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, GpFont* font,
                      ARGB colour, float x, float y, float spacing, bool measureOnly) {
+    if (!measureOnly && !text.empty()) noteUnboxed(res, text);
+    InnerDraws inner(res);
     float advance = 0;
     for (wchar_t c : text) {
         std::wstring one(1, c);
@@ -190,6 +205,8 @@ float drawSpacedText(DrawingResources& res, GpGraphics* graphics, const std::wst
 float drawEmphasisText(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, GpFont* font,
                        ARGB normalColour, ARGB emphasisColour, float x, float y, bool measureOnly) {
     if (text.empty()) return 0;
+    if (!measureOnly) noteUnboxed(res, text);
+    InnerDraws inner(res);
     std::wstring drawnSoFar;  // every previous segment, asterisks removed
     bool emphasised = false;
     size_t start = 0;
@@ -298,18 +315,6 @@ void drawCheckStroke(GpGraphics* graphics, ARGB colour, float x1, float y1, floa
     GdipSetPenEndCap(pen.get(), Gdiplus::LineCapRound);
     Gdiplus::GpPointF points[3] = {{x1, y1}, {x2, y2}, {x3, y3}};
     GdipDrawLines(graphics, pen.get(), points, 3);
-}
-
-void drawSectionHeading(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, float x,
-                        float y, float rightEdge) {
-    GpFont* font = res.font(FontId::Bold12);
-    float advance = drawSpacedText(res, graphics, text, font, 0xFFD9A83A, x, y, 3, false);
-    float start = x + advance + 10;
-    if (rightEdge - start < 2) return;
-    UniqueBrush rule = lineBrush(start - 0.5f, 0, 0x80D9A83A, rightEdge + 0.5f, 0, 0x00D9A83A);
-    if (!rule) return;
-    GdipFillRectangle(graphics, rule.get(), start, y + lineHeight(res, font) / 2 - 0.5f, rightEdge - start,
-                      1);
 }
 
 GpStatus setGradientStops(GpLineGradient* brush, const ARGB* colours, const float* positions, int count) {

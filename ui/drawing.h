@@ -18,10 +18,8 @@ inline bool paintsChanging(PaintLayer layer) {
     return layer != PaintLayer::Fixed;
 }
 
-struct RectF {
-    float x = 0, y = 0, width = 0, height = 0;
-};
-
+// The plain text primitives below place text at a point without a box; painters draw through
+// text_fit.h, which keeps each text inside its box, and a fit log counts direct calls as faults.
 void drawText(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, GpFont* font,
               ARGB colour, float x, float y);
 float measureText(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, GpFont* font);
@@ -48,7 +46,5 @@ void strokeEllipse(GpGraphics* graphics, ARGB colour, float penWidth, float x, f
                    float height);
 void drawCheckStroke(GpGraphics* graphics, ARGB colour, float x1, float y1, float x2, float y2, float x3,
                      float y3);
-void drawSectionHeading(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, float x,
-                        float y, float rightEdge);
 Gdiplus::GpStatus setGradientStops(GpLineGradient* brush, const ARGB* colours, const float* positions,
                                    int count);

@@ -93,6 +93,26 @@ struct FrameCache {
     EmberSprites embers;
 };
 
+struct RectF {
+    float x = 0, y = 0, width = 0, height = 0;
+};
+
+// One drawn text: what it was asked to show (asterisks removed), the lines it became, each line's
+// extent (first letter to last letter's advance, one line high) and the box it was given.
+struct DrawnText {
+    std::wstring text;
+    std::vector<std::wstring> lines;
+    std::vector<RectF> lineBoxes;
+    RectF box;
+};
+
+// Filled while DrawingResources::fitLog points at it (text_fit.h): every boxed text, and every
+// text a painter drew at a point without a box, which the checks count as a fault.
+struct TextFitLog {
+    std::vector<DrawnText> texts;
+    std::vector<std::wstring> unboxed;
+};
+
 struct DrawingResources {
     DrawingResources() = default;
     DrawingResources(const DrawingResources&) = delete;
@@ -118,6 +138,10 @@ struct DrawingResources {
     // first use: one for drawing text (it holds the transform until it is put back), one for measuring.
     UniqueMatrix drawMatrix;
     UniqueMatrix measureMatrix;
+
+    // While set, every drawn text is written down with the box it was given (text_fit.h).
+    TextFitLog* fitLog = nullptr;
+    int boxedDepth = 0;  // inside a boxed draw: the primitives it calls are not the painter's own
 };
 
 // Decodes the five images from the module's RT_RCDATA resources (null: the executable itself);

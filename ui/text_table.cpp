@@ -86,6 +86,15 @@ const TextTable turkishTable = {
         L"Kaydedildi — oyun bir sonraki açılışta %d × %d açılacak.",
         L"Ayar dosyası yazılamadı (oyun klasörü yazılabilir mi?).",
         L"Qorvane tamamen kaldırılamadı. Oyun dosyaları bu klasörde kalıyor:\n\n%s",
+        L"Simge durumuna küçült",
+        L"Kapat",
+        L"Dili değiştir: English",
+        L"Kurulum klasörü: %s",
+        L"İlerleme",
+        L"Bu klasör bu bilgisayardaki başka bir hesaba ait, oyun oraya "
+        L"kurulamaz:\n\n%s\n\nLütfen başka bir klasör seçin.",
+        L"Bu klasör bu bilgisayardaki başka bir hesaba ait, oyun oraya "
+        L"kurulamaz:\n\n%s\n\nKurulum klasörü şu olarak değiştirildi:\n\n%s",
     },
     L','};
 
@@ -168,6 +177,15 @@ const TextTable englishTable = {
         L"Saved — the game will open at %d × %d next time.",
         L"Could not write the settings file (is the game folder writable?).",
         L"Qorvane could not be removed completely. The game files stay in this folder:\n\n%s",
+        L"Minimise",
+        L"Close",
+        L"Change language: Türkçe",
+        L"Install folder: %s",
+        L"Progress",
+        L"This folder belongs to another account on this computer, so the game cannot be installed "
+        L"there:\n\n%s\n\nPlease choose another folder.",
+        L"This folder belongs to another account on this computer, so the game cannot be installed "
+        L"there:\n\n%s\n\nThe install folder has been changed to:\n\n%s",
     },
     L'.'};
 }  // namespace

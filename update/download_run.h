@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "base/contained_path.h"
+#include "base/handles.h"
 #include "base/retry.h"
 #include "protocol/hash_cache.h"
 #include "update/hash_cursor.h"
@@ -31,6 +33,9 @@ struct DownloadItem {
     const ManifestEntry* entry = nullptr;
     std::wstring targetPath;
     std::wstring tempPath;  // targetPath + ".indir"
+    // The one handle to the temp file from its creation to its move: shared by the workers of a
+    // split file (each writes at its range's place), closed once the file is committed or deleted.
+    UniqueFile temp;
     int chunkCount = 0;
     // Split files only: which ranges have ended and how far the file is hashed.
     std::unique_ptr<HashCursor> cursor;
@@ -55,6 +60,7 @@ struct DownloadRun {
 
     const DownloadSettings settings;
     TransferGroup transfers;                // the run's parts, the byte count and the abort of the stage
+    ContainedRoot root;                     // the game folder; nothing is written through a link below it
     std::atomic<bool> rangeRefused{false};  // the server ignored a range: ranges are skipped from then on
     std::mutex lock;                        // guards what follows, the items' activeWorkers and committed
     std::vector<DownloadItem> items;        // largest first

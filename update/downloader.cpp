@@ -1,18 +1,21 @@
 #include "update/downloader.h"
 
 #include <algorithm>
+#include <set>
 #include <system_error>
 #include <thread>
 
+#include "base/contained_path.h"
 #include "base/file.h"
 #include "base/handles.h"
+#include "base/path_identity.h"
 #include "base/text.h"
 #include "net/http_client.h"
 #include "protocol/manifest.h"
 #include "protocol/object_path.h"
+#include "protocol/temp_journal.h"
 #include "update/file_commit.h"
 #include "update/live_status.h"
-#include "update/temp_journal.h"
 #include "update/transfer.h"
 #include "update/update_log.h"
 #include "update/updater.h"
@@ -47,17 +50,18 @@ void journalTempFiles(const DownloadRun& run) {
 }
 
 // Creates the split file's temp file at its full size, so ranges can land in any order and a full
-// disk (on file systems that allocate eagerly) shows before the first request. 0 or the system error.
-DWORD preallocateTemp(const DownloadItem& item) {
-    SetFileAttributesW(item.tempPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-    UniqueFile file(CreateFileW(item.tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return lastErrorOr();
-    LARGE_INTEGER size;
-    size.QuadPart = static_cast<LONGLONG>(item.entry->size);
-    if (!SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get()))
-        return lastErrorOr();
-    return 0;
+// disk (on file systems that allocate eagerly) shows before the first request.
+StepResult preallocateTemp(const ContainedRoot& root, DownloadItem& item) {
+    StepResult opened = openTempFile(root, item.entry->path + kDownloadSuffix, item.entry->path, item.temp);
+    if (!opened.ok()) return opened;
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(item.entry->size);
+    if (!SetFileInformationByHandle(item.temp.get(), FileEndOfFileInfo, &end, sizeof end)) {
+        DWORD error = lastErrorOr();
+        deleteOpenFile(item.temp);
+        return fileFailure(error, item.entry->path);
+    }
+    return opened;
 }
 
 // What a split file's hashing watches: the run and the file it belongs to.
@@ -77,7 +81,7 @@ StepResult finishSplitFile(DownloadRun& run, HINTERNET connection, DownloadItem&
     if (isCancelled(run.transfers)) return StepResult{StepOutcome::Stopped, 0, 0, item.entry->path};
     if (!item.failed.load() && !run.rangeRefused.load() && cursorHash(*item.cursor) == item.entry->hash) {
         // Every range was flushed as it completed; this last flush is what the commit relies on.
-        if (DWORD error = flushFile(item.tempPath)) return fileFailure(error, item.entry->path);
+        if (!FlushFileBuffers(item.temp.get())) return fileFailure(lastErrorOr(), item.entry->path);
         return commitFile(run, item);
     }
     logLine(run.transfers.run.log, "parcali indirme tutmadi, tek akisla yeniden: %s",
@@ -215,16 +219,15 @@ void refreshDownloadStatus(DownloadRun& run) {
 }
 
 void deleteUncommittedTemps(DownloadRun& run) {
-    std::vector<const std::wstring*> paths;
+    std::vector<DownloadItem*> left;
     {
         std::lock_guard<std::mutex> lock(run.lock);
-        for (const DownloadItem& item : run.items)
-            if (!item.committed && !item.tempPath.empty()) paths.push_back(&item.tempPath);
+        for (DownloadItem& item : run.items)
+            if (!item.committed && item.temp) left.push_back(&item);
     }
-    for (const std::wstring* path : paths) {
-        SetFileAttributesW(path->c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path->c_str());
-    }
+    // The workers have ended: each handle still open is the one temp file it created.
+    for (DownloadItem* item : left)
+        deleteOpenFile(item->temp);
 }
 
 StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest,
@@ -237,6 +240,8 @@ StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest,
     // DownloadItem holds atomics and cannot move, so the vector is sized once.
     run.items = std::vector<DownloadItem>(order.size());
     run.totalBytes = 0;
+    run.root = resolveRoot(root);
+    std::set<std::wstring> madeFolders;
     for (size_t i = 0; i < order.size(); ++i) {
         const ManifestEntry& entry = manifest.entries[order[i]];
         DownloadItem& item = run.items[i];
@@ -244,9 +249,18 @@ StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest,
         item.targetPath = fullPath(root, entry.path);
         item.tempPath = item.targetPath + kDownloadSuffix;
 
-        size_t slash = item.targetPath.rfind(L'\\');
-        if (slash != std::wstring::npos && slash > root.size())
-            createFolderTree(item.targetPath.substr(0, slash));
+        // The folder is made, or found, only along a road without junctions or links, and once.
+        const size_t slash = entry.path.find_last_of(L"/\\");
+        const std::wstring folder =
+            slash == std::wstring::npos ? std::wstring() : entry.path.substr(0, slash);
+        if (!folder.empty() && madeFolders.insert(pathKey(folder)).second) {
+            if (DWORD error = createFolderBelow(run.root, folder)) {
+                if (error == kLinkOnTheWay)
+                    logLine(run.transfers.run.log, "baglanti uzerinden yazilmaz: %s",
+                            toUtf8(entry.path).c_str());
+                return StepResult{StepOutcome::WriteFailed, error, 0, entry.path};
+            }
+        }
 
         // The game holds its files open without sharing; finding that out now, before anything is
         // fetched, keeps the folder as it was.
@@ -269,10 +283,8 @@ StepResult queueDownloadJobs(DownloadRun& run) {
             run.jobs.push_back(DownloadJob{static_cast<int>(i), -1, 0, 0});
             continue;
         }
-        if (DWORD error = preallocateTemp(item)) {
-            DeleteFileW(item.tempPath.c_str());
-            return fileFailure(error, item.entry->path);
-        }
+        StepResult prepared = preallocateTemp(run.root, item);
+        if (!prepared.ok()) return prepared;
         int chunks = static_cast<int>((size + kRangeSize - 1) / kRangeSize);
         item.chunkCount = chunks;
         item.cursor = std::make_unique<HashCursor>(item.tempPath, size, kRangeSize);
@@ -297,16 +309,9 @@ StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& i
             result = StepResult{StepOutcome::Failed, 0, 0, path};
             return false;
         }
-        UniqueFile file(CreateFileW(item.tempPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        LARGE_INTEGER at;
-        at.QuadPart = static_cast<LONGLONG>(job.offset);
-        if (!file || !SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) {
-            result = StepResult{StepOutcome::WriteFailed, lastErrorOr(), 0, path};
-            return false;
-        }
         WriteSink sink;
-        sink.file = file.get();
+        sink.file = item.temp.get();
+        sink.start = job.offset;
         sink.group = &group;
         sink.fileCounter = &item.receivedBytes;
         sink.limit = job.length;
@@ -315,11 +320,10 @@ StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& i
         if (http.delivered(206) && sink.writeError == 0 && sink.written == job.length) {
             // Each range goes to the disk as it completes, while the transfer keeps the processors
             // busy; the flush before the commit then finds little left to write instead of the file.
-            result = FlushFileBuffers(file.get()) ? StepResult{StepOutcome::Done, 0, 206, path}
-                                                  : fileFailure(lastErrorOr(), path);
+            result = FlushFileBuffers(item.temp.get()) ? StepResult{StepOutcome::Done, 0, 206, path}
+                                                       : fileFailure(lastErrorOr(), path);
             return false;
         }
-        file.reset();
 
         takeBackBytes(group, &item.receivedBytes, sink.written);
         if (isCancelled(group)) {

@@ -26,7 +26,8 @@ StepResult runDownloader(const DownloadSettings& settings, const RunServices& se
 void refreshDownloadStatus(DownloadRun& run);
 
 // The stages of runDownloader, exposed for tests. Failures come back to be reported by the caller.
-// Items largest first, parent folders created, locked targets refused before anything is fetched.
+// Items largest first, parent folders created (never through a junction or link), locked targets
+// refused before anything is fetched.
 StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest,
                              const std::vector<uint32_t>& indices);
 // One job per small file, 16 MiB ranges of a preallocated temp file per large one.

@@ -1,12 +1,16 @@
 #include "update/extra_files.h"
 
+#include "base/contained_path.h"
 #include "base/file.h"
 #include "base/handles.h"
 
 namespace {
 
-bool listOnDisk(const std::wstring& rootFolder, const std::wstring& folder,
-                std::vector<FolderEntry>& entries) {
+bool listOnDisk(const ContainedRoot& root, const std::wstring& folder, std::vector<FolderEntry>& entries) {
+    // Find data shows a link among the entries; this look also catches one that took a listed
+    // folder's place after its parent was listed.
+    if (!isPlainFolder(root, folder)) return false;
+    const std::wstring& rootFolder = root.folder;
     WIN32_FIND_DATAW data;
     UniqueFind find(
         FindFirstFileW(fullPath(rootFolder, folder.empty() ? L"*" : folder + L"/*").c_str(), &data));
@@ -29,7 +33,8 @@ bool isWalkableFolder(const WIN32_FIND_DATAW& entry) {
 
 void findExtraFiles(const std::wstring& rootFolder, const Manifest& manifest,
                     std::vector<std::wstring>& result) {
+    const ContainedRoot root = resolveRoot(rootFolder);
     findExtraFiles([&](const std::wstring& folder,
-                       std::vector<FolderEntry>& entries) { return listOnDisk(rootFolder, folder, entries); },
+                       std::vector<FolderEntry>& entries) { return listOnDisk(root, folder, entries); },
                    manifest, result);
 }

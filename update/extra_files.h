@@ -1,5 +1,6 @@
 // Finding on disk the files that the list does not want in the folders it governs: the clean-up
-// rules walked over the game folder, never through reparse points.
+// rules walked over the game folder, never through reparse points, neither inside the "D" folders
+// nor on the way to them.
 #pragma once
 
 #include <windows.h>

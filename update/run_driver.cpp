@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "base/contained_path.h"
 #include "base/file.h"
 #include "base/names.h"
 #include "base/path_identity.h"
@@ -10,12 +11,12 @@
 #include "base/text.h"
 #include "protocol/hash_cache.h"
 #include "protocol/manifest.h"
+#include "protocol/temp_journal.h"
 #include "update/downloader.h"
 #include "update/extra_files.h"
 #include "update/manifest_fetch.h"
 #include "update/news.h"
 #include "update/self_update.h"
-#include "update/temp_journal.h"
 #include "update/update_log.h"
 #include "update/updater.h"
 #include "update/version_record.h"
@@ -49,6 +50,7 @@ StepResult scanListedFiles(const std::wstring& rootFolder, const StopSignal& sto
                            const Manifest& manifest, HashCache& cache, bool fullScan,
                            std::vector<uint32_t>& downloadList, ScanCounts& counted) {
     const std::wstring launcherKey = pathKey(kLauncherFileName);
+    const std::wstring gameKey = pathKey(kGameFileName);
     std::vector<std::wstring> keys;
     keys.reserve(manifest.entries.size());
     counted = ScanCounts{};
@@ -83,7 +85,9 @@ StepResult scanListedFiles(const std::wstring& rootFolder, const StopSignal& sto
             std::string hash;
             if (size == entry.size) {
                 auto cached = cache.find(keys[i]);
-                if (!fullScan && cached != cache.end() && cached->second.size == size &&
+                // The program the play button starts is read in every run: its size and time are
+                // no proof of its content, since whoever could replace it could set both back.
+                if (!fullScan && keys[i] != gameKey && cached != cache.end() && cached->second.size == size &&
                     cached->second.mtime == mtime) {
                     hash = cached->second.hash;
                 } else {
@@ -101,13 +105,13 @@ StepResult scanListedFiles(const std::wstring& rootFolder, const StopSignal& sto
 
 namespace {
 
-void deleteExtraFiles(const std::wstring& rootFolder, UpdateLog& log, const Manifest& manifest) {
+void deleteExtraFiles(const ContainedRoot& root, UpdateLog& log, const Manifest& manifest) {
     std::vector<std::wstring> extras;
-    findExtraFiles(rootFolder, manifest, extras);
+    findExtraFiles(root.folder, manifest, extras);
     for (const std::wstring& relative : extras) {
-        std::wstring path = fullPath(rootFolder, relative);
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files go too
-        bool deleted = DeleteFileW(path.c_str()) != 0;
+        // By the exact name found on disk ("pack/data.pak." is not "pack/data.pak"), read-only or
+        // not, and never through a folder that became a junction since the walk.
+        bool deleted = deleteFileBelow(root, relative) == 0;
         logLine(log, "fazla dosya %s %s", toUtf8(relative).c_str(), deleted ? "silindi" : "silinemedi");
     }
 }
@@ -115,20 +119,23 @@ void deleteExtraFiles(const std::wstring& rootFolder, UpdateLog& log, const Mani
 // The folders the list asks for, the hash cache without paths the list no longer names, and the
 // verified list with its signature, kept for the next start. Failures are harmless: a missing cache
 // costs a hashing scan, a missing list copy nothing the next run needs.
-void saveState(const std::wstring& rootFolder, const Manifest& manifest, HashCache& cache,
+void saveState(const ContainedRoot& root, UpdateLog& log, const Manifest& manifest, HashCache& cache,
                const std::string& listBytes, const std::string& signatureBytes) {
-    for (const std::wstring& folder : manifest.createDirs)
-        createFolderTree(fullPath(rootFolder, folder));
+    const std::wstring& rootFolder = root.folder;
+    for (const std::wstring& folder : manifest.createDirs) {
+        if (createFolderBelow(root, folder) == kLinkOnTheWay)
+            logLine(log, "baglanti uzerinden klasor olusturulmaz: %s", toUtf8(folder).c_str());
+    }
     for (auto it = cache.begin(); it != cache.end();) {
         if (manifest.pathIndex.count(it->first))
             ++it;
         else
             it = cache.erase(it);
     }
-    createFolderTree(protectionFolderPath(rootFolder));
+    createFolderTree(stateFolderPath(rootFolder));
     saveHashCache(rootFolder, cache);
-    replaceFileDurably(protectionFilePath(rootFolder, kListFileName), listBytes);
-    replaceFileDurably(protectionFilePath(rootFolder, kSignatureFileName), signatureBytes);
+    replaceFileDurably(stateFilePath(rootFolder, kListFileName), listBytes);
+    replaceFileDurably(stateFilePath(rootFolder, kSignatureFileName), signatureBytes);
 }
 
 }  // namespace
@@ -153,7 +160,13 @@ void runUpdate(Updater& updater, bool fullScan, bool checkOnly) {
     publishVerifiedList(updater.status, updater.log, manifest);
     // Remembered at once, before anything can fail: the folder has seen this version, so no older
     // one may replace it, whatever happens to the rest of this run.
-    if (!checkOnly) rememberVerifiedVersion(config.rootFolder, manifest.version, floor);
+    if (!checkOnly) {
+        VersionWrite written = rememberVerifiedVersion(config.rootFolder, manifest.version, floor);
+        if (!written.ok())
+            logLine(updater.log, "liste surumu kaydedilemedi: dosya %lu, kayit defteri %lu",
+                    static_cast<unsigned long>(written.fileError),
+                    static_cast<unsigned long>(written.registryError));
+    }
     fetchNews(updater.session, updater.stop, updater.status);
     if (updater.stop.requested()) return;
     if (checkOnly) {
@@ -192,8 +205,9 @@ void runUpdate(Updater& updater, bool fullScan, bool checkOnly) {
         return;
 
     setPhase(updater.status, UpdatePhase::Cleaning);
-    deleteExtraFiles(config.rootFolder, updater.log, manifest);
-    saveState(config.rootFolder, manifest, cache, listBytes, signatureBytes);
+    const ContainedRoot root = resolveRoot(config.rootFolder);
+    deleteExtraFiles(root, updater.log, manifest);
+    saveState(root, updater.log, manifest, cache, listBytes, signatureBytes);
     logLine(updater.log, "HAZIR");
     finishRun(updater.status);
 }

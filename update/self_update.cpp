@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/contained_path.h"
 #include "base/file.h"
 #include "base/names.h"
 #include "base/path_identity.h"
@@ -14,8 +15,7 @@
 #include "update/transfer.h"
 #include "update/update_log.h"
 
-LauncherSwap swapLauncherFiles(const std::wstring& runningPath, const SwapFileOps& ops) {
-    std::wstring newPath = runningPath + kNewFileSuffix;
+LauncherSwap swapLauncherFiles(const std::wstring& runningPath, UniqueFile& newFile, const SwapFileOps& ops) {
     std::wstring oldPath = runningPath + kOldFileSuffix;
     LauncherSwap swap;
     // A leftover of an earlier update, possibly read-only, would block the rename.
@@ -24,12 +24,15 @@ LauncherSwap swapLauncherFiles(const std::wstring& runningPath, const SwapFileOp
     // Windows lets a running image be renamed, not overwritten; the old one lives on as ".eski".
     if (!ops.move(runningPath.c_str(), oldPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         swap.result = StepResult{StepOutcome::WriteFailed, lastErrorOr()};
-        DeleteFileW(newPath.c_str());
+        deleteOpenFile(newFile);
         return swap;
     }
-    if (ops.move(newPath.c_str(), runningPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (DWORD error = ops.place(newFile.get(), runningPath)) {
+        swap.result = StepResult{StepOutcome::WriteFailed, error};
+    } else {
+        newFile.reset();
         return swap;
-    swap.result = StepResult{StepOutcome::WriteFailed, lastErrorOr()};
+    }
     // The shortcuts and the uninstall entry name the launcher: the folder must never be left without
     // one. A copy of the running image is allowed where its rename is not (the copy is read-only
     // access); ".eski" itself goes at the next start, as after any update.
@@ -42,10 +45,11 @@ LauncherSwap swapLauncherFiles(const std::wstring& runningPath, const SwapFileOp
         } else {
             swap.copyBackError = lastErrorOr();
             swap.restore = SwapRestore::Lost;
+            newFile.reset();
             return swap;  // ".yeni" is a verified launcher: the one left to start by hand
         }
     }
-    DeleteFileW(newPath.c_str());
+    deleteOpenFile(newFile);
     return swap;
 }
 
@@ -75,11 +79,12 @@ void logRestore(UpdateLog& log, const LauncherSwap& swap) {
 
 }  // namespace
 
-StepResult checkNewLauncherKeys(UpdateLog& log, const std::wstring& newPath, const std::string& listBytes,
+StepResult checkNewLauncherKeys(UpdateLog& log, HANDLE newFile, const std::string& listBytes,
                                 const std::string& signatureBytes) {
     KeySet keys;
     DWORD error = 0;
-    if (!readProgramKeySet(newPath, keys, &error)) {
+    // Read through the handle that wrote it: the bytes checked are the bytes that go into place.
+    if (!readOpenProgramKeySet(newFile, keys, &error)) {
         logLine(log, "yeni launcher kullanilmadi: anahtar kumesi okunamadi (hata %lu)",
                 static_cast<unsigned long>(error));
         return StepResult{StepOutcome::Rejected, error};
@@ -108,21 +113,26 @@ StepResult selfUpdate(const RunServices& services, bool skip, const RetryPolicy&
     setCurrentFile(services.status, entry.path, 1);
     // Its own transfers: nothing an earlier download stage left behind can cancel them.
     TransferGroup group(services);
-    std::wstring newPath = running + kNewFileSuffix;
+    const ContainedRoot folder = resolveRoot(folderOf(running));
+    const std::wstring newName = running.substr(running.find_last_of(L"\\/") + 1) + kNewFileSuffix;
     StepResult result{StepOutcome::Stopped, 0, 0, entry.path};
-    runAttempts(attempts, group.stop, [&](int) {
-        result = downloadToTemp(group, nullptr, entry, newPath, nullptr);
-        return result.outcome == StepOutcome::Unavailable || result.outcome == StepOutcome::Mismatch;
-    });
+    UniqueFile newFile;
+    if (!isCancelled(group)) result = openTempFile(folder, newName, entry.path, newFile);
+    if (newFile) {
+        runAttempts(attempts, group.stop, [&](int) {
+            result = downloadToTemp(group, nullptr, entry, newFile.get(), nullptr);
+            return result.outcome == StepOutcome::Unavailable || result.outcome == StepOutcome::Mismatch;
+        });
+    }
     // A launcher that could not verify the list that delivered it would reject every later list and
     // could never be replaced again: it is refused here, and the running one stays.
-    if (result.ok()) result = checkNewLauncherKeys(services.log, newPath, listBytes, signatureBytes);
+    if (result.ok()) result = checkNewLauncherKeys(services.log, newFile.get(), listBytes, signatureBytes);
     if (!result.ok()) {
-        DeleteFileW(newPath.c_str());
+        if (newFile) deleteOpenFile(newFile);
         result.path = entry.path;
         return result;
     }
-    LauncherSwap swap = swapLauncherFiles(running);
+    LauncherSwap swap = swapLauncherFiles(running, newFile);
     logRestore(services.log, swap);
     swap.result.path = entry.path;
     return swap.result;

@@ -9,11 +9,11 @@
 #include "base/names.h"
 
 std::wstring logFilePath(const std::wstring& rootFolder) {
-    return protectionFilePath(rootFolder, kLogFileName);
+    return stateFilePath(rootFolder, kLogFileName);
 }
 
 void setLogFolder(UpdateLog& log, const std::wstring& rootFolder) {
-    log.folder = protectionFolderPath(rootFolder);
+    log.folder = stateFolderPath(rootFolder);
     log.path = logFilePath(rootFolder);
 }
 

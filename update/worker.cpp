@@ -6,6 +6,7 @@
 
 #include "base/file.h"
 #include "base/names.h"
+#include "base/security.h"
 #include "base/text.h"
 #include "net/http_client.h"
 #include "protocol/key_set.h"
@@ -48,6 +49,21 @@ void warnAboutKeys(UpdateLog& log) {
         logLine(log, "UYARI: gelistirme anahtarina guvenen launcher: test icindir, oyunculara dagitilmaz");
 }
 
+// An install made by an older build keeps the rights its folder had: on a second drive every signed-in
+// user may replace the game's programs there. Installing again into the folder gives it its own.
+void warnAboutFolderRights(const std::wstring& rootFolder, UpdateLog& log) {
+    const FolderTrust trust = readFolderTrust(rootFolder, currentUserSid());
+    if (!trust.rightsKept)
+        logLine(log, "UYARI: oyun klasorunun diski hak tutmuyor (FAT/exFAT), baska hesaplar da yazabilir");
+    else if (trust.readable && !trust.ownerTrusted)
+        logLine(log,
+                "UYARI: oyun klasorunun sahibi baska bir hesap, o hesap oyunun programlarini degistirebilir");
+    else if (trust.readable && trust.othersMayWrite)
+        logLine(log,
+                "UYARI: oyun klasorune baska hesaplar da yazabilir; ayni klasore yeniden kurmak haklarini "
+                "duzeltir");
+}
+
 }  // namespace
 
 void readEnvironment(UpdaterConfig& config) {
@@ -77,6 +93,7 @@ void runWorker(Updater& updater, bool fullScan, bool checkOnly) {
                 config.skipSelfUpdate ? restarted.c_str() : "", toUtf8(config.server.host).c_str(),
                 static_cast<unsigned>(config.server.port), toUtf8(config.server.basePath).c_str());
         warnAboutKeys(log);
+        warnAboutFolderRights(config.rootFolder, log);
     }
     if (DWORD error = openSession(updater.session, config.server, config.timeouts)) {
         reportError(updater.status, log,

@@ -59,6 +59,32 @@ TEST_F(UninstallRoad, SilentRemovalNeedsNoAnswerAndRemovesOnlyASafeFolder) {
     EXPECT_TRUE(fileExists(bare));
 }
 
+// Only what the launcher put there goes: a folder holding the player's own files stays with them,
+// the launcher itself is still removed, and a silent removal says so by its exit code.
+TEST_F(UninstallRoad, ThePlayersOwnFilesStayAndMakeASilentRemovalFail) {
+    std::wstring exe = installStandIn(L"Oyun/Qorvane");
+    temp.write(L"Oyun/Qorvane/ekran goruntuleri/1.png", "the player's");
+    temp.write(L"Oyun/Qorvane/pack/dil.cfg", "tr");
+    EXPECT_EQ(uninstallLauncherAt(exe, true, IDNO), 1);
+    EXPECT_FALSE(keyExists(kUninstallKey));
+    EXPECT_TRUE(waitUntilGone(exe)) << "the launcher itself still goes";
+    Sleep(1000);
+    EXPECT_EQ(temp.read(L"Oyun/Qorvane/ekran goruntuleri/1.png"), "the player's");
+    EXPECT_FALSE(fileExists(temp.file(L"Oyun/Qorvane/koruma")));
+    EXPECT_FALSE(fileExists(temp.file(L"Oyun/Qorvane/pack")));
+}
+
+TEST(UninstallMessage, NamesTheFolderAndWhatStaysInIt) {
+    EXPECT_EQ(keptDetail(L"D:\\Oyun", {}), L"D:\\Oyun");
+    EXPECT_EQ(keptDetail(L"D:\\Oyun", {L"a.txt", L"kayitlar"}), L"D:\\Oyun\n    a.txt\n    kayitlar");
+    std::vector<std::wstring> many;
+    for (int i = 0; i < 12; ++i)
+        many.push_back(L"f" + std::to_wstring(i));
+    const std::wstring shown = keptDetail(L"D:\\Oyun", many);
+    EXPECT_NE(shown.find(L"\n    f7\n    \u2026"), std::wstring::npos);
+    EXPECT_EQ(shown.find(L"f8"), std::wstring::npos);
+}
+
 TEST_F(UninstallRoad, InstalledLauncherRemovesItselfSilently) {
     if (!fileExists(builtLauncher())) GTEST_SKIP() << "the launcher has not been built";
     std::wstring folder = temp.file(L"Qorvane");

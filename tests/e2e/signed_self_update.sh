@@ -59,7 +59,7 @@ qv_wine "$prefix" "$work/surum1/qorvane-yayinci.exe" yardim >"$work/yardim.out" 
 grep -q "qorvane-yayinci yayinla" "$work/yardim.out" || e2e_fail "signed publisher: no help text"
 qv_wine "$prefix" "$signed" --onizleme "$(qv_winpath "$work/onizleme")" >"$work/onizleme.out" 2>&1 ||
   e2e_fail "signed launcher: preview failed"
-[ "$(find "$work/onizleme" -name '*.png' | wc -l)" -eq 26 ] || e2e_fail "signed launcher: not 26 preview pictures"
+[ "$(find "$work/onizleme" -name '*.png' | wc -l)" -eq 52 ] || e2e_fail "signed launcher: not 52 preview pictures"
 
 # Published with the signed publisher, installed as the signed launcher, then the newer one.
 export QV_PUBLISHER=$work/surum1/qorvane-yayinci.exe

@@ -4,6 +4,9 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
+#include <map>
+#include <vector>
+
 #include "base/file.h"
 #include "base/process.h"
 #include "base/security.h"
@@ -11,6 +14,7 @@
 #include "build_config.h"
 #include "install/game_folder.h"
 #include "install/uninstaller.h"
+#include "tests/support/dev_key.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/user_state.h"
 
@@ -152,7 +156,8 @@ TEST_F(Installer, InstallsIntoAnExistingFolderAndKeepsItsLanguageFile) {
     std::wstring folder = temp.file(L"Existing");
     temp.write(L"Existing/pack/dil.cfg", "tr\r\nsomething the client keeps");
     temp.write(L"Existing/Qorvane Launcher.exe", "an older launcher");
-    temp.write(L"Existing/Qorvane.exe", "the game client");
+    temp.write(L"Existing/koruma/kurulum.txt", "Qorvane Launcher kurulumu\n");
+    temp.write(L"Existing/sorvik.cfg", "WIDTH 1024");
     ASSERT_EQ(install(folder, false, false, 0).error.code, 0u);
     EXPECT_EQ(readFileBytes(folder + L"\\pack\\dil.cfg"), "tr\r\nsomething the client keeps");
     EXPECT_EQ(readFileBytes(folder + L"\\Qorvane Launcher.exe"), kLauncherBytes)
@@ -165,8 +170,9 @@ TEST_F(Installer, InstallsIntoAnExistingFolderAndKeepsItsLanguageFile) {
     EXPECT_EQ(readFileBytes(folder + L"\\pack\\dil.cfg"), "tr");
 }
 
-// The uninstaller removes the game folder as a whole: the game never goes into a folder that holds
-// the user's other things, but into a "Qorvane" folder below it, as the folder picker does.
+// The game never goes into a folder that holds the user's other things, but into a "Qorvane" folder
+// below it, as the folder picker does: a folder is the game's only when it holds nothing but the
+// launcher's own names.
 TEST_F(Installer, AFolderHoldingOtherThingsGetsTheGameInAFolderBelowIt) {
     temp.write(L"Games/other game/game.exe", "someone else's");
     temp.write(L"Games/notes.txt", "the user's");
@@ -179,17 +185,38 @@ TEST_F(Installer, AFolderHoldingOtherThingsGetsTheGameInAFolderBelowIt) {
     EXPECT_FALSE(fileExists(temp.file(L"Games/Qorvane Launcher.exe")));
     EXPECT_EQ(readUninstallValue(L"InstallLocation").text, result.folder);
 
-    // Folders the game owns, or may own as a whole, stay as chosen.
+    // Folders the game owns, or may own as a whole, stay as chosen: nothing but the launcher (and its
+    // leftovers), koruma with an install record, and the top-level names of the verified list copy.
     CreateDirectoryW(temp.file(L"Empty").c_str(), nullptr);
-    temp.write(L"WithGame/Qorvane.exe", "game");
-    temp.write(L"WithGame/data/x.bin", "x");
-    temp.write(L"WithState/koruma/onbellek.txt", "");
-    temp.write(L"WithState/pack/y.bin", "y");
     temp.write(L"OnlyLauncher/Qorvane Launcher.exe", "the launcher that installs");
-    for (const wchar_t* owned : {L"Empty", L"WithGame", L"WithState", L"OnlyLauncher", L"Missing/Deeper"}) {
+    temp.write(L"OnlyLauncher/Qorvane Launcher.exe.eski", "the one before");
+    const std::string list = "#QORVANEPC 1\n#surum 3\nK " + std::string(64, 'a') + " 1 Qorvane.exe\nK " +
+                             std::string(64, 'b') + " 1 Data/x.bin\n";
+    for (const wchar_t* folder : {L"Installed", L"Tampered"}) {
+        const std::wstring name = folder;
+        temp.write(name + L"/koruma/kurulum.txt", "Qorvane Launcher kurulumu\n");
+        temp.write(name + L"/koruma/manifest.txt", list);
+        temp.write(name + L"/koruma/manifest.sig", devSign(list));
+        temp.write(name + L"/Qorvane.exe", "game");
+        temp.write(name + L"/data/x.bin", "x");
+    }
+    temp.write(L"Tampered/koruma/manifest.txt", list + "K " + std::string(64, 'c') + " 1 Belgelerim/a.doc\n");
+    temp.write(L"Tampered/Belgelerim/a.doc", "the user's");
+    for (const wchar_t* owned : {L"Empty", L"OnlyLauncher", L"Installed", L"Missing/Deeper"}) {
         result = install(temp.file(owned), false, false, 0);
         EXPECT_EQ(result.error.code, 0u) << owned;
         EXPECT_EQ(result.folder, temp.file(owned)) << owned;
+    }
+    // A loose game client beside other games, a state folder without an install record, a list copy
+    // that no longer verifies: none of them makes the folder the game's.
+    temp.write(L"Loose/Qorvane.exe", "a game client among other games");
+    temp.write(L"Loose/Baska Oyun/oyun.exe", "another game");
+    temp.write(L"WithState/koruma/onbellek.txt", "");
+    temp.write(L"WithState/pack/y.bin", "y");
+    for (const wchar_t* other : {L"Loose", L"WithState", L"Tampered"}) {
+        result = install(temp.file(other), false, false, 0);
+        EXPECT_EQ(result.error.code, 0u) << other;
+        EXPECT_EQ(result.folder, temp.file(other) + L"\\Qorvane") << other;
     }
 
     // When the folder below holds other things too, nothing is installed at all.
@@ -202,7 +229,7 @@ TEST_F(Installer, AFolderHoldingOtherThingsGetsTheGameInAFolderBelowIt) {
     EXPECT_FALSE(fileExists(temp.file(L"Full/Qorvane/koruma")));
 }
 
-TEST_F(Installer, ANewFolderAndItsStateFolderGetOwnRightsAnExistingOneKeepsItsRights) {
+TEST_F(Installer, ANewFolderAndItsStateFolderGetOwnRightsAnExistingOneIsProtectedWhenOthersMayWrite) {
     // Parents are made as needed; the rights belong to the game folder itself. Wine answers with a
     // DACL of its own making, so the stored one is compared only where the system keeps it.
     const std::wstring rights = privateFolderSddl(currentUserSid());
@@ -217,14 +244,120 @@ TEST_F(Installer, ANewFolderAndItsStateFolderGetOwnRightsAnExistingOneKeepsItsRi
     }
     EXPECT_NE(daclOf(temp.file(L"a/b")).rfind(L"D:P", 0), 0u) << "a parent made on the way keeps the default";
 
-    temp.write(L"Existing/Qorvane.exe", "game");
-    const std::wstring existing = temp.file(L"Existing");
-    const std::wstring before = daclOf(existing);
-    ASSERT_EQ(install(existing, false, false, 0).error.code, 0u);
-    EXPECT_EQ(daclOf(existing), before);
-    const std::wstring state = daclOf(existing + L"\\koruma");
-    if (state.rfind(L"D:P", 0) == 0) {
-        EXPECT_EQ(state, rights);
+    // An existing folder that nobody else may change keeps its rights; one that every account may
+    // write (a folder made on a second drive) gets the installer's before anything goes into it.
+    // Wine keeps rights as the Unix mode, which shows the difference.
+    const std::wstring user = currentUserSid();
+    const std::wstring kept = temp.file(L"Kept");
+    ASSERT_EQ(createFolderWithRights(kept, L"D:P(A;OICI;FA;;;" + user + L")(A;OICI;0x1200a9;;;WD)"), 0u);
+    const std::wstring before = daclOf(kept);
+    ASSERT_EQ(install(kept, false, false, 0).error.code, 0u);
+    EXPECT_EQ(daclOf(kept), before);
+
+    const std::wstring open = temp.file(L"Open");
+    temp.write(L"Open/koruma/kurulum.txt", "Qorvane Launcher kurulumu\n");
+    for (const std::wstring& folder : {open, open + L"\\koruma"})
+        ASSERT_EQ(protectFolder(folder, L"D:P(A;OICI;FA;;;" + user + L")(A;OICI;FA;;;WD)"), 0u);
+    ASSERT_TRUE(readFolderTrust(open, user).othersMayWrite);
+    ASSERT_EQ(install(open, false, false, 0).error.code, 0u);
+    for (const std::wstring& folder : {open, open + L"\\koruma"}) {
+        EXPECT_FALSE(readFolderTrust(folder, user).othersMayWrite) << toUtf8(daclOf(folder));
+        const std::wstring stored = daclOf(folder);
+        if (stored.rfind(L"D:P", 0) == 0) {
+            EXPECT_EQ(stored, rights) << toUtf8(folder);
+        }
+    }
+}
+
+namespace {
+
+// The rights the installer is shown, per path, as descriptors built in memory, and what it asked to
+// protect: Wine keeps no owner but the current user.
+struct FakeRights {
+    static inline std::map<std::wstring, std::wstring> sddl;  // by path; missing: made by the installer
+    static inline bool noRights = false;                      // a FAT or exFAT volume
+    static inline DWORD protectError = 0;
+    static inline std::vector<std::wstring> protectedPaths;
+    static FolderTrust read(const std::wstring& path, const std::wstring& user) {
+        FolderTrust trust;
+        if (noRights) {
+            trust.rightsKept = false;
+            trust.othersMayWrite = true;
+            return trust;
+        }
+        auto found = sddl.find(path);
+        if (found == sddl.end()) return readFolderTrust(path, user);
+        UniqueLocal descriptor = securityDescriptorFrom(found->second);
+        return judgeDescriptor(descriptor.get(), user);
+    }
+    static DWORD protect(const std::wstring& path, const std::wstring& rights) {
+        protectedPaths.push_back(path);
+        EXPECT_EQ(rights, privateFolderSddl(currentUserSid()));
+        return protectError;
+    }
+};
+
+}  // namespace
+
+// A folder, or a koruma inside it, that another account owns could have its programs replaced by
+// that account later: it is refused before anything is written. One that others may write is
+// protected first; when that fails, nothing is written either.
+TEST_F(Installer, AFolderIsTrustedByItsOwnerAndProtectedBeforeAnythingIsWritten) {
+    const std::wstring user = currentUserSid();
+    const std::wstring other = L"S-1-5-21-1111-2222-3333-1002";
+    const std::wstring fine = L"D:P(A;OICI;FA;;;" + user + L")";
+    const std::wstring open = L"D:AI(A;OICI;FA;;;" + user + L")(A;OICIID;0x1301bf;;;AU)";
+    const struct {
+        const char* what;
+        std::wstring folderSddl, stateSddl;  // empty: no such folder before the install
+        bool noRights;
+        DWORD protectError;
+        DWORD error;
+        bool foreign;
+        const wchar_t* failedAt;  // "" the folder, "koruma" the state folder
+        int protects;
+    } cases[] = {
+        {"the user's own", L"O:" + user + fine, L"", false, 0, 0, false, nullptr, 0},
+        {"Administrators'", L"O:BA" + fine, L"O:SY" + fine, false, 0, 0, false, nullptr, 0},
+        {"TrustedInstaller's", L"O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464" + fine,
+         L"", false, 0, 0, false, nullptr, 0},
+        {"another account's", L"O:" + other + fine, L"", false, 0, ERROR_INVALID_OWNER, true, L"", 0},
+        {"its koruma another account's", L"O:" + user + fine, L"O:" + other + fine, false, 0,
+         ERROR_INVALID_OWNER, true, L"koruma", 0},
+        {"others may write", L"O:" + user + open, L"O:" + user + open, false, 0, 0, false, nullptr, 2},
+        {"others may write and it cannot be changed", L"O:BA" + open, L"", false, ERROR_ACCESS_DENIED,
+         ERROR_ACCESS_DENIED, false, L"", 1},
+        {"a volume without rights", L"O:" + other + open, L"", true, 0, 0, false, nullptr, 0},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RegDeleteTreeW(HKEY_CURRENT_USER, kUninstallKey);
+        const std::wstring folder = temp.file(L"Durum" + std::to_wstring(n++));
+        createFolderTree(folder);
+        FakeRights::sddl = {{folder, c.folderSddl}};
+        if (!c.stateSddl.empty()) {
+            createFolderTree(folder + L"\\koruma");
+            temp.write(L"Durum" + std::to_wstring(n - 1) + L"/koruma/kurulum.txt",
+                       "Qorvane Launcher kurulumu\n");
+            FakeRights::sddl[folder + L"\\koruma"] = c.stateSddl;
+        }
+        FakeRights::noRights = c.noRights;
+        FakeRights::protectError = c.protectError;
+        FakeRights::protectedPaths.clear();
+        InstallResult result = installLauncher(source, folder, InstallChoices{false, false, 0, language},
+                                               FolderRightsOps{FakeRights::read, FakeRights::protect});
+        EXPECT_EQ(result.error.code, c.error);
+        EXPECT_EQ(result.foreignOwner, c.foreign);
+        EXPECT_EQ(static_cast<int>(FakeRights::protectedPaths.size()), c.protects);
+        if (c.failedAt) {
+            EXPECT_EQ(result.error.what, *c.failedAt ? folder + L"\\" + c.failedAt : folder);
+            EXPECT_FALSE(fileExists(folder + L"\\Qorvane Launcher.exe")) << "written before the refusal";
+            EXPECT_FALSE(keyExists(kUninstallKey));
+        } else {
+            EXPECT_EQ(result.folder, folder);
+            EXPECT_TRUE(fileExists(folder + L"\\koruma\\kurulum.txt"));
+        }
     }
 }
 
@@ -271,7 +404,7 @@ TEST_F(Installer, FailuresNameWhatFailedAndLeaveEarlierStepsInPlace) {
     }
     {  // the install record cannot be written: the copy stays
         std::wstring folder = temp.file(L"NoRecord");
-        temp.write(L"NoRecord/koruma", "a file where the state folder should go");
+        createFolderTree(temp.file(L"NoRecord/koruma/kurulum.txt"));  // a folder where the record goes
         InstallResult result = install(folder, true, true, 1024);
         EXPECT_NE(result.error.code, 0u);
         EXPECT_EQ(result.error.what, folder + L"\\koruma");

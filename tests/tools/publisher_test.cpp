@@ -398,6 +398,8 @@ TEST(PublishRules, RejectsLinesTheLauncherWouldMisreadOrThatWouldHarmIt) {
         "D a\x01b",      // control character
         "D .",           // the whole game folder
         "D ./",          //
+        "D PACK~1",      // the shape of a short name, which may alias another folder
+        "O logs/GUNLUK~12",
     };
     for (const char* line : bad) {
         PublishRules rules;
@@ -429,8 +431,8 @@ TEST(PublishRules, RejectsLinesTheLauncherWouldMisreadOrThatWouldHarmIt) {
 TEST_F(PublishFixture, FolderContentsTheLauncherCannotHandleStopPublishing) {
     // Names a game built elsewhere (on Linux, say) can carry: written here through the prefix that
     // keeps Windows from changing them, or as Wine stores them.
-    const wchar_t* names[] = {L"pack/eski..yedek.bin", L"pack/nul.txt", L"pack/son nokta.", L"pack/son bosluk ",
-                              L"pack/CON"};
+    const wchar_t* names[] = {L"pack/eski..yedek.bin", L"pack/nul.txt", L"pack/son nokta.",
+                              L"pack/son bosluk ",     L"pack/CON",     L"pack/QORVAN~1.EXE"};
     for (const wchar_t* name : names) {
         SCOPED_TRACE(testing::Message() << std::string(name, name + wcslen(name)));
         std::wstring path = L"\\\\?\\" + game.file(name);
@@ -772,3 +774,24 @@ TEST_F(PublishFixture, LauncherLookalikesAreRefusedAndAMissingLauncherIsWarnedAb
 }
 
 }  // namespace
+// Nothing from outside the build folder is published: a file with a second name elsewhere (a hard
+// link) is refused, and every such file is named. (Symbolic links to files are refused by their
+// attribute; Wine shows a host symbolic link as a plain file, so that case is seen only on Windows.)
+TEST_F(PublishFixture, FilesWithOtherNamesOutsideTheBuildAreRefusedByName) {
+    TempFolder elsewhere;
+    elsewhere.write(L"gizli.txt", "private, outside the build");
+    ASSERT_TRUE(CreateHardLinkW(game.file(L"pack/baglanti.dat").c_str(), elsewhere.file(L"gizli.txt").c_str(),
+                                nullptr));
+    game.write(L"data/ikinci ad.bin", "two names inside");
+    ASSERT_TRUE(CreateHardLinkW(game.file(L"data/ucuncu ad.bin").c_str(),
+                                game.file(L"data/ikinci ad.bin").c_str(), nullptr));
+    PublishResult r = publish(4);
+    EXPECT_FALSE(r.ok);
+    for (const wchar_t* named : {L"pack/baglanti.dat", L"data/ikinci ad.bin", L"data/ucuncu ad.bin"})
+        EXPECT_NE(r.error.find(named), std::wstring::npos) << toUtf8(r.error);
+    EXPECT_FALSE(server.exists(L"qorvane/pc/manifest.txt"));
+
+    DeleteFileW(game.file(L"pack/baglanti.dat").c_str());
+    DeleteFileW(game.file(L"data/ucuncu ad.bin").c_str());
+    EXPECT_TRUE(publish(4).ok);
+}

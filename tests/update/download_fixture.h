@@ -51,6 +51,14 @@ inline void addEntry(Manifest& m, const std::wstring& path, const std::string& b
     addEntry(m, path, bytes.size(), sha256Of(bytes));
 }
 
+// Writes bytes through a handle at its start.
+inline void writeThrough(HANDLE file, const std::string& bytes) {
+    DWORD written = 0;
+    OVERLAPPED start{};
+    EXPECT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, &start));
+    EXPECT_EQ(written, bytes.size());
+}
+
 inline std::vector<uint32_t> allIndices(const Manifest& m) {
     std::vector<uint32_t> out;
     for (uint32_t i = 0; i < m.entries.size(); ++i)

@@ -4,9 +4,11 @@
 
 #include "tests/support/built_program.h"
 
+#include "base/contained_path.h"
 #include "tests/support/dev_key.h"
 #include "tests/support/keyed_program.h"
 #include "tests/update/download_fixture.h"
+#include "update/file_commit.h"
 #include "update/self_update.h"
 
 namespace {
@@ -38,6 +40,16 @@ struct LauncherFolder : ServedGame {
         return n;
     }
 };
+
+// ".yeni" with verified bytes, held by the handle that wrote it, as the self-update leaves it.
+UniqueFile heldNewLauncher(const TempFolder& t) {
+    UniqueFile file;
+    EXPECT_TRUE(
+        openTempFile(resolveRoot(t.path), L"Qorvane Launcher.exe.yeni", L"Qorvane Launcher.exe", file).ok());
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(file.get(), "verified new", 12, &written, nullptr));
+    return file;
+}
 
 }  // namespace
 
@@ -109,27 +121,36 @@ TEST(SelfUpdate, ALauncherThatNeverMatchesIsTriedThreeTimesThenGivenUp) {
     EXPECT_EQ(f.launcherRequests(), 3u);
 }
 
+namespace {
+DWORD placeRefused(HANDLE, const std::wstring&) {
+    return ERROR_SHARING_VIOLATION;
+}
+}  // namespace
+
 TEST(SelfUpdate, FailedSwapRestoresTheRunningName) {
     TempFolder t;
     std::wstring running = t.file(L"Qorvane Launcher.exe");
     t.write(L"Qorvane Launcher.exe", "current");
-    t.write(L"Qorvane Launcher.exe.yeni", "verified new");
-    // Held without delete sharing, the new file cannot be moved into place.
-    HANDLE held = CreateFileW((running + L".yeni").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    LauncherSwap swap = swapLauncherFiles(running);
-    CloseHandle(held);
+    // The new file cannot be moved into place (its handle keeps every other program from blocking
+    // the move, so the failure is put in).
+    UniqueFile newFile = heldNewLauncher(t);
+    SwapFileOps refused;
+    refused.place = placeRefused;
+    LauncherSwap swap = swapLauncherFiles(running, newFile, refused);
+    EXPECT_FALSE(newFile);
     EXPECT_EQ(swap.result.outcome, StepOutcome::WriteFailed);
-    EXPECT_NE(swap.result.systemError, 0u);  // the failed move's own error
+    EXPECT_EQ(swap.result.systemError, static_cast<DWORD>(ERROR_SHARING_VIOLATION));  // the move's own error
     EXPECT_EQ(swap.restore, SwapRestore::Renamed);
     EXPECT_EQ(t.read(L"Qorvane Launcher.exe"), "current");
     EXPECT_FALSE(t.exists(L"Qorvane Launcher.exe.eski"));
+    EXPECT_FALSE(t.exists(L"Qorvane Launcher.exe.yeni"));
 
     // When the running executable itself cannot be renamed, nothing moves and ".yeni" goes.
-    held = CreateFileW(running.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held =
+        CreateFileW(running.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    swap = swapLauncherFiles(running);
+    newFile = heldNewLauncher(t);
+    swap = swapLauncherFiles(running, newFile);
     CloseHandle(held);
     EXPECT_EQ(swap.result.outcome, StepOutcome::WriteFailed);
     EXPECT_EQ(swap.restore, SwapRestore::NotNeeded);
@@ -153,6 +174,10 @@ struct FailingMoves {
         }
         return MoveFileExW(from, to, flags);
     }
+    static DWORD place(HANDLE file, const std::wstring& target) {
+        if (++calls >= failFrom) return ERROR_ACCESS_DENIED;
+        return renameOpenFile(file, target);
+    }
     static BOOL WINAPI copy(LPCWSTR from, LPCWSTR to, BOOL failIfExists) {
         if (copyWorks) return CopyFileW(from, to, failIfExists);
         SetLastError(ERROR_DISK_FULL);
@@ -170,11 +195,12 @@ TEST(SelfUpdate, FailedRenameBackCopiesTheOldLauncherBack) {
         TempFolder t;
         std::wstring running = t.file(L"Qorvane Launcher.exe");
         t.write(L"Qorvane Launcher.exe", "current");
-        t.write(L"Qorvane Launcher.exe.yeni", "verified new");
+        UniqueFile newFile = heldNewLauncher(t);
         FailingMoves::failFrom = 2;  // the first rename (to ".eski") works, the next ones fail
         FailingMoves::calls = 0;
         FailingMoves::copyWorks = copyWorks;
-        LauncherSwap swap = swapLauncherFiles(running, SwapFileOps{FailingMoves::move, FailingMoves::copy});
+        LauncherSwap swap = swapLauncherFiles(
+            running, newFile, SwapFileOps{FailingMoves::move, FailingMoves::copy, FailingMoves::place});
         EXPECT_EQ(swap.result.outcome, StepOutcome::WriteFailed);
         EXPECT_EQ(swap.result.systemError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
         EXPECT_EQ(swap.renameBackError, static_cast<DWORD>(ERROR_ACCESS_DENIED));

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/contained_path.h"
+#include "base/file.h"
 #include "tests/update/download_fixture.h"
 
 namespace {
@@ -89,14 +91,20 @@ TEST(DownloadToTemp, EmptyFileNeedsNoRequestAndIsJudgedByItsHash) {
     entry.size = 0;
     entry.path = L"empty.txt";
     entry.hash = kEmptySha;
-    EXPECT_TRUE(downloadToTemp(group, nullptr, entry, t.file(L"empty.txt.indir"), nullptr).ok());
+    UniqueFile temp;
+    ASSERT_TRUE(openTempFile(resolveRoot(t.path), L"empty.txt.indir", entry.path, temp).ok());
+    writeThrough(temp.get(), "an earlier attempt");
+    EXPECT_TRUE(downloadToTemp(group, nullptr, entry, temp.get(), nullptr).ok());
     EXPECT_TRUE(t.exists(L"empty.txt.indir"));
     EXPECT_EQ(t.read(L"empty.txt.indir"), "");
     entry.hash = std::string(64, 'a');
-    EXPECT_EQ(downloadToTemp(group, nullptr, entry, t.file(L"empty.txt.indir"), nullptr).outcome,
-              StepOutcome::Mismatch);
+    EXPECT_EQ(downloadToTemp(group, nullptr, entry, temp.get(), nullptr).outcome, StepOutcome::Mismatch);
 }
 
+// From its creation to its move, the temp file is written by its own handle only: another program
+// can read it but neither write, rename nor delete it, and what moves into place is what that handle
+// wrote and verified. An old file under the temp name is never written through: it may be a second
+// name of a file elsewhere.
 TEST(DownloadToTemp, SurplusBytesCountOnlyWhenTheyArriveInABufferOfTheirOwn) {
     ServedGame g;
     g.open();
@@ -109,8 +117,10 @@ TEST(DownloadToTemp, SurplusBytesCountOnlyWhenTheyArriveInABufferOfTheirOwn) {
     extra.extendDelayMs = 300;
     g.server.setFault(objectUrl(hash), extra);
     std::wstring temp = g.folder.file(L"x.bin.indir");
+    UniqueFile handle;
+    ASSERT_TRUE(openTempFile(resolveRoot(g.folder.path), L"x.bin.indir", L"x.bin", handle).ok());
     TransferGroup group(runServices(g.u));
-    EXPECT_TRUE(downloadToTemp(group, nullptr, g.manifest.entries[0], temp, nullptr).ok());
+    EXPECT_TRUE(downloadToTemp(group, nullptr, g.manifest.entries[0], handle.get(), nullptr).ok());
     EXPECT_TRUE(readFileBytes(temp) == bytes);
 
     // The surplus rides in the same buffer as the last real bytes, which is refused whole.
@@ -122,7 +132,7 @@ TEST(DownloadToTemp, SurplusBytesCountOnlyWhenTheyArriveInABufferOfTheirOwn) {
     g.server.setFault(objectUrl(hash), extra);
     std::atomic<uint64_t> counter{0};
     TransferGroup another(runServices(g.u));
-    StepResult result = downloadToTemp(another, nullptr, g.manifest.entries[1], temp, &counter);
+    StepResult result = downloadToTemp(another, nullptr, g.manifest.entries[1], handle.get(), &counter);
     EXPECT_EQ(result.outcome, StepOutcome::Mismatch);
     EXPECT_EQ(result.httpStatus, 200);
     EXPECT_EQ(result.path, L"y.bin");

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "base/security.h"
 #include "tests/update/engine_game.h"
 #include "update/updater.h"
 #include "update/worker.h"
@@ -144,4 +145,20 @@ TEST(WorkerLifecycle, LargeLogIsRestartedAndCheckOnlyRunsWriteNothing) {
     StatusSnapshot checked = fresh.run(false, true);
     EXPECT_EQ(UpdatePhase::ListChecked, checked.phase);
     EXPECT_FALSE(fresh.folder.exists(L"koruma"));
+}
+
+// An install made by an older build may sit in a folder every account can write: each run says so.
+// Wine keeps rights as the Unix mode, which is enough to show both cases.
+TEST(WorkerLifecycle, ARunWarnsWhenOtherAccountsMayWriteTheGameFolder) {
+    EngineGame game;
+    game.files["a.bin"] = "a";
+    game.publish();
+    const std::string warning = "UYARI: oyun klasorune baska hesaplar da yazabilir";
+    const std::wstring user = currentUserSid();
+    ASSERT_EQ(protectFolder(game.folder.path, privateFolderSddl(user)), 0u);
+    ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
+    EXPECT_EQ(std::string::npos, game.log().find(warning)) << game.log();
+    ASSERT_EQ(protectFolder(game.folder.path, L"D:P(A;OICI;FA;;;" + user + L")(A;OICI;FA;;;WD)"), 0u);
+    ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
+    EXPECT_NE(std::string::npos, game.log().find(warning)) << game.log();
 }
