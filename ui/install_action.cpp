@@ -27,14 +27,15 @@ std::wstring perUserInstallFolder() {
     return local.empty() ? std::wstring() : joinPath(joinPath(local, L"Programs"), kGameFolderName);
 }
 
-ForeignFolderAnswer foreignFolderAnswer(const TextTable& t, const InstallResult& result,
+ForeignFolderAnswer foreignFolderAnswer(const TextTable& table, const InstallResult& result,
                                         const std::wstring& chosen, const std::wstring& defaultFolder,
                                         const std::wstring& perUserFolder) {
     const bool wasDefault = !perUserFolder.empty() && sameName(chosen, defaultFolder);
     if (!wasDefault)
-        return {formatText(t[TextId::InstallFolderForeign], result.error.what.c_str()), std::wstring()};
-    return {formatText(t[TextId::InstallFolderProposed], result.error.what.c_str(), perUserFolder.c_str()),
-            perUserFolder};
+        return {formatText(table[TextId::InstallFolderForeign], result.error.what.c_str()), std::wstring()};
+    return {
+        formatText(table[TextId::InstallFolderProposed], result.error.what.c_str(), perUserFolder.c_str()),
+        perUserFolder};
 }
 
 void runInstallAction(LauncherUi& ui) {

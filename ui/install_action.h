@@ -20,6 +20,6 @@ struct ForeignFolderAnswer {
     std::wstring text;
     std::wstring proposedFolder;
 };
-ForeignFolderAnswer foreignFolderAnswer(const TextTable& t, const InstallResult& result,
+ForeignFolderAnswer foreignFolderAnswer(const TextTable& table, const InstallResult& result,
                                         const std::wstring& chosen, const std::wstring& defaultFolder,
                                         const std::wstring& perUserFolder);
