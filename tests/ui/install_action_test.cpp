@@ -43,7 +43,7 @@ TEST(InstallFailure, NamesThePathThenTheSystemsTextForTheError) {
 // A folder another account owns is refused with the folder named; when it was the default folder,
 // the screen moves to the player's own programs folder and says so, in either language.
 TEST(ForeignFolder, NamesTheFolderAndProposesThePlayersOwnForTheDefault) {
-    const InstallResult refused{ERROR_INVALID_OWNER, L"C:\\Qorvane", L"", true};
+    const InstallResult refused{{ERROR_INVALID_OWNER, L"C:\\Qorvane"}, L"", true};
     const std::wstring own = L"C:\\Users\\oyuncu\\AppData\\Local\\Programs\\Qorvane";
     const struct {
         const char* what;
