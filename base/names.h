@@ -21,6 +21,7 @@ inline constexpr wchar_t kTempJournalFileName[] = L"gecici.txt";
 inline constexpr wchar_t kVersionRecordFileName[] = L"liste_surumu.txt";
 inline constexpr wchar_t kInstallRecordFileName[] = L"kurulum.txt";
 inline constexpr wchar_t kDisplayRecordFileName[] = L"ekran.txt";
+inline constexpr wchar_t kSpeedCapFileName[] = L"hiz.txt";  // the panel's download cap in KiB/s
 
 // Documents below the server's base path; the verified list and its signature are also kept in
 // "koruma" under the same names.

@@ -1,6 +1,10 @@
 #include "base/process.h"
 
+#include <tlhelp32.h>
+
 #include <vector>
+
+#include "base/path_identity.h"
 
 std::wstring moduleFilePath() {
     wchar_t buffer[520] = {};
@@ -84,4 +88,27 @@ DWORD startProcessSuspended(const std::wstring& exePath, const std::wstring& arg
 DWORD startProcessHeld(const std::wstring& exePath, const std::wstring& arguments,
                        const std::wstring& workingFolder, HeldProcess& held) {
     return createProcess(exePath, arguments, workingFolder, CREATE_SUSPENDED, nullptr, &held);
+}
+
+bool isProgramRunning(const std::wstring& exePath) {
+    const size_t slash = exePath.find_last_of(L"\\/");
+    const std::wstring name = slash == std::wstring::npos ? exePath : exePath.substr(slash + 1);
+    const std::wstring wanted = folderKey(exePath);
+    HANDLE raw = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (raw == INVALID_HANDLE_VALUE) return false;
+    UniqueKernelHandle snapshot(raw);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry)) {
+        if (!sameName(entry.szExeFile, name)) continue;
+        UniqueKernelHandle process(
+            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+        if (!process) return true;
+        wchar_t path[1024];
+        DWORD length = 1024;
+        if (!QueryFullProcessImageNameW(process.get(), 0, path, &length)) return true;
+        if (folderKey(std::wstring(path, length)) == wanted) return true;
+    }
+    return false;
 }

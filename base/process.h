@@ -28,3 +28,7 @@ struct HeldProcess {
 };
 DWORD startProcessHeld(const std::wstring& exePath, const std::wstring& arguments,
                        const std::wstring& workingFolder, HeldProcess& held);
+
+// True when a process runs the program at exePath. A process of that file name whose path this
+// account may not read counts too: it is far more likely the game than another program so named.
+[[nodiscard]] bool isProgramRunning(const std::wstring& exePath);

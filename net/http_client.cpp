@@ -30,7 +30,7 @@ bool declaredLength(HINTERNET request, uint64_t& length) {
 }
 
 // Reads the whole body into the sink.
-HttpResult readBody(HINTERNET request, int status, HttpSink sink, void* sinkContext) {
+HttpResult readBody(HINTERNET request, int status, HttpSink sink, void* sinkContext, RateBudget* budget) {
     // Not zeroed: only bytes that WinHttpReadData wrote are ever passed on.
     std::unique_ptr<ReadBlock> block(new ReadBlock);
     uint64_t total = 0;
@@ -38,8 +38,11 @@ HttpResult readBody(HINTERNET request, int status, HttpSink sink, void* sinkCont
     bool hasLength = declaredLength(request, declared);
     for (;;) {
         DWORD got = 0;
-        if (!WinHttpReadData(request, block->bytes, kReadBlock, &got))
+        const DWORD granted = budget ? takeBytes(*budget, kReadBlock) : kReadBlock;
+        if (granted == 0) return HttpResult{status, 0, true};
+        if (!WinHttpReadData(request, block->bytes, granted, &got))
             return HttpResult{0, lastErrorOr(ERROR_WINHTTP_CONNECTION_ERROR)};
+        if (budget) returnBytes(*budget, granted - got);
         // A connection that closes before the promised length ends the read with 0 bytes and no
         // error under Wine; Windows fails the read with a connection error, which is what this
         // broken transfer reports on both.
@@ -99,7 +102,8 @@ UniqueInternet openConnection(const HttpSession& session) {
 }
 
 HttpResult httpGet(const HttpSession& session, HINTERNET connection, const std::wstring& relativePath,
-                   HttpSink sink, void* sinkContext, uint64_t rangeStart, uint64_t rangeLength) {
+                   HttpSink sink, void* sinkContext, uint64_t rangeStart, uint64_t rangeLength,
+                   RateBudget* budget) {
     UniqueInternet ownConnection;
     DWORD error = 0;
     if (!connection) {
@@ -134,7 +138,7 @@ HttpResult httpGet(const HttpSession& session, HINTERNET connection, const std::
     int expected = rangeLength ? 206 : 200;
     // The caller must never mistake a whole file or an error page for the bytes it asked for.
     if (static_cast<int>(status) != expected) return HttpResult{static_cast<int>(status)};
-    return readBody(request.get(), expected, sink, sinkContext);
+    return readBody(request.get(), expected, sink, sinkContext, budget);
 }
 
 bool collectBody(void* context, const uint8_t* data, size_t length, uint64_t total) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/handles.h"
+#include "base/rate_budget.h"
 #include "base/stop_signal.h"
 
 // Where the published tree is served.
@@ -59,10 +60,11 @@ void closeSession(HttpSession& session);
 // rangeLength 0 requests the whole object (no Range header, 200 expected); otherwise 206 is
 // expected. Only the expected status has its body read: any other one (a 200 to a range request
 // included) comes back before a byte of the body reaches the sink. Without a connection the
-// request opens its own.
+// request opens its own. With a budget, every read of the body first takes its bytes from it (a
+// stop while waiting for them cuts the body off, as a refusing sink does).
 [[nodiscard]] HttpResult httpGet(const HttpSession& session, HINTERNET connection,
                                  const std::wstring& relativePath, HttpSink sink, void* sinkContext,
-                                 uint64_t rangeStart, uint64_t rangeLength);
+                                 uint64_t rangeStart, uint64_t rangeLength, RateBudget* budget = nullptr);
 
 // Sink for small documents: appends to *target; refuses bodies longer than limit (by default
 // those of 32 MiB or more) and, when given a stop signal, stop requests.

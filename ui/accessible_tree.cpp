@@ -20,6 +20,8 @@ std::wstring chipName(const LauncherUi& ui, ClickId id) {
         const int percent = static_cast<int>(kInterfaceScaleChoices[scale] * 100 + 0.5f);
         return formatText(texts()[TextId::PercentFormat], percent);
     }
+    const int speed = speedChipIndex(id);
+    if (speed >= 0) return speedChipName(speed);
     return L"";
 }
 

@@ -26,6 +26,7 @@ enum class ClickId : int {
     PanelDefault = 24,
     PanelCancel = 25,
     PanelSave = 26,
+    FirstSpeedChip = 27,  // download caps, 27 to 33 ("unlimited" first), painted before the buttons
 };
 
 // The index-th size chip (0 to 5, 5 being "Fill screen") and scale chip (0 to 3).
@@ -43,4 +44,12 @@ constexpr int sizeChipIndex(ClickId id) {
 constexpr int scaleChipIndex(ClickId id) {
     int index = static_cast<int>(id) - static_cast<int>(ClickId::FirstScaleChip);
     return index >= 0 && index <= 3 ? index : -1;
+}
+// The download cap chips (0 to 6, 0 being "unlimited").
+constexpr ClickId speedChipId(int index) {
+    return static_cast<ClickId>(static_cast<int>(ClickId::FirstSpeedChip) + index);
+}
+constexpr int speedChipIndex(ClickId id) {
+    int index = static_cast<int>(id) - static_cast<int>(ClickId::FirstSpeedChip);
+    return index >= 0 && index <= 6 ? index : -1;
 }

@@ -13,8 +13,9 @@ bool clickableIn(const HitRegions& regions, ClickId id) {
 }  // namespace
 
 bool isPanelControl(ClickId id) {
-    return static_cast<int>(id) > static_cast<int>(ClickId::PanelBackdrop) &&
-           static_cast<int>(id) <= static_cast<int>(ClickId::PanelSave);
+    return (static_cast<int>(id) > static_cast<int>(ClickId::PanelBackdrop) &&
+            static_cast<int>(id) <= static_cast<int>(ClickId::PanelSave)) ||
+           speedChipIndex(id) >= 0;
 }
 
 std::vector<ClickId> focusOrder(const HitRegions& regions) {
@@ -47,6 +48,11 @@ ClickId steppedChip(const HitRegions& regions, ClickId current, int step) {
         index = scaleChipIndex(current);
         last = 3;
         chip = scaleChipId;
+    }
+    if (index < 0) {
+        index = speedChipIndex(current);
+        last = 6;
+        chip = speedChipId;
     }
     if (index < 0 || step == 0) return ClickId::None;
     for (int i = index + step; i >= 0 && i <= last; i += step) {

@@ -96,6 +96,7 @@ void applyState(LauncherUi& ui, int index) {
             s.bytesDone = 48444211;
             s.bytesTotal = 123731968;
             s.bytesPerSecond = 8808038.4;
+            s.secondsLeft = 9;
             break;
         case 4:
             s.phase = UpdatePhase::Ready;

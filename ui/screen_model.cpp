@@ -17,19 +17,23 @@ uint64_t remainingBytes(const StatusSnapshot& status) {
     return status.bytesTotal - std::min(status.bytesDone, status.bytesTotal);
 }
 
+// Megabytes below a gigabyte; gigabytes with two decimals above, so that a shortfall of a few
+// megabytes still shows as two different figures.
+std::wstring sizeText(uint64_t bytes) {
+    if (bytes < 1073741824ULL) return formatDecimal(static_cast<double>(bytes) / kMegabyte, 1) + L" MB";
+    return formatDecimal(static_cast<double>(bytes) / 1073741824.0, 2) + L" GB";
+}
+
 double byteRatio(const StatusSnapshot& status) {
     if (status.bytesTotal == 0) return 0;
     return std::min(static_cast<double>(status.bytesDone) / static_cast<double>(status.bytesTotal), 1.0);
 }
 
-std::wstring timeLeftText(double seconds) {
+// Whole seconds below a minute, whole minutes from one on: the engine keeps the value on that grid.
+std::wstring timeLeftText(uint32_t seconds) {
     const TextTable& t = texts();
-    // A long stall at a trickle must not overflow the minute count shown.
-    long long s = static_cast<long long>(std::min(std::floor(seconds + 0.5), 2147483647.0 * 60));
-    if (s <= 0) return formatText(t[TextId::Seconds], 1);
-    if (s > 59)
-        return formatText(t[TextId::MinutesSeconds], static_cast<int>(s / 60), static_cast<int>(s % 60));
-    return formatText(t[TextId::Seconds], static_cast<int>(s));
+    if (seconds >= 60) return formatText(t[TextId::Minutes], static_cast<int>(seconds / 60));
+    return formatText(t[TextId::Seconds], static_cast<int>(seconds));
 }
 
 // Whole seconds left until the automatic retry, counted up (4.2 s show as 5), from 1 to the
@@ -65,6 +69,11 @@ void setErrorTexts(ScreenModel& model, const StatusSnapshot& status, uint32_t no
             model.headline = t[TextId::ErrDiskFull];
             model.detail = status.detailText;
             break;
+        case ErrorKind::NoRoom:
+            model.headline = t[TextId::ErrDiskFull];
+            model.detail = formatText(t[TextId::NoRoomDetail], sizeText(status.spaceNeeded).c_str(),
+                                      sizeText(status.spaceFree).c_str());
+            break;
         default:
             model.headline = t[TextId::ErrDownload];
             model.detail = formatText(t[TextId::ErrRetryDetail], status.detailText.c_str());
@@ -78,12 +87,11 @@ std::wstring downloadDetail(const StatusSnapshot& status) {
     const TextTable& t = texts();
     std::wstring detail = status.detailText + kSeparator + formatDecimal(status.bytesDone / kMegabyte, 1) +
                           L" / " + formatDecimal(status.bytesTotal / kMegabyte, 1) + L" MB";
-    if (status.bytesPerSecond > 1024) {
+    if (status.bytesPerSecond > 1024)
         detail += kSeparator +
                   formatText(t[TextId::Speed], formatDecimal(status.bytesPerSecond / kMegabyte, 1).c_str());
-        std::wstring time = timeLeftText(static_cast<double>(remainingBytes(status)) / status.bytesPerSecond);
-        detail += kSeparator + formatText(t[TextId::TimeLeft], time.c_str());
-    }
+    if (status.secondsLeft > 0)
+        detail += kSeparator + formatText(t[TextId::TimeLeft], timeLeftText(status.secondsLeft).c_str());
     return detail;
 }
 

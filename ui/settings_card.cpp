@@ -166,24 +166,53 @@ float paintScaleChips(LauncherUi& ui, GpGraphics* graphics, float y) {
     return right;
 }
 
-void paintPreviewBox(LauncherUi& ui, GpGraphics* graphics, const PanelScreen& screen, float y0) {
+// The download caps on one row after their label, which gives way (ends in an ellipsis) when the
+// chips need the room.
+void paintSpeedChips(LauncherUi& ui, GpGraphics* graphics, float y) {
     const Look& look = ui.window.look;
-    fillRoundedRect(graphics, RectF{kLeft, y0, 190, 107}, 4, pick(look, 0xFF0A0806, Role::Window));
+    float chipsWidth = 0;
+    float widths[kSpeedCapStepCount];
+    for (int i = 0; i < kSpeedCapStepCount; ++i) {
+        widths[i] =
+            drawChip(ui, graphics, speedChipId(i), kLeft, y, speedChipLabel(i), L"", false, true, true);
+        chipsWidth += widths[i] + (i > 0 ? 6 : 0);
+    }
+    GpFont* font = ui.drawing.font(FontId::Regular13);
+    const float labelRoom = std::max(0.0f, kRight - kLeft - chipsWidth - 10);
+    const std::wstring label =
+        fitWithEllipsis(ui.drawing, graphics, texts()[TextId::SpeedCapLabel], font, labelRoom);
+    const float labelWidth = label.empty() ? 0 : measureText(ui.drawing, graphics, label, font);
+    drawLineIn(ui.drawing, graphics, label, font, pick(look, kMuted, Role::Text),
+               RectF{kLeft, y, labelRoom, kChipHeight}, y + (kChipHeight - lineHeight(ui.drawing, font)) / 2);
+    float x = kLeft + (labelWidth > 0 ? labelWidth + 10 : 0);
+    const int selected = speedChipFor(ui.settings.speedCapKiB);
+    for (int i = 0; i < kSpeedCapStepCount; ++i) {
+        drawChip(ui, graphics, speedChipId(i), x, y, speedChipLabel(i), L"", i == selected, true, false);
+        x += widths[i] + 6;
+    }
+}
+
+// The box stands for the screen: 107 high, less when three rows of sizes leave less room above the
+// buttons.
+void paintPreviewBox(LauncherUi& ui, GpGraphics* graphics, const PanelScreen& screen, float y0,
+                     float boxHeight) {
+    const Look& look = ui.window.look;
+    fillRoundedRect(graphics, RectF{kLeft, y0, 190, boxHeight}, 4, pick(look, 0xFF0A0806, Role::Window));
     UniquePen frame = solidPen(pick(look, kTrackEdge, Role::Text), 2);
     GpPath* raw = nullptr;
     if (frame && GdipCreatePath(Gdiplus::FillModeAlternate, &raw) == Gdiplus::Ok) {
         UniquePath path(raw);
-        addRoundedRect(path.get(), RectF{221, y0 + 1, 188, 105}, 3);
+        addRoundedRect(path.get(), RectF{221, y0 + 1, 188, boxHeight - 2}, 3);
         GdipDrawPath(graphics, frame.get(), path.get());
     }
 
     float screenWidth = screen.full.width < 2 ? 1.0f : static_cast<float>(screen.full.width);
     float screenHeight = screen.full.height < 2 ? 1.0f : static_cast<float>(screen.full.height);
-    float k = std::min(103 / screenHeight, 186 / screenWidth);
+    float k = std::min((boxHeight - 4) / screenHeight, 186 / screenWidth);
     // A width read from a damaged file can be negative; draw nothing rather than an inverted box.
     float w = std::max(0, ui.settings.draft.windowWidth) * k;
     float h = std::max(0, ui.settings.draft.windowHeight) * k;
-    float x = kLeft + (190 - w) / 2, y = y0 + (107 - h) / 2;
+    float x = kLeft + (190 - w) / 2, y = y0 + (boxHeight - h) / 2;
     if (!look.highContrast) fillRect(graphics, 0x28F2C94C, x, y, w, h);
     UniquePen outline = solidPen(pick(look, kGold, Role::Highlight), 1);
     if (outline && w > 1 && h > 1)
@@ -191,8 +220,9 @@ void paintPreviewBox(LauncherUi& ui, GpGraphics* graphics, const PanelScreen& sc
 
     GpFont* font = ui.drawing.font(FontId::Bold11);
     std::wstring label = formatText(L"%d×%d", ui.settings.draft.windowWidth, ui.settings.draft.windowHeight);
-    drawLineIn(ui.drawing, graphics, label, font, pick(look, kGold, Role::Text), RectF{kLeft, y0, 190, 107},
-               y0 + (107 - lineHeight(ui.drawing, font)) / 2, Align::Centre);
+    drawLineIn(ui.drawing, graphics, label, font, pick(look, kGold, Role::Text),
+               RectF{kLeft, y0, 190, boxHeight}, y0 + (boxHeight - lineHeight(ui.drawing, font)) / 2,
+               Align::Centre);
 }
 
 void paintTextLines(LauncherUi& ui, GpGraphics* graphics, const PanelScreen& screen, float y0) {
@@ -294,8 +324,11 @@ void paintDisplaySettings(LauncherUi& ui, GpGraphics* graphics, PaintLayer layer
                    scaleRowY + (kChipHeight - lineHeight(ui.drawing, font)) / 2);
     }
 
-    float y0 = scaleRowY + 46;
-    paintPreviewBox(ui, graphics, screen, y0);
+    const float speedRowY = scaleRowY + 40;
+    paintSpeedChips(ui, graphics, speedRowY);
+
+    float y0 = speedRowY + 40;
+    paintPreviewBox(ui, graphics, screen, y0, std::min(107.0f, 449 - y0));
     paintTextLines(ui, graphics, screen, y0);
     paintButtons(ui, graphics);
     paintNotice(ui, graphics);

@@ -31,6 +31,22 @@ SizeChoice sizeChoice(const DisplaySettings& draft, ScreenSize usable, int index
     return c;
 }
 
+std::wstring speedChipLabel(int index) {
+    if (index <= 0 || index >= kSpeedCapStepCount) return texts()[TextId::SpeedUnlimited];
+    return formatText(L"%u", kSpeedCapSteps[index] / 1024);
+}
+
+std::wstring speedChipName(int index) {
+    if (index <= 0 || index >= kSpeedCapStepCount) return texts()[TextId::SpeedUnlimited];
+    return formatText(texts()[TextId::SpeedChipName], static_cast<int>(kSpeedCapSteps[index] / 1024));
+}
+
+int speedChipFor(uint32_t kibPerSecond) {
+    for (int i = 0; i < kSpeedCapStepCount; ++i)
+        if (kSpeedCapSteps[i] == kibPerSecond) return i;
+    return -1;
+}
+
 int windowsScalePercent(int dpi) {
     return (dpi * 100 + 48) / 96;
 }
@@ -39,6 +55,7 @@ bool onSettingsClick(SettingsPanel& panel, const std::wstring& gameFolder, Click
     const ScreenSize usable = usableScreen(panel.draft);
     const int size = sizeChipIndex(id);
     const int scale = scaleChipIndex(id);
+    const int speed = speedChipIndex(id);
     if (id == ClickId::PanelClose || id == ClickId::PanelCancel) {
         panel.open = false;
     } else if (id == ClickId::FillScreenChip) {
@@ -48,9 +65,13 @@ bool onSettingsClick(SettingsPanel& panel, const std::wstring& gameFolder, Click
     } else if (scale >= 0) {
         panel.draft.interfaceScale = kInterfaceScaleChoices[scale];
         panel.noticeAt = 0;
+    } else if (speed >= 0) {
+        panel.speedCapKiB = kSpeedCapSteps[speed];
+        panel.noticeAt = 0;
     } else if (id == ClickId::PanelDefault) {
         chooseSize(panel, firstStartWindowSize(usable));
         panel.draft.interfaceScale = 1.2f;
+        panel.speedCapKiB = 0;
     } else if (id == ClickId::PanelSave) {
         saveDisplaySettings(panel, gameFolder);
     } else {
@@ -61,13 +82,16 @@ bool onSettingsClick(SettingsPanel& panel, const std::wstring& gameFolder, Click
 
 void openDisplaySettings(SettingsPanel& panel, const std::wstring& gameFolder) {
     loadDisplaySettings(gameFolder, systemDpi(), panel.draft);
+    panel.speedCapKiB = readSpeedCapChoice(gameFolder);
     panel.noticeAt = 0;
     panel.noticeIsError = false;
     panel.open = true;
 }
 
 void saveDisplaySettings(SettingsPanel& panel, const std::wstring& gameFolder) {
+    // Both are kept, each durably; the notice reports a failure of either.
     bool ok = storeDisplaySettings(gameFolder, systemDpi(), panel.draft);
+    ok = writeSpeedCapChoice(gameFolder, panel.speedCapKiB) == 0 && ok;
     panel.noticeIsError = !ok;
     DWORD now = GetTickCount();
     panel.noticeAt = now != 0 ? now : 1;

@@ -59,7 +59,7 @@ const TextTable turkishTable = {
         L"hata",
         L"kalan %s",
         L"%d sn",
-        L"%d dk %d sn",
+        L"%d dk",
         L"%s MB/sn",
         L"Qorvane ve tüm oyun dosyaları bu bilgisayardan kaldırılsın mı?\n\n%s",
         L"Qorvane kaldırıldı.",
@@ -95,6 +95,10 @@ const TextTable turkishTable = {
         L"kurulamaz:\n\n%s\n\nLütfen başka bir klasör seçin.",
         L"Bu klasör bu bilgisayardaki başka bir hesaba ait, oyun oraya "
         L"kurulamaz:\n\n%s\n\nKurulum klasörü şu olarak değiştirildi:\n\n%s",
+        L"Gerekli: %s  ·  Boş: %s",
+        L"İndirme hızı (MB/sn)",
+        L"Sınırsız",
+        L"%d MB/sn",
     },
     L','};
 
@@ -150,7 +154,7 @@ const TextTable englishTable = {
         L"error",
         L"%s left",
         L"%d s",
-        L"%d min %d s",
+        L"%d min",
         L"%s MB/s",
         L"Remove Qorvane and all game files from this computer?\n\n%s",
         L"Qorvane has been removed.",
@@ -186,6 +190,10 @@ const TextTable englishTable = {
         L"there:\n\n%s\n\nPlease choose another folder.",
         L"This folder belongs to another account on this computer, so the game cannot be installed "
         L"there:\n\n%s\n\nThe install folder has been changed to:\n\n%s",
+        L"Needed: %s  ·  free: %s",
+        L"Download speed (MB/s)",
+        L"Unlimited",
+        L"%d MB/s",
     },
     L'.'};
 }  // namespace

@@ -61,7 +61,7 @@ enum class TextId : int {
     ValueError,
     TimeLeft,
     Seconds,
-    MinutesSeconds,
+    Minutes,
     Speed,
     UninstallConfirm,
     UninstallDone,
@@ -96,6 +96,10 @@ enum class TextId : int {
     ProgressName,
     InstallFolderForeign,   // the chosen folder belongs to another account: names it
     InstallFolderProposed,  // the same for the default folder: names it and the folder proposed instead
+    NoRoomDetail,           // a download the drive has no room for: the needed and the free size
+    SpeedCapLabel,          // the settings panel's row of download caps
+    SpeedUnlimited,
+    SpeedChipName,  // what a screen reader calls a cap chip: its MB/s
     Count
 };
 

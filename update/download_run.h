@@ -25,8 +25,10 @@ struct ManifestEntry;
 struct DownloadSettings {
     std::wstring rootFolder;
     int connectionCount = 6;
-    RetryPolicy wholeFile;  // a file in one stream
-    RetryPolicy range;      // one range of a split file
+    RetryPolicy wholeFile;     // a file in one stream
+    RetryPolicy range;         // one range of a split file
+    RetryPolicy heldFile;      // a target another program holds for a moment
+    uint32_t speedCapKiB = 0;  // shared by every transfer of the stage; 0 none
 };
 
 struct DownloadItem {
@@ -74,6 +76,10 @@ struct DownloadRun {
     uint64_t totalBytes = 0;
     int splitFiles = 0;
 };
+
+struct HeldFileWait;
+// The waits for a held target under the stage's policy, ended by the stage's stop.
+[[nodiscard]] HeldFileWait heldFileWait(DownloadRun& run);
 
 constexpr uint64_t kSplitThreshold = 33554432;  // files above 32 MiB are split
 constexpr uint64_t kRangeSize = 16777216;

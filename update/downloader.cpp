@@ -1,6 +1,7 @@
 #include "update/downloader.h"
 
 #include <algorithm>
+#include <memory>
 #include <set>
 #include <system_error>
 #include <thread>
@@ -14,7 +15,9 @@
 #include "protocol/manifest.h"
 #include "protocol/object_path.h"
 #include "protocol/temp_journal.h"
+#include "update/disk_room.h"
 #include "update/file_commit.h"
+#include "update/held_file.h"
 #include "update/live_status.h"
 #include "update/transfer.h"
 #include "update/update_log.h"
@@ -263,12 +266,15 @@ StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest,
         }
 
         // The game holds its files open without sharing; finding that out now, before anything is
-        // fetched, keeps the folder as it was.
-        UniqueFile probe(CreateFileW(item.targetPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        DWORD error = probe ? 0 : GetLastError();
-        if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
-            return StepResult{StepOutcome::Locked, error, 0, entry.path};
+        // fetched, keeps the folder as it was. Other programs hold a file only for a moment.
+        HeldOutcome probe = retryWhileHeld(heldFileWait(run), HoldKind::Probe, entry.path, [&] {
+            UniqueFile opened(CreateFileW(item.targetPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            return opened ? DWORD{0} : GetLastError();
+        });
+        if (probe.stopped) return StepResult{StepOutcome::Stopped, 0, 0, entry.path};
+        if (isHoldError(probe.error, HoldKind::Probe))
+            return StepResult{StepOutcome::Locked, probe.error, 0, entry.path};
         run.totalBytes += entry.size;
     }
     return StepResult{};
@@ -316,7 +322,7 @@ StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& i
         sink.fileCounter = &item.receivedBytes;
         sink.limit = job.length;
         HttpResult http = httpGet(group.run.session, connection, objectPath(item.entry->hash),
-                                  writeSinkCallback, &sink, job.offset, job.length);
+                                  writeSinkCallback, &sink, job.offset, job.length, group.budget);
         if (http.delivered(206) && sink.writeError == 0 && sink.written == job.length) {
             // Each range goes to the disk as it completes, while the transfer keeps the processors
             // busy; the flush before the commit then finds little left to write instead of the file.
@@ -352,14 +358,25 @@ StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& i
 }
 
 DownloadSettings downloadSettings(const UpdaterConfig& config) {
-    return DownloadSettings{config.rootFolder, config.connectionCount, config.retries.wholeFile,
-                            config.retries.range};
+    return DownloadSettings{config.rootFolder,    config.connectionCount,  config.retries.wholeFile,
+                            config.retries.range, config.retries.heldFile, config.speedCapKiB};
 }
 
 StepResult runDownloader(const DownloadSettings& settings, const RunServices& services,
                          const Manifest& manifest, const std::vector<uint32_t>& indices, HashCache& cache) {
+    // Before anything is requested or created: a drive too small leaves the folder untouched.
+    StepResult room = checkRoomFor(settings.rootFolder, services.log, manifest, indices);
+    if (!room.ok()) return room;
     DownloadRun run(settings, services);
     run.cache = &cache;
+    // One budget for every connection of the stage: the cap is the players' whole line, not each
+    // transfer's share of it.
+    std::unique_ptr<RateBudget> budget;
+    if (settings.speedCapKiB > 0) {
+        budget = std::make_unique<RateBudget>(uint64_t{settings.speedCapKiB} * 1024, &run.transfers.stop);
+        run.transfers.budget = budget.get();
+        logLine(services.log, "hiz siniri: %u KiB/sn", settings.speedCapKiB);
+    }
     TempFileGuard guard{run};
     StepResult prepared = planDownloadItems(run, manifest, indices);
     if (prepared.ok()) journalTempFiles(run);

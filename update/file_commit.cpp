@@ -9,6 +9,7 @@
 #include "protocol/hash_cache.h"
 #include "protocol/manifest.h"
 #include "update/download_run.h"
+#include "update/held_file.h"
 #include "update/transfer.h"
 #include "update/update_log.h"
 
@@ -51,18 +52,27 @@ StepResult downloadWhole(DownloadRun& run, HINTERNET connection, DownloadItem& i
     return result;
 }
 
+HeldFileWait heldFileWait(DownloadRun& run) {
+    return HeldFileWait{run.settings.heldFile, run.transfers.stop, run.transfers.run.log,
+                        fullPath(run.settings.rootFolder, kGameFileName)};
+}
+
 StepResult commitFile(DownloadRun& run, DownloadItem& item) {
     const ManifestEntry& entry = *item.entry;
     // A read-only target would refuse to be replaced.
     SetFileAttributesW(item.targetPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     // The file verified is the file moved: no other program could write it since it was created,
     // and the move goes through the handle that created it, not through its name.
-    DWORD error = item.temp ? renameOpenFile(item.temp.get(), item.targetPath)
-                            : static_cast<DWORD>(ERROR_INVALID_HANDLE);
-    if (error != 0) {
+    // A program that holds the old file for a moment (a scanner) is waited out.
+    HeldOutcome moved = retryWhileHeld(heldFileWait(run), HoldKind::Move, entry.path, [&] {
+        return item.temp ? renameOpenFile(item.temp.get(), item.targetPath)
+                         : static_cast<DWORD>(ERROR_INVALID_HANDLE);
+    });
+    // The run's end removes the temp file of a stopped commit.
+    if (moved.stopped) return StepResult{StepOutcome::Stopped, 0, 0, entry.path};
+    if (DWORD error = moved.error) {
         if (item.temp) deleteOpenFile(item.temp);
-        bool locked =
-            error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+        bool locked = isHoldError(error, HoldKind::Move);
         return StepResult{locked ? StepOutcome::Locked : StepOutcome::WriteFailed, error, 0, entry.path};
     }
 

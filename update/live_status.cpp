@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "base/text.h"
 #include "update/update_log.h"
 
@@ -21,6 +23,8 @@ ErrorKind errorKindOf(StepOutcome outcome) {
             return ErrorKind::FileLocked;
         case StepOutcome::DiskFull:
             return ErrorKind::DiskFull;
+        case StepOutcome::NoRoom:
+            return ErrorKind::NoRoom;
         case StepOutcome::Mismatch:
         case StepOutcome::RangeIgnored:
         case StepOutcome::Failed:
@@ -52,8 +56,10 @@ void beginStage(LiveStatus& status, UpdatePhase phase, int filesTotal, uint64_t 
     s.bytesDone = 0;
     s.bytesTotal = bytesTotal;
     s.bytesPerSecond = 0;
+    s.secondsLeft = 0;
     s.filesUpdated = 0;
     status.speedSample_ = SpeedSample{now, 0};
+    startTimeLeft(status.timeLeft_, now);
 }
 
 void beginStage(LiveStatus& status, UpdatePhase phase, int filesTotal, uint64_t bytesTotal) {
@@ -84,11 +90,18 @@ void sampleSpeed(SpeedSample& sample, double& bytesPerSecond, uint64_t bytes, ui
     sample = SpeedSample{now, bytes};
 }
 
+void sampleDownload(LiveStatus& status, uint32_t now) {
+    StatusSnapshot& s = status.status_;
+    sampleSpeed(status.speedSample_, s.bytesPerSecond, s.bytesDone, now);
+    const uint64_t left = s.bytesTotal - std::min(s.bytesDone, s.bytesTotal);
+    s.secondsLeft = stepTimeLeft(status.timeLeft_, left, s.bytesTotal, s.bytesPerSecond, now);
+}
+
 void reportProgressAt(LiveStatus& status, uint64_t bytes, uint32_t now) {
     std::lock_guard<std::mutex> lock(status.mutex_);
     StatusSnapshot& s = status.status_;
     s.bytesDone = bytes;
-    if (s.phase == UpdatePhase::Downloading) sampleSpeed(status.speedSample_, s.bytesPerSecond, bytes, now);
+    if (s.phase == UpdatePhase::Downloading) sampleDownload(status, now);
 }
 
 void reportProgress(LiveStatus& status, uint64_t bytes) {
@@ -100,8 +113,7 @@ void reportProgress(LiveStatus& status, const std::atomic<uint64_t>& bytes) {
     std::lock_guard<std::mutex> lock(status.mutex_);
     StatusSnapshot& s = status.status_;
     s.bytesDone = bytes.load();
-    if (s.phase == UpdatePhase::Downloading)
-        sampleSpeed(status.speedSample_, s.bytesPerSecond, s.bytesDone, now);
+    if (s.phase == UpdatePhase::Downloading) sampleDownload(status, now);
 }
 
 void publishList(LiveStatus& status, uint64_t version, uint64_t requiredBytes) {
@@ -143,6 +155,8 @@ void reportError(LiveStatus& status, UpdateLog& log, const StepResult& result) {
     s.errorCode = kind;
     s.detailText = detail;
     s.errorTick = tick;
+    s.spaceNeeded = result.bytesNeeded;
+    s.spaceFree = result.bytesFree;
 }
 
 StatusSnapshot copyStatus(const LiveStatus& status) {

@@ -10,6 +10,7 @@
 
 #include "protocol/news_format.h"
 #include "update/step_result.h"
+#include "update/time_left.h"
 
 struct UpdateLog;
 
@@ -35,6 +36,7 @@ enum class ErrorKind : int {
     FileLocked = 4,      // a target file is held by another program (the game is running)
     DownloadFailed = 5,  // a file failed in all its attempts
     DiskFull = 6,
+    NoRoom = 7,  // the drive lacks the room a download needs (spaceNeeded, spaceFree); nothing was touched
 };
 
 // The one mapping from how a step ended to what the window is told; None for the endings that are
@@ -50,6 +52,7 @@ struct StatusSnapshot {
     uint64_t bytesDone = 0;                 // bytes hashed or received in the stage
     uint64_t bytesTotal = 0;                // bytes the stage covers
     double bytesPerSecond = 0;              // smoothed download speed of the stage
+    uint32_t secondsLeft = 0;               // the download's time left as shown; 0 hidden (see time_left.h)
     uint64_t manifestVersion = 0;           // version of the last verified list (kept across runs)
     uint64_t requiredBytes = 0;             // the game's size by that list (kept across runs)
     int filesUpdated = 0;                   // files the download stage has placed
@@ -60,6 +63,8 @@ struct StatusSnapshot {
     bool runActive = false;                 // a run's worker is still going (repair and retry wait for it)
     std::wstring host;                      // the download server the engine talks to
     uint32_t retryAt = 0;                   // tick of the automatic retry after a connection error; 0 none
+    uint64_t spaceNeeded = 0;               // NoRoom: bytes the download must write
+    uint64_t spaceFree = 0;                 // NoRoom: bytes free on the game folder's drive
 };
 
 // The last point the download speed was sampled at.
@@ -78,12 +83,14 @@ class LiveStatus {
     mutable std::mutex mutex_;  // taken only by the operations below, never around other work
     StatusSnapshot status_;
     SpeedSample speedSample_;
+    TimeLeftGauge timeLeft_;
 
     friend void beginRunStatus(LiveStatus& status);
     friend void beginStage(LiveStatus& status, UpdatePhase phase, int filesTotal, uint64_t bytesTotal,
                            uint32_t now);
     friend void setCurrentFile(LiveStatus& status, const std::wstring& path, int filesDone);
     friend void setFilesUpdated(LiveStatus& status, int files);
+    friend void sampleDownload(LiveStatus& status, uint32_t now);
     friend void reportProgressAt(LiveStatus& status, uint64_t bytes, uint32_t now);
     friend void reportProgress(LiveStatus& status, const std::atomic<uint64_t>& bytes);
     friend void publishList(LiveStatus& status, uint64_t version, uint64_t requiredBytes);
@@ -105,6 +112,8 @@ void beginStage(LiveStatus& status, UpdatePhase phase, int filesTotal, uint64_t 
 // The file the stage is at and how many files it has reached; an empty path keeps the shown one.
 void setCurrentFile(LiveStatus& status, const std::wstring& path, int filesDone);
 void setFilesUpdated(LiveStatus& status, int files);
+// While downloading, the caller holding the status lock: the speed sample and the time left at tick now.
+void sampleDownload(LiveStatus& status, uint32_t now);
 // Bytes done in the stage; while downloading, also a speed sample at tick `now`.
 void reportProgressAt(LiveStatus& status, uint64_t bytes, uint32_t now);
 void reportProgress(LiveStatus& status, uint64_t bytes);

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "base/file.h"
@@ -21,16 +22,19 @@ enum class StepOutcome {
     WriteFailed,   // a file could not be created, written or moved
     Locked,        // the target is held by another program (the game is running)
     DiskFull,
+    NoRoom,  // the drive lacks the room the stage must write, found before anything was fetched
     Failed,  // failed for good: every attempt of a transfer, or the run itself (out of memory)
 };
 
 struct [[nodiscard]] StepResult {
     StepOutcome outcome = StepOutcome::Done;
-    DWORD systemError = 0;  // the failed call's error; 0 when nothing failed or the failure left none
-    int httpStatus = 0;     // the last response's status; 0 when none arrived or the transfer broke off
-    std::wstring path;      // the listed file the step was about; empty for the list and the session
-    std::wstring detail;    // for a step about no listed file: what failed (a document, the server's
-                            // name) or why the list was refused
+    DWORD systemError = 0;     // the failed call's error; 0 when nothing failed or the failure left none
+    int httpStatus = 0;        // the last response's status; 0 when none arrived or the transfer broke off
+    std::wstring path;         // the listed file the step was about; empty for the list and the session
+    std::wstring detail;       // for a step about no listed file: what failed (a document, the server's
+                               // name) or why the list was refused
+    uint64_t bytesNeeded = 0;  // NoRoom: what the stage must write
+    uint64_t bytesFree = 0;    // NoRoom: what the drive had free
 
     bool ok() const { return outcome == StepOutcome::Done; }
 };

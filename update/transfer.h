@@ -12,6 +12,7 @@
 
 #include "base/contained_path.h"
 #include "base/handles.h"
+#include "base/rate_budget.h"
 #include "base/stop_signal.h"
 #include "update/run_services.h"
 #include "update/step_result.h"
@@ -30,6 +31,7 @@ struct TransferGroup {
     RunServices run;
     StopSignal stop;
     std::atomic<uint64_t> bytesReceived{0};
+    RateBudget* budget = nullptr;  // the speed cap the group's transfers share; none when null
 };
 
 // True once the run was asked to stop or the group was aborted.

@@ -21,6 +21,9 @@ struct RetryRules {
     RetryPolicy wholeFile{3, {1000, 2000, 3000}};  // a file in one stream (the last pause precedes the error)
     RetryPolicy range{3, {1000, 2000, 3000}};      // one 16 MiB range of a split file
     RetryPolicy selfUpdate{3, {}};                 // the launcher's own executable, without pauses
+    // A file another program holds for a moment (a scanner reading a fresh file): 10.25 s of waiting in
+    // all before it counts as the game holding it.
+    RetryPolicy heldFile{7, {250, 500, 1000, 1500, 2500, 4500}};
 };
 
 // What the next run is told: plain values, written on the UI thread while no run is active and read
@@ -32,6 +35,7 @@ struct UpdaterConfig {
     int connectionCount = 6;      // parallel transfers of the download stage, 1 to 16
     SessionTimeouts timeouts;     // applied when a run's session opens
     RetryRules retries;
+    uint32_t speedCapKiB = 0;  // the game files' download cap in KiB/s shared by all transfers; 0 none
 };
 
 struct Updater {

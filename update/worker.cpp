@@ -11,6 +11,7 @@
 #include "net/http_client.h"
 #include "protocol/key_set.h"
 #include "update/run_driver.h"
+#include "update/speed_cap.h"
 #include "update/update_log.h"
 #include "update/updater.h"
 
@@ -79,6 +80,9 @@ void configureRun(Updater& updater, const std::wstring& folder, bool skipSelfUpd
     if (&folder != &config.rootFolder) config.rootFolder = folder;
     config.skipSelfUpdate = skipSelfUpdate;
     readEnvironment(config);
+    // Read at every run, so that a choice made in the panel holds from the next run on.
+    config.speedCapKiB =
+        effectiveSpeedCap(environmentValue(L"QORVANE_HIZ"), readSpeedCapChoice(config.rootFolder));
 }
 
 void runWorker(Updater& updater, bool fullScan, bool checkOnly) {

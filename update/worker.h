@@ -9,7 +9,8 @@ struct Updater;
 struct UpdaterConfig;
 
 // UI thread only, while no run is active: the game folder, whether this process may replace the
-// launcher, and the environment's server and connection count.
+// launcher, the environment's server and connection count, and the download cap ("QORVANE_HIZ",
+// else the settings panel's choice).
 void configureRun(Updater& updater, const std::wstring& folder, bool skipSelfUpdate);
 // Starts a run on a new worker thread; ignored while one is active.
 void startRun(Updater& updater, bool fullScan, bool checkOnly);

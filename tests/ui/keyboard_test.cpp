@@ -74,7 +74,10 @@ TEST(FocusOrder, ArrowsStepAlongAChipRowOverDisabledChipsAndStopAtItsEnds) {
                                 {scaleChipId(0), true},
                                 {scaleChipId(1), true},
                                 {scaleChipId(2), true},
-                                {scaleChipId(3), true}});
+                                {scaleChipId(3), true},
+                                {speedChipId(0), true},
+                                {speedChipId(1), true},
+                                {speedChipId(6), true}});
     struct Case {
         ClickId from;
         int step;
@@ -86,6 +89,10 @@ TEST(FocusOrder, ArrowsStepAlongAChipRowOverDisabledChipsAndStopAtItsEnds) {
         {sizeChipId(0), -1, ClickId::None},
         {scaleChipId(1), 1, scaleChipId(2)},
         {scaleChipId(3), 1, ClickId::None},  // a row never runs into the next
+        {speedChipId(0), 1, speedChipId(1)},
+        {speedChipId(1), 1, speedChipId(6)},
+        {speedChipId(6), 1, ClickId::None},
+        {speedChipId(0), -1, ClickId::None},
         {ClickId::PanelSave, 1, ClickId::None},
     };
     for (const Case& c : cases)

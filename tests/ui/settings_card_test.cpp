@@ -62,13 +62,13 @@ TEST_F(PanelPaint, PanelLiesOverTheMainScreenWithEveryControlOnTheCard) {
     for (auto it = ids.begin(); it != backdrop; ++it)
         EXPECT_LT(*it, 12);
     std::set<int> panelIds(backdrop, ids.end());
-    for (int id = 12; id <= 26; ++id)
+    for (int id = 12; id <= 33; ++id)
         EXPECT_EQ(panelIds.count(id), 1u) << id;
     const HitRegion* r12 = region(12);
     EXPECT_FALSE(r12->clickable);
     EXPECT_FLOAT_EQ(r12->width, 960);
     EXPECT_FLOAT_EQ(r12->height, 560);
-    for (int id = 14; id <= 26; ++id) {
+    for (int id = 14; id <= 33; ++id) {
         const HitRegion* r = region(id);
         EXPECT_GE(r->x, 220) << id;
         EXPECT_LE(r->x + r->width, 740.01f) << id;
@@ -106,6 +106,22 @@ TEST_F(PanelPaint, ChipsWrapAndFollowTheScreen) {
             EXPECT_FLOAT_EQ(region(id)->y, lastY + 68) << id;
             EXPECT_TRUE(region(id)->clickable);
         }
+        // The download caps follow 40 below, left to right after their label, and stay clear of the
+        // buttons; so does the preview box under them.
+        float right = 0;
+        for (int i = 0; i < 7; ++i) {
+            const HitRegion* r = region(27 + i);
+            ASSERT_NE(r, nullptr);
+            EXPECT_FLOAT_EQ(r->y, lastY + 108) << i;
+            EXPECT_TRUE(r->clickable);
+            EXPECT_GT(r->x, right) << i;
+            right = r->x + r->width;
+        }
+        EXPECT_LE(right, 740.01f);
+        EXPECT_GT(region(27)->x, 240);  // the label has room before the first chip
+        const int boxTop = static_cast<int>(lastY + 148);
+        EXPECT_TRUE(somethingDrawn(219, boxTop + 1, 412, boxTop + 20)) << c.width;
+        EXPECT_FALSE(somethingDrawn(219, 450, 412, 454)) << c.width;  // the box ends above the buttons
     }
 }
 

@@ -125,7 +125,7 @@ TEST_F(PanelClicks, ChipsChangeOnlyTheDraftAndHideTheNotice) {
     EXPECT_EQ(panel.draft.windowHeight, 900);
 
     EXPECT_FALSE(click(ClickId::PanelBackdrop));
-    EXPECT_FALSE(click(static_cast<ClickId>(27)));
+    EXPECT_FALSE(click(static_cast<ClickId>(34)));
     EXPECT_TRUE(click(ClickId::PanelCancel));
     EXPECT_FALSE(panel.open);
 }
@@ -187,6 +187,44 @@ TEST_F(PanelClicks, OpeningLoadsTheFilesAndClearsTheNotice) {
     // 1279 x 721 units at 1.4 are 1791 x 1009 pixels: no choice is that close.
     EXPECT_EQ(panel.draft.windowWidth, 1791);
     EXPECT_EQ(panel.draft.windowHeight, 1009);
+}
+
+TEST_F(PanelClicks, TheSpeedCapIsADraftUntilSavedAndThenKeptInKoruma) {
+    const struct {
+        int chip;
+        uint32_t kib;
+        const wchar_t* label;
+        const wchar_t* name;
+    } chips[] = {{0, 0, L"Unlimited", L"Unlimited"},
+                 {1, 1024, L"1", L"1 MB/s"},
+                 {3, 5120, L"5", L"5 MB/s"},
+                 {5, 25600, L"25", L"25 MB/s"},
+                 {6, 51200, L"50", L"50 MB/s"}};
+    uiLanguage = UiLanguage::English;
+    for (const auto& c : chips) {
+        EXPECT_EQ(speedChipLabel(c.chip), c.label);
+        EXPECT_EQ(speedChipName(c.chip), c.name);
+        EXPECT_EQ(speedChipFor(c.kib), c.chip);
+        panel.noticeAt = 7;
+        EXPECT_TRUE(click(speedChipId(c.chip)));
+        EXPECT_EQ(panel.speedCapKiB, c.kib);
+        EXPECT_EQ(panel.noticeAt, 0u);
+    }
+    uiLanguage = UiLanguage::Turkish;
+    EXPECT_EQ(speedChipLabel(0), L"Sınırsız");
+    EXPECT_EQ(speedChipName(2), L"2 MB/sn");
+    EXPECT_EQ(speedChipFor(3000), -1);  // a cap set by hand selects no chip
+    EXPECT_FALSE(folder.exists(L"koruma/hiz.txt"));
+
+    ASSERT_TRUE(click(ClickId::PanelSave));
+    EXPECT_FALSE(panel.noticeIsError);
+    EXPECT_EQ(folder.read(L"koruma/hiz.txt"), "51200\n");
+    panel.speedCapKiB = 0;
+    openDisplaySettings(panel, folder.path);
+    EXPECT_EQ(panel.speedCapKiB, 51200u);
+    EXPECT_TRUE(click(ClickId::PanelDefault));
+    EXPECT_EQ(panel.speedCapKiB, 0u);
+    EXPECT_EQ(folder.read(L"koruma/hiz.txt"), "51200\n");  // Default changes the draft only
 }
 
 }  // namespace

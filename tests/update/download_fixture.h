@@ -66,13 +66,6 @@ inline std::vector<uint32_t> allIndices(const Manifest& m) {
     return out;
 }
 
-// Sets the game folder and switches the log on in it.
-inline void pointAt(Updater& updater, const TempFolder& folder) {
-    updater.config.rootFolder = folder.path;
-    setLogFolder(updater.log, folder.path);
-    updater.log.enabled = true;
-}
-
 // The retry rules of a run with pauses short enough for a test and still long enough to measure:
 // no test waits for the real ones.
 inline RetryRules quickRetries() {
@@ -80,7 +73,16 @@ inline RetryRules quickRetries() {
     rules.list.pausesMs = {20};
     rules.wholeFile.pausesMs = {20, 40, 60};
     rules.range.pausesMs = {20, 40, 60};
+    rules.heldFile.pausesMs = {5, 10, 15, 20, 25, 30};
     return rules;
+}
+
+// Sets the game folder and switches the log on in it; a held file is waited out in quick steps.
+inline void pointAt(Updater& updater, const TempFolder& folder) {
+    updater.config.retries.heldFile = quickRetries().heldFile;
+    updater.config.rootFolder = folder.path;
+    setLogFolder(updater.log, folder.path);
+    updater.log.enabled = true;
 }
 
 inline std::string logOf(const TempFolder& t) {
@@ -117,7 +119,8 @@ inline std::vector<std::wstring> leftoverTemps(const std::wstring& folder) {
 
 // The download stage of u over every listed file, its failure reported as the run's driver does.
 inline bool runAndReport(Updater& u, const Manifest& manifest, HashCache& cache) {
-    StepResult result = runDownloader(downloadSettings(u.config), runServices(u), manifest, allIndices(manifest), cache);
+    StepResult result =
+        runDownloader(downloadSettings(u.config), runServices(u), manifest, allIndices(manifest), cache);
     if (!result.ok() && result.outcome != StepOutcome::Stopped) reportError(u.status, u.log, result);
     return result.ok();
 }
