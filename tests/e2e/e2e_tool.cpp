@@ -2,6 +2,8 @@
 //   qv_e2e_tool anahtarlar PROGRAM HEX[,HEX...]     the program's embedded key set becomes these keys
 //   qv_e2e_tool imzala KEY_FILE LIST SIGNATURE     signs LIST with the key file, as a tree published by
 //                                                 other means than the publisher would be
+//   qv_e2e_tool tut FILE MARKER MILLISECONDS       holds FILE open without sharing, as a virus scanner
+//                                                 does for a moment; creates MARKER once it holds it
 #include <windows.h>
 
 #include <cstdio>
@@ -39,6 +41,19 @@ int wmain(int argc, wchar_t** argv) {
         }
         return 0;
     }
-    fwprintf(stderr, L"usage: qv_e2e_tool anahtarlar PROGRAM HEX[,HEX...] | imzala KEY_FILE LIST SIGNATURE\n");
+    if (command == L"tut" && argc == 5) {
+        HANDLE held = CreateFileW(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (held == INVALID_HANDLE_VALUE) {
+            fwprintf(stderr, L"cannot hold %ls: %lu\n", argv[2], GetLastError());
+            return 1;
+        }
+        static_cast<void>(writeFlushedFile(argv[3], "tutuluyor\n"));
+        Sleep(static_cast<DWORD>(_wtoi(argv[4])));
+        CloseHandle(held);
+        return 0;
+    }
+    fwprintf(stderr,
+             L"usage: qv_e2e_tool anahtarlar PROGRAM HEX[,HEX...] | imzala KEY_FILE LIST SIGNATURE | "
+             L"tut FILE MARKER MILLISECONDS\n");
     return 2;
 }

@@ -378,7 +378,8 @@ TEST(DownloadFaults, MismatchingAssemblyFallsBackAndOnlyTheFirstErrorIsReported)
         g.publishMismatch(L"big.bin", listed, served);
         EXPECT_FALSE(g.run());
         std::string log = g.log();
-        EXPECT_NE(log.find("parcali indirme tutmadi, tek akisla yeniden: big.bin\r\n"), std::string::npos) << log;
+        EXPECT_NE(log.find("parcali indirme tutmadi, tek akisla yeniden: big.bin\r\n"), std::string::npos)
+            << log;
         EXPECT_EQ(countOf(log, "indirilemedi (2) big.bin"), 3) << log;
         EXPECT_NE(log.find("HATA 5 big.bin"), std::string::npos) << log;
         EXPECT_FALSE(g.folder.exists(L"big.bin"));
@@ -466,17 +467,35 @@ TEST(DownloadDisk, FullDiskIsReportedWithThePathAndLeavesNothingHalfWritten) {
     ASSERT_TRUE(GetDiskFreeSpaceExW(root.c_str(), &freeBytes, nullptr, nullptr));
     ASSERT_LT(freeBytes.QuadPart, 64ull << 20) << "not a small disk";
 
-    // Whole-file transfer, then a split file whose ranges run out of room and whose whole-file
-    // fallback meets the same full disk.
-    const uint64_t sizes[] = {freeBytes.QuadPart + (4u << 20), 40000000};
+    // The drive has room when the download starts (so the room check lets it through) and fills up
+    // while it runs: once the first request arrives another writer takes all but 256 KiB, while the
+    // server pauses each transfer after 1 MiB. Whole-file transfer, then a split file whose ranges run out of
+    // room and whose whole-file fallback meets the same full disk.
+    const uint64_t sizes[] = {6u << 20, 40000000};
     for (uint64_t size : sizes) {
         SCOPED_TRACE(size);
         ServedGame g;
         g.u.config.rootFolder = root;
         g.open();
         writeFileBytes(root + L"\\oyun.pak", "previous version");
-        g.publish(L"oyun.pak", patternBytes(static_cast<size_t>(size), 11));
+        std::string hash = g.publish(L"oyun.pak", patternBytes(static_cast<size_t>(size), 11));
+        LoopbackFault pause;
+        pause.stallAfterBytes = 1 << 20;
+        pause.stallMs = 1500;
+        g.server.setFault(objectUrl(hash), pause);
+        std::atomic<bool> finished{false};
+        std::thread filler([&] {
+            // From the first request on: the room check has passed by then.
+            while (g.server.requests().empty() && !finished)
+                Sleep(5);
+            ULARGE_INTEGER left;
+            if (!GetDiskFreeSpaceExW(root.c_str(), &left, nullptr, nullptr)) return;
+            if (left.QuadPart > (256u << 10))
+                writeFileBytes(root + L"\\dolgu.bin", std::string(left.QuadPart - (256u << 10), 'd'));
+        });
         EXPECT_FALSE(g.run());
+        finished = true;
+        filler.join();
         StatusSnapshot s = copyStatus(g.u.status);
         EXPECT_EQ(s.phase, UpdatePhase::Error);
         EXPECT_EQ(s.errorCode, ErrorKind::DiskFull) << readFileBytes(root + L"\\koruma\\launcher_gunluk.txt");
@@ -484,9 +503,32 @@ TEST(DownloadDisk, FullDiskIsReportedWithThePathAndLeavesNothingHalfWritten) {
         EXPECT_EQ(readFileBytes(root + L"\\oyun.pak"), "previous version");
         EXPECT_TRUE(leftoverTemps(root).empty());
         // The disk is free again for the next case and the next run.
-        ASSERT_TRUE(GetDiskFreeSpaceExW(root.c_str(), &freeBytes, nullptr, nullptr));
+        DeleteFileW((root + L"\\dolgu.bin").c_str());
         DeleteFileW((root + L"\\oyun.pak").c_str());
     }
+}
+
+TEST(DownloadDisk, TooLittleRoomEndsTheRunBeforeAnyRequestAndTouchesNothing) {
+    std::wstring root = smallDiskFolder();
+    if (root.empty()) GTEST_SKIP() << "QORVANE_TEST_SMALL_DISK is not set (see tests/update/small_disk.sh)";
+    ULARGE_INTEGER freeBytes;
+    ASSERT_TRUE(GetDiskFreeSpaceExW(root.c_str(), &freeBytes, nullptr, nullptr));
+    ServedGame g;
+    g.u.config.rootFolder = root;
+    g.open();
+    writeFileBytes(root + L"\\oyun.pak", "previous version");
+    g.publish(L"oyun.pak", patternBytes(static_cast<size_t>(freeBytes.QuadPart / 2), 3));
+    g.publish(L"veri/ikinci.pak", patternBytes(static_cast<size_t>(freeBytes.QuadPart / 2 + 4096), 4));
+    EXPECT_FALSE(g.run());
+    StatusSnapshot s = copyStatus(g.u.status);
+    EXPECT_EQ(s.errorCode, ErrorKind::NoRoom) << readFileBytes(root + L"\\koruma\\launcher_gunluk.txt");
+    EXPECT_EQ(s.spaceNeeded, freeBytes.QuadPart / 2 * 2 + 4096);
+    EXPECT_LT(s.spaceFree, s.spaceNeeded);
+    EXPECT_TRUE(g.server.requests().empty());
+    EXPECT_EQ(readFileBytes(root + L"\\oyun.pak"), "previous version");
+    EXPECT_EQ(GetFileAttributesW((root + L"\\veri").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(leftoverTemps(root).empty());
+    DeleteFileW((root + L"\\oyun.pak").c_str());
 }
 
 namespace {
@@ -572,7 +614,8 @@ struct PublishedGame {
     void expectConverged() {
         StatusSnapshot s = copyStatus(u.status);
         EXPECT_EQ(s.phase, UpdatePhase::Ready)
-            << static_cast<int>(s.errorCode) << " " << toUtf8(s.detailText) << "\n" << logOf(installed);
+            << static_cast<int>(s.errorCode) << " " << toUtf8(s.detailText) << "\n"
+            << logOf(installed);
         Tree want = treeOf(game.path);
         Tree got = treeOf(installed.path);
         EXPECT_EQ(want.size(), got.size());
@@ -643,7 +686,10 @@ TEST(DownloadJournal, NamesTheStagesTempFilesWhileItRunsAndGoesWithIt) {
     runner.join();
     EXPECT_TRUE(result) << g.log();
     EXPECT_NE(journal.find("a.bin.indir\n"), std::string::npos) << journal;
-    EXPECT_NE(journal.find("deep/\xc3\xa7i\xc3\xa7" "ek b.bin.indir\n"), std::string::npos) << journal;
+    EXPECT_NE(journal.find("deep/\xc3\xa7i\xc3\xa7"
+                           "ek b.bin.indir\n"),
+              std::string::npos)
+        << journal;
     EXPECT_FALSE(g.folder.exists(L"koruma/gecici.txt"));
     EXPECT_TRUE(leftoverTemps(g.folder.path).empty());
 }

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the full-disk download test on a real small disk: an 8 MiB tmpfs mounted by root, mapped into
+# Runs the full-disk and room download tests on a real small disk: a 48 MiB tmpfs mounted by root, mapped into
 # the build's Wine prefix as drive Q:. Exit code 77 (skipped) where no tmpfs can be mounted.
 # Usage: tests/update/small_disk.sh <build folder>/tests/update_tests.exe
 set -euo pipefail
@@ -17,7 +17,7 @@ cleanup() {
   rmdir "$disk" 2>/dev/null || true
 }
 trap cleanup EXIT
-if [ "$(id -u)" != 0 ] || ! mount -t tmpfs -o size=8m tmpfs "$disk" 2>/dev/null; then
+if [ "$(id -u)" != 0 ] || ! mount -t tmpfs -o size=48m tmpfs "$disk" 2>/dev/null; then
   echo "small_disk.sh: cannot mount a tmpfs here (needs root); skipped"
   exit 77
 fi
