@@ -246,6 +246,8 @@ void paintTextLines(LauncherUi& ui, GpGraphics* graphics, const PanelScreen& scr
         ui.drawing, graphics,
         formatText(t[TextId::InterfaceLine], percentOf(ui.settings.draft.interfaceScale)), font, normal,
         emphasis, RectF{x, y0 + 42, width, step + lineHeightNow}, y0 + 42, step);
+    // The save notice says the same, and stands where the note would run into it.
+    if (ui.settings.noticeAt != 0) return;
     const float noteY = y0 + 62 + step * static_cast<float>(std::max(lines, 1) - 1);
     drawLineIn(ui.drawing, graphics, t[TextId::OpensAtThisSize], font, normal,
                lineBox(ui.drawing, font, x, noteY, width), noteY);

@@ -49,7 +49,14 @@ const wchar_t* automationId(int key) {
                                               L"olcek_4",
                                               L"varsayilan",
                                               L"vazgec",
-                                              L"kaydet"};
+                                              L"kaydet",
+                                              L"hiz_sinirsiz",
+                                              L"hiz_1",
+                                              L"hiz_2",
+                                              L"hiz_5",
+                                              L"hiz_10",
+                                              L"hiz_25",
+                                              L"hiz_50"};
     return key > 0 && key < static_cast<int>(sizeof(controls) / sizeof(controls[0])) ? controls[key] : L"";
 }
 

@@ -184,16 +184,21 @@ TEST(AutomationTree, InstallFormAndTheModalSettingsPanel) {
     // While the panel is open only its own controls are there.
     p.show(L"ayar_kucuk");
     const std::vector<Element> panel = p.walk();
-    EXPECT_EQ(ids(panel),
-              (std::vector<std::wstring>{L"ayar_kapat", L"boyut_1", L"boyut_2", L"boyut_3", L"boyut_4",
-                                         L"boyut_5", L"ekrani_kapla", L"olcek_1", L"olcek_2", L"olcek_3",
-                                         L"olcek_4", L"varsayilan", L"vazgec", L"kaydet"}));
+    EXPECT_EQ(
+        ids(panel),
+        (std::vector<std::wstring>{
+            L"ayar_kapat", L"boyut_1", L"boyut_2", L"boyut_3", L"boyut_4",      L"boyut_5", L"ekrani_kapla",
+            L"olcek_1",    L"olcek_2", L"olcek_3", L"olcek_4", L"hiz_sinirsiz", L"hiz_1",   L"hiz_2",
+            L"hiz_5",      L"hiz_10",  L"hiz_25",  L"hiz_50",  L"varsayilan",   L"vazgec",  L"kaydet"}));
     // A 1366 x 768 screen leaves 1366 x 705 for the game's window.
     EXPECT_EQ(panel[1].name, L"1280 × 720 sığmaz");
     EXPECT_FALSE(panel[1].enabled);
     EXPECT_EQ(panel[6].name, L"Ekranı kapla 1366×705");
     EXPECT_TRUE(panel[6].enabled);
     EXPECT_EQ(panel[8].name, L"%100");
+    // The download caps carry their unit in the name, which their chips leave to the row's label.
+    EXPECT_EQ(panel[11].name, L"Sınırsız");
+    EXPECT_EQ(panel[14].name, L"5 MB/sn");
 }
 
 TEST(AutomationTree, InvokeAndToggleRunTheClickFromTheWindowsQueue) {
