@@ -52,10 +52,11 @@ bool hasDirective(const std::wstring& cacheControl, const std::wstring& name) {
     return false;
 }
 
+// An HTTP date ("Tue, 08 Dec 2026 20:00:00 GMT"); anything else (Expires: 0, -1) is no date.
 bool httpTime(const std::wstring& text, ULONGLONG& ticks) {
     SYSTEMTIME time{};
     FILETIME file{};
-    if (text.empty() || !WinHttpTimeToSystemTime(text.c_str(), &time) || !SystemTimeToFileTime(&time, &file))
+    if (text.size() < 20 || text.find(L"GMT") == std::wstring::npos || !WinHttpTimeToSystemTime(text.c_str(), &time) || !SystemTimeToFileTime(&time, &file))
         return false;
     ticks = (static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
     return true;
