@@ -515,6 +515,43 @@ Kullanim / Usage:
       --sessiz: no progress lines. Existing objects are hashed again and a damaged one is written
       again; --hizli skips that. A second publish into the same target while one runs is refused.
 
+  qorvane-yayinci hazirla --oyun KLASOR --hedef KLASOR [--surum N] [--kurallar DOSYA]
+                          [--haberler-tr DOSYA] [--haberler-en DOSYA] [--dusuk-surum] [--kati]
+                          [--denetime-al] [--hizli] [--sessiz]
+  qorvane-yayinci imzala --liste DOSYA --ozel-anahtar DOSYA [--imza DOSYA] [--gelistirme] [--evet]
+  qorvane-yayinci yerlestir --hedef KLASOR [--imza DOSYA] [--acik-anahtar HEX[,HEX...]|DOSYA]
+                            [--gelistirme] [--dusuk-surum]
+      Ozel anahtar oyun derlemesine hic ugramadan yayin, uc adimda. hazirla (derleme makinesi):
+      yayinla gibi denetler ve nesneleri yerine koyar, ama yayindaki listeye dokunmaz; imzalanacak
+      listeyi ve haberleri --hedef altindaki hazirlik klasorune yazar (anahtar gerekmez). imzala
+      (cevrimdisi makine): yalnizca o listeyi imzalar; once surumunu, dosya sayisini, baytlarini ve
+      listedeki launcher'in guvendigi anahtarlari (parmak izleriyle) gosterir ve "e" ister (--evet
+      sormaz); launcher'in tasimadigi bir anahtarla imzalamaz. Imza --imza'ya, verilmezse listenin
+      yanina manifest.sig olarak yazilir. yerlestir (derleme makinesi): imzayi agactaki launcher'in
+      anahtarlariyla (launcher yoksa --acik-anahtar ya da derlenmis anahtarlarla) denetler, her
+      nesnenin yerinde oldugunu gorur, sonra haberleri, listeyi ve en son imzayi yayinla'nin
+      sirasiyla yerine koyar. --imza verilmezse hazirlik/manifest.sig okunur.
+      Publishing without the private key ever meeting the game build, in three steps. hazirla (build
+      machine): checks like yayinla and puts the objects in place, but leaves the live list alone;
+      writes the list to sign and the news into the hazirlik folder under --hedef (no key needed).
+      imzala (offline machine): signs only that list; first shows its version, file count, bytes and
+      the keys the listed launcher trusts (with fingerprints) and asks for "e"/"y" (--evet does not
+      ask); refuses a key the launcher does not carry. The signature goes to --imza, by default
+      manifest.sig beside the list. yerlestir (build machine): checks the signature with the keys of
+      the tree's launcher (without a launcher: --acik-anahtar or the compiled-in keys), that every
+      object is in place, then places the news, the list and last the signature in yayinla's order.
+      Without --imza it reads hazirlik/manifest.sig.
+
+  qorvane-yayinci temizle --hedef KLASOR --sakla N [--deneme]
+      yayinla ve yerlestir degistirdikleri listeleri --hedef altindaki gecmis klasorunde saklar
+      (en fazla 20). temizle, yayindaki liste dahil son N listenin (ve imza bekleyen hazirlik
+      listesinin) hicbirinin adlandirmadigi nesneleri siler, N'den eski gecmis listelerini de;
+      sildigini ve bosalttigi baytlari yazar. --deneme: yalnizca neyin silinecegini yazar.
+      yayinla and yerlestir keep the lists they replace in the gecmis folder under --hedef (at most
+      20). temizle deletes the objects that none of the last N lists (the live one included, and a
+      list waiting for its signature in hazirlik) names, and the history lists older than those;
+      prints what it deletes and the bytes freed. --deneme: only prints what would be deleted.
+
   qorvane-yayinci dogrula --hedef KLASOR [--acik-anahtar HEX[,HEX...]|DOSYA] [--sessiz]
   qorvane-yayinci dogrula --adres URL [--acik-anahtar HEX[,HEX...]|DOSYA] [--tam] [--sessiz]
       Yayinlanmis agaci launcher gibi okur: imza, liste, her nesnenin boyutu ve ozeti, yayindaki

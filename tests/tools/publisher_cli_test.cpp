@@ -29,6 +29,17 @@ TEST(PublisherCommandLine, UsageErrorsAndHelp) {
         {{L"yayinla", L"--oyun", L"a", L"--hedef", L"b", L"--ozel-anahtar", L"c", L"--surum", L"0"},
          PublisherExit::Usage},
         {{L"dogrula", L"--hedef", L"x", L"--acik-anahtar", std::wstring(127, L'a')}, PublisherExit::Usage},
+        {{L"dogrula", L"--hedef", L"x", L"--adres", L"http://127.0.0.1/"}, PublisherExit::Usage},  // one or other
+        {{L"dogrula", L"--hedef", L"x", L"--tam"}, PublisherExit::Usage},  // --tam is for a served tree
+        {{L"dogrula"}, PublisherExit::Usage},
+        {{L"hazirla", L"--oyun", L"a", L"--hedef", L"b", L"--ozel-anahtar", L"c"}, PublisherExit::Usage},  // no key
+        {{L"hazirla", L"--oyun", L"a", L"--hedef", L"b", L"--gelistirme"}, PublisherExit::Usage},
+        {{L"imzala", L"--liste", L"a"}, PublisherExit::Usage},
+        {{L"yerlestir"}, PublisherExit::Usage},
+        {{L"temizle", L"--hedef", L"x"}, PublisherExit::Usage},
+        {{L"temizle", L"--hedef", L"x", L"--sakla", L"0"}, PublisherExit::Usage},
+        {{L"temizle", L"--hedef", L"x", L"--sakla", L"-1"}, PublisherExit::Usage},
+        {{L"temizle", L"--hedef", L"x", L"--sakla", L"2", L"--sil"}, PublisherExit::Usage},
     };
     for (const Case& c : cases) {
         std::wstring output;
