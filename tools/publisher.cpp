@@ -318,8 +318,7 @@ bool checkKeys(const PublishOptions& options, const std::vector<std::wstring>& p
                KeySet& launcherKeys) {
     PublicKey signing;
     publicKeyBytes(options.signingKey, signing.data());
-    if (options.prepareOnly) {
-    } else if (signing == developmentKey()) {
+    if (!options.prepareOnly && signing == developmentKey()) {
         if (!options.allowDevelopmentKey) {
             result.error =
                 L"gelistirme anahtariyla imzalanmaz: ozel yarisi depoda, herkes onunla liste imzalayabilir; "

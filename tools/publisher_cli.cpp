@@ -383,8 +383,8 @@ PublisherExit commandPrune(const std::vector<std::wstring>& args, Output& out) {
         out.line(verb + object);
     out.line(std::wstring(options.dryRun ? L"deneme, hicbir sey silinmedi (trial, nothing deleted): " : L"") +
              std::to_wstring(r.deleted.size()) + L" nesne, " + std::to_wstring(r.bytesFreed) + L" bayt (" +
-             mebibytes(r.bytesFreed) + L") bosaltildi (objects, bytes freed); " + std::to_wstring(r.objectsKept) +
-             L" nesne kaldi (objects kept)");
+             mebibytes(r.bytesFreed) + L") bosaltildi (objects, bytes freed); " +
+             std::to_wstring(r.objectsKept) + L" nesne kaldi (objects kept)");
     return PublisherExit::Ok;
 }
 

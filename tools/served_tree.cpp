@@ -56,7 +56,8 @@ bool hasDirective(const std::wstring& cacheControl, const std::wstring& name) {
 bool httpTime(const std::wstring& text, ULONGLONG& ticks) {
     SYSTEMTIME time{};
     FILETIME file{};
-    if (text.size() < 20 || text.find(L"GMT") == std::wstring::npos || !WinHttpTimeToSystemTime(text.c_str(), &time) || !SystemTimeToFileTime(&time, &file))
+    if (text.size() < 20 || text.find(L"GMT") == std::wstring::npos ||
+        !WinHttpTimeToSystemTime(text.c_str(), &time) || !SystemTimeToFileTime(&time, &file))
         return false;
     ticks = (static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
     return true;

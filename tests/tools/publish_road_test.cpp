@@ -45,7 +45,7 @@ TEST(ServedTree, DocumentsThatChangeInPlaceMustReachPlayersUncached) {
         {L"", L"", L"", L"", false, true},  // no rule: caches may keep it by their own heuristics
         {L"", L"Thu, 01 Jan 2099 00:00:00 GMT", L"", L"", false, true},
         {L"", L"Thu, 01 Jan 1970 00:00:00 GMT", L"", L"", false, false},
-        {L"", L"0", L"", L"", false, false},  // an Expires that does not parse has expired
+        {L"", L"0", L"", L"", false, false},          // an Expires that does not parse has expired
         {L"no-store", L"", L"42", L"", true, false},  // a cache answered a query it cannot have seen
         {L"no-store", L"", L"0", L"", false, false},
         {L"no-store", L"", L"", L"HIT from edge-3", true, false},
@@ -60,7 +60,8 @@ TEST(ServedTree, DocumentsThatChangeInPlaceMustReachPlayersUncached) {
         headers.age = c.age;
         headers.xCache = c.xCache;
         CacheFinding finding = changingDocumentCaching(L"manifest.txt", headers);
-        SCOPED_TRACE(toUtf8(std::wstring(c.cacheControl) + L" | " + c.expires + L" | " + c.age + L" | " + c.xCache));
+        SCOPED_TRACE(
+            toUtf8(std::wstring(c.cacheControl) + L" | " + c.expires + L" | " + c.age + L" | " + c.xCache));
         EXPECT_EQ(!finding.problem.empty(), c.problem);
         EXPECT_EQ(!finding.warning.empty(), c.warning);
     }
@@ -196,8 +197,8 @@ TEST_F(RoadFixture, PruningKeepsWhatTheLastListsAndAPreparedListName) {
     const std::string index = "parca dizini";
     server.write(objectPath(sha256Hex(index)), index);
     std::wstring newest = historyLists(tree()).front();
-    writeFileBytes(newest, readFileBytes(newest) + "P " + sha256Hex("harita 2") + " " + sha256Hex(index) + " 12 " +
-                               "pack/harita.dat\n");
+    writeFileBytes(newest, readFileBytes(newest) + "P " + sha256Hex("harita 2") + " " + sha256Hex(index) +
+                               " 12 " + "pack/harita.dat\n");
     game.write(L"pack/harita.dat", "harita 4");
     ASSERT_TRUE(publish(4, true).ok);
     server.write(L"obj/aa/" + std::wstring(64, L'a') + L".gecici", "yarim");
@@ -238,6 +239,32 @@ TEST_F(RoadFixture, PruningKeepsWhatTheLastListsAndAPreparedListName) {
     writeFileBytes(historyLists(tree()).front(), "bozuk");
     options.keepLists = 3;
     EXPECT_FALSE(pruneObjects(options).ok);
+}
+
+TEST(ListHistory, KeepsTheMostRecentlyReplacedListsInTheOrderTheyWentOut) {
+    TempFolder target;
+    EXPECT_EQ(archiveLiveList(target.path, 7), 0u);  // nothing live yet: nothing kept, no failure
+    EXPECT_TRUE(historyLists(target.path).empty());
+    // Versions out of order (a lower one published on purpose) do not change the order.
+    const uint64_t versions[] = {5, 9, 3};
+    for (uint64_t version : versions) {
+        target.write(L"manifest.txt", "liste " + std::to_string(version));
+        ASSERT_EQ(archiveLiveList(target.path, version), 0u);
+    }
+    std::vector<std::wstring> history = historyLists(target.path);
+    ASSERT_EQ(history.size(), 3u);
+    EXPECT_EQ(readFileBytes(history[0]), "liste 3");
+    EXPECT_EQ(readFileBytes(history[2]), "liste 5");
+    target.write(L"gecmis/notlar.txt", "not a list");
+    for (uint64_t version = 10; version < 10 + kListHistoryLimit; ++version) {
+        target.write(L"manifest.txt", "liste " + std::to_string(version));
+        ASSERT_EQ(archiveLiveList(target.path, version), 0u);
+    }
+    history = historyLists(target.path);
+    ASSERT_EQ(history.size(), kListHistoryLimit);
+    EXPECT_EQ(readFileBytes(history.front()), "liste " + std::to_string(9 + kListHistoryLimit));
+    EXPECT_EQ(readFileBytes(history.back()), "liste 10");
+    EXPECT_TRUE(target.exists(L"gecmis/notlar.txt"));
 }
 
 }  // namespace
