@@ -63,9 +63,31 @@ bool httpTime(const std::wstring& text, ULONGLONG& ticks) {
     return true;
 }
 
+// WinHTTP's errors have no system message text; the ones an operator meets get a word.
+std::wstring transportProblem(DWORD code) {
+    switch (code) {
+        case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+            return L"ad cozulemedi (host name not resolved)";
+        case ERROR_WINHTTP_CANNOT_CONNECT:
+            return L"baglanilamadi (cannot connect)";
+        case ERROR_WINHTTP_TIMEOUT:
+        case WSAETIMEDOUT:
+            return L"zaman asimi (timed out)";
+        case ERROR_WINHTTP_SECURE_FAILURE:
+        case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+            return L"TLS ya da sertifika reddedildi (TLS or certificate refused)";
+        case ERROR_WINHTTP_CONNECTION_ERROR:
+            return L"baglanti koptu (connection broken)";
+        default:
+            return L"hata (error)";
+    }
+}
+
 std::wstring statusText(const HttpResult& got) {
     if (got.status != 0) return L"HTTP " + std::to_wstring(got.status);
-    return L"hata (error) " + systemErrorText(got.systemError);
+    std::wstring detail = systemErrorText(got.systemError);  // " (12029)" when the system has no text
+    if (!detail.empty() && detail.front() == L' ') detail.erase(0, 1);
+    return transportProblem(got.systemError) + L" " + detail;
 }
 
 struct Fetcher {
