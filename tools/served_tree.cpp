@@ -94,19 +94,12 @@ struct Fetcher {
     HttpSession session;
     UniqueInternet connection;
 
-    // A request on the kept connection; when the server closed it, once more on a new one.
+    // One try, as a report must show what the server did: a retry would also feed a sink that
+    // already took part of a body. WinHTTP keeps and renews the sockets below the connection.
     HttpResult get(const std::wstring& path, HttpSink sink, void* context, uint64_t start, uint64_t length,
                    ResponseHeaders* headers) {
         if (!connection) connection = openConnection(session);
-        HttpResult got = httpGet(session, connection.get(), path, sink, context, start, length, headers);
-        if (got.status == 0 && !got.sinkRefused) {
-            connection = openConnection(session);
-            got = httpGet(session, connection.get(), path, sink, context, start, length, headers);
-        }
-        // A body left unread (another status, a refused sink) leaves the connection unusable.
-        if (got.status == 0 || got.sinkRefused || (got.status != 200 && got.status != 206))
-            connection.reset();
-        return got;
+        return httpGet(session, connection.get(), path, sink, context, start, length, headers);
     }
 
     // A document that changes in place, with the query the launcher adds; false when it did not
