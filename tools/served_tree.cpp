@@ -3,6 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
 #include <cwctype>
 #include <set>
 
@@ -90,8 +94,9 @@ std::wstring statusText(const HttpResult& got) {
     return transportProblem(got.systemError) + L" " + detail;
 }
 
+// Requests of one thread: the shared session, a connection of its own.
 struct Fetcher {
-    HttpSession session;
+    const HttpSession& session;
     UniqueInternet connection;
 
     // One try, as a report must show what the server did: a retry would also feed a sink that
@@ -146,26 +151,28 @@ bool rangeTotal(const std::wstring& contentRange, uint64_t& total) {
     return true;
 }
 
+// The checks of one object, by one thread: findings go to the object's own slot, so that the
+// report lists them in the list's order whatever thread finished first.
 struct ObjectCheck {
     Fetcher& fetcher;
-    VerifyReport& report;
-    bool fullHash;
-    bool rangeProbed = false;
-    bool rangesIgnored = false;
+    std::vector<std::wstring>* problems = nullptr;  // the slot of the object being checked
+    bool fullHash = false;
+    std::atomic<bool>& rangeProbed;
+    std::atomic<bool>& rangesIgnored;
 
     void missing(const std::wstring& relative, const ManifestEntry& entry) {
-        report.problems.push_back(L"nesne eksik (missing object) " + relative + L" for " + entry.path);
+        problems->push_back(L"nesne eksik (missing object) " + relative + L" for " + entry.path);
     }
     void wrongSize(const std::wstring& relative, const ManifestEntry& entry, const std::wstring& served) {
-        report.problems.push_back(L"nesne boyutu yanlis (wrong object size) " + relative + L": " + served +
-                                  L" != " + std::to_wstring(entry.size) + L" for " + entry.path);
+        problems->push_back(L"nesne boyutu yanlis (wrong object size) " + relative + L": " + served +
+                            L" != " + std::to_wstring(entry.size) + L" for " + entry.path);
     }
     void failed(const std::wstring& relative, const ManifestEntry& entry, const HttpResult& got) {
         if (got.status == 404 || got.status == 410)
             missing(relative, entry);
         else
-            report.problems.push_back(L"nesne alinamadi (cannot fetch object) " + relative + L": " +
-                                      statusText(got) + L" for " + entry.path);
+            problems->push_back(L"nesne alinamadi (cannot fetch object) " + relative + L": " +
+                                statusText(got) + L" for " + entry.path);
     }
 
     // Its last byte: the answer's Content-Range names the size the server holds, and a 200 instead
@@ -173,7 +180,6 @@ struct ObjectCheck {
     void probe(const std::wstring& relative, const ManifestEntry& entry) {
         ResponseHeaders headers;
         HttpResult got = fetcher.get(relative, nullptr, nullptr, entry.size - 1, 1, &headers);
-        rangeProbed = true;
         uint64_t total = 0;
         if (got.status == 206) {
             if (rangeTotal(headers.contentRange, total) && total != entry.size)
@@ -197,17 +203,60 @@ struct ObjectCheck {
         if (!got.delivered(200)) return failed(relative, entry, got);
         if (sink.bytes != entry.size) return wrongSize(relative, entry, std::to_wstring(sink.bytes));
         if (sink.hash.finishHex() != entry.hash)
-            report.problems.push_back(L"nesne ozeti yanlis (wrong object hash) " + relative + L" for " +
-                                      entry.path);
+            problems->push_back(L"nesne ozeti yanlis (wrong object hash) " + relative + L" for " +
+                                entry.path);
     }
 
+    // --tam asks one range anyway, of the first non-empty object, to learn whether ranges work.
     void check(const ManifestEntry& entry) {
         const std::wstring relative = objectPath(entry.hash);
         if (fullHash || entry.size == 0) whole(relative, entry);
-        if (entry.size > 0 && (!fullHash || !rangeProbed)) probe(relative, entry);
-        ++report.objectsChecked;
+        if (entry.size > 0 && (!fullHash || !rangeProbed.exchange(true))) probe(relative, entry);
     }
 };
+
+// Connections at once: one request at a time would make a large game's check take as long as the
+// round trips add up to.
+constexpr size_t kCheckThreads = 8;
+
+// Every distinct object (the same content under several names is one), in the list's order.
+void checkObjects(const HttpSession& session, const Manifest& manifest, bool fullHash, VerifyReport& report,
+                  VerifyProgressFn progress, void* context) {
+    std::vector<const ManifestEntry*> objects;
+    std::set<std::string> seen;
+    for (const ManifestEntry& entry : manifest.entries)
+        if (seen.insert(entry.hash).second) objects.push_back(&entry);
+    std::vector<std::vector<std::wstring>> findings(objects.size());
+    std::atomic<size_t> next{0};
+    std::atomic<bool> rangeProbed{false}, rangesIgnored{false};
+    std::mutex progressLock;
+    int done = 0;
+    auto work = [&] {
+        Fetcher fetcher{session, {}};
+        ObjectCheck check{fetcher, nullptr, fullHash, rangeProbed, rangesIgnored};
+        for (size_t i = next++; i < objects.size(); i = next++) {
+            check.problems = &findings[i];
+            check.check(*objects[i]);
+            std::lock_guard<std::mutex> hold(progressLock);
+            ++done;
+            if (progress) progress(context, done, static_cast<int>(objects.size()));
+        }
+    };
+    std::vector<std::thread> threads;
+    for (size_t i = 1; i < std::min(kCheckThreads, objects.size()); ++i)
+        threads.emplace_back(work);
+    work();
+    for (std::thread& thread : threads)
+        thread.join();
+    for (std::vector<std::wstring>& found : findings)
+        report.problems.insert(report.problems.end(), found.begin(), found.end());
+    report.objectsChecked = static_cast<int>(objects.size());
+    if (rangesIgnored)
+        report.warnings.push_back(
+            L"sunucu aralik isteklerine (Range) 206 yerine 200 ile tum dosyayi veriyor: 32 MiB'den buyuk "
+            L"dosyalar paralel parcalar yerine tek akista iner (the server answers range requests with "
+            L"the whole file: files over 32 MiB download as one stream instead of parallel ranges)");
+}
 
 void checkServedLauncher(Fetcher& fetcher, const Manifest& manifest, const std::string& list,
                          const std::string& signature, VerifyReport& report) {
@@ -272,12 +321,13 @@ VerifyReport verifyServedTree(const ServedCheckOptions& options, VerifyProgressF
             options.url);
         return report;
     }
-    Fetcher fetcher;
-    if (DWORD error = openSession(fetcher.session, server, options.timeouts)) {
+    HttpSession session;
+    if (DWORD error = openSession(session, server, options.timeouts)) {
         report.problems.push_back(L"HTTP oturumu acilamadi (cannot open an HTTP session): " +
                                   systemErrorText(error));
         return report;
     }
+    Fetcher fetcher{session, {}};
     std::string list, signature;
     bool missing = false;
     if (!fetcher.document(kListFileName, list, kListLimit, missing, report)) {
@@ -288,20 +338,7 @@ VerifyReport verifyServedTree(const ServedCheckOptions& options, VerifyProgressF
     Manifest manifest;
     if (!checkListDocuments(list, signatureRead ? &signature : nullptr, options.keys, manifest, report))
         return report;
-
-    ObjectCheck objects{fetcher, report, options.fullHash};
-    std::set<std::string> seen;
-    int done = 0;
-    for (const ManifestEntry& entry : manifest.entries) {
-        // The same content under several names is one object.
-        if (seen.insert(entry.hash).second) objects.check(entry);
-        if (progress) progress(context, ++done, report.files);
-    }
-    if (objects.rangesIgnored)
-        report.warnings.push_back(
-            L"sunucu aralik isteklerine (Range) 206 yerine 200 ile tum dosyayi veriyor: 32 MiB'den buyuk "
-            L"dosyalar paralel parcalar yerine tek akista iner (the server answers range requests with "
-            L"the whole file: files over 32 MiB download as one stream instead of parallel ranges)");
+    checkObjects(session, manifest, options.fullHash, report, progress, context);
     checkServedLauncher(fetcher, manifest, list, signature, report);
     for (const wchar_t* name : kNewsFileNames) {
         std::string bytes;
@@ -311,6 +348,6 @@ VerifyReport verifyServedTree(const ServedCheckOptions& options, VerifyProgressF
             checkNewsDocument(name, nullptr, report);
     }
     fetcher.connection.reset();
-    closeSession(fetcher.session);
+    closeSession(session);
     return report;
 }
