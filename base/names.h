@@ -29,6 +29,10 @@ inline constexpr wchar_t kListFileName[] = L"manifest.txt";
 inline constexpr wchar_t kSignatureFileName[] = L"manifest.sig";
 // The news, Turkish then English.
 inline constexpr const wchar_t* kNewsFileNames[2] = {L"haberler_tr.txt", L"haberler_en.txt"};
+// The publisher's own folders beside them, never uploaded: the lists it replaced, and a list
+// prepared for signing on another machine with the news that go live with it.
+inline constexpr wchar_t kListHistoryFolderName[] = L"gecmis";
+inline constexpr wchar_t kPreparedFolderName[] = L"hazirlik";
 
 // Suffixes of files on their way into place: a download until it is verified, a replacement until
 // it is moved over its target, the launcher's old executable until the next start, and the

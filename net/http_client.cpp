@@ -54,6 +54,25 @@ HttpResult readBody(HINTERNET request, int status, HttpSink sink, void* sinkCont
     }
 }
 
+std::wstring headerText(HINTERNET request, DWORD query, const wchar_t* name = WINHTTP_HEADER_NAME_BY_INDEX) {
+    wchar_t text[512] = {};
+    DWORD size = sizeof text - sizeof(wchar_t);
+    if (!WinHttpQueryHeaders(request, query, name, text, &size, WINHTTP_NO_HEADER_INDEX)) return {};
+    return std::wstring(text, size / sizeof(wchar_t));
+}
+
+void readHeaders(HINTERNET request, ResponseHeaders& headers) {
+    headers.cacheControl = headerText(request, WINHTTP_QUERY_CACHE_CONTROL);
+    headers.expires = headerText(request, WINHTTP_QUERY_EXPIRES);
+    headers.date = headerText(request, WINHTTP_QUERY_DATE);
+    headers.age = headerText(request, WINHTTP_QUERY_AGE);
+    headers.pragma = headerText(request, WINHTTP_QUERY_PRAGMA);
+    headers.acceptRanges = headerText(request, WINHTTP_QUERY_ACCEPT_RANGES);
+    headers.contentRange = headerText(request, WINHTTP_QUERY_CONTENT_RANGE);
+    headers.xCache = headerText(request, WINHTTP_QUERY_CUSTOM, L"X-Cache");
+    headers.contentLength = headerText(request, WINHTTP_QUERY_CONTENT_LENGTH);
+}
+
 HINTERNET connectToServer(const HttpSession& session, DWORD& error) {
     if (!session.handle) {
         error = ERROR_INVALID_HANDLE;
@@ -103,7 +122,7 @@ UniqueInternet openConnection(const HttpSession& session) {
 
 HttpResult httpGet(const HttpSession& session, HINTERNET connection, const std::wstring& relativePath,
                    HttpSink sink, void* sinkContext, uint64_t rangeStart, uint64_t rangeLength,
-                   RateBudget* budget) {
+                   RateBudget* budget, ResponseHeaders* headers) {
     UniqueInternet ownConnection;
     DWORD error = 0;
     if (!connection) {
@@ -135,6 +154,7 @@ HttpResult httpGet(const HttpSession& session, HINTERNET connection, const std::
     if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                              WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
         return HttpResult{0, lastErrorOr(ERROR_WINHTTP_INVALID_SERVER_RESPONSE)};
+    if (headers) readHeaders(request.get(), *headers);
     int expected = rangeLength ? 206 : 200;
     // The caller must never mistake a whole file or an error page for the bytes it asked for.
     if (static_cast<int>(status) != expected) return HttpResult{static_cast<int>(status)};

@@ -57,14 +57,29 @@ void closeSession(HttpSession& session);
 // A connection to the session's server; empty on failure.
 [[nodiscard]] UniqueInternet openConnection(const HttpSession& session);
 
+// The response headers a check of a server reads (caching and byte ranges); empty when absent.
+struct ResponseHeaders {
+    std::wstring cacheControl;
+    std::wstring expires;
+    std::wstring date;
+    std::wstring age;
+    std::wstring pragma;
+    std::wstring acceptRanges;
+    std::wstring contentRange;
+    std::wstring xCache;  // what many CDNs write about their cache ("HIT", "MISS")
+    std::wstring contentLength;
+};
+
 // rangeLength 0 requests the whole object (no Range header, 200 expected); otherwise 206 is
 // expected. Only the expected status has its body read: any other one (a 200 to a range request
 // included) comes back before a byte of the body reaches the sink. Without a connection the
 // request opens its own. With a budget, every read of the body first takes its bytes from it (a
-// stop while waiting for them cuts the body off, as a refusing sink does).
+// stop while waiting for them cuts the body off, as a refusing sink does). headers, when given,
+// receives the response's headers whatever its status.
 [[nodiscard]] HttpResult httpGet(const HttpSession& session, HINTERNET connection,
                                  const std::wstring& relativePath, HttpSink sink, void* sinkContext,
-                                 uint64_t rangeStart, uint64_t rangeLength, RateBudget* budget = nullptr);
+                                 uint64_t rangeStart, uint64_t rangeLength, RateBudget* budget = nullptr,
+                                 ResponseHeaders* headers = nullptr);
 
 // Sink for small documents: appends to *target; refuses bodies longer than limit (by default
 // those of 32 MiB or more) and, when given a stop signal, stop requests.

@@ -18,6 +18,7 @@
 #include "protocol/object_path.h"
 #include "tools/launcher_file.h"
 #include "tools/list_checks.h"
+#include "tools/list_history.h"
 #include "tools/list_signing.h"
 #include "tools/rule_changes.h"
 #include "tools/tool_files.h"
@@ -311,10 +312,13 @@ bool checkRemovals(const PublishOptions& options, const PublishRules& rules, con
 }
 
 // The signing key must be meant for players, and the launcher the tree publishes must trust it.
-bool checkKeys(const PublishOptions& options, const std::vector<std::wstring>& paths, PublishResult& result) {
+// A prepared list is signed elsewhere: the keys the launcher carries go into it for the signer to
+// show and check against its key.
+bool checkKeys(const PublishOptions& options, const std::vector<std::wstring>& paths, PublishResult& result,
+               KeySet& launcherKeys) {
     PublicKey signing;
     publicKeyBytes(options.signingKey, signing.data());
-    if (signing == developmentKey()) {
+    if (!options.prepareOnly && signing == developmentKey()) {
         if (!options.allowDevelopmentKey) {
             result.error =
                 L"gelistirme anahtariyla imzalanmaz: ozel yarisi depoda, herkes onunla liste imzalayabilir; "
@@ -329,7 +333,6 @@ bool checkKeys(const PublishOptions& options, const std::vector<std::wstring>& p
     const std::wstring launcherKey = pathKey(kLauncherFileName);
     for (const std::wstring& path : paths) {
         if (pathKey(path) != launcherKey) continue;
-        KeySet launcherKeys;
         DWORD error = 0;
         if (!readProgramKeySet(joinPath(options.gameFolder, path), launcherKeys, &error)) {
             result.error =
@@ -339,7 +342,7 @@ bool checkKeys(const PublishOptions& options, const std::vector<std::wstring>& p
                 systemErrorText(error);
             return false;
         }
-        if (!containsKey(launcherKeys, signing)) {
+        if (!options.prepareOnly && !containsKey(launcherKeys, signing)) {
             result.error = launcherKeyMismatch(launcherKeys, describeKeySet({signing}));
             return false;
         }
@@ -356,9 +359,11 @@ std::wstring fullFolderKey(const std::wstring& path) {
     return full;
 }
 
+}  // namespace
+
 // Held for the whole publish: a second publisher into the same tree would interleave its objects,
-// news and list with ours. Delete-on-close, so a crashed publisher leaves no stale lock behind.
-UniqueFile lockTarget(const std::wstring& serverFolder, std::wstring& error) {
+// news and list with ours.
+UniqueFile lockPublishTarget(const std::wstring& serverFolder, std::wstring& error) {
     const std::wstring path = joinPath(serverFolder, L"yayin.kilit");
     UniqueFile lock(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
@@ -374,11 +379,42 @@ UniqueFile lockTarget(const std::wstring& serverFolder, std::wstring& error) {
     return lock;
 }
 
+namespace {
+
 // An object already under its address is only reused when its bytes still have that address: a
 // damaged copy would otherwise be signed into the list and fail on every player's machine.
 bool objectIntact(const std::wstring& object, const std::string& hash) {
     DWORD readError = 0;
     return hashFile(object, nullptr, nullptr, &readError) == hash;
+}
+
+// The list to sign and the news that go live with it, in the target's "hazirlik" folder; a
+// signature left there from an earlier preparation is removed, as it belongs to another list.
+bool writePreparedList(const std::wstring& serverFolder, const std::string& list,
+                       const std::string* const news[2], PublishResult& result) {
+    const std::wstring folder = joinPath(serverFolder, kPreparedFolderName);
+    if (!createFolderTree(folder)) {
+        result.error = L"klasor olusturulamadi (cannot create folder): " + folder;
+        return false;
+    }
+    DeleteFileW(joinPath(folder, kSignatureFileName).c_str());
+    for (int i = 0; i < 2; ++i) {
+        const std::wstring path = joinPath(folder, kNewsFileNames[i]);
+        DWORD error =
+            news[i]
+                ? writeFileReplacing(path, *news[i])
+                : (DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : GetLastError());
+        if (error) {
+            result.error = L"yazilamadi (cannot write) " + path + L": " + systemErrorText(error);
+            return false;
+        }
+    }
+    result.preparedList = joinPath(folder, kListFileName);
+    if (DWORD error = writeFileReplacing(result.preparedList, list)) {
+        result.error = L"yazilamadi (cannot write) " + result.preparedList + L": " + systemErrorText(error);
+        return false;
+    }
+    return true;
 }
 
 // A server tree inside the game folder would be published into itself at the next run.
@@ -400,6 +436,48 @@ std::string buildListText(uint64_t version, const std::vector<std::string>& rule
         text += f.hash + " " + std::to_string(f.size) + " " + toUtf8(f.path) + "\n";
     }
     return text;
+}
+
+bool placeListDocuments(const std::wstring& serverFolder, uint64_t replacedVersion,
+                        const std::string* const news[2], const std::string& list,
+                        const std::string& signature, std::wstring& error) {
+    if (DWORD archived = archiveLiveList(serverFolder, replacedVersion)) {
+        error =
+            L"yayindaki liste gecmise kopyalanamadi, hicbir sey degismedi (cannot keep the published list "
+            L"in the history; nothing changed): " +
+            systemErrorText(archived);
+        return false;
+    }
+    // Objects are in place before anything names them; the news go live next, then the list and
+    // last its signature. A launcher that reads the new list with the old signature in between
+    // rejects the pair and fetches both again two seconds later.
+    const std::wstring listPath = joinPath(serverFolder, kListFileName);
+    const std::wstring signaturePath = joinPath(serverFolder, kSignatureFileName);
+    for (int i = 0; i < 2; ++i) {
+        if (!news[i]) continue;
+        if (DWORD written = writeFileReplacing(joinPath(serverFolder, kNewsFileNames[i]), *news[i])) {
+            error = std::wstring(L"haber yazilamadi (cannot write news) ") + kNewsFileNames[i] + L": " +
+                    systemErrorText(written);
+            return false;
+        }
+    }
+    DWORD written = writeStagedFile(listPath, list);
+    if (written == 0) written = writeStagedFile(signaturePath, signature);
+    if (written != 0) {
+        error = L"liste yazilamadi (cannot write the list): " + systemErrorText(written);
+        discardStagedFile(listPath);
+        discardStagedFile(signaturePath);
+        return false;
+    }
+    written = promoteStagedFile(listPath);
+    if (written == 0) written = promoteStagedFile(signaturePath);
+    if (written != 0) {
+        error = L"liste yerine konamadi (cannot place the list): " + systemErrorText(written);
+        discardStagedFile(listPath);
+        discardStagedFile(signaturePath);
+        return false;
+    }
+    return true;
 }
 
 bool collectGameFiles(const std::wstring& gameFolder, std::vector<std::wstring>& paths, std::wstring& error,
@@ -471,7 +549,8 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
             kLauncherFileName + L"\" or take it out of the folder)";
         return result;
     }
-    if (!checkKeys(options, paths, result)) return result;
+    KeySet launcherKeys;
+    if (!checkKeys(options, paths, result, launcherKeys)) return result;
     // Declared before the lock, so it runs after the lock file is gone: a refused first publish
     // leaves no empty target behind for the next one to mistake for a published tree.
     struct CreatedTarget {
@@ -489,7 +568,7 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
     }
     // Held from before the published list is read: a second publisher must not judge the version
     // against a list the first is about to replace.
-    UniqueFile lock = lockTarget(options.serverFolder, result.error);
+    UniqueFile lock = lockPublishTarget(options.serverFolder, result.error);
     if (!lock) return result;
     Manifest previous;
     std::string previousList;
@@ -573,41 +652,29 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
             L"(the launcher is unsigned (no Authenticode): for tests; publish the signed one to "
             L"players)");
 
-    std::string list = buildListText(result.version, listedRuleLines(rules), files);
+    std::vector<std::string> ruleLines = listedRuleLines(rules);
+    const std::string* newsBytes[2] = {};
+    for (int i = 0; i < 2; ++i)
+        if (!news[i].source->empty()) newsBytes[i] = &news[i].bytes;
+    if (options.prepareOnly) {
+        std::vector<std::string> lines;
+        for (const PublicKey& key : launcherKeys)
+            lines.push_back(std::string(kPreparedKeyMark) + keyHex(key));
+        lines.insert(lines.end(), ruleLines.begin(), ruleLines.end());
+        if (!writePreparedList(options.serverFolder, buildListText(result.version, lines, files), newsBytes,
+                               result))
+            return result;
+        result.ok = true;
+        return result;
+    }
+    std::string list = buildListText(result.version, ruleLines, files);
     std::string signature;
     if (SystemError signFailure = signList(options.signingKey, list, signature); signFailure.failed()) {
         result.error = L"liste imzalanamadi (cannot sign the list): " + signFailure.what;
         return result;
     }
-    // Objects are in place before anything names them; the news go live next, then the list and
-    // last its signature. A launcher that reads the new list with the old signature in between
-    // rejects the pair and fetches both again two seconds later.
-    const std::wstring listPath = joinPath(options.serverFolder, kListFileName);
-    const std::wstring signaturePath = joinPath(options.serverFolder, kSignatureFileName);
-    for (NewsFile& n : news) {
-        if (n.source->empty()) continue;
-        if (DWORD error = writeFileReplacing(joinPath(options.serverFolder, n.name), n.bytes)) {
-            result.error = std::wstring(L"haber yazilamadi (cannot write news) ") + n.name + L": " +
-                           systemErrorText(error);
-            return result;
-        }
-    }
-    DWORD error = writeStagedFile(listPath, list);
-    if (error == 0) error = writeStagedFile(signaturePath, signature);
-    if (error != 0) {
-        result.error = L"liste yazilamadi (cannot write the list): " + systemErrorText(error);
-        discardStagedFile(listPath);
-        discardStagedFile(signaturePath);
+    if (!placeListDocuments(options.serverFolder, previous.version, newsBytes, list, signature, result.error))
         return result;
-    }
-    error = promoteStagedFile(listPath);
-    if (error == 0) error = promoteStagedFile(signaturePath);
-    if (error != 0) {
-        result.error = L"liste yerine konamadi (cannot place the list): " + systemErrorText(error);
-        discardStagedFile(listPath);
-        discardStagedFile(signaturePath);
-        return result;
-    }
     result.ok = true;
     return result;
 }

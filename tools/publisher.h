@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/handles.h"
+#include "protocol/key_set.h"
 #include "tools/list_signing.h"
 #include "tools/publish_rules.h"
 
@@ -36,6 +38,9 @@ struct PublishOptions {
     bool allowLowerVersion = false;          // publish a version below the one the target already holds
     bool strictRemovals = false;             // refuse when the new list drops paths no clean-up rule covers
     bool allowInstallOnlyToChecked = false;  // let install-only files of the published list become checked
+    // Signing happens on another machine: the objects go into place, the list to sign and the news
+    // into the target's "hazirlik" folder; nothing goes live and no private key is needed.
+    bool prepareOnly = false;
 };
 
 struct PublishProgress {
@@ -63,10 +68,26 @@ struct [[nodiscard]] PublishResult {
     int objectsWritten = 0;
     uint64_t bytesWritten = 0;
     int objectsReused = 0;
-    int objectsRepaired = 0;  // present under their address with other content, written again
+    int objectsRepaired = 0;    // present under their address with other content, written again
+    std::wstring preparedList;  // prepareOnly: the list to carry to the signing machine
+    PublicKey signedWith{};     // a placed list: the key of the launcher's set that verified it
 };
 
+// A prepared list names the keys its launcher carries on lines "#anahtar <128 hex>" (launchers
+// read them as comments), so that the signing machine can show them and refuse a key they lack.
+inline constexpr char kPreparedKeyMark[] = "#anahtar ";
+
 PublishResult publishGame(const PublishOptions& options, PublishProgressFn progress, void* context);
+
+// Held while a target changes (publish, placement, pruning): a second writer is refused with a
+// message in `error`. Delete-on-close, so a crashed publisher leaves no stale lock behind.
+UniqueFile lockPublishTarget(const std::wstring& serverFolder, std::wstring& error);
+
+// The safe order of a publish: the replaced list (version replacedVersion) into the history, the
+// news (nullptr: unchanged), the list, its signature last. False with `error` when a step failed.
+bool placeListDocuments(const std::wstring& serverFolder, uint64_t replacedVersion,
+                        const std::string* const news[2], const std::string& list,
+                        const std::string& signature, std::wstring& error);
 
 // The files of a game folder, relative paths with "/" separators, sorted by path key. The
 // launcher's own state folder "koruma" at the top is left out. False with a message for a folder

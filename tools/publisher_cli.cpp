@@ -13,7 +13,10 @@
 #include "base/text.h"
 #include "protocol/key_set.h"
 #include "tools/list_signing.h"
+#include "tools/offline_signing.h"
+#include "tools/prune.h"
 #include "tools/publisher.h"
+#include "tools/served_tree.h"
 #include "tools/tool_files.h"
 #include "tools/tree_verify.h"
 
@@ -155,15 +158,23 @@ bool loadOptionalFile(const Arguments& a, const wchar_t* name, std::string& byte
     return false;
 }
 
-PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out) {
-    Arguments a = parseOptions(
-        args,
-        {L"--oyun", L"--hedef", L"--ozel-anahtar", L"--surum", L"--kurallar", L"--haberler-tr",
-         L"--haberler-en"},
-        {L"--sessiz", L"--hizli", L"--gelistirme", L"--dusuk-surum", L"--kati", L"--denetime-al"});
+// "yayinla", or with prepareOnly "hazirla": the same checks and objects, the list left to sign.
+PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out, bool prepareOnly) {
+    std::vector<std::wstring> values = {L"--oyun",     L"--hedef",       L"--surum",
+                                        L"--kurallar", L"--haberler-tr", L"--haberler-en"};
+    std::vector<std::wstring> flags = {L"--sessiz", L"--hizli", L"--dusuk-surum", L"--kati",
+                                       L"--denetime-al"};
+    if (!prepareOnly) {
+        values.push_back(L"--ozel-anahtar");
+        flags.push_back(L"--gelistirme");
+    }
+    Arguments a = parseOptions(args, values, flags);
     if (!a.error.empty()) return usageError(out, a.error);
-    if (!requireOptions(a, {L"--oyun", L"--hedef", L"--ozel-anahtar"}, out)) return usageError(out, L"");
+    if (!requireOptions(a, {L"--oyun", L"--hedef"}, out) ||
+        (!prepareOnly && !requireOptions(a, {L"--ozel-anahtar"}, out)))
+        return usageError(out, L"");
     PublishOptions options;
+    options.prepareOnly = prepareOnly;
     options.gameFolder = a.get(L"--oyun");
     options.serverFolder = a.get(L"--hedef");
     if (a.has(L"--surum")) {
@@ -184,12 +195,14 @@ PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out)
         out.line(error);
         return PublisherExit::Failed;
     }
-    SigningKey key;
-    if (SystemError read = readSigningKeyFile(a.get(L"--ozel-anahtar"), key); read.failed()) {
-        out.line(L"ozel anahtar okunamadi (cannot read private key): " + read.what);
-        return PublisherExit::Failed;
+    if (!prepareOnly) {
+        SigningKey key;
+        if (SystemError read = readSigningKeyFile(a.get(L"--ozel-anahtar"), key); read.failed()) {
+            out.line(L"ozel anahtar okunamadi (cannot read private key): " + read.what);
+            return PublisherExit::Failed;
+        }
+        options.signingKey = key;
     }
-    options.signingKey = key;
     options.allowDevelopmentKey = a.flags.count(L"--gelistirme") != 0;
     options.allowLowerVersion = a.flags.count(L"--dusuk-surum") != 0;
     options.strictRemovals = a.flags.count(L"--kati") != 0;
@@ -207,13 +220,171 @@ PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out)
     double seconds = (GetTickCount() - started) / 1000.0;
     wchar_t summary[256];
     _snwprintf(summary, 256,
-               L"yayinlandi (published): surum %llu, %d dosya, %ls; %d yeni nesne (%ls), "
-               L"%d hazir nesne, %d onarilan; %.1f sn",
+               prepareOnly ? L"imzaya hazir (ready to sign): surum %llu, %d dosya, %ls; %d yeni nesne (%ls), "
+                             L"%d hazir nesne, %d onarilan; %.1f sn"
+                           : L"yayinlandi (published): surum %llu, %d dosya, %ls; %d yeni nesne (%ls), "
+                             L"%d hazir nesne, %d onarilan; %.1f sn",
                static_cast<unsigned long long>(r.version), r.files, mebibytes(r.bytes).c_str(),
                r.objectsWritten, mebibytes(r.bytesWritten).c_str(), r.objectsReused, r.objectsRepaired,
                seconds);
     summary[255] = 0;
     out.line(summary);
+    if (prepareOnly)
+        out.line(
+            L"imzalanacak liste (the list to sign): " + r.preparedList +
+            L"\nimzalama makinesinde (on the signing machine): qorvane-yayinci imzala --liste manifest.txt "
+            L"--ozel-anahtar DOSYA; sonra burada (then here): qorvane-yayinci yerlestir --hedef " +
+            options.serverFolder + L" --imza manifest.sig");
+    return PublisherExit::Ok;
+}
+
+std::wstring keyLines(const KeySet& keys) {
+    std::wstring lines;
+    for (const PublicKey& key : keys)
+        lines += L"\n    " + fromUtf8(keyHex(key)) +
+                 (key == developmentKey() ? L" (gelistirme anahtari / development key)" : L"") +
+                 L"\n      parmak izi (fingerprint) " +
+                 fromUtf8(sha256Hex(std::string_view(reinterpret_cast<const char*>(key.data()), key.size())));
+    return lines;
+}
+
+// A yes from the operator on standard input: "e", "evet", "y" or "yes".
+bool operatorConfirms(Output& out) {
+    out.write(L"Imzalansin mi? (e/h) / Sign it? (y/n): ");
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    std::string answer;
+    char c = 0;
+    DWORD got = 0;
+    while (answer.size() < 16 && ReadFile(in, &c, 1, &got, nullptr) && got == 1 && c != '\n')
+        if (c != '\r') answer += c;
+    for (char& letter : answer)
+        letter = static_cast<char>(tolower(static_cast<unsigned char>(letter)));
+    return answer == "e" || answer == "evet" || answer == "y" || answer == "yes";
+}
+
+PublisherExit commandSign(const std::vector<std::wstring>& args, Output& out) {
+    Arguments a =
+        parseOptions(args, {L"--liste", L"--ozel-anahtar", L"--imza"}, {L"--gelistirme", L"--evet"});
+    if (!a.error.empty()) return usageError(out, a.error);
+    if (!requireOptions(a, {L"--liste", L"--ozel-anahtar"}, out)) return usageError(out, L"");
+    const std::wstring& listPath = a.get(L"--liste");
+    std::string list;
+    if (!readWholeFile(listPath, list, 33554431)) {
+        out.line(L"okunamadi (cannot read) " + listPath);
+        return PublisherExit::Failed;
+    }
+    PreparedListSummary summary;
+    std::wstring error;
+    if (!readPreparedList(list, summary, error)) {
+        out.line(L"HATA: " + listPath + L": " + error);
+        return PublisherExit::Failed;
+    }
+    SigningKey key;
+    if (SystemError read = readSigningKeyFile(a.get(L"--ozel-anahtar"), key); read.failed()) {
+        out.line(L"ozel anahtar okunamadi (cannot read private key): " + read.what);
+        return PublisherExit::Failed;
+    }
+    PublicKey signing;
+    publicKeyBytes(key, signing.data());
+    out.line(L"liste (list): " + listPath);
+    out.line(L"  surum (version): " + std::to_wstring(summary.version));
+    out.line(L"  dosya (files): " + std::to_wstring(summary.files));
+    out.line(L"  bayt (bytes): " + std::to_wstring(summary.bytes) + L" (" + mebibytes(summary.bytes) + L")");
+    if (summary.namesLauncher)
+        out.line(
+            L"  launcher'in guvendigi anahtarlar (the launcher's trusted keys):" +
+            (summary.launcherKeys.empty() ? std::wstring(L" YOK (none)") : keyLines(summary.launcherKeys)));
+    else
+        out.line(L"  listede launcher yok (the list publishes no launcher)");
+    out.line(L"  imzalayan anahtar (signing key):" + keyLines({signing}));
+    std::wstring refusal = signingRefusal(summary, signing, a.flags.count(L"--gelistirme") != 0);
+    if (!refusal.empty()) {
+        out.line(L"HATA: " + refusal);
+        return PublisherExit::Failed;
+    }
+    if (!a.flags.count(L"--evet") && !operatorConfirms(out)) {
+        out.line(L"imzalanmadi (not signed)");
+        return PublisherExit::Failed;
+    }
+    std::string signature;
+    if (SystemError signFailure = signList(key, list, signature); signFailure.failed()) {
+        out.line(L"HATA: liste imzalanamadi (cannot sign the list): " + signFailure.what);
+        return PublisherExit::Failed;
+    }
+    std::wstring signaturePath = a.has(L"--imza") ? a.get(L"--imza") : std::wstring();
+    if (signaturePath.empty()) {
+        size_t slash = listPath.find_last_of(L"\\/");
+        signaturePath = (slash == std::wstring::npos ? std::wstring() : listPath.substr(0, slash + 1)) +
+                        kSignatureFileName;
+    }
+    if (DWORD written = writeFileReplacing(signaturePath, signature)) {
+        out.line(L"HATA: imza yazilamadi (cannot write the signature) " + signaturePath + L": " +
+                 systemErrorText(written));
+        return PublisherExit::Failed;
+    }
+    out.line(L"imzalandi (signed): " + signaturePath);
+    return PublisherExit::Ok;
+}
+
+PublisherExit commandPlace(const std::vector<std::wstring>& args, Output& out) {
+    Arguments a =
+        parseOptions(args, {L"--hedef", L"--imza", L"--acik-anahtar"}, {L"--gelistirme", L"--dusuk-surum"});
+    if (!a.error.empty()) return usageError(out, a.error);
+    if (!requireOptions(a, {L"--hedef"}, out)) return usageError(out, L"");
+    PlaceOptions options;
+    options.serverFolder = a.get(L"--hedef");
+    if (a.has(L"--imza")) options.signaturePath = a.get(L"--imza");
+    if (a.has(L"--acik-anahtar")) {
+        if (!parsePublicKeyArgument(a.get(L"--acik-anahtar"), options.keysWithoutLauncher))
+            return usageError(out, L"--acik-anahtar: 128 hex characters per key, comma-separated, or a file");
+    } else {
+        options.keysWithoutLauncher = ownKeySet();
+    }
+    options.allowDevelopmentKey = a.flags.count(L"--gelistirme") != 0;
+    options.allowLowerVersion = a.flags.count(L"--dusuk-surum") != 0;
+    PublishResult r = placeSignedList(options);
+    for (const std::wstring& note : r.notes)
+        out.line(L"not: " + note);
+    if (!r.ok) {
+        out.line(L"HATA: " + r.error);
+        return PublisherExit::Failed;
+    }
+    out.line(L"imzalayan anahtar (signing key): " + describeKeySet({r.signedWith}));
+    out.line(L"yayinlandi (published): surum " + std::to_wstring(r.version) + L", " +
+             std::to_wstring(r.files) + L" dosya, " + mebibytes(r.bytes));
+    return PublisherExit::Ok;
+}
+
+PublisherExit commandPrune(const std::vector<std::wstring>& args, Output& out) {
+    Arguments a = parseOptions(args, {L"--hedef", L"--sakla"}, {L"--deneme"});
+    if (!a.error.empty()) return usageError(out, a.error);
+    if (!requireOptions(a, {L"--hedef", L"--sakla"}, out)) return usageError(out, L"");
+    const std::wstring& keep = a.get(L"--sakla");
+    if (keep.empty() || keep.size() > 6 || keep.find_first_not_of(L"0123456789") != std::wstring::npos ||
+        std::stoi(keep) < 1)
+        return usageError(out, L"--sakla pozitif bir tamsayi olmali (must be a positive integer): " + keep);
+    PruneOptions options;
+    options.serverFolder = a.get(L"--hedef");
+    options.keepLists = std::stoi(keep);
+    options.dryRun = a.flags.count(L"--deneme") != 0;
+    PruneResult r = pruneObjects(options);
+    for (const std::wstring& note : r.notes)
+        out.line(L"not: " + note);
+    if (!r.ok) {
+        out.line(L"HATA: " + r.error);
+        return PublisherExit::Failed;
+    }
+    for (const std::wstring& list : r.listsKept)
+        out.line(L"korunan liste (list kept): " + list);
+    const wchar_t* verb = options.dryRun ? L"silinecek (would delete) " : L"silindi (deleted) ";
+    for (const std::wstring& list : r.listsDropped)
+        out.line(verb + list);
+    for (const std::wstring& object : r.deleted)
+        out.line(verb + object);
+    out.line(std::wstring(options.dryRun ? L"deneme, hicbir sey silinmedi (trial, nothing deleted): " : L"") +
+             std::to_wstring(r.deleted.size()) + L" nesne, " + std::to_wstring(r.bytesFreed) + L" bayt (" +
+             mebibytes(r.bytesFreed) + L") bosaltildi (objects, bytes freed); " +
+             std::to_wstring(r.objectsKept) + L" nesne kaldi (objects kept)");
     return PublisherExit::Ok;
 }
 
@@ -226,9 +397,16 @@ void printVerifyProgress(void* context, int done, int total) {
 }
 
 PublisherExit commandVerify(const std::vector<std::wstring>& args, Output& out) {
-    Arguments a = parseOptions(args, {L"--hedef", L"--acik-anahtar"}, {L"--sessiz"});
+    Arguments a = parseOptions(args, {L"--hedef", L"--adres", L"--acik-anahtar"}, {L"--sessiz", L"--tam"});
     if (!a.error.empty()) return usageError(out, a.error);
-    if (!requireOptions(a, {L"--hedef"}, out)) return usageError(out, L"");
+    if (a.has(L"--hedef") == a.has(L"--adres"))
+        return usageError(out,
+                          L"--hedef ya da --adres verin, ikisini birden degil (give --hedef or --adres, "
+                          L"not both)");
+    if (a.flags.count(L"--tam") && !a.has(L"--adres"))
+        return usageError(out,
+                          L"--tam yalnizca --adres ile (--tam goes with --adres; a local check always "
+                          L"hashes every object)");
     KeySet keys;
     if (a.has(L"--acik-anahtar")) {
         if (!parsePublicKeyArgument(a.get(L"--acik-anahtar"), keys))
@@ -241,10 +419,21 @@ PublisherExit commandVerify(const std::vector<std::wstring>& args, Output& out) 
         out.line(L"derlenmis anahtar(lar) kullaniliyor (using the compiled-in key(s)): " +
                  describeKeySet(keys));
     }
-    VerifyReport report = verifyPublishedTree(
-        a.get(L"--hedef"), keys, a.flags.count(L"--sessiz") ? nullptr : printVerifyProgress, &out);
+    VerifyProgressFn progress = a.flags.count(L"--sessiz") ? nullptr : printVerifyProgress;
+    VerifyReport report;
+    if (a.has(L"--adres")) {
+        ServedCheckOptions served;
+        served.url = a.get(L"--adres");
+        served.keys = keys;
+        served.fullHash = a.flags.count(L"--tam") != 0;
+        report = verifyServedTree(served, progress, &out);
+    } else {
+        report = verifyPublishedTree(a.get(L"--hedef"), keys, progress, &out);
+    }
     for (const std::wstring& note : report.notes)
         out.line(L"not: " + note);
+    for (const std::wstring& warning : report.warnings)
+        out.line(L"UYARI: " + warning);
     for (const std::wstring& problem : report.problems)
         out.line(L"SORUN: " + problem);
     if (report.signatureVerified) {
@@ -326,13 +515,59 @@ Kullanim / Usage:
       --sessiz: no progress lines. Existing objects are hashed again and a damaged one is written
       again; --hizli skips that. A second publish into the same target while one runs is refused.
 
+  qorvane-yayinci hazirla --oyun KLASOR --hedef KLASOR [--surum N] [--kurallar DOSYA]
+                          [--haberler-tr DOSYA] [--haberler-en DOSYA] [--dusuk-surum] [--kati]
+                          [--denetime-al] [--hizli] [--sessiz]
+  qorvane-yayinci imzala --liste DOSYA --ozel-anahtar DOSYA [--imza DOSYA] [--gelistirme] [--evet]
+  qorvane-yayinci yerlestir --hedef KLASOR [--imza DOSYA] [--acik-anahtar HEX[,HEX...]|DOSYA]
+                            [--gelistirme] [--dusuk-surum]
+      Ozel anahtar oyun derlemesine hic ugramadan yayin, uc adimda. hazirla (derleme makinesi):
+      yayinla gibi denetler ve nesneleri yerine koyar, ama yayindaki listeye dokunmaz; imzalanacak
+      listeyi ve haberleri --hedef altindaki hazirlik klasorune yazar (anahtar gerekmez). imzala
+      (cevrimdisi makine): yalnizca o listeyi imzalar; once surumunu, dosya sayisini, baytlarini ve
+      listedeki launcher'in guvendigi anahtarlari (parmak izleriyle) gosterir ve "e" ister (--evet
+      sormaz); launcher'in tasimadigi bir anahtarla imzalamaz. Imza --imza'ya, verilmezse listenin
+      yanina manifest.sig olarak yazilir. yerlestir (derleme makinesi): imzayi agactaki launcher'in
+      anahtarlariyla (launcher yoksa --acik-anahtar ya da derlenmis anahtarlarla) denetler, her
+      nesnenin yerinde oldugunu gorur, sonra haberleri, listeyi ve en son imzayi yayinla'nin
+      sirasiyla yerine koyar. --imza verilmezse hazirlik/manifest.sig okunur.
+      Publishing without the private key ever meeting the game build, in three steps. hazirla (build
+      machine): checks like yayinla and puts the objects in place, but leaves the live list alone;
+      writes the list to sign and the news into the hazirlik folder under --hedef (no key needed).
+      imzala (offline machine): signs only that list; first shows its version, file count, bytes and
+      the keys the listed launcher trusts (with fingerprints) and asks for "e"/"y" (--evet does not
+      ask); refuses a key the launcher does not carry. The signature goes to --imza, by default
+      manifest.sig beside the list. yerlestir (build machine): checks the signature with the keys of
+      the tree's launcher (without a launcher: --acik-anahtar or the compiled-in keys), that every
+      object is in place, then places the news, the list and last the signature in yayinla's order.
+      Without --imza it reads hazirlik/manifest.sig.
+
+  qorvane-yayinci temizle --hedef KLASOR --sakla N [--deneme]
+      yayinla ve yerlestir degistirdikleri listeleri --hedef altindaki gecmis klasorunde saklar
+      (en fazla 20). temizle, yayindaki liste dahil son N listenin (ve imza bekleyen hazirlik
+      listesinin) hicbirinin adlandirmadigi nesneleri siler, N'den eski gecmis listelerini de;
+      sildigini ve bosalttigi baytlari yazar. --deneme: yalnizca neyin silinecegini yazar.
+      yayinla and yerlestir keep the lists they replace in the gecmis folder under --hedef (at most
+      20). temizle deletes the objects that none of the last N lists (the live one included, and a
+      list waiting for its signature in hazirlik) names, and the history lists older than those;
+      prints what it deletes and the bytes freed. --deneme: only prints what would be deleted.
+
   qorvane-yayinci dogrula --hedef KLASOR [--acik-anahtar HEX[,HEX...]|DOSYA] [--sessiz]
+  qorvane-yayinci dogrula --adres URL [--acik-anahtar HEX[,HEX...]|DOSYA] [--tam] [--sessiz]
       Yayinlanmis agaci launcher gibi okur: imza, liste, her nesnenin boyutu ve ozeti, yayindaki
       launcher'in listeyi dogrulayip dogrulayamayacagi. Anahtar verilmezse bu programa derlenmis
-      anahtarlar kullanilir. Her sorun icin bir satir yazar.
+      anahtarlar kullanilir. Her sorun icin bir satir yazar. --adres: sunucudaki agaci HTTP(S)
+      uzerinden okur (launcher'in temel adresi, orn. https://indir.example.com/qorvane/pc/): liste,
+      imza ve haberler launcher'in onbellek kirici sorgusuyla; her nesnenin varligi ve boyutu son
+      baytini isteyen bir aralik istegiyle, --tam ile tamami indirilip ozetlenerek. Listeyi
+      onbellekte tutan basliklar ve aralik desteklemeyen sunucu UYARI satiri olarak yazilir.
       Reads a published tree as the launcher will: signature, list, every object's size and hash,
       and whether the published launcher can verify the list. Without a key the keys compiled into
-      this program are used. Prints one line per problem.
+      this program are used. Prints one line per problem. --adres: reads the tree over HTTP(S) at
+      the launcher's base URL (e.g. https://indir.example.com/qorvane/pc/): the list, signature and
+      news with the launcher's cache-busting query; every object's presence and size with a range
+      request for its last byte, or with --tam by downloading and hashing all of it. Headers that
+      let caches keep the list, and a server without range support, are printed as UYARI lines.
 
   qorvane-yayinci yardim
       Bu metin. / This text.
@@ -355,7 +590,11 @@ PublisherExit runPublisher(const std::vector<std::wstring>& args, std::wstring* 
         return PublisherExit::Ok;
     }
     if (command == L"anahtar-uret") return commandGenerateKey(args, out);
-    if (command == L"yayinla") return commandPublish(args, out);
+    if (command == L"yayinla") return commandPublish(args, out, false);
+    if (command == L"hazirla") return commandPublish(args, out, true);
+    if (command == L"imzala") return commandSign(args, out);
+    if (command == L"yerlestir") return commandPlace(args, out);
+    if (command == L"temizle") return commandPrune(args, out);
     if (command == L"dogrula") return commandVerify(args, out);
     return usageError(out, L"bilinmeyen komut (unknown command): " + command);
 }

@@ -91,16 +91,14 @@ void checkNews(const std::wstring& serverFolder, VerifyReport& report) {
         std::string bytes;
         uint64_t size = 0;
         if (!fileSize(joinPath(serverFolder, name), size))
-            report.notes.push_back(std::wstring(L"haber dosyasi yok (no news file) ") + name);
+            checkNewsDocument(name, nullptr, report);
         else if (size > kListLimit || !readWholeFile(joinPath(serverFolder, name), bytes, kListLimit))
             report.problems.push_back(std::wstring(L"haber dosyasi okunamaz (news file unusable) ") + name);
-        else if (parseNews(bytes).empty())
-            report.notes.push_back(std::wstring(L"haber yok (no news items in) ") + name);
+        else
+            checkNewsDocument(name, &bytes, report);
     }
 }
 
-// The launcher the tree publishes must trust the list that names it, or it would take over every
-// player's folder and reject all that follows.
 void checkPublishedLauncher(const std::wstring& serverFolder, const Manifest& manifest,
                             const std::string& list, const std::string& signature, VerifyReport& report) {
     auto found = manifest.pathIndex.find(pathKey(kLauncherFileName));
@@ -109,17 +107,8 @@ void checkPublishedLauncher(const std::wstring& serverFolder, const Manifest& ma
     if (!pathExists(object)) return;  // already reported as a missing object
     KeySet launcherKeys;
     DWORD error = 0;
-    if (!readProgramKeySet(object, launcherKeys, &error)) {
-        report.problems.push_back(
-            L"yayindaki launcher'da anahtar kumesi yok (the published launcher carries no "
-            L"key set): " +
-            systemErrorText(error));
-        return;
-    }
-    if (verifyingKey(launcherKeys, list, signature)) return;
-    std::wstring signer = report.signatureVerified ? describeKeySet({report.signingKey})
-                                                   : std::wstring(L"bilinmiyor (unknown)");
-    report.problems.push_back(launcherKeyMismatch(launcherKeys, signer));
+    const bool read = readProgramKeySet(object, launcherKeys, &error);
+    checkLauncherKeys(read, launcherKeys, error, list, signature, report);
 }
 
 }  // namespace
@@ -131,6 +120,60 @@ std::wstring launcherKeyMismatch(const KeySet& launcherKeys, const std::wstring&
            L"replace themselves with it and reject every later list). Launcher'in anahtarlari (the "
            L"launcher's keys): " +
            describeKeySet(launcherKeys) + L"; imzalayan anahtar (signing key): " + signingKeyText;
+}
+
+void checkNewsDocument(const wchar_t* name, const std::string* bytes, VerifyReport& report) {
+    if (!bytes)
+        report.notes.push_back(std::wstring(L"haber dosyasi yok (no news file) ") + name);
+    else if (parseNews(*bytes).empty())
+        report.notes.push_back(std::wstring(L"haber yok (no news items in) ") + name);
+}
+
+// The launcher the tree publishes must trust the list that names it, or it would take over every
+// player's folder and reject all that follows.
+void checkLauncherKeys(bool keysRead, const KeySet& launcherKeys, DWORD readError, const std::string& list,
+                       const std::string& signature, VerifyReport& report) {
+    if (!keysRead) {
+        report.problems.push_back(
+            L"yayindaki launcher'da anahtar kumesi yok (the published launcher carries no "
+            L"key set): " +
+            systemErrorText(readError));
+        return;
+    }
+    if (verifyingKey(launcherKeys, list, signature)) return;
+    std::wstring signer = report.signatureVerified ? describeKeySet({report.signingKey})
+                                                   : std::wstring(L"bilinmiyor (unknown)");
+    report.problems.push_back(launcherKeyMismatch(launcherKeys, signer));
+}
+
+bool checkListDocuments(const std::string& list, const std::string* signature, const KeySet& keys,
+                        Manifest& manifest, VerifyReport& report) {
+    if (!signature)
+        report.problems.push_back(L"manifest.sig yok (missing)");
+    else if (signature->size() != 64)
+        report.problems.push_back(L"manifest.sig 64 bayt degil (is not 64 bytes): " +
+                                  std::to_wstring(signature->size()));
+    else if (const PublicKey* key = verifyingKey(keys, list, *signature)) {
+        report.signatureVerified = true;
+        report.signingKey = *key;
+    } else {
+        report.problems.push_back(L"imza bu anahtar(lar)la tutmuyor (signature does not match the key(s)): " +
+                                  describeKeySet(keys));
+    }
+    if (!parseManifest(list, manifest)) {
+        report.problems.push_back(
+            L"liste reddedilir: baslik veya dosya kaydi yok (list rejected: no header or no "
+            L"file record)");
+        return false;
+    }
+    report.version = manifest.version;
+    report.files = static_cast<int>(manifest.entries.size());
+    report.bytes = manifestTotalBytes(manifest);
+    checkRecordLines(list, report);
+    if (!manifest.pathIndex.count(pathKey(kLauncherFileName)))
+        report.notes.push_back(L"ustte \"" + std::wstring(kLauncherFileName) +
+                               L"\" yok (no top-level launcher entry)");
+    return true;
 }
 
 VerifyReport verifyPublishedTree(const std::wstring& serverFolder, const KeySet& keys,
@@ -149,33 +192,10 @@ VerifyReport verifyPublishedTree(const std::wstring& serverFolder, const KeySet&
             L"manifest.txt okunamadi veya 32 MiB'den buyuk (unreadable or not below 32 MiB)");
         return report;
     }
-    if (!readWholeFile(joinPath(serverFolder, kSignatureFileName), signature, 4096))
-        report.problems.push_back(L"manifest.sig yok (missing)");
-    else if (signature.size() != 64)
-        report.problems.push_back(L"manifest.sig 64 bayt degil (is not 64 bytes): " +
-                                  std::to_wstring(signature.size()));
-    else if (const PublicKey* key = verifyingKey(keys, list, signature)) {
-        report.signatureVerified = true;
-        report.signingKey = *key;
-    } else {
-        report.problems.push_back(L"imza bu anahtar(lar)la tutmuyor (signature does not match the key(s)): " +
-                                  describeKeySet(keys));
-    }
-
+    const bool signatureRead = readWholeFile(joinPath(serverFolder, kSignatureFileName), signature, 4096);
     Manifest manifest;
-    if (!parseManifest(list, manifest)) {
-        report.problems.push_back(
-            L"liste reddedilir: baslik veya dosya kaydi yok (list rejected: no header or no "
-            L"file record)");
+    if (!checkListDocuments(list, signatureRead ? &signature : nullptr, keys, manifest, report))
         return report;
-    }
-    report.version = manifest.version;
-    report.files = static_cast<int>(manifest.entries.size());
-    report.bytes = manifestTotalBytes(manifest);
-    checkRecordLines(list, report);
-    if (!manifest.pathIndex.count(pathKey(kLauncherFileName)))
-        report.notes.push_back(L"ustte \"" + std::wstring(kLauncherFileName) +
-                               L"\" yok (no top-level launcher entry)");
 
     std::set<std::wstring> seen;
     int done = 0;

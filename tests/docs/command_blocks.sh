@@ -41,6 +41,8 @@ grep -qs 'TLSv1\.[23]$' /tmp/qv-deneme/nginx-tls/access.log ||
   { echo "FAILED: the HTTPS recipe of docs/launcher.md made no TLS request"; failed=$((failed + 1)); }
 [ -s /tmp/qv-anahtar/yayin-anahtari.txt ] ||
   { echo "FAILED: the first-key recipe of docs/keys.md made no key"; failed=$((failed + 1)); }
+[ -s /tmp/qv-imza/www/qorvane/pc/manifest.sig ] && [ ! -e /tmp/qv-imza/www/qorvane/pc/hazirlik ] ||
+  { echo "FAILED: the offline-signing recipe of docs/keys.md placed no signed list"; failed=$((failed + 1)); }
 [ -s /tmp/qv-yayin/www/qorvane/pc/manifest.sig ] ||
   { echo "FAILED: the publishing recipe of docs/publishing.md published nothing"; failed=$((failed + 1)); }
 echo "$ran blocks ran, $failed failed"

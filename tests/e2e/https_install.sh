@@ -37,10 +37,16 @@ qv_launcher_close "$prefix"
 grep -Eq "HATA 1 liste manifest.txt alinamadi \(son sistem hatasi (12175|12157)\)" "$log" ||
   e2e_fail "the error line does not carry the certificate failure's detail and code"
 [ "$(find "$install" -type f | wc -l)" -le 4 ] || e2e_fail "files were downloaded from an untrusted server"
+# The publisher's live check goes through the same TLS checks.
+dogrula() { qv_wine "$prefix" "$QV_BUILD/tools/qorvane-yayinci.exe" dogrula --sessiz --adres "$url" >"$work/$1.out" 2>&1; }
+if dogrula dogrula-guvensiz; then e2e_fail "the live check passed an untrusted server"; fi
+grep -Eq "SORUN: manifest.txt alinamadi .*(12175|12157)" "$work/dogrula-guvensiz.out" ||
+  { cat "$work/dogrula-guvensiz.out"; e2e_fail "the live check does not name the certificate failure"; }
 
 trust "$tls/ca.pem" || { cat "$work/trust.out"; e2e_fail "could not trust the test authority"; }
 qv_launcher_start "$prefix" "$install" "$url" hidden
 e2e_wait HAZIR 1 120 " HATA "
 qv_compare_trees "$game" "$install" || e2e_fail "the install folder differs from the game"
+dogrula dogrula-guvenli || { cat "$work/dogrula-guvenli.out"; e2e_fail "the live check failed over HTTPS"; }
 grep -q 'TLSv1\.[23]$' "$work/nginx/access.log" || e2e_fail "no TLS 1.2 or 1.3 request in the access log"
 echo "ok ($(grep -o 'TLSv1\.[23]$' "$work/nginx/access.log" | sort -u | tr '\n' ' '))"

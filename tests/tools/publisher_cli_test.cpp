@@ -29,6 +29,19 @@ TEST(PublisherCommandLine, UsageErrorsAndHelp) {
         {{L"yayinla", L"--oyun", L"a", L"--hedef", L"b", L"--ozel-anahtar", L"c", L"--surum", L"0"},
          PublisherExit::Usage},
         {{L"dogrula", L"--hedef", L"x", L"--acik-anahtar", std::wstring(127, L'a')}, PublisherExit::Usage},
+        {{L"dogrula", L"--hedef", L"x", L"--adres", L"http://127.0.0.1/"},
+         PublisherExit::Usage},                                            // one or other
+        {{L"dogrula", L"--hedef", L"x", L"--tam"}, PublisherExit::Usage},  // --tam is for a served tree
+        {{L"dogrula"}, PublisherExit::Usage},
+        {{L"hazirla", L"--oyun", L"a", L"--hedef", L"b", L"--ozel-anahtar", L"c"},
+         PublisherExit::Usage},  // no key
+        {{L"hazirla", L"--oyun", L"a", L"--hedef", L"b", L"--gelistirme"}, PublisherExit::Usage},
+        {{L"imzala", L"--liste", L"a"}, PublisherExit::Usage},
+        {{L"yerlestir"}, PublisherExit::Usage},
+        {{L"temizle", L"--hedef", L"x"}, PublisherExit::Usage},
+        {{L"temizle", L"--hedef", L"x", L"--sakla", L"0"}, PublisherExit::Usage},
+        {{L"temizle", L"--hedef", L"x", L"--sakla", L"-1"}, PublisherExit::Usage},
+        {{L"temizle", L"--hedef", L"x", L"--sakla", L"2", L"--sil"}, PublisherExit::Usage},
     };
     for (const Case& c : cases) {
         std::wstring output;
@@ -144,8 +157,9 @@ TEST(PublisherCommandLine, DevelopmentKeyAndDroppedFilesAreSpokenAbout) {
     work.write(L"oyun/beni_oku.txt", "readme");
     const std::wstring devKey = sourcePath("keys/dev-private-key.txt");
     auto publish = [&](std::initializer_list<std::wstring> extra, std::wstring& output) {
-        std::vector<std::wstring> args = {L"yayinla",        L"--oyun", work.file(L"oyun"), L"--hedef",
-                                          work.file(L"www"), L"--ozel-anahtar", devKey, L"--sessiz"};
+        std::vector<std::wstring> args = {L"yayinla", L"--oyun",         work.file(L"oyun"),
+                                          L"--hedef", work.file(L"www"), L"--ozel-anahtar",
+                                          devKey,     L"--sessiz"};
         args.insert(args.end(), extra);
         output.clear();
         return runPublisher(args, &output);
@@ -159,8 +173,10 @@ TEST(PublisherCommandLine, DevelopmentKeyAndDroppedFilesAreSpokenAbout) {
     ASSERT_EQ(publish({L"--surum", L"1", L"--gelistirme"}, output), PublisherExit::Ok) << toUtf8(output);
     EXPECT_NE(output.find(L"not: gelistirme anahtariyla"), std::wstring::npos);
     output.clear();
-    ASSERT_EQ(runPublisher({L"dogrula", L"--hedef", work.file(L"www"), L"--sessiz"}, &output), PublisherExit::Ok);
-    EXPECT_NE(output.find(L"UYARI: liste gelistirme anahtariyla imzali"), std::wstring::npos) << toUtf8(output);
+    ASSERT_EQ(runPublisher({L"dogrula", L"--hedef", work.file(L"www"), L"--sessiz"}, &output),
+              PublisherExit::Ok);
+    EXPECT_NE(output.find(L"UYARI: liste gelistirme anahtariyla imzali"), std::wstring::npos)
+        << toUtf8(output);
     EXPECT_NE(output.find(L"dogrulandi (verified): surum 1, 2 dosya"), std::wstring::npos);
     EXPECT_NE(output.find(L"gelistirme anahtariyla (with the development key)"), std::wstring::npos);
 
