@@ -49,6 +49,12 @@ struct LoopbackFault {
     int64_t dropAfterBytes = -1;
     // Send no Content-Length and end the body by closing the connection.
     bool noContentLength = false;
+    // Send the body dripBytes at a time with this pause after each piece: a server that trickles.
+    uint32_t dripMs = 0;
+    size_t dripBytes = 1;
+    // Non-zero: only requests whose Range starts at or past this byte are faulty (they still count
+    // in times, as every request to the path does).
+    uint64_t fromRangeStart = 0;
     // How many requests the fault applies to; -1: every request until cleared.
     int times = -1;
 };
