@@ -452,6 +452,13 @@ bool LoopbackServer::answer(SOCKET client, const LoopbackRequest& request, bool&
         shutdown(client, SD_SEND);
         return false;
     }
+    if (surplus > 0 && fault.extendDelayMs == 0) {
+        // One send() with the body's end, so that the client reads both in one block.
+        std::string tail = body.substr(sent) + std::string(static_cast<size_t>(surplus), 'Z');
+        sent = body.size();
+        surplus = 0;
+        if (!sendAll(client, tail.data(), tail.size())) return false;
+    }
     if (!sendUpTo(body.size())) return false;
     if (surplus > 0) {
         if (fault.extendDelayMs > 0 && waitStopping(fault.extendDelayMs)) return false;

@@ -39,7 +39,7 @@ struct LoopbackFault {
     // The body (and its Content-Length) carries this many surplus bytes ('Z') after the real ones.
     uint64_t extendBy = 0;
     // With extendBy: send the surplus in its own send() after this many milliseconds, so that it
-    // reaches the client as a separate block.
+    // reaches the client as a separate block; 0 sends it in one send() with the body's last bytes.
     uint32_t extendDelayMs = 0;
     // Pause this long (interrupted only by stop()) ...
     uint32_t stallMs = 0;
