@@ -58,14 +58,16 @@ std::wstring parse(std::wstring_view url, Parsed& out) {
     std::wstring_view portText;
     if (!authority.empty() && authority[0] == L'[') {
         size_t close = authority.find(L']');
-        if (close == std::wstring_view::npos || close < 3) return L"IPv6 adresi kapanmiyor (unclosed IPv6 address)";
+        if (close == std::wstring_view::npos || close < 3)
+            return L"IPv6 adresi kapanmiyor (unclosed IPv6 address)";
         for (wchar_t c : authority.substr(1, close - 1))
             if (!(isDigit(c) || (lowerAscii(c) >= L'a' && lowerAscii(c) <= L'f') || c == L':' || c == L'.'))
                 return L"IPv6 adresinde gecersiz karakter (invalid character in the IPv6 address)";
         out.host.assign(authority.substr(0, close + 1));
         std::wstring_view after = authority.substr(close + 1);
         if (!after.empty()) {
-            if (after[0] != L':') return L"IPv6 adresinden sonra ':' ve kapi bekleniyor (expected ':' and a port)";
+            if (after[0] != L':')
+                return L"IPv6 adresinden sonra ':' ve kapi bekleniyor (expected ':' and a port)";
             portText = after.substr(1);
             if (portText.empty()) return L"kapi numarasi bos (empty port)";
         }
@@ -79,7 +81,8 @@ std::wstring parse(std::wstring_view url, Parsed& out) {
         if (name.empty()) return L"sunucu adi yok (no host name)";
         for (wchar_t c : name)
             if (!isNameCharacter(c))
-                return L"sunucu adinda gecersiz karakter; harf, rakam, '-' ve '.' olabilir (invalid character in "
+                return L"sunucu adinda gecersiz karakter; harf, rakam, '-' ve '.' olabilir (invalid "
+                       L"character in "
                        L"the host name: letters, digits, '-' and '.')";
         if (name.front() == L'.' || name.back() == L'.' || name.find(L"..") != std::wstring_view::npos)
             return L"sunucu adinda bos parca (empty label in the host name)";
@@ -90,7 +93,8 @@ std::wstring parse(std::wstring_view url, Parsed& out) {
     } else {
         unsigned long port = 0;
         for (wchar_t c : portText) {
-            if (!isDigit(c) || port > 65535) return L"kapi 1 ile 65535 arasinda olmali (port must be 1 to 65535)";
+            if (!isDigit(c) || port > 65535)
+                return L"kapi 1 ile 65535 arasinda olmali (port must be 1 to 65535)";
             port = port * 10 + static_cast<unsigned long>(c - L'0');
         }
         if (port == 0 || port > 65535) return L"kapi 1 ile 65535 arasinda olmali (port must be 1 to 65535)";

@@ -538,7 +538,8 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
                      result.error))
         return result;
     if (options.keepPublishedMirrors && !result.mirrors.empty())
-        result.notes.push_back(L"--ayna verilmedi: yayindaki listenin " + std::to_wstring(result.mirrors.size()) +
+        result.notes.push_back(L"--ayna verilmedi: yayindaki listenin " +
+                               std::to_wstring(result.mirrors.size()) +
                                L" aynasi korundu (no --ayna: the published list's " +
                                std::to_wstring(result.mirrors.size()) + L" mirrors are kept)");
     for (const std::wstring& mirror : result.mirrors)

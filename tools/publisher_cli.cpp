@@ -163,12 +163,12 @@ bool loadOptionalFile(const Arguments& a, const wchar_t* name, std::string& byte
 }
 
 PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out) {
-    Arguments a = parseOptions(
-        args,
-        {L"--oyun", L"--hedef", L"--ozel-anahtar", L"--surum", L"--kurallar", L"--haberler-tr", L"--haberler-en",
-         L"--ayna"},
-        {L"--sessiz", L"--hizli", L"--gelistirme", L"--dusuk-surum", L"--kati", L"--denetime-al", L"--aynasiz"},
-        {L"--ayna"});
+    Arguments a = parseOptions(args,
+                               {L"--oyun", L"--hedef", L"--ozel-anahtar", L"--surum", L"--kurallar",
+                                L"--haberler-tr", L"--haberler-en", L"--ayna"},
+                               {L"--sessiz", L"--hizli", L"--gelistirme", L"--dusuk-surum", L"--kati",
+                                L"--denetime-al", L"--aynasiz"},
+                               {L"--ayna"});
     if (!a.error.empty()) return usageError(out, a.error);
     if (!requireOptions(a, {L"--oyun", L"--hedef", L"--ozel-anahtar"}, out)) return usageError(out, L"");
     PublishOptions options;
@@ -183,11 +183,13 @@ PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out)
     }
     options.quick = a.flags.count(L"--hizli") != 0;
     const bool noMirrors = a.flags.count(L"--aynasiz") != 0;
-    if (a.has(L"--ayna") && noMirrors) return usageError(out, L"--ayna ve --aynasiz birlikte verilemez (not both)");
+    if (a.has(L"--ayna") && noMirrors)
+        return usageError(out, L"--ayna ve --aynasiz birlikte verilemez (not both)");
     if (a.has(L"--ayna")) options.mirrors = a.repeated.at(L"--ayna");
     for (const std::wstring& mirror : options.mirrors) {
         std::wstring problem = mirrorUrlProblem(mirror);
-        if (!problem.empty()) return usageError(out, L"--ayna gecersiz (invalid) " + mirror + L": " + problem);
+        if (!problem.empty())
+            return usageError(out, L"--ayna gecersiz (invalid) " + mirror + L": " + problem);
     }
     options.keepPublishedMirrors = !a.has(L"--ayna") && !noMirrors;
     if (a.has(L"--haberler-tr")) options.newsTurkish = a.get(L"--haberler-tr");

@@ -30,15 +30,17 @@ void checkMirrorLine(std::string_view line, int lineNumber, std::vector<MirrorAd
     const std::wstring url = fromUtf8(line.substr(2));
     MirrorAddress mirror;
     if (!parseMirrorUrl(url, mirror)) {
-        report.problems.push_back(where + L"ayna adresi launcher tarafindan yok sayilir (mirror URL ignored by the "
-                                          L"launcher): " +
+        report.problems.push_back(where +
+                                  L"ayna adresi launcher tarafindan yok sayilir (mirror URL ignored by the "
+                                  L"launcher): " +
                                   url + L": " + mirrorUrlProblem(url));
         return;
     }
     for (const MirrorAddress& known : mirrors) {
         if (!sameMirror(known, mirror)) continue;
-        report.notes.push_back(where + L"ayna ikinci kez yazilmis, bir kez kullanilir (mirror named twice, used "
-                                       L"once): " +
+        report.notes.push_back(where +
+                               L"ayna ikinci kez yazilmis, bir kez kullanilir (mirror named twice, used "
+                               L"once): " +
                                url);
         return;
     }

@@ -361,17 +361,16 @@ StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& i
     const RunServices& services = run.transfers.run;
     // The ranges that already arrived stay where they are: only this one moves to the next server.
     size_t from = 0;
-    StepResult result = acrossHosts(services.hosts, services.session, services.log, item.entry->path,
-                                    [&](const HttpSession& host, size_t index) {
-                                        StepResult tried = rangeFromHost(run, index == 0 ? connection : nullptr,
-                                                                         host, item, job);
-                                        // Only the configured server's refusal of ranges concerns the
-                                        // whole stage; a mirror that refuses them cannot serve this one.
-                                        if (index > 0 && tried.outcome == StepOutcome::RangeIgnored)
-                                            tried.outcome = StepOutcome::Failed;
-                                        return tried;
-                                    },
-                                    from);
+    StepResult result = acrossHosts(
+        services.hosts, services.session, services.log, item.entry->path,
+        [&](const HttpSession& host, size_t index) {
+            StepResult tried = rangeFromHost(run, index == 0 ? connection : nullptr, host, item, job);
+            // Only the configured server's refusal of ranges concerns the
+            // whole stage; a mirror that refuses them cannot serve this one.
+            if (index > 0 && tried.outcome == StepOutcome::RangeIgnored) tried.outcome = StepOutcome::Failed;
+            return tried;
+        },
+        from);
     if (result.ok()) noteMirror(item, from);
     return result;
 }

@@ -56,20 +56,21 @@ StepResult downloadWhole(DownloadRun& run, HINTERNET connection, DownloadItem& i
     if (isCancelled(group)) return StepResult{StepOutcome::Stopped, 0, 0, entry.path};
     // Each server in turn under the whole-file policy; the connection belongs to the configured one.
     size_t from = 0;
-    result = acrossHosts(group.run.hosts, group.run.session, group.run.log, entry.path,
-                         [&](const HttpSession& host, size_t index) {
-                             StepResult tried{StepOutcome::Stopped, 0, 0, entry.path};
-                             runAttempts(run.settings.wholeFile, group.stop, [&](int attempt) {
-                                 tried = downloadToTemp(group, index == 0 ? connection : nullptr, entry,
-                                                        item.temp.get(), &item.receivedBytes, &host);
-                                 if (!isRetriedAttempt(tried.outcome)) return false;
-                                 logLine(group.run.log, "indirilemedi (%d) %s, deneme %d",
-                                         attemptLogCode(tried.outcome), toUtf8(entry.path).c_str(), attempt);
-                                 return true;
-                             });
-                             return tried;
-                         },
-                         from);
+    result = acrossHosts(
+        group.run.hosts, group.run.session, group.run.log, entry.path,
+        [&](const HttpSession& host, size_t index) {
+            StepResult tried{StepOutcome::Stopped, 0, 0, entry.path};
+            runAttempts(run.settings.wholeFile, group.stop, [&](int attempt) {
+                tried = downloadToTemp(group, index == 0 ? connection : nullptr, entry, item.temp.get(),
+                                       &item.receivedBytes, &host);
+                if (!isRetriedAttempt(tried.outcome)) return false;
+                logLine(group.run.log, "indirilemedi (%d) %s, deneme %d", attemptLogCode(tried.outcome),
+                        toUtf8(entry.path).c_str(), attempt);
+                return true;
+            });
+            return tried;
+        },
+        from);
     if (result.ok()) {
         noteMirror(item, from);
         return commitFile(run, item);

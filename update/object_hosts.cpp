@@ -44,7 +44,8 @@ std::string serverName(const ServerAddress& server) {
     return toUtf8(server.host) + ":" + std::to_string(server.port) + toUtf8(server.basePath);
 }
 
-void setObjectHosts(ObjectHosts& hosts, const HttpSession& configured, const std::vector<MirrorAddress>& mirrors) {
+void setObjectHosts(ObjectHosts& hosts, const HttpSession& configured,
+                    const std::vector<MirrorAddress>& mirrors) {
     clearObjectHosts(hosts);
     auto first = std::make_unique<ObjectHost>();
     first->session = &configured;

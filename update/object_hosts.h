@@ -36,7 +36,8 @@ struct ObjectHosts {
 // The configured server's session first, then one session per mirror (the first kMaxMirrors that
 // are not the configured server itself), opened with the same time-outs. A mirror whose session
 // cannot open is left out.
-void setObjectHosts(ObjectHosts& hosts, const HttpSession& configured, const std::vector<MirrorAddress>& mirrors);
+void setObjectHosts(ObjectHosts& hosts, const HttpSession& configured,
+                    const std::vector<MirrorAddress>& mirrors);
 void clearObjectHosts(ObjectHosts& hosts);
 [[nodiscard]] ServerAddress mirrorServer(const MirrorAddress& mirror);
 // The same host (in any letter case), port, scheme and base path.

@@ -76,7 +76,8 @@ bool listFromMirrors(Updater& updater, uint64_t minimumVersion, const StepResult
             return true;
         }
         if (updater.stop.requested()) return false;
-        logLine(updater.log, "ayna listesi kullanilamadi: %s: %s", name.c_str(), toUtf8(fetched.detail).c_str());
+        logLine(updater.log, "ayna listesi kullanilamadi: %s: %s", name.c_str(),
+                toUtf8(fetched.detail).c_str());
     }
     return false;
 }
@@ -191,8 +192,8 @@ void runUpdate(Updater& updater, bool fullScan, bool checkOnly) {
     Manifest manifest;
     std::string listBytes, signatureBytes;
     const VersionFloor floor = highestVerifiedVersion(config.rootFolder);
-    StepResult fetched = fetchManifest(updater.session, config.retries.list, updater.stop, manifest, listBytes,
-                                       signatureBytes, floor.version);
+    StepResult fetched = fetchManifest(updater.session, config.retries.list, updater.stop, manifest,
+                                       listBytes, signatureBytes, floor.version);
     // The configured server's own failure stays the run's error when no mirror helps.
     bool configuredDown = false;
     if (!fetched.ok() && !updater.stop.requested() && fetched.outcome != StepOutcome::Stopped &&

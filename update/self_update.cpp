@@ -121,19 +121,21 @@ StepResult selfUpdate(const RunServices& services, bool skip, const RetryPolicy&
     if (!isCancelled(group)) result = openTempFile(folder, newName, entry.path, newFile);
     if (newFile) {
         size_t from = 0;
-        result = acrossHosts(services.hosts, services.session, services.log, entry.path,
-                             [&](const HttpSession& host, size_t) {
-                                 StepResult tried{StepOutcome::Stopped, 0, 0, entry.path};
-                                 runAttempts(attempts, group.stop, [&](int) {
-                                     tried = downloadToTemp(group, nullptr, entry, newFile.get(), nullptr, &host);
-                                     return tried.outcome == StepOutcome::Unavailable ||
-                                            tried.outcome == StepOutcome::Mismatch;
-                                 });
-                                 return tried;
-                             },
-                             from);
+        result = acrossHosts(
+            services.hosts, services.session, services.log, entry.path,
+            [&](const HttpSession& host, size_t) {
+                StepResult tried{StepOutcome::Stopped, 0, 0, entry.path};
+                runAttempts(attempts, group.stop, [&](int) {
+                    tried = downloadToTemp(group, nullptr, entry, newFile.get(), nullptr, &host);
+                    return tried.outcome == StepOutcome::Unavailable ||
+                           tried.outcome == StepOutcome::Mismatch;
+                });
+                return tried;
+            },
+            from);
         if (result.ok() && from > 0)
-            logLine(services.log, "yeni launcher aynadan indirildi: %s", services.hosts.hosts[from]->name.c_str());
+            logLine(services.log, "yeni launcher aynadan indirildi: %s",
+                    services.hosts.hosts[from]->name.c_str());
     }
     // A launcher that could not verify the list that delivered it would reject every later list and
     // could never be replaced again: it is refused here, and the running one stays.

@@ -109,8 +109,8 @@ StepResult downloadToTemp(TransferGroup& group, HINTERNET connection, const Mani
     sink.limit = entry.size;
     HttpResult http{200};  // an empty file needs no request
     if (entry.size > 0)
-        http = httpGet(host ? *host : group.run.session, connection, objectPath(entry.hash), writeSinkCallback,
-                       &sink, 0, 0);
+        http = httpGet(host ? *host : group.run.session, connection, objectPath(entry.hash),
+                       writeSinkCallback, &sink, 0, 0);
     // Cuts the preallocated length back to what actually arrived.
     DWORD endError = setFileEnd(file, sink.written);
     // A complete body reaches the disk before anything moves it into place: after a power cut the

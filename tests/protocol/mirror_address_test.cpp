@@ -52,14 +52,15 @@ TEST(MirrorAddress, ReadsTheUrlsTheLauncherCanUse) {
 TEST(MirrorAddress, ListKeepsEachReadableMirrorOnceInOrder) {
     const std::string file = "K " + std::string(64, 'a') + " 1 a.bin\n";
     Manifest m;
-    ASSERT_TRUE(parseManifest("#QORVANEPC 1\n"
-                              "A https://b.example/pc/\n"
-                              "A kotu adres\n"
-                              "A https://B.EXAMPLE:443/pc\n"
-                              "A http://b.example/pc/\n"
-                              "A https://b.example/PC/\n" +
-                                  file,
-                              m));
+    ASSERT_TRUE(
+        parseManifest("#QORVANEPC 1\n"
+                      "A https://b.example/pc/\n"
+                      "A kotu adres\n"
+                      "A https://B.EXAMPLE:443/pc\n"
+                      "A http://b.example/pc/\n"
+                      "A https://b.example/PC/\n" +
+                          file,
+                      m));
     ASSERT_EQ(3u, m.mirrors.size());
     EXPECT_EQ(L"https://b.example/pc/", m.mirrors[0].url);
     EXPECT_EQ(L"http://b.example/pc/", m.mirrors[1].url);

@@ -142,7 +142,8 @@ TEST(Mirrors, TheListComesFromAKnownMirrorPastAStaleOne) {
     EXPECT_EQ(6u, status.manifestVersion);
     expectInstalled(game);
     const std::string log = game.log();
-    EXPECT_EQ(1, countOf(log, "ayna listesi kullanilamadi: " + urlOf(stale) + ": eski liste: surum 4")) << log;
+    EXPECT_EQ(1, countOf(log, "ayna listesi kullanilamadi: " + urlOf(stale) + ": eski liste: surum 4"))
+        << log;
     EXPECT_EQ(1, countOf(log, "liste aynadan alindi: " + urlOf(fresh))) << log;
     // The stale mirror lacks the new objects; the down server is not asked for them at all.
     EXPECT_EQ(1, countOf(log, "indirildi b.bin (700 bayt), ayna " + urlOf(fresh))) << log;
