@@ -43,7 +43,7 @@ grep -q "aynasi korundu" "$work/yayin2.out" || { cat "$work/yayin2.out"; e2e_fai
 grep -qxF "A $mirror_url" "$list" || e2e_fail "publishing without --ayna dropped the mirror"
 sync_mirror
 qv_nginx_stop "$work/nginx"
-sed -i 's|^\( *\)server {$|&\n\1    location ^~ /qorvane/pc/obj/ { return 503; }|' "$work/nginx/nginx.conf"
+sed -i 's|location /qorvane/pc/obj/ {|& return 503;|' "$work/nginx/nginx.conf"
 grep -q 'return 503' "$work/nginx/nginx.conf" || e2e_fail "could not make the main server answer 503"
 qv_nginx_restart "$work/nginx" || e2e_fail "the main nginx did not come back"
 
