@@ -1,5 +1,6 @@
 #include "net/http_client.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -29,19 +30,63 @@ bool declaredLength(HINTERNET request, uint64_t& length) {
     return end != text && *end == L'\0';
 }
 
+// The stall rule counted in consecutive windows: a window that ends with fewer bytes than the rule
+// asks for ends the transfer. A read returns at the latest when the receive time-out (at most one
+// window) passes, so a server that drips a byte now and then is cut off within two windows, and one
+// that sends nothing at all within one.
+struct StallWatch {
+    uint32_t windowMs = 0;  // 0: no rule
+    uint32_t minBytes = 0;
+    ULONGLONG windowStart = GetTickCount64();
+    uint64_t windowBytes = 0;
+
+    // After each read of `got` bytes: true when the window that just ended fell short.
+    bool stalledAfter(DWORD got) {
+        if (windowMs == 0) return false;
+        windowBytes += got;
+        ULONGLONG now = GetTickCount64();
+        if (now - windowStart < windowMs) return false;
+        if (windowBytes < minBytes) return true;
+        windowStart = now;
+        windowBytes = 0;
+        return false;
+    }
+};
+
+int receiveLimitMs(const SessionTimeouts& timeouts) {
+    int window = static_cast<int>(timeouts.stallWindowMs);
+    if (window <= 0) return timeouts.receiveMs;
+    return timeouts.receiveMs <= 0 ? window : std::min(timeouts.receiveMs, window);
+}
+
 // Reads the whole body into the sink.
-HttpResult readBody(HINTERNET request, int status, HttpSink sink, void* sinkContext, RateBudget* budget) {
+HttpResult readBody(HINTERNET request, int status, HttpSink sink, void* sinkContext, RateBudget* budget,
+                    const SessionTimeouts& timeouts) {
     // Not zeroed: only bytes that WinHttpReadData wrote are ever passed on.
     std::unique_ptr<ReadBlock> block(new ReadBlock);
     uint64_t total = 0;
     uint64_t declared = 0;
     bool hasLength = declaredLength(request, declared);
+    StallWatch watch{timeouts.stallWindowMs, timeouts.stallMinBytes};
     for (;;) {
+        // Only what has arrived is read: Wine's WinHttpReadData waits until the whole buffer is
+        // filled, which a server that trickles keeps from ever happening, so the stall rule would
+        // never get to look. Windows returns what is there either way.
+        DWORD available = 0;
         DWORD got = 0;
+        // Time spent waiting for the speed budget is the launcher's own doing, not the server's:
+        // the stall rule does not count it.
+        const ULONGLONG budgetWaitStart = GetTickCount64();
         const DWORD granted = budget ? takeBytes(*budget, kReadBlock) : kReadBlock;
         if (granted == 0) return HttpResult{status, 0, true};
-        if (!WinHttpReadData(request, block->bytes, granted, &got))
-            return HttpResult{0, lastErrorOr(ERROR_WINHTTP_CONNECTION_ERROR)};
+        if (budget) watch.windowStart += GetTickCount64() - budgetWaitStart;
+        if (!WinHttpQueryDataAvailable(request, &available) ||
+            (available > 0 && !WinHttpReadData(request, block->bytes, std::min(available, granted), &got))) {
+            DWORD error = lastErrorOr(ERROR_WINHTTP_CONNECTION_ERROR);
+            // A read that waited out the time-out received nothing for a whole window.
+            bool timedOut = error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT;
+            return HttpResult{0, error, false, timedOut && watch.windowMs != 0};
+        }
         if (budget) returnBytes(*budget, granted - got);
         // A connection that closes before the promised length ends the read with 0 bytes and no
         // error under Wine; Windows fails the read with a connection error, which is what this
@@ -51,6 +96,7 @@ HttpResult readBody(HINTERNET request, int status, HttpSink sink, void* sinkCont
                                                     : HttpResult{status};
         total += got;
         if (sink && !sink(sinkContext, block->bytes, got, total)) return HttpResult{status, 0, true};
+        if (watch.stalledAfter(got)) return HttpResult{0, ERROR_WINHTTP_TIMEOUT, false, true};
     }
 }
 
@@ -100,7 +146,12 @@ DWORD openSession(HttpSession& session, const ServerAddress& server, const Sessi
         protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;  // TLS 1.3 unknown to this system
         WinHttpSetOption(s.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
     }
-    WinHttpSetTimeouts(s.get(), timeouts.resolveMs, timeouts.connectMs, timeouts.sendMs, timeouts.receiveMs);
+    const int receiveMs = receiveLimitMs(timeouts);
+    WinHttpSetTimeouts(s.get(), timeouts.resolveMs, timeouts.connectMs, timeouts.sendMs, receiveMs);
+    // The wait for the response's headers has a limit of its own (90 s by default): a server that
+    // accepts the request and then says nothing has stalled as surely as one that stops mid-body.
+    DWORD headersMs = static_cast<DWORD>(receiveMs);
+    WinHttpSetOption(s.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headersMs, sizeof headersMs);
     DWORD connections = 16;
     WinHttpSetOption(s.get(), WINHTTP_OPTION_MAX_CONNS_PER_SERVER, &connections, sizeof connections);
     WinHttpSetOption(s.get(), WINHTTP_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections, sizeof connections);
@@ -108,6 +159,7 @@ DWORD openSession(HttpSession& session, const ServerAddress& server, const Sessi
     WinHttpSetOption(s.get(), WINHTTP_OPTION_ENABLE_HTTP_PROTOCOL, &http2, sizeof http2);
     session.handle = std::move(s);
     session.server = server;
+    session.timeouts = timeouts;
     return 0;
 }
 
@@ -158,7 +210,7 @@ HttpResult httpGet(const HttpSession& session, HINTERNET connection, const std::
     int expected = rangeLength ? 206 : 200;
     // The caller must never mistake a whole file or an error page for the bytes it asked for.
     if (static_cast<int>(status) != expected) return HttpResult{static_cast<int>(status)};
-    return readBody(request.get(), expected, sink, sinkContext, budget);
+    return readBody(request.get(), expected, sink, sinkContext, budget, session.timeouts);
 }
 
 bool collectBody(void* context, const uint8_t* data, size_t length, uint64_t total) {

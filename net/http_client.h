@@ -21,19 +21,27 @@ struct ServerAddress {
     bool useHttps = true;
 };
 
-// WinHTTP time-outs of a session in milliseconds. The launcher always uses these values; tests
-// shorten them so that a stalled server surfaces in seconds rather than a minute.
+// WinHTTP time-outs of a session in milliseconds, and the least a transfer must receive per window
+// to count as moving. The launcher always uses these values; tests shorten them so that a stalled
+// server surfaces in a moment rather than in half a minute.
 struct SessionTimeouts {
     int resolveMs = 15000;
     int connectMs = 15000;
     int sendMs = 30000;
     int receiveMs = 60000;
+    // A response that brings fewer than stallMinBytes in stallWindowMs has stalled: it ends as a
+    // failed transfer. A read that waits the whole window for its first byte ends there too, so no
+    // read waits longer than the window (the receive time-out above only ever shortens it).
+    uint32_t stallWindowMs = 30000;
+    uint32_t stallMinBytes = 1024;
 };
 
-// An open WinHTTP session and the server its requests go to; shared by every thread of a run.
+// An open WinHTTP session, the server its requests go to and the limits they run under; shared by
+// every thread of a run.
 struct HttpSession {
     UniqueInternet handle;
     ServerAddress server;
+    SessionTimeouts timeouts;
 };
 
 // (context, block, block length, bytes received so far in this request) -> false aborts the body.
@@ -44,6 +52,7 @@ struct [[nodiscard]] HttpResult {
     int status = 0;            // the response's status; 0 when none arrived or the body broke off
     DWORD systemError = 0;     // the failed WinHTTP call's error; 0 when no call failed
     bool sinkRefused = false;  // the sink refused a block, so the body was cut off there
+    bool stalled = false;      // fewer bytes than the stall rule asks for arrived in one window
 
     // The expected status arrived and the sink took the whole body.
     bool delivered(int expected) const { return status == expected && !sinkRefused; }

@@ -57,6 +57,14 @@ void addCleanDir(std::wstring folder, Manifest& manifest) {
     manifest.cleanDirs.push_back(std::move(folder));
 }
 
+void addMirror(std::string_view value, Manifest& manifest) {
+    MirrorAddress mirror;
+    if (!parseMirrorUrl(fromUtf8(value), mirror)) return;
+    for (const MirrorAddress& known : manifest.mirrors)
+        if (sameMirror(known, mirror)) return;
+    manifest.mirrors.push_back(std::move(mirror));
+}
+
 void addRecord(char kind, std::string_view value, Manifest& manifest) {
     switch (kind) {
         case 'K':
@@ -85,6 +93,9 @@ void addRecord(char kind, std::string_view value, Manifest& manifest) {
             if (kind == 'O') manifest.createDirs.push_back(std::move(text));
             return;
         }
+        case 'A':
+            addMirror(value, manifest);
+            return;
         default:
             return;  // unknown kinds are left for newer launchers
     }

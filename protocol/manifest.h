@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/mirror_address.h"
+
 struct ManifestEntry {
     char kind = 'K';   // 'K' verified by size and hash, 'I' only required to exist
     std::string hash;  // 64 lowercase hexadecimal characters
@@ -25,6 +27,9 @@ struct Manifest {
     std::vector<std::wstring> keepPatterns;    // "S", pathKey
     std::vector<std::wstring> createDirs;      // "O", cleanRelativePath (case kept)
     std::map<std::wstring, size_t> pathIndex;  // pathKey -> index of the last entry
+    // "A": servers with the same tree, in list order; a URL that does not parse or names a mirror
+    // already listed is left out.
+    std::vector<MirrorAddress> mirrors;
 };
 
 // True when a header line was seen and at least one file record was accepted.

@@ -425,6 +425,34 @@ bool targetInsideGame(const std::wstring& gameFolder, const std::wstring& server
 
 }  // namespace
 
+bool mirrorLines(const std::vector<std::wstring>& given, bool keep, const Manifest& published,
+                 std::vector<std::string>& lines, std::vector<std::wstring>& urls, std::wstring& error) {
+    lines.clear();
+    urls.clear();
+    std::vector<MirrorAddress> chosen;
+    if (keep) {
+        chosen = published.mirrors;
+    } else {
+        for (const std::wstring& url : given) {
+            MirrorAddress mirror;
+            if (!parseMirrorUrl(url, mirror)) {
+                error = L"--ayna gecersiz (invalid) " + url + L": " + mirrorUrlProblem(url);
+                return false;
+            }
+            chosen.push_back(std::move(mirror));
+        }
+    }
+    for (size_t i = 0; i < chosen.size(); ++i) {
+        bool seen = false;
+        for (size_t j = 0; j < i && !seen; ++j)
+            seen = sameMirror(chosen[j], chosen[i]);
+        if (seen) continue;
+        lines.push_back("A " + toUtf8(chosen[i].url));
+        urls.push_back(chosen[i].url);
+    }
+    return true;
+}
+
 std::string buildListText(uint64_t version, const std::vector<std::string>& ruleLines,
                           const std::vector<PublishedFile>& files) {
     std::string text = "#QORVANEPC 1\n#surum " + std::to_string(version) + "\n";
@@ -584,6 +612,18 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
             L"target's list cannot be read, so its rules cannot be kept; give the rules with --kurallar)";
         return result;
     }
+    std::vector<std::string> mirrorRecords;
+    if (!mirrorLines(options.mirrors, options.keepPublishedMirrors, previous, mirrorRecords, result.mirrors,
+                     result.error))
+        return result;
+    if (options.keepPublishedMirrors && !result.mirrors.empty())
+        result.notes.push_back(L"--ayna verilmedi: yayindaki listenin " +
+                               std::to_wstring(result.mirrors.size()) +
+                               L" aynasi korundu (no --ayna: the published list's " +
+                               std::to_wstring(result.mirrors.size()) + L" mirrors are kept)");
+    for (const std::wstring& mirror : result.mirrors)
+        result.notes.push_back(L"ayna (mirror): " + mirror +
+                               L": bu agacin kopyasini sunmali (must serve a copy of this tree)");
     NewsFile news[2] = {{kNewsFileNames[0], &options.newsTurkish, {}},
                         {kNewsFileNames[1], &options.newsEnglish, {}}};
     for (NewsFile& n : news) {
@@ -652,7 +692,8 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
             L"(the launcher is unsigned (no Authenticode): for tests; publish the signed one to "
             L"players)");
 
-    std::vector<std::string> ruleLines = listedRuleLines(rules);
+    std::vector<std::string> recordLines = listedRuleLines(rules);
+    recordLines.insert(recordLines.end(), mirrorRecords.begin(), mirrorRecords.end());
     const std::string* newsBytes[2] = {};
     for (int i = 0; i < 2; ++i)
         if (!news[i].source->empty()) newsBytes[i] = &news[i].bytes;
@@ -660,14 +701,14 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
         std::vector<std::string> lines;
         for (const PublicKey& key : launcherKeys)
             lines.push_back(std::string(kPreparedKeyMark) + keyHex(key));
-        lines.insert(lines.end(), ruleLines.begin(), ruleLines.end());
+        lines.insert(lines.end(), recordLines.begin(), recordLines.end());
         if (!writePreparedList(options.serverFolder, buildListText(result.version, lines, files), newsBytes,
                                result))
             return result;
         result.ok = true;
         return result;
     }
-    std::string list = buildListText(result.version, ruleLines, files);
+    std::string list = buildListText(result.version, recordLines, files);
     std::string signature;
     if (SystemError signFailure = signList(options.signingKey, list, signature); signFailure.failed()) {
         result.error = L"liste imzalanamadi (cannot sign the list): " + signFailure.what;

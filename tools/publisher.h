@@ -12,12 +12,20 @@
 #include "tools/list_signing.h"
 #include "tools/publish_rules.h"
 
+struct Manifest;
+
 struct PublishedFile {
     char kind = 'K';
     std::string hash;
     uint64_t size = 0;
     std::wstring path;  // relative, "/" separators
 };
+
+// The "A" record lines of the mirrors to publish: the given URLs, or with keep the ones the published
+// list names (as written). False with a message for a URL the launcher would not read; a URL named
+// twice is written once.
+bool mirrorLines(const std::vector<std::wstring>& given, bool keep, const Manifest& published,
+                 std::vector<std::string>& lines, std::vector<std::wstring>& urls, std::wstring& error);
 
 // The list text: header, version, rule records, then the file records in the given order.
 std::string buildListText(uint64_t version, const std::vector<std::string>& ruleLines,
@@ -41,6 +49,10 @@ struct PublishOptions {
     // Signing happens on another machine: the objects go into place, the list to sign and the news
     // into the target's "hazirlik" folder; nothing goes live and no private key is needed.
     bool prepareOnly = false;
+    // Base URLs of servers that carry the same tree, one "A" record each, in this order. With
+    // keepPublishedMirrors the target's published list's mirrors are written instead.
+    std::vector<std::wstring> mirrors;
+    bool keepPublishedMirrors = false;
 };
 
 struct PublishProgress {
@@ -62,6 +74,7 @@ struct [[nodiscard]] PublishResult {
     std::vector<std::wstring> leftBehind;
     std::vector<std::wstring> droppedRules;   // rule lines of the previous list the new one lacks
     std::vector<std::wstring> turnedChecked;  // install-only files of the previous list now checked
+    std::vector<std::wstring> mirrors;        // the mirrors the new list names
     uint64_t version = 0;
     int files = 0;
     uint64_t bytes = 0;

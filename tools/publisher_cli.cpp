@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <vector>
 
 #include "base/file.h"
 #include "base/security.h"
 #include "base/sha256.h"
 #include "base/text.h"
 #include "protocol/key_set.h"
+#include "protocol/mirror_address.h"
 #include "tools/list_signing.h"
 #include "tools/offline_signing.h"
 #include "tools/prune.h"
@@ -51,9 +53,11 @@ std::wstring mebibytes(uint64_t bytes) {
     return text;
 }
 
-// "--name value" pairs and "--flag" switches; anything else is a usage error.
+// "--name value" pairs and "--flag" switches; anything else is a usage error. A repeatable option
+// keeps every value in order; any other one given twice keeps the last.
 struct Arguments {
     std::map<std::wstring, std::wstring> values;
+    std::map<std::wstring, std::vector<std::wstring>> repeated;
     std::map<std::wstring, bool> flags;
     std::wstring error;
 
@@ -62,7 +66,8 @@ struct Arguments {
 };
 
 Arguments parseOptions(const std::vector<std::wstring>& args, const std::vector<std::wstring>& valueNames,
-                       const std::vector<std::wstring>& flagNames) {
+                       const std::vector<std::wstring>& flagNames,
+                       const std::vector<std::wstring>& repeatableNames = {}) {
     Arguments out;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::wstring& a = args[i];
@@ -74,6 +79,8 @@ Arguments parseOptions(const std::vector<std::wstring>& args, const std::vector<
                 return out;
             }
             out.values[a] = args[++i];
+            if (std::find(repeatableNames.begin(), repeatableNames.end(), a) != repeatableNames.end())
+                out.repeated[a].push_back(out.values[a]);
         } else {
             out.error = L"bilinmeyen secenek (unknown option): " + a;
             return out;
@@ -160,15 +167,15 @@ bool loadOptionalFile(const Arguments& a, const wchar_t* name, std::string& byte
 
 // "yayinla", or with prepareOnly "hazirla": the same checks and objects, the list left to sign.
 PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out, bool prepareOnly) {
-    std::vector<std::wstring> values = {L"--oyun",     L"--hedef",       L"--surum",
-                                        L"--kurallar", L"--haberler-tr", L"--haberler-en"};
-    std::vector<std::wstring> flags = {L"--sessiz", L"--hizli", L"--dusuk-surum", L"--kati",
-                                       L"--denetime-al"};
+    std::vector<std::wstring> values = {L"--oyun",        L"--hedef",       L"--surum", L"--kurallar",
+                                        L"--haberler-tr", L"--haberler-en", L"--ayna"};
+    std::vector<std::wstring> flags = {L"--sessiz", L"--hizli",       L"--dusuk-surum",
+                                       L"--kati",   L"--denetime-al", L"--aynasiz"};
     if (!prepareOnly) {
         values.push_back(L"--ozel-anahtar");
         flags.push_back(L"--gelistirme");
     }
-    Arguments a = parseOptions(args, values, flags);
+    Arguments a = parseOptions(args, values, flags, {L"--ayna"});
     if (!a.error.empty()) return usageError(out, a.error);
     if (!requireOptions(a, {L"--oyun", L"--hedef"}, out) ||
         (!prepareOnly && !requireOptions(a, {L"--ozel-anahtar"}, out)))
@@ -185,6 +192,16 @@ PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out,
         options.version = std::stoull(v);
     }
     options.quick = a.flags.count(L"--hizli") != 0;
+    const bool noMirrors = a.flags.count(L"--aynasiz") != 0;
+    if (a.has(L"--ayna") && noMirrors)
+        return usageError(out, L"--ayna ve --aynasiz birlikte verilemez (not both)");
+    if (a.has(L"--ayna")) options.mirrors = a.repeated.at(L"--ayna");
+    for (const std::wstring& mirror : options.mirrors) {
+        std::wstring problem = mirrorUrlProblem(mirror);
+        if (!problem.empty())
+            return usageError(out, L"--ayna gecersiz (invalid) " + mirror + L": " + problem);
+    }
+    options.keepPublishedMirrors = !a.has(L"--ayna") && !noMirrors;
     if (a.has(L"--haberler-tr")) options.newsTurkish = a.get(L"--haberler-tr");
     if (a.has(L"--haberler-en")) options.newsEnglish = a.get(L"--haberler-en");
     std::string rulesText;
@@ -489,6 +506,7 @@ Kullanim / Usage:
 
   qorvane-yayinci yayinla --oyun KLASOR --hedef KLASOR --ozel-anahtar DOSYA
                           [--surum N] [--kurallar DOSYA] [--haberler-tr DOSYA] [--haberler-en DOSYA]
+                          [--ayna URL]... [--aynasiz]
                           [--gelistirme] [--dusuk-surum] [--kati] [--denetime-al] [--hizli] [--sessiz]
       Oyun klasorunu --hedef klasorune yayinlar (launcher'in temel yolunda sunulan klasor):
       obj/ altina yalnizca eksik nesneleri kopyalar, manifest.txt ve manifest.sig dosyalarini en son
@@ -502,6 +520,11 @@ Kullanim / Usage:
       olmayan ve hicbir D/E kuralinin silmeyecegi dosya varsa yayinlamaz. --sessiz: ilerleme yazmaz.
       Var olan nesneler yeniden hashlenir, bozuk olan yeniden yazilir; --hizli bunu atlar. Ayni
       hedefe ayni anda ikinci bir yayin reddedilir.
+      --ayna URL (tekrarlanabilir): ayni agaci sunan bir aynanin temel adresi (ornek
+      https://ayna.ornek.com/qorvane/pc/); her biri listeye bir A kaydi olur, launcher ana sunucu
+      basarisiz olunca sirayla onlara gecer. --ayna verilmezse yayindaki listenin aynalari korunur;
+      hepsini kaldirmak icin --aynasiz. Aynalara agaci siz kopyalarsiniz (once obj/, en son liste
+      ve imza).
       Publishes the game folder into the --hedef folder (the folder served at the launcher's base
       path): copies only missing objects under obj/, writes manifest.txt and manifest.sig last.
       Without --surum the current Unix time is the version. --kurallar: D, E, S, O, I, X, W records
@@ -514,10 +537,15 @@ Kullanim / Usage:
       from the previous list would stay on players' machines (no D or E rule covers them).
       --sessiz: no progress lines. Existing objects are hashed again and a damaged one is written
       again; --hizli skips that. A second publish into the same target while one runs is refused.
+      --ayna URL (repeatable): the base URL of a mirror serving the same tree (for example
+      https://mirror.example.com/qorvane/pc/); each becomes one A record of the list, and launchers
+      turn to them in order when the main server fails. Without --ayna the published list's
+      mirrors are kept; --aynasiz removes them all. Copying the tree to the mirrors is yours (obj/
+      first, the list and its signature last).
 
   qorvane-yayinci hazirla --oyun KLASOR --hedef KLASOR [--surum N] [--kurallar DOSYA]
-                          [--haberler-tr DOSYA] [--haberler-en DOSYA] [--dusuk-surum] [--kati]
-                          [--denetime-al] [--hizli] [--sessiz]
+                          [--haberler-tr DOSYA] [--haberler-en DOSYA] [--ayna URL]... [--aynasiz]
+                          [--dusuk-surum] [--kati] [--denetime-al] [--hizli] [--sessiz]
   qorvane-yayinci imzala --liste DOSYA --ozel-anahtar DOSYA [--imza DOSYA] [--gelistirme] [--evet]
   qorvane-yayinci yerlestir --hedef KLASOR [--imza DOSYA] [--acik-anahtar HEX[,HEX...]|DOSYA]
                             [--gelistirme] [--dusuk-surum]

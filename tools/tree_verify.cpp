@@ -4,6 +4,7 @@
 
 #include <map>
 #include <set>
+#include <vector>
 
 #include "base/file.h"
 #include "base/names.h"
@@ -12,6 +13,7 @@
 #include "base/text.h"
 #include "protocol/key_set.h"
 #include "protocol/manifest.h"
+#include "protocol/mirror_address.h"
 #include "protocol/news_format.h"
 #include "protocol/object_path.h"
 #include "tools/list_checks.h"
@@ -21,6 +23,31 @@ namespace {
 // The launcher's list size limit: a larger body is refused before it is verified.
 constexpr uint64_t kListLimit = 33554431;
 
+// A mirror record: a URL the launcher can read (it ignores any other), named once.
+void checkMirrorLine(std::string_view line, int lineNumber, std::vector<MirrorAddress>& mirrors,
+                     VerifyReport& report) {
+    const std::wstring where = L"satir " + std::to_wstring(lineNumber) + L" ";
+    const std::wstring url = fromUtf8(line.substr(2));
+    MirrorAddress mirror;
+    if (!parseMirrorUrl(url, mirror)) {
+        report.problems.push_back(where +
+                                  L"ayna adresi launcher tarafindan yok sayilir (mirror URL ignored by the "
+                                  L"launcher): " +
+                                  url + L": " + mirrorUrlProblem(url));
+        return;
+    }
+    for (const MirrorAddress& known : mirrors) {
+        if (!sameMirror(known, mirror)) continue;
+        report.notes.push_back(where +
+                               L"ayna ikinci kez yazilmis, bir kez kullanilir (mirror named twice, used "
+                               L"once): " +
+                               url);
+        return;
+    }
+    mirrors.push_back(mirror);
+    report.notes.push_back(L"ayna (mirror): " + url);
+}
+
 // Records the launcher would drop without a word or read otherwise than written, and files listed
 // twice: each record line is checked on its own, and parsed by the launcher's parser beside a header
 // and one valid file record, where it must add exactly one item.
@@ -28,9 +55,14 @@ void checkRecordLines(const std::string& list, VerifyReport& report) {
     static const std::string kPrefix =
         "#QORVANEPC 1\nK 0000000000000000000000000000000000000000000000000000000000000000 0 probe\n";
     std::map<std::wstring, int> fileLines;  // path key -> the line that listed it first
+    std::vector<MirrorAddress> mirrors;
     int lineNumber = 0;
     forEachLine(list, [&](std::string_view line) {
         ++lineNumber;
+        if (line.size() >= 2 && line[0] == 'A' && line[1] == ' ') {
+            checkMirrorLine(line, lineNumber, mirrors, report);
+            return true;
+        }
         if (line.size() < 3 || line[1] != ' ' ||
             std::string_view("KIDSO").find(line[0]) == std::string_view::npos)
             return true;

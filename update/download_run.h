@@ -43,8 +43,9 @@ struct DownloadItem {
     std::unique_ptr<HashCursor> cursor;
     std::atomic<bool> failed{false};
     std::atomic<uint64_t> receivedBytes{0};
-    int activeWorkers = 0;   // under the run's lock
-    bool committed = false;  // under the run's lock
+    std::atomic<uint32_t> mirrorHosts{0};  // bit n-1: mirror n delivered the file or one of its ranges
+    int activeWorkers = 0;                 // under the run's lock
+    bool committed = false;                // under the run's lock
 };
 
 struct DownloadJob {

@@ -304,7 +304,11 @@ StepResult queueDownloadJobs(DownloadRun& run) {
     return StepResult{};
 }
 
-StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& item, const DownloadJob& job) {
+namespace {
+
+// One range from one server under the range policy.
+StepResult rangeFromHost(DownloadRun& run, HINTERNET connection, const HttpSession& host, DownloadItem& item,
+                         const DownloadJob& job) {
     TransferGroup& group = run.transfers;
     const std::wstring& path = item.entry->path;
     StepResult result{StepOutcome::Stopped, 0, 0, path};
@@ -321,8 +325,8 @@ StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& i
         sink.group = &group;
         sink.fileCounter = &item.receivedBytes;
         sink.limit = job.length;
-        HttpResult http = httpGet(group.run.session, connection, objectPath(item.entry->hash),
-                                  writeSinkCallback, &sink, job.offset, job.length, group.budget);
+        HttpResult http = httpGet(host, connection, objectPath(item.entry->hash), writeSinkCallback, &sink,
+                                  job.offset, job.length, group.budget);
         if (http.delivered(206) && sink.writeError == 0 && sink.written == job.length) {
             // Each range goes to the disk as it completes, while the transfer keeps the processors
             // busy; the flush before the commit then finds little left to write instead of the file.
@@ -354,6 +358,26 @@ StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& i
     });
     // A stop that ended the pauses leaves nothing to report.
     if (retried && isCancelled(group)) return StepResult{StepOutcome::Stopped, 0, 0, path};
+    return result;
+}
+
+}  // namespace
+
+StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& item, const DownloadJob& job) {
+    const RunServices& services = run.transfers.run;
+    // The ranges that already arrived stay where they are: only this one moves to the next server.
+    size_t from = 0;
+    StepResult result = acrossHosts(
+        services.hosts, services.session, services.log, item.entry->path,
+        [&](const HttpSession& host, size_t index) {
+            StepResult tried = rangeFromHost(run, index == 0 ? connection : nullptr, host, item, job);
+            // Only the configured server's refusal of ranges concerns the
+            // whole stage; a mirror that refuses them cannot serve this one.
+            if (index > 0 && tried.outcome == StepOutcome::RangeIgnored) tried.outcome = StepOutcome::Failed;
+            return tried;
+        },
+        from);
+    if (result.ok()) noteMirror(item, from);
     return result;
 }
 

@@ -10,6 +10,7 @@
 #include "protocol/manifest.h"
 #include "update/download_run.h"
 #include "update/held_file.h"
+#include "update/object_hosts.h"
 #include "update/transfer.h"
 #include "update/update_log.h"
 
@@ -24,7 +25,23 @@ bool isRetriedAttempt(StepOutcome outcome) {
     return outcome == StepOutcome::Unavailable || outcome == StepOutcome::Mismatch;
 }
 
+// ", ayna URL[, URL]" for a file that came (in whole or in part) from mirrors; empty otherwise.
+std::string mirrorsNamed(const ObjectHosts& hosts, const DownloadItem& item) {
+    std::string names;
+    const uint32_t used = item.mirrorHosts.load();
+    for (size_t i = 1; i < hosts.hosts.size() && i <= 32; ++i) {
+        if (!(used & (1u << (i - 1)))) continue;
+        names += names.empty() ? ", ayna " : ", ";
+        names += hosts.hosts[i]->name;
+    }
+    return names;
+}
+
 }  // namespace
+
+void noteMirror(DownloadItem& item, size_t host) {
+    if (host > 0 && host <= 32) item.mirrorHosts.fetch_or(1u << (host - 1));
+}
 
 StepResult downloadWhole(DownloadRun& run, HINTERNET connection, DownloadItem& item) {
     TransferGroup& group = run.transfers;
@@ -37,14 +54,28 @@ StepResult downloadWhole(DownloadRun& run, HINTERNET connection, DownloadItem& i
         result = openTempFile(run.root, entry.path + kDownloadSuffix, entry.path, item.temp);
         if (!result.ok()) return result;
     }
-    runAttempts(run.settings.wholeFile, group.stop, [&](int attempt) {
-        result = downloadToTemp(group, connection, entry, item.temp.get(), &item.receivedBytes);
-        if (!isRetriedAttempt(result.outcome)) return false;
-        logLine(group.run.log, "indirilemedi (%d) %s, deneme %d", attemptLogCode(result.outcome),
-                toUtf8(entry.path).c_str(), attempt);
-        return true;
-    });
-    if (result.ok()) return commitFile(run, item);
+    if (isCancelled(group)) return StepResult{StepOutcome::Stopped, 0, 0, entry.path};
+    // Each server in turn under the whole-file policy; the connection belongs to the configured one.
+    size_t from = 0;
+    result = acrossHosts(
+        group.run.hosts, group.run.session, group.run.log, entry.path,
+        [&](const HttpSession& host, size_t index) {
+            StepResult tried{StepOutcome::Stopped, 0, 0, entry.path};
+            runAttempts(run.settings.wholeFile, group.stop, [&](int attempt) {
+                tried = downloadToTemp(group, index == 0 ? connection : nullptr, entry, item.temp.get(),
+                                       &item.receivedBytes, &host);
+                if (!isRetriedAttempt(tried.outcome)) return false;
+                logLine(group.run.log, "indirilemedi (%d) %s, deneme %d", attemptLogCode(tried.outcome),
+                        toUtf8(entry.path).c_str(), attempt);
+                return true;
+            });
+            return tried;
+        },
+        from);
+    if (result.ok()) {
+        noteMirror(item, from);
+        return commitFile(run, item);
+    }
     // The run's end removes the temp file of a cancelled transfer.
     if (isCancelled(group)) return StepResult{StepOutcome::Stopped, 0, 0, entry.path};
     if (item.temp) deleteOpenFile(item.temp);
@@ -82,8 +113,9 @@ StepResult commitFile(DownloadRun& run, DownloadItem& item) {
     item.temp.reset();
     std::string suffix;
     if (item.chunkCount > 0) suffix = ", " + std::to_string(item.chunkCount) + " parca";
-    logLine(run.transfers.run.log, "indirildi %s (%llu bayt%s)", toUtf8(entry.path).c_str(),
-            static_cast<unsigned long long>(entry.size), suffix.c_str());
+    logLine(run.transfers.run.log, "indirildi %s (%llu bayt%s)%s", toUtf8(entry.path).c_str(),
+            static_cast<unsigned long long>(entry.size), suffix.c_str(),
+            mirrorsNamed(run.transfers.run.hosts, item).c_str());
 
     std::wstring key = pathKey(entry.path);
     std::lock_guard<std::mutex> lock(run.lock);

@@ -9,13 +9,16 @@
 #include "base/path_identity.h"
 #include "base/sha256.h"
 #include "base/text.h"
+#include "net/http_client.h"
 #include "protocol/hash_cache.h"
 #include "protocol/manifest.h"
 #include "protocol/temp_journal.h"
+#include "protocol/verified_list.h"
 #include "update/downloader.h"
 #include "update/extra_files.h"
 #include "update/manifest_fetch.h"
 #include "update/news.h"
+#include "update/object_hosts.h"
 #include "update/self_update.h"
 #include "update/update_log.h"
 #include "update/updater.h"
@@ -42,6 +45,41 @@ void publishVerifiedList(LiveStatus& status, UpdateLog& log, const Manifest& man
     logLine(log, "liste dogrulandi: surum %llu, %u dosya, %llu bayt",
             static_cast<unsigned long long>(manifest.version), static_cast<unsigned>(manifest.entries.size()),
             static_cast<unsigned long long>(total));
+}
+
+// When the configured server gave no usable list: the mirrors the last verified list named, in its
+// order, each under the same checks, attempts and version floor. True with the list of the first
+// that passes; a mirror that fails or serves an older list is logged and the next one asked.
+bool listFromMirrors(Updater& updater, uint64_t minimumVersion, const StepResult& configuredFailure,
+                     Manifest& manifest, std::string& listBytes, std::string& signatureBytes) {
+    const UpdaterConfig& config = updater.config;
+    Manifest known;
+    if (!readVerifiedListCopy(config.rootFolder, known) || known.mirrors.empty()) return false;
+    logLine(updater.log, "liste sunucudan alinamadi (%s), aynalar deneniyor",
+            toUtf8(configuredFailure.detail).c_str());
+    size_t asked = 0;
+    for (const MirrorAddress& mirror : known.mirrors) {
+        const ServerAddress server = mirrorServer(mirror);
+        if (sameServer(server, config.server)) continue;
+        if (asked++ == kMaxMirrors || updater.stop.requested()) break;
+        const std::string name = toUtf8(mirror.url);
+        HttpSession session;
+        if (DWORD error = openSession(session, server, config.timeouts)) {
+            logLine(updater.log, "ayna listesi kullanilamadi: %s: oturum acilamadi (%lu)", name.c_str(),
+                    static_cast<unsigned long>(error));
+            continue;
+        }
+        StepResult fetched = fetchManifest(session, config.retries.list, updater.stop, manifest, listBytes,
+                                           signatureBytes, minimumVersion);
+        if (fetched.ok()) {
+            logLine(updater.log, "liste aynadan alindi: %s", name.c_str());
+            return true;
+        }
+        if (updater.stop.requested()) return false;
+        logLine(updater.log, "ayna listesi kullanilamadi: %s: %s", name.c_str(),
+                toUtf8(fetched.detail).c_str());
+    }
+    return false;
 }
 
 }  // namespace
@@ -154,9 +192,20 @@ void runUpdate(Updater& updater, bool fullScan, bool checkOnly) {
     Manifest manifest;
     std::string listBytes, signatureBytes;
     const VersionFloor floor = highestVerifiedVersion(config.rootFolder);
-    if (failed(fetchManifest(updater.session, config.retries.list, updater.stop, manifest, listBytes,
-                             signatureBytes, floor.version)))
-        return;
+    StepResult fetched = fetchManifest(updater.session, config.retries.list, updater.stop, manifest,
+                                       listBytes, signatureBytes, floor.version);
+    // The configured server's own failure stays the run's error when no mirror helps.
+    bool configuredDown = false;
+    if (!fetched.ok() && !updater.stop.requested() && fetched.outcome != StepOutcome::Stopped &&
+        listFromMirrors(updater, floor.version, fetched, manifest, listBytes, signatureBytes)) {
+        configuredDown = fetched.outcome == StepOutcome::Unavailable;
+        fetched = StepResult{};
+    }
+    if (failed(fetched)) return;
+    // Game files come from the servers this list names; a configured server that gave no list at all
+    // is not asked for them.
+    setObjectHosts(updater.hosts, updater.session, manifest.mirrors);
+    if (configuredDown) updater.hosts.hosts.front()->passedOver = true;
     publishVerifiedList(updater.status, updater.log, manifest);
     // Remembered at once, before anything can fail: the folder has seen this version, so no older
     // one may replace it, whatever happens to the rest of this run.

@@ -12,6 +12,7 @@
 #include "protocol/key_set.h"
 #include "protocol/manifest.h"
 #include "update/live_status.h"
+#include "update/object_hosts.h"
 #include "update/transfer.h"
 #include "update/update_log.h"
 
@@ -119,10 +120,22 @@ StepResult selfUpdate(const RunServices& services, bool skip, const RetryPolicy&
     UniqueFile newFile;
     if (!isCancelled(group)) result = openTempFile(folder, newName, entry.path, newFile);
     if (newFile) {
-        runAttempts(attempts, group.stop, [&](int) {
-            result = downloadToTemp(group, nullptr, entry, newFile.get(), nullptr);
-            return result.outcome == StepOutcome::Unavailable || result.outcome == StepOutcome::Mismatch;
-        });
+        size_t from = 0;
+        result = acrossHosts(
+            services.hosts, services.session, services.log, entry.path,
+            [&](const HttpSession& host, size_t) {
+                StepResult tried{StepOutcome::Stopped, 0, 0, entry.path};
+                runAttempts(attempts, group.stop, [&](int) {
+                    tried = downloadToTemp(group, nullptr, entry, newFile.get(), nullptr, &host);
+                    return tried.outcome == StepOutcome::Unavailable ||
+                           tried.outcome == StepOutcome::Mismatch;
+                });
+                return tried;
+            },
+            from);
+        if (result.ok() && from > 0)
+            logLine(services.log, "yeni launcher aynadan indirildi: %s",
+                    services.hosts.hosts[from]->name.c_str());
     }
     // A launcher that could not verify the list that delivered it would reject every later list and
     // could never be replaced again: it is refused here, and the running one stays.

@@ -92,7 +92,7 @@ StepResult openTempFile(const ContainedRoot& root, const std::wstring& relativeT
 }
 
 StepResult downloadToTemp(TransferGroup& group, HINTERNET connection, const ManifestEntry& entry, HANDLE file,
-                          std::atomic<uint64_t>* fileCounter) {
+                          std::atomic<uint64_t>* fileCounter, const HttpSession* host) {
     // An earlier attempt's bytes go; the full length is set aside at once. Linux file systems under
     // Wine allocate sparsely, so a full disk usually surfaces later, at the first write past it.
     if (DWORD error = setFileEnd(file, 0)) return fileFailure(error, entry.path);
@@ -109,8 +109,8 @@ StepResult downloadToTemp(TransferGroup& group, HINTERNET connection, const Mani
     sink.limit = entry.size;
     HttpResult http{200};  // an empty file needs no request
     if (entry.size > 0)
-        http = httpGet(group.run.session, connection, objectPath(entry.hash), writeSinkCallback, &sink, 0, 0,
-                       group.budget);
+        http = httpGet(host ? *host : group.run.session, connection, objectPath(entry.hash),
+                       writeSinkCallback, &sink, 0, 0, group.budget);
     // Cuts the preallocated length back to what actually arrived.
     DWORD endError = setFileEnd(file, sink.written);
     // A complete body reaches the disk before anything moves it into place: after a power cut the

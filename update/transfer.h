@@ -17,6 +17,7 @@
 #include "update/run_services.h"
 #include "update/step_result.h"
 
+struct HttpSession;
 struct ManifestEntry;
 struct Sha256;
 
@@ -61,9 +62,10 @@ StepResult openTempFile(const ContainedRoot& root, const std::wstring& relativeT
                         const std::wstring& listedPath, UniqueFile& file);
 // One attempt into the open temp file, emptied first: Done when it holds the listed bytes (flushed
 // to the disk); Unavailable, Mismatch, WriteFailed, DiskFull or Stopped otherwise, with the entry's
-// path. The file stays open either way.
+// path. The file stays open either way. `host`: the server to ask (a mirror's session, with no
+// connection); none means the run's own.
 StepResult downloadToTemp(TransferGroup& group, HINTERNET connection, const ManifestEntry& entry, HANDLE file,
-                          std::atomic<uint64_t>* fileCounter);
+                          std::atomic<uint64_t>* fileCounter, const HttpSession* host = nullptr);
 // Takes a failed attempt's bytes back out of the group's count (and the file's counter) and reports
 // the lower total, so that progress never keeps bytes that no longer count.
 void takeBackBytes(TransferGroup& group, std::atomic<uint64_t>* fileCounter, uint64_t bytes);

@@ -9,7 +9,7 @@ Updater::Updater() {
 }
 
 RunServices runServices(Updater& updater) {
-    return RunServices{updater.session, updater.log, updater.status, updater.stop};
+    return RunServices{updater.session, updater.log, updater.status, updater.stop, updater.hosts};
 }
 
 void refreshStatus(Updater& updater, StatusSnapshot& view) {

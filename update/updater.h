@@ -12,6 +12,7 @@
 #include "base/stop_signal.h"
 #include "net/http_client.h"
 #include "update/live_status.h"
+#include "update/object_hosts.h"
 #include "update/run_services.h"
 #include "update/update_log.h"
 
@@ -48,6 +49,7 @@ struct Updater {
     LiveStatus status;                       // what the window is shown
     StopSignal stop;                         // asks the run to end; every wait of the run blocks on it
     HttpSession session;                     // the run's WinHTTP session, open while its worker runs
+    ObjectHosts hosts;                       // the run's servers for game files, set once its list is known
     std::atomic<bool> workerRunning{false};  // a worker thread is inside its run
     std::thread workerThread;                // the last run's worker, joined (or detached) before the next
 };

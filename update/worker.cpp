@@ -115,6 +115,7 @@ void runWorker(Updater& updater, bool fullScan, bool checkOnly) {
     } catch (const std::exception&) {
         reportError(updater.status, log, StepResult{StepOutcome::Failed, 0, 0, {}, L"beklenmeyen hata"});
     }
+    clearObjectHosts(updater.hosts);
     closeSession(updater.session);
     updater.workerRunning.exchange(false);
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 // Either a whole in-memory file or a file on disk read per request.
@@ -374,6 +375,11 @@ void LoopbackServer::serveConnection(SOCKET client, int serial) {
 bool LoopbackServer::answer(SOCKET client, const LoopbackRequest& request, bool& keepAlive) {
     LoopbackFault fault;
     bool faulty = takeFault(request.path, fault);
+    if (faulty && fault.fromRangeStart > 0) {
+        size_t equals = request.range.find('=');
+        uint64_t start = equals == std::string::npos ? 0 : std::strtoull(request.range.c_str() + equals + 1, nullptr, 10);
+        faulty = start >= fault.fromRangeStart;
+    }
     if (faulty && fault.stallAfterBytes < 0 && fault.stallMs > 0 && waitStopping(fault.stallMs)) return false;
 
     int status = 200;
@@ -435,10 +441,23 @@ bool LoopbackServer::answer(SOCKET client, const LoopbackRequest& request, bool&
         if (!sendUpTo(static_cast<size_t>(fault.stallAfterBytes))) return false;
         if (waitStopping(fault.stallMs)) return false;
     }
+    if (faulty && fault.dripMs > 0) {
+        while (sent < body.size()) {
+            if (!sendUpTo(sent + std::max<size_t>(1, fault.dripBytes))) return false;
+            if (waitStopping(fault.dripMs)) return false;
+        }
+    }
     if (faulty && fault.dropAfterBytes >= 0) {
         sendUpTo(static_cast<size_t>(fault.dropAfterBytes));
         shutdown(client, SD_SEND);
         return false;
+    }
+    if (surplus > 0 && fault.extendDelayMs == 0) {
+        // One send() with the body's end, so that the client reads both in one block.
+        std::string tail = body.substr(sent) + std::string(static_cast<size_t>(surplus), 'Z');
+        sent = body.size();
+        surplus = 0;
+        if (!sendAll(client, tail.data(), tail.size())) return false;
     }
     if (!sendUpTo(body.size())) return false;
     if (surplus > 0) {

@@ -39,7 +39,7 @@ struct LoopbackFault {
     // The body (and its Content-Length) carries this many surplus bytes ('Z') after the real ones.
     uint64_t extendBy = 0;
     // With extendBy: send the surplus in its own send() after this many milliseconds, so that it
-    // reaches the client as a separate block.
+    // reaches the client as a separate block; 0 sends it in one send() with the body's last bytes.
     uint32_t extendDelayMs = 0;
     // Pause this long (interrupted only by stop()) ...
     uint32_t stallMs = 0;
@@ -49,6 +49,12 @@ struct LoopbackFault {
     int64_t dropAfterBytes = -1;
     // Send no Content-Length and end the body by closing the connection.
     bool noContentLength = false;
+    // Send the body dripBytes at a time with this pause after each piece: a server that trickles.
+    uint32_t dripMs = 0;
+    size_t dripBytes = 1;
+    // Non-zero: only requests whose Range starts at or past this byte are faulty (they still count
+    // in times, as every request to the path does).
+    uint64_t fromRangeStart = 0;
     // How many requests the fault applies to; -1: every request until cleared.
     int times = -1;
 };

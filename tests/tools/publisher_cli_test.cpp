@@ -3,6 +3,7 @@
 #include "base/security.h"
 #include "base/text.h"
 #include "protocol/key_set.h"
+#include "tests/support/dev_key.h"
 #include "tests/support/keyed_program.h"
 #include "tests/support/source_path.h"
 #include "tests/support/temp_folder.h"
@@ -187,6 +188,65 @@ TEST(PublisherCommandLine, DevelopmentKeyAndDroppedFilesAreSpokenAbout) {
     EXPECT_NE(output.find(L"\n  beni_oku.txt"), std::wstring::npos) << toUtf8(output);
     EXPECT_EQ(publish({L"--surum", L"1", L"--gelistirme"}, output), PublisherExit::Failed);
     EXPECT_EQ(publish({L"--surum", L"1", L"--gelistirme", L"--dusuk-surum"}, output), PublisherExit::Ok);
+}
+
+TEST(PublisherCommandLine, MirrorsAreWrittenKeptReplacedAndChecked) {
+    TempFolder work;
+    work.write(L"oyun/a.txt", "a");
+    const std::wstring devKey = sourcePath("keys/dev-private-key.txt");
+    int version = 0;
+    auto publish = [&](const std::vector<std::wstring>& extra, std::wstring& output) {
+        std::vector<std::wstring> args = {L"yayinla", L"--oyun", work.file(L"oyun"), L"--hedef", work.file(L"www"),
+                                          L"--ozel-anahtar", devKey, L"--sessiz", L"--gelistirme", L"--surum",
+                                          std::to_wstring(++version)};
+        args.insert(args.end(), extra.begin(), extra.end());
+        output.clear();
+        return runPublisher(args, &output);
+    };
+    auto mirrorLines = [&] {
+        std::string lines;
+        forEachLine(work.read(L"www/manifest.txt"), [&](std::string_view line) {
+            if (line.substr(0, 2) == "A ") lines += std::string(line) + "|";
+            return true;
+        });
+        return lines;
+    };
+    const std::wstring one = L"https://ayna1.ornek.com/qorvane/pc/", two = L"http://127.0.0.1:8081/pc";
+    struct Step {
+        std::vector<std::wstring> options;
+        PublisherExit exit;
+        std::string lines;  // the A records afterwards
+    } steps[] = {
+        {{L"--ayna", one, L"--ayna", two, L"--ayna", one}, PublisherExit::Ok,
+         "A https://ayna1.ornek.com/qorvane/pc/|A http://127.0.0.1:8081/pc|"},
+        {{}, PublisherExit::Ok, "A https://ayna1.ornek.com/qorvane/pc/|A http://127.0.0.1:8081/pc|"},
+        {{L"--ayna", two}, PublisherExit::Ok, "A http://127.0.0.1:8081/pc|"},
+        {{L"--ayna", L"ftp://ayna.ornek.com/"}, PublisherExit::Usage, "A http://127.0.0.1:8081/pc|"},
+        {{L"--ayna", one, L"--aynasiz"}, PublisherExit::Usage, "A http://127.0.0.1:8081/pc|"},
+        {{L"--aynasiz"}, PublisherExit::Ok, ""},
+        {{}, PublisherExit::Ok, ""},
+    };
+    for (const Step& step : steps) {
+        std::wstring output;
+        EXPECT_EQ(step.exit, publish(step.options, output)) << toUtf8(output);
+        EXPECT_EQ(step.lines, mirrorLines()) << toUtf8(output);
+        if (step.options.empty() && !step.lines.empty()) {
+            EXPECT_NE(output.find(L"aynasi korundu"), std::wstring::npos) << toUtf8(output);
+        }
+    }
+
+    // The tree check reads each mirror record as the launcher does.
+    std::wstring output;
+    ASSERT_EQ(publish({L"--ayna", one}, output), PublisherExit::Ok) << toUtf8(output);
+    output.clear();
+    ASSERT_EQ(runPublisher({L"dogrula", L"--hedef", work.file(L"www"), L"--sessiz"}, &output), PublisherExit::Ok);
+    EXPECT_NE(output.find(L"not: ayna (mirror): " + one), std::wstring::npos) << toUtf8(output);
+    const std::string list = work.read(L"www/manifest.txt") + "A https://ayna bosluklu/\n";
+    work.write(L"www/manifest.txt", list);
+    work.write(L"www/manifest.sig", devSign(list));
+    output.clear();
+    EXPECT_EQ(runPublisher({L"dogrula", L"--hedef", work.file(L"www"), L"--sessiz"}, &output), PublisherExit::Failed);
+    EXPECT_NE(output.find(L"ayna adresi launcher tarafindan yok sayilir"), std::wstring::npos) << toUtf8(output);
 }
 
 }  // namespace

@@ -108,8 +108,7 @@ TEST(DownloadToTemp, EmptyFileNeedsNoRequestAndIsJudgedByItsHash) {
 TEST(DownloadToTemp, SurplusBytesCountOnlyWhenTheyArriveInABufferOfTheirOwn) {
     ServedGame g;
     g.open();
-    // Wine's WinHttpReadData fills the whole 256 KiB buffer before it returns (Windows returns what
-    // has arrived), so only a body of exactly one buffer gets its late surplus in a block of its own.
+    // The late surplus arrives in a block of its own: the listed bytes are judged without it.
     std::string bytes = patternBytes(262144, 7);
     std::string hash = g.publish(L"x.bin", bytes);
     LoopbackFault extra;
@@ -123,7 +122,8 @@ TEST(DownloadToTemp, SurplusBytesCountOnlyWhenTheyArriveInABufferOfTheirOwn) {
     EXPECT_TRUE(downloadToTemp(group, nullptr, g.manifest.entries[0], handle.get(), nullptr).ok());
     EXPECT_TRUE(readFileBytes(temp) == bytes);
 
-    // The surplus rides in the same buffer as the last real bytes, which is refused whole.
+    // The surplus rides in the same send, and so the same buffer, as the last real bytes, which is
+    // refused whole.
     bytes = patternBytes(3000, 8);
     addEntry(g.manifest, L"y.bin", bytes);
     hash = g.manifest.entries.back().hash;
