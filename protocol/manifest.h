@@ -15,6 +15,13 @@ struct ManifestEntry {
     std::wstring path;  // as written in the list, relative to the game folder
 };
 
+// A "P" record: the chunk index of the files with a given hash (a launcher that does not know the
+// kind ignores the record and fetches such files whole).
+struct ChunkIndexRef {
+    std::string hash;  // the index object's SHA-256, 64 lowercase hexadecimal characters
+    uint64_t size = 0;
+};
+
 struct Manifest {
     uint64_t version = 0;
     std::vector<ManifestEntry> entries;
@@ -25,6 +32,7 @@ struct Manifest {
     std::vector<std::wstring> keepPatterns;    // "S", pathKey
     std::vector<std::wstring> createDirs;      // "O", cleanRelativePath (case kept)
     std::map<std::wstring, size_t> pathIndex;  // pathKey -> index of the last entry
+    std::map<std::string, ChunkIndexRef> chunkIndexes;  // "P": file hash -> its index; the last wins
 };
 
 // True when a header line was seen and at least one file record was accepted.
@@ -38,3 +46,5 @@ bool isAcceptableFilePath(std::wstring_view path);
 // path rule, cleans to nothing, is or lies in "koruma", or ("D", "O") names what Windows cannot hold.
 std::wstring acceptedRuleValue(char kind, std::wstring_view value);
 uint64_t manifestTotalBytes(const Manifest& manifest);
+// The chunk index the list names for a file's hash, or null.
+const ChunkIndexRef* chunkIndexFor(const Manifest& manifest, const std::string& fileHash);

@@ -25,9 +25,12 @@ struct PublishedFile {
     std::string hash;
     uint64_t size = 0;
     std::wstring path;  // relative, "/" separators
+    std::string indexHash;  // the file's chunk index object, when it has one
+    uint64_t indexSize = 0;
 };
 
-// The list text: header, version, rule records, then the file records in the given order.
+// The list text: header, version, rule records, then the file records in the given order, each
+// indexed file's "P" record after its first file record.
 std::string buildListText(uint64_t version, const std::vector<std::string>& ruleLines,
                           const std::vector<PublishedFile>& files);
 
@@ -43,6 +46,7 @@ struct PublishOptions {
     bool allowDevelopmentKey = false;  // sign with the committed development key (tests, the demo)
     bool allowLowerVersion = false;    // publish a version below the one the target already holds
     bool strictRemovals = false;       // refuse when the new list drops paths no clean-up rule covers
+    bool chunkIndexes = true;          // index files of 4 MiB and more, so that launchers can patch them
 };
 
 struct PublishProgress {
@@ -68,6 +72,9 @@ struct PublishResult {
     uint64_t bytesWritten = 0;
     int objectsReused = 0;
     int objectsRepaired = 0;  // present under their address with other content, written again
+    int indexes = 0;          // files listed with a chunk index
+    int indexesWritten = 0;   // index objects that were not in the tree yet
+    uint64_t indexBytes = 0;  // the bytes of all listed indexes
 };
 
 PublishResult publishGame(const PublishOptions& options, PublishProgressFn progress, void* context);

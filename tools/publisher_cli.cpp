@@ -156,10 +156,11 @@ bool loadOptionalFile(const Arguments& a, const wchar_t* name, std::string& byte
 }
 
 PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out) {
-    Arguments a = parseOptions(args,
-                               {L"--oyun", L"--hedef", L"--ozel-anahtar", L"--surum", L"--kurallar",
-                                L"--haberler-tr", L"--haberler-en"},
-                               {L"--sessiz", L"--hizli", L"--gelistirme", L"--dusuk-surum", L"--kati"});
+    Arguments a =
+        parseOptions(args,
+                     {L"--oyun", L"--hedef", L"--ozel-anahtar", L"--surum", L"--kurallar", L"--haberler-tr",
+                      L"--haberler-en"},
+                     {L"--sessiz", L"--hizli", L"--gelistirme", L"--dusuk-surum", L"--kati", L"--dizinsiz"});
     if (!a.error.empty()) return usageError(out, a.error);
     if (!requireOptions(a, {L"--oyun", L"--hedef", L"--ozel-anahtar"}, out)) return usageError(out, L"");
     PublishOptions options;
@@ -191,6 +192,7 @@ PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out)
     options.allowDevelopmentKey = a.flags.count(L"--gelistirme") != 0;
     options.allowLowerVersion = a.flags.count(L"--dusuk-surum") != 0;
     options.strictRemovals = a.flags.count(L"--kati") != 0;
+    options.chunkIndexes = a.flags.count(L"--dizinsiz") == 0;
     DWORD started = GetTickCount();
     PublishResult r = publishGame(options, a.flags.count(L"--sessiz") ? nullptr : printPublishProgress, &out);
     for (const std::wstring& note : r.notes)
@@ -200,13 +202,14 @@ PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out)
         return PublisherExit::Failed;
     }
     double seconds = (GetTickCount() - started) / 1000.0;
-    wchar_t summary[256];
-    _snwprintf(summary, 256,
+    wchar_t summary[320];
+    _snwprintf(summary, 320,
                L"yayinlandi (published): surum %llu, %d dosya, %ls; %d yeni nesne (%ls), "
-               L"%d hazir nesne, %d onarilan; %.1f sn",
+               L"%d hazir nesne, %d onarilan; %d parca dizini (%ls, %d yeni); %.1f sn",
                static_cast<unsigned long long>(r.version), r.files, mebibytes(r.bytes).c_str(),
-               r.objectsWritten, mebibytes(r.bytesWritten).c_str(), r.objectsReused, r.objectsRepaired, seconds);
-    summary[255] = 0;
+               r.objectsWritten, mebibytes(r.bytesWritten).c_str(), r.objectsReused, r.objectsRepaired,
+               r.indexes, mebibytes(r.indexBytes).c_str(), r.indexesWritten, seconds);
+    summary[319] = 0;
     out.line(summary);
     return PublisherExit::Ok;
 }
@@ -290,7 +293,7 @@ Kullanim / Usage:
 
   qorvane-yayinci yayinla --oyun KLASOR --hedef KLASOR --ozel-anahtar DOSYA
                           [--surum N] [--kurallar DOSYA] [--haberler-tr DOSYA] [--haberler-en DOSYA]
-                          [--gelistirme] [--dusuk-surum] [--kati] [--hizli] [--sessiz]
+                          [--gelistirme] [--dusuk-surum] [--kati] [--hizli] [--dizinsiz] [--sessiz]
       Oyun klasorunu --hedef klasorune yayinlar (launcher'in temel yolunda sunulan klasor):
       obj/ altina yalnizca eksik nesneleri kopyalar, manifest.txt ve manifest.sig dosyalarini en son
       yazar. --surum verilmezse simdiki Unix zamani kullanilir. --kurallar: D, E, S, O, I, X, W
@@ -299,7 +302,9 @@ Kullanim / Usage:
       --dusuk-surum: yayindakinden dusuk surume izin verir. --kati: eski listede olup yenisinde
       olmayan ve hicbir D/E kuralinin silmeyecegi dosya varsa yayinlamaz. --sessiz: ilerleme yazmaz.
       Var olan nesneler yeniden hashlenir, bozuk olan yeniden yazilir; --hizli bunu atlar. Ayni
-      hedefe ayni anda ikinci bir yayin reddedilir.
+      hedefe ayni anda ikinci bir yayin reddedilir. 4 MiB ve daha buyuk dosyalarin parca dizini
+      yazilir (P kayitlari): launcher'lar degisen dosyada yalnizca degisen parcalari indirir;
+      --dizinsiz bunu kapatir.
       Publishes the game folder into the --hedef folder (the folder served at the launcher's base
       path): copies only missing objects under obj/, writes manifest.txt and manifest.sig last.
       Without --surum the current Unix time is the version. --kurallar: D, E, S, O, I, X, W records
@@ -309,13 +314,15 @@ Kullanim / Usage:
       from the previous list would stay on players' machines (no D or E rule covers them).
       --sessiz: no progress lines. Existing objects are hashed again and a damaged one is written
       again; --hizli skips that. A second publish into the same target while one runs is refused.
+      Files of 4 MiB and more get a chunk index (P records), so that launchers fetch only the
+      changed parts of a changed file; --dizinsiz turns that off.
 
   qorvane-yayinci dogrula --hedef KLASOR [--acik-anahtar HEX[,HEX...]|DOSYA] [--sessiz]
-      Yayinlanmis agaci launcher gibi okur: imza, liste, her nesnenin boyutu ve ozeti, yayindaki
-      launcher'in listeyi dogrulayip dogrulayamayacagi. Anahtar verilmezse bu programa derlenmis
+      Yayinlanmis agaci launcher gibi okur: imza, liste, her nesnenin boyutu ve ozeti, parca
+      dizinleri, yayindaki launcher'in listeyi dogrulayip dogrulayamayacagi. Anahtar verilmezse bu programa derlenmis
       anahtarlar kullanilir. Her sorun icin bir satir yazar.
       Reads a published tree as the launcher will: signature, list, every object's size and hash,
-      and whether the published launcher can verify the list. Without a key the keys compiled into
+      the chunk indexes, and whether the published launcher can verify the list. Without a key the keys compiled into
       this program are used. Prints one line per problem.
 
   qorvane-yayinci yardim
