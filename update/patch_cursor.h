@@ -1,0 +1,79 @@
+// Assembling a patched file in order: the chunks already in place are read from the file being
+// assembled, the copied ones read from their seed and written into it, the fetched ones read back
+// once their range has arrived; all of it goes into the file's SHA-256 in file order, by one thread
+// at a time, so the digest that gates the move is ready a moment after the last range instead of
+// one whole read of the file later.
+#pragma once
+
+#include <windows.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "base/sha256.h"
+#include "update/patch_plan.h"
+
+enum class SegmentKind { Kept, Copied, Fetched };
+
+struct PatchSegment {
+    SegmentKind kind = SegmentKind::Kept;
+    uint64_t offset = 0;  // in the file being assembled
+    uint64_t length = 0;
+    int seed = 0;             // Copied: the seed it comes from
+    uint64_t seedOffset = 0;  // Copied: where in that seed
+    int range = -1;           // Fetched: the plan's range number
+};
+
+// The plan as consecutive segments that cover the whole file: what the plan neither copies nor
+// fetches is kept in place.
+std::vector<PatchSegment> patchSegments(const PatchPlan& plan, uint64_t fileSize);
+
+// (context) -> true when assembling must end now: a stop, a failed range, another file's failure.
+// Once true it stays true for the rest of the run.
+using PatchStopFn = bool (*)(void* context);
+// (context, bytes) for every block taken from the player's disk (kept or copied), for progress.
+using LocalBytesFn = void (*)(void* context, uint64_t bytes);
+
+struct PatchCallbacks {
+    PatchStopFn stop = nullptr;
+    LocalBytesFn localBytes = nullptr;
+    void* context = nullptr;
+};
+
+struct PatchCursor {
+    PatchCursor(std::wstring assemblyPath, std::vector<std::wstring> seedPaths,
+                std::vector<PatchSegment> segments, int rangeCount);
+    PatchCursor(const PatchCursor&) = delete;
+    PatchCursor& operator=(const PatchCursor&) = delete;
+
+    const std::wstring path;                // the file being assembled
+    const std::vector<std::wstring> seeds;  // by seed number; seed 0 is the file being assembled
+    const std::vector<PatchSegment> segments;
+
+    std::mutex lock;            // guards what follows up to the digest
+    std::vector<bool> arrived;  // per range
+    int unsettled = 0;          // ranges whose transfer has not ended yet, either way
+    size_t next = 0;            // the first segment not assembled yet
+    bool working = false;       // one thread at a time owns the digest, the buffer and the cursor
+    bool broken = false;        // a read or write failed, or assembling was stopped: no digest
+    bool claimed = false;       // handed to the thread that finishes the file
+    DWORD error = 0;            // the failed read's or write's system error
+    Sha256 digest;
+    std::unique_ptr<uint8_t[]> buffer;
+};
+
+// Range `range` has ended (-1: none, for the thread that starts the assembly); `arrived` says
+// whether all its chunks passed their checks and are in the file. Unless another thread is
+// assembling, the caller then assembles every segment it can, in order, until it reaches a range
+// that has not arrived, or the callbacks say stop. Returns true to exactly one caller: the one that
+// leaves the cursor idle once every range has ended. It finishes the file; by then no thread of
+// the cursor holds the file or a seed open.
+bool settlePatchRange(PatchCursor& cursor, int range, bool arrived, const PatchCallbacks& callbacks);
+
+// For the thread settlePatchRange chose: the assembled file's hash text, or empty when a segment is
+// missing, a read or write failed or assembling was stopped.
+std::string patchCursorHash(PatchCursor& cursor);
