@@ -25,9 +25,14 @@ int markSeedChunk(const ChunkIndex& index, const ChunkLookup& lookup, std::vecto
     return marked;
 }
 
-PatchPlan planPatch(const ChunkIndex& index, const std::vector<ChunkSource>& found, uint64_t maxRequest) {
+PatchPlan planPatch(const ChunkIndex& index, const std::vector<ChunkSource>& found, uint64_t maxRequest,
+                    size_t firstChunk, size_t endChunk) {
     PatchPlan plan;
-    for (size_t i = 0; i < index.chunks.size(); ++i) {
+    endChunk = std::min(endChunk, index.chunks.size());
+    firstChunk = std::min(firstChunk, endChunk);
+    plan.begin = firstChunk < index.chunks.size() ? index.chunks[firstChunk].offset : index.fileSize;
+    plan.end = endChunk < index.chunks.size() ? index.chunks[endChunk].offset : index.fileSize;
+    for (size_t i = firstChunk; i < endChunk; ++i) {
         const ChunkEntry& chunk = index.chunks[i];
         const ChunkSource source = i < found.size() ? found[i] : ChunkSource{};
         const bool inPlace = source.seed == kAssemblySeed && source.offset == chunk.offset;
@@ -64,4 +69,13 @@ PatchPlan planPatch(const ChunkIndex& index, const std::vector<ChunkSource>& fou
 
 bool patchWorthwhile(const PatchPlan& plan, uint64_t fileSize) {
     return plan.localBytes() > 0 && plan.localBytes() >= fileSize / 16;
+}
+
+size_t decidedChunksEnd(const ChunkIndex& index, const std::vector<ChunkSource>& found, size_t firstChunk) {
+    size_t end = firstChunk;
+    // A chunk of the file being assembled counts only in place; elsewhere it is not a source.
+    while (end < found.size() && end < index.chunks.size() && found[end].seed >= 0 &&
+           (found[end].seed != kAssemblySeed || found[end].offset == index.chunks[end].offset))
+        ++end;
+    return end;
 }

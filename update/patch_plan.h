@@ -4,6 +4,7 @@
 // Pure bookkeeping: reading the seeds and moving the bytes belong to the callers.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -49,6 +50,8 @@ struct FetchRange {
 };
 
 struct PatchPlan {
+    uint64_t begin = 0;  // the part of the file planned: [begin, end)
+    uint64_t end = 0;
     std::vector<SeedCopy> copies;    // in file order
     std::vector<FetchRange> ranges;  // in file order
     uint64_t keptBytes = 0;          // already in place in the file being assembled
@@ -60,9 +63,16 @@ struct PatchPlan {
 constexpr uint64_t kMaxPatchRequest = 16777216;  // one range request fetches at most 16 MiB
 
 // found holds one source per chunk of the index. A chunk "found" in the file being assembled at
-// another place than its own is fetched: that file is overwritten while it is assembled.
+// another place than its own is fetched: that file is overwritten while it is assembled. Plans
+// chunks [firstChunk, endChunk), by default all of them.
 PatchPlan planPatch(const ChunkIndex& index, const std::vector<ChunkSource>& found,
-                    uint64_t maxRequest = kMaxPatchRequest);
+                    uint64_t maxRequest = kMaxPatchRequest, size_t firstChunk = 0,
+                    size_t endChunk = SIZE_MAX);
+
+// The end of the run of chunks from firstChunk on whose source is already known: while seeds are
+// still being read, that part of the file can be assembled already, since a chunk's source, once
+// found, stays.
+size_t decidedChunksEnd(const ChunkIndex& index, const std::vector<ChunkSource>& found, size_t firstChunk);
 
 // Too little to gain: patching pays for the index and for reading the seeds, so it is used only
 // when the player's files hold at least a sixteenth of the file.

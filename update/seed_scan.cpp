@@ -7,6 +7,9 @@
 
 namespace {
 
+// How much of a seed is read between two hand-overs of what it holds.
+constexpr uint64_t kBatchBytes = 8388608;
+
 UniqueFile openSeed(const std::wstring& path) {
     // The seed may be the game's own file: others may keep it open, and nothing here writes it.
     return UniqueFile(CreateFileW(path.c_str(), GENERIC_READ,
@@ -16,6 +19,32 @@ UniqueFile openSeed(const std::wstring& path) {
 
 bool stopped(ScanStopFn stop, void* context) {
     return stop && stop(context);
+}
+
+// The planner's side of planFromSeeds: what has been handed to the cursor so far.
+struct Feeder {
+    PatchCursor& cursor;
+    const ChunkIndex& index;
+    std::vector<ChunkSource>& found;
+    uint64_t maxRequest;
+    size_t handed = 0;  // the chunks before this one are in the cursor's plan
+    PatchScan scan;
+
+    void hand(size_t end, bool complete) {
+        PatchPlan part = planPatch(index, found, maxRequest, handed, end);
+        scan.keptBytes += part.keptBytes;
+        scan.copiedBytes += part.copiedBytes;
+        scan.fetchBytes += part.fetchBytes;
+        if (complete) scan.ranges = part.ranges;
+        if (part.end > part.begin || complete)
+            addPatchSegments(cursor, patchSegments(part), complete, static_cast<int>(part.ranges.size()));
+        handed = end;
+    }
+};
+
+void handDecided(void* context) {
+    Feeder& feeder = *static_cast<Feeder*>(context);
+    feeder.hand(decidedChunksEnd(feeder.index, feeder.found, feeder.handed), false);
 }
 
 }  // namespace
@@ -47,12 +76,13 @@ SeedScanResult scanAssemblySeed(const std::wstring& path, const ChunkIndex& inde
 
 SeedScanResult scanSeedFile(const std::wstring& path, int seed, const ChunkIndex& index,
                             const ChunkLookup& lookup, std::vector<ChunkSource>& found, ScanStopFn stop,
-                            void* context) {
+                            void* context, ScanBatchFn batch, void* batchContext) {
     SeedScanResult result;
     UniqueFile file = openSeed(path);
     if (!file) return result;
     ChunkReader reader(file.get(), index.params);
     ChunkView view;
+    uint64_t sinceBatch = 0;
     while (reader.next(view)) {
         if (stopped(stop, context)) {
             result.stopped = true;
@@ -61,6 +91,41 @@ SeedScanResult scanSeedFile(const std::wstring& path, int seed, const ChunkIndex
         result.bytesRead += view.length;
         markSeedChunk(index, lookup, found, seed, view.offset, view.length,
                       chunkFingerprint(view.data, view.length));
+        sinceBatch += view.length;
+        if (batch && sinceBatch >= kBatchBytes) {
+            batch(batchContext);
+            sinceBatch = 0;
+        }
     }
     return result;
+}
+
+PatchScan planFromSeeds(PatchCursor& cursor, const ChunkIndex& index, const std::wstring& assemblyPath,
+                        const std::wstring& seedPath, uint64_t maxRequest, ScanStopFn stop, void* context) {
+    std::vector<ChunkSource> found(index.chunks.size());
+    Feeder feeder{cursor, index, found, maxRequest};
+    SeedScanResult own = scanAssemblySeed(assemblyPath, index, found, stop, context);
+    SeedScanResult other;
+    if (!own.stopped) {
+        handDecided(&feeder);
+        other = scanSeedFile(seedPath, 1, index, buildChunkLookup(index), found, stop, context, handDecided,
+                             &feeder);
+    }
+    feeder.scan.bytesRead = own.bytesRead + other.bytesRead;
+    if (own.stopped || other.stopped) {
+        feeder.scan.stopped = true;
+        abandonPatchPlan(cursor, ERROR_OPERATION_ABORTED);
+        return feeder.scan;
+    }
+    const PatchPlan whole = planPatch(index, found, maxRequest);
+    feeder.scan.worthwhile = patchWorthwhile(whole, index.fileSize);
+    if (!feeder.scan.worthwhile) {
+        feeder.scan.keptBytes = whole.keptBytes;
+        feeder.scan.copiedBytes = whole.copiedBytes;
+        feeder.scan.fetchBytes = whole.fetchBytes;
+        abandonPatchPlan(cursor, ERROR_SUCCESS);
+        return feeder.scan;
+    }
+    feeder.hand(index.chunks.size(), true);
+    return feeder.scan;
 }

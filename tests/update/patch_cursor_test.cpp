@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,34 @@ void countLocal(void* context, uint64_t bytes) {
     static_cast<Progress*>(context)->local += bytes;
 }
 
+// Runs the planner on a thread of its own, as a patch does, while this thread starts the assembly;
+// then delivers every range (last first, as parallel connections may) from the new file's bytes.
+struct Assembly {
+    PatchScan scan;
+    int finishers = 0;
+    std::string hash;
+    Progress progress;
+};
+
+Assembly assemble(const ChunkIndex& index, const std::string& newBytes, const std::wstring& temp,
+                  const std::wstring& target) {
+    Assembly a;
+    sizeAssembly(temp, newBytes.size());
+    PatchCursor cursor(temp, {temp, target});
+    PatchCallbacks callbacks{stopWhenAsked, countLocal, &a.progress};
+    std::thread planner(
+        [&] { a.scan = planFromSeeds(cursor, index, temp, target, 65536, nullptr, nullptr); });
+    a.finishers += settlePatchRange(cursor, -1, false, callbacks) ? 1 : 0;
+    planner.join();
+    for (size_t r = a.scan.ranges.size(); r-- > 0;) {
+        const FetchRange& range = a.scan.ranges[r];
+        writeAt(temp, range.offset, newBytes.substr(range.offset, range.length));
+        a.finishers += settlePatchRange(cursor, static_cast<int>(r), true, callbacks) ? 1 : 0;
+    }
+    a.hash = patchCursorHash(cursor);
+    return a;
+}
+
 }  // namespace
 
 // From what the player has (the old file, a temp an earlier run left, both or neither) the scan,
@@ -107,7 +136,6 @@ TEST(PatchAssembly, BuildsTheNewFileFromWhatIsOnDisk) {
          250000 - kParams.maxSize},
         {"both", true, half, 5000 + 7000 + 6 * kParams.maxSize, 250000 - kParams.maxSize},
         {"a longer temp of another version", true, v1 + v1, 3000 + 5000 + 7000 + 8 * kParams.maxSize, 0},
-        {"nothing", false, "", v2.size(), 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -116,36 +144,47 @@ TEST(PatchAssembly, BuildsTheNewFileFromWhatIsOnDisk) {
         const std::wstring temp = target + L".indir";
         if (c.oldFile) writeFileBytes(target, v1);
         if (!c.temp.empty()) writeFileBytes(temp, c.temp);
-
-        std::vector<ChunkSource> found(index.chunks.size());
-        EXPECT_FALSE(scanAssemblySeed(temp, index, found, nullptr, nullptr).stopped);
-        const ChunkLookup lookup = buildChunkLookup(index);
-        EXPECT_FALSE(scanSeedFile(target, 1, index, lookup, found, nullptr, nullptr).stopped);
-        const PatchPlan plan = planPatch(index, found, 65536);
-        EXPECT_LE(plan.fetchBytes, c.maxFetched);
-        EXPECT_GE(plan.keptBytes, c.minKept);
-        EXPECT_EQ(v2.size(), plan.keptBytes + plan.copiedBytes + plan.fetchBytes);
-
-        sizeAssembly(temp, v2.size());
-        PatchCursor cursor(temp, {temp, target}, patchSegments(plan, v2.size()),
-                           static_cast<int>(plan.ranges.size()));
-        Progress progress;
-        PatchCallbacks callbacks{stopWhenAsked, countLocal, &progress};
-        int finishers = settlePatchRange(cursor, -1, false, callbacks) ? 1 : 0;
-        // The ranges arrive last first, as parallel connections may deliver them.
-        for (size_t r = plan.ranges.size(); r-- > 0;) {
-            const FetchRange& range = plan.ranges[r];
-            writeAt(temp, range.offset, v2.substr(range.offset, range.length));
-            finishers += settlePatchRange(cursor, static_cast<int>(r), true, callbacks) ? 1 : 0;
-        }
-        EXPECT_EQ(1, finishers);
-        EXPECT_EQ(sha256Hex(v2), patchCursorHash(cursor));
+        Assembly a = assemble(index, v2, temp, target);
+        EXPECT_TRUE(a.scan.worthwhile);
+        EXPECT_LE(a.scan.fetchBytes, c.maxFetched);
+        EXPECT_GE(a.scan.keptBytes, c.minKept);
+        EXPECT_EQ(v2.size(), a.scan.keptBytes + a.scan.copiedBytes + a.scan.fetchBytes);
+        EXPECT_EQ(1, a.finishers);
+        EXPECT_EQ(sha256Hex(v2), a.hash);
         EXPECT_EQ(v2, readFileBytes(temp));
-        EXPECT_EQ(plan.localBytes(), progress.local);
+        EXPECT_EQ(a.scan.keptBytes + a.scan.copiedBytes, a.progress.local);
         if (c.oldFile) {
             EXPECT_EQ(v1, readFileBytes(target));  // a seed is only read
         }
     }
+}
+
+// A seed of several hand-overs: the assembly starts on the first parts while the rest is read.
+TEST(PatchAssembly, LargeSeedHandedOverInParts) {
+    const std::string v1 = randomText(30000000, 11);
+    std::string v2 = v1;
+    v2.replace(2000000, 1000, randomText(1000, 12));
+    v2.replace(25000000, 1000, randomText(1000, 13));
+    TempFolder folder;
+    writeFileBytes(folder.file(L"b.bin"), v1);
+    Assembly a = assemble(indexOf(v2), v2, folder.file(L"b.bin.indir"), folder.file(L"b.bin"));
+    EXPECT_EQ(2u, a.scan.ranges.size());
+    EXPECT_LE(a.scan.fetchBytes, 2000 + 8 * kParams.maxSize);
+    EXPECT_EQ(sha256Hex(v2), a.hash);
+    EXPECT_EQ(v2, readFileBytes(folder.file(L"b.bin.indir")));
+}
+
+// Nothing on disk: too little to gain, the plan is given up and no digest is made, so the file is
+// fetched whole instead.
+TEST(PatchAssembly, TooLittleOnDiskGivesThePlanUp) {
+    const std::string v2 = randomText(200000, 9);
+    TempFolder folder;
+    writeFileBytes(folder.file(L"a.bin"), randomText(200000, 10));
+    Assembly a = assemble(indexOf(v2), v2, folder.file(L"a.bin.indir"), folder.file(L"a.bin"));
+    EXPECT_FALSE(a.scan.worthwhile);
+    EXPECT_EQ(v2.size(), a.scan.fetchBytes);
+    EXPECT_EQ(1, a.finishers);
+    EXPECT_EQ("", a.hash);
 }
 
 // A range that never arrives, or a stop, leaves no digest: the file then falls back to a whole download.
@@ -159,30 +198,38 @@ TEST(PatchAssembly, NoDigestWithoutEveryByte) {
         TempFolder folder;
         const std::wstring target = folder.file(L"a.bin"), temp = target + L".indir";
         writeFileBytes(target, v1);
-        std::vector<ChunkSource> found(index.chunks.size());
-        scanSeedFile(target, 1, index, buildChunkLookup(index), found, nullptr, nullptr);
-        const PatchPlan plan = planPatch(index, found);
-        ASSERT_EQ(1u, plan.ranges.size());
         sizeAssembly(temp, v2.size());
-        PatchCursor cursor(temp, {temp, target}, patchSegments(plan, v2.size()), 1);
+        PatchCursor cursor(temp, {temp, target});
+        PatchScan scan = planFromSeeds(cursor, index, temp, target, kMaxPatchRequest, nullptr, nullptr);
+        ASSERT_EQ(1u, scan.ranges.size());
         Progress progress;
         progress.stopAfterLocal = stopInstead;
         PatchCallbacks callbacks{stopWhenAsked, countLocal, &progress};
         EXPECT_FALSE(settlePatchRange(cursor, -1, false, callbacks));
-        if (!stopInstead) writeAt(temp, plan.ranges[0].offset, v2.substr(plan.ranges[0].offset, 10));
+        if (!stopInstead) writeAt(temp, scan.ranges[0].offset, v2.substr(scan.ranges[0].offset, 10));
         EXPECT_TRUE(settlePatchRange(cursor, 0, stopInstead, callbacks));
         EXPECT_EQ("", patchCursorHash(cursor));
     }
 }
 
-TEST(PatchAssembly, SegmentsCoverTheFile) {
+TEST(PatchAssembly, SegmentsCoverTheirPart) {
     PatchPlan plan;
+    plan.begin = 0;
+    plan.end = 1000;
     plan.copies = {{1, 500, 100, 50}, {2, 0, 400, 10}};
     plan.ranges = {{0, 100, 0, 2}, {150, 50, 3, 1}};
-    std::string text;
-    for (const PatchSegment& s : patchSegments(plan, 1000))
-        text += std::to_string(static_cast<int>(s.kind)) + ":" + std::to_string(s.offset) + "+" +
-                std::to_string(s.length) + " ";
+    auto text = [](const std::vector<PatchSegment>& segments) {
+        std::string out;
+        for (const PatchSegment& s : segments)
+            out += std::to_string(static_cast<int>(s.kind)) + ":" + std::to_string(s.offset) + "+" +
+                   std::to_string(s.length) + " ";
+        return out;
+    };
     // fetched 0+100, copied 100+50, fetched 150+50, kept 200+200, copied 400+10, kept 410+590
-    EXPECT_EQ("2:0+100 1:100+50 2:150+50 0:200+200 1:400+10 0:410+590 ", text);
+    EXPECT_EQ("2:0+100 1:100+50 2:150+50 0:200+200 1:400+10 0:410+590 ", text(patchSegments(plan)));
+    PatchPlan part;
+    part.begin = 300;
+    part.end = 700;
+    part.copies = {{1, 0, 400, 10}};
+    EXPECT_EQ("0:300+100 1:400+10 0:410+290 ", text(patchSegments(part)));
 }
