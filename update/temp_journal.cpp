@@ -1,5 +1,7 @@
 #include "update/temp_journal.h"
 
+#include <set>
+
 #include "base/file.h"
 #include "base/names.h"
 #include "base/path_identity.h"
@@ -64,7 +66,12 @@ void pruneJournal(const std::wstring& rootFolder, Settle&& settle) {
 
 DWORD writeTempJournal(const std::wstring& rootFolder, const std::vector<std::wstring>& relativeTemps) {
     std::vector<std::wstring> lines = readJournal(rootFolder);
-    lines.insert(lines.end(), relativeTemps.begin(), relativeTemps.end());
+    std::set<std::wstring> known;
+    for (const std::wstring& relative : lines)
+        known.insert(pathKey(relative));
+    // A temp kept from an earlier run is journalled already.
+    for (const std::wstring& relative : relativeTemps)
+        if (known.insert(pathKey(relative)).second) lines.push_back(relative);
     return storeJournal(rootFolder, lines);
 }
 
@@ -72,9 +79,11 @@ void closeTempJournal(const std::wstring& rootFolder) {
     pruneJournal(rootFolder, [](const std::wstring&, const std::wstring&) {});
 }
 
-std::vector<std::wstring> removeLeftoverTemps(const std::wstring& rootFolder) {
+std::vector<std::wstring> removeLeftoverTemps(
+    const std::wstring& rootFolder, const std::function<bool(const std::wstring& relativeTemp)>& keep) {
     std::vector<std::wstring> removed;
     pruneJournal(rootFolder, [&](const std::wstring& relative, const std::wstring& path) {
+        if (keep && keep(relative)) return;
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (DeleteFileW(path.c_str())) removed.push_back(relative);
     });
