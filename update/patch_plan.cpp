@@ -79,3 +79,9 @@ size_t decidedChunksEnd(const ChunkIndex& index, const std::vector<ChunkSource>&
         ++end;
     return end;
 }
+
+uint64_t patchRequestSize(uint64_t fetchBytes, int connections) {
+    const uint64_t spread = (fetchBytes + static_cast<uint64_t>(std::max(connections, 1)) - 1) /
+                            static_cast<uint64_t>(std::max(connections, 1));
+    return std::clamp(spread, kMinPatchRequest, kMaxPatchRequest);
+}

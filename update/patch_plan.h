@@ -61,6 +61,11 @@ struct PatchPlan {
 };
 
 constexpr uint64_t kMaxPatchRequest = 16777216;  // one range request fetches at most 16 MiB
+constexpr uint64_t kMinPatchRequest = 262144;    // below this, one more request costs more than it spreads
+
+// How much one request of a patch may fetch: what is missing spread over the connections, so that
+// a few megabytes of changes do not ride one connection while the others idle; 256 KiB to 16 MiB.
+uint64_t patchRequestSize(uint64_t fetchBytes, int connections);
 
 // found holds one source per chunk of the index. A chunk "found" in the file being assembled at
 // another place than its own is fetched: that file is overwritten while it is assembled. Plans

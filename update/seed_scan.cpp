@@ -101,9 +101,10 @@ SeedScanResult scanSeedFile(const std::wstring& path, int seed, const ChunkIndex
 }
 
 PatchScan planFromSeeds(PatchCursor& cursor, const ChunkIndex& index, const std::wstring& assemblyPath,
-                        const std::wstring& seedPath, uint64_t maxRequest, ScanStopFn stop, void* context) {
+                        const std::wstring& seedPath, int connections, ScanStopFn stop, void* context) {
     std::vector<ChunkSource> found(index.chunks.size());
-    Feeder feeder{cursor, index, found, maxRequest};
+    // The parts handed over early have no ranges; the size of a request matters only at the end.
+    Feeder feeder{cursor, index, found, kMaxPatchRequest};
     SeedScanResult own = scanAssemblySeed(assemblyPath, index, found, stop, context);
     SeedScanResult other;
     if (!own.stopped) {
@@ -117,7 +118,7 @@ PatchScan planFromSeeds(PatchCursor& cursor, const ChunkIndex& index, const std:
         abandonPatchPlan(cursor, ERROR_OPERATION_ABORTED);
         return feeder.scan;
     }
-    const PatchPlan whole = planPatch(index, found, maxRequest);
+    const PatchPlan whole = planPatch(index, found);
     feeder.scan.worthwhile = patchWorthwhile(whole, index.fileSize);
     if (!feeder.scan.worthwhile) {
         feeder.scan.keptBytes = whole.keptBytes;
@@ -126,6 +127,7 @@ PatchScan planFromSeeds(PatchCursor& cursor, const ChunkIndex& index, const std:
         abandonPatchPlan(cursor, ERROR_SUCCESS);
         return feeder.scan;
     }
+    feeder.maxRequest = patchRequestSize(whole.fetchBytes, connections);
     feeder.hand(index.chunks.size(), true);
     return feeder.scan;
 }

@@ -49,5 +49,6 @@ struct PatchScan {
 // and hands the cursor every part of the plan as soon as all of its chunks are found, so that the
 // assembly runs while the seeds are still being read; at the end, the rest of the plan with the
 // ranges to fetch. A stop, or too little to gain, gives the plan up (abandonPatchPlan).
+// The ranges are sized by patchRequestSize for `connections`.
 PatchScan planFromSeeds(PatchCursor& cursor, const ChunkIndex& index, const std::wstring& assemblyPath,
-                        const std::wstring& seedPath, uint64_t maxRequest, ScanStopFn stop, void* context);
+                        const std::wstring& seedPath, int connections, ScanStopFn stop, void* context);

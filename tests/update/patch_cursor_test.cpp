@@ -98,8 +98,7 @@ Assembly assemble(const ChunkIndex& index, const std::string& newBytes, const st
     sizeAssembly(temp, newBytes.size());
     PatchCursor cursor(temp, {temp, target});
     PatchCallbacks callbacks{stopWhenAsked, countLocal, &a.progress};
-    std::thread planner(
-        [&] { a.scan = planFromSeeds(cursor, index, temp, target, 65536, nullptr, nullptr); });
+    std::thread planner([&] { a.scan = planFromSeeds(cursor, index, temp, target, 6, nullptr, nullptr); });
     a.finishers += settlePatchRange(cursor, -1, false, callbacks) ? 1 : 0;
     planner.join();
     for (size_t r = a.scan.ranges.size(); r-- > 0;) {
@@ -200,7 +199,7 @@ TEST(PatchAssembly, NoDigestWithoutEveryByte) {
         writeFileBytes(target, v1);
         sizeAssembly(temp, v2.size());
         PatchCursor cursor(temp, {temp, target});
-        PatchScan scan = planFromSeeds(cursor, index, temp, target, kMaxPatchRequest, nullptr, nullptr);
+        PatchScan scan = planFromSeeds(cursor, index, temp, target, 1, nullptr, nullptr);
         ASSERT_EQ(1u, scan.ranges.size());
         Progress progress;
         progress.stopAfterLocal = stopInstead;

@@ -132,3 +132,20 @@ TEST(PatchPlan, TooLittleToGain) {
         EXPECT_EQ(c.worthwhile, patchWorthwhile(planPatch(index, sources(index, c.pattern)), index.fileSize))
             << c.pattern;
 }
+
+TEST(PatchPlan, RequestsSpreadOverTheConnections) {
+    struct Case {
+        uint64_t fetchBytes;
+        int connections;
+        uint64_t size;
+    } cases[] = {
+        {10485760, 6, 1747627},     // 10 MiB of changes: a sixth each
+        {10485760, 1, 10485760},    // one connection: one request up to 16 MiB
+        {100000, 6, 262144},        // little to fetch: no request under 256 KiB
+        {1073741824, 6, 16777216},  // everything: 16 MiB at most
+        {5000000, 0, 5000000},      // no connection count: one
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.size, patchRequestSize(c.fetchBytes, c.connections))
+            << c.fetchBytes << "/" << c.connections;
+}
