@@ -52,6 +52,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     const StartupOptions options = startupOptions(cl, exePath, showCommand);
     LauncherApp* app = new LauncherApp();
+    // Handed to the launcher this one may restart after a self-update, and taken back if that fails.
+    app->runs.instanceMutex = mutex;
     UINT exitCode = 1;
     if (createWindow(app->ui, instance, options.run, options.showCommand)) {
         exitCode = static_cast<UINT>(runMessageLoop());

@@ -60,12 +60,8 @@ UiLanguage startupUiLanguage(const std::wstring& folder) {
     return readGameLanguage(folder).value_or(defaultUiLanguage());
 }
 
-void cleanupAfterSelfUpdate(const std::wstring& exePath, int attempts, unsigned sleepMs) {
-    std::wstring old = exePath + kOldFileSuffix;
-    // A read-only launcher stays read-only through the rename, and DeleteFileW refuses read-only files.
-    SetFileAttributesW(old.c_str(), FILE_ATTRIBUTE_NORMAL);
-    // The previous process may still be ending and holding its image; give it about three seconds.
-    for (int i = 0; i < attempts && pathExists(old) && !DeleteFileW(old.c_str()); ++i)
-        Sleep(sleepMs);
-    DeleteFileW((exePath + kNewFileSuffix).c_str());
+void cleanupAfterSelfUpdate(const std::wstring& exePath) {
+    const std::wstring unfinished = exePath + kNewFileSuffix;
+    SetFileAttributesW(unfinished.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(unfinished.c_str());
 }

@@ -36,5 +36,6 @@ UiLanguage defaultUiLanguage();
 // The game's language file in folder when it names one, else the user's default.
 UiLanguage startupUiLanguage(const std::wstring& folder);
 
-// Deletes exePath + ".eski" (retrying while the old process still holds it) and exePath + ".yeni".
-void cleanupAfterSelfUpdate(const std::wstring& exePath, int attempts = 30, unsigned sleepMs = 100);
+// Deletes exePath + ".yeni", a download or a failed build an ended process left behind. ".eski" stays:
+// it is the way back until this launcher's first run reaches Ready (the run control removes it then).
+void cleanupAfterSelfUpdate(const std::wstring& exePath);

@@ -1,6 +1,7 @@
 #include "base/file.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "base/handles.h"
 #include "base/names.h"
@@ -62,8 +63,51 @@ DWORD writeFlushedFile(const std::wstring& tempPath, std::string_view bytes) {
 }
 
 DWORD moveFileDurably(const std::wstring& from, const std::wstring& target) {
-    if (MoveFileExW(from.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+    if (MoveFileExW(from.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return 0;
     return lastErrorOr();
+}
+
+DWORD renameOpenFile(HANDLE file, const std::wstring& target) {
+    // The structure ends in the name; the system reads FileNameLength bytes of it.
+    const size_t nameBytes = target.size() * sizeof(wchar_t);
+    std::string buffer(sizeof(FILE_RENAME_INFO) + nameBytes, '\0');
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(nameBytes);
+    memcpy(info->FileName, target.data(), nameBytes);
+    if (!SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())))
+        return lastErrorOr();
+    // What MOVEFILE_WRITE_THROUGH gives a move by name: the new name is on the disk before anyone
+    // is told the file is in place.
+    return FlushFileBuffers(file) ? 0 : lastErrorOr();
+}
+
+DWORD deleteOpenFile(UniqueFile& file) {
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    DWORD error =
+        SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition)
+            ? 0
+            : lastErrorOr();
+    file.reset();
+    return error;
+}
+
+bool holdFileStamp(HANDLE file, uint64_t& size, uint64_t& lastWrite) {
+    FILE_BASIC_INFO basic{};
+    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) return false;
+    // Zero in the other fields leaves them as they are; a time set explicitly is not updated again
+    // by this handle's writes or its closing.
+    FILE_BASIC_INFO hold{};
+    hold.LastWriteTime = basic.LastWriteTime;
+    SetFileInformationByHandle(file, FileBasicInfo, &hold, sizeof hold);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info)) return false;
+    size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    lastWrite = (static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                info.ftLastWriteTime.dwLowDateTime;
+    return true;
 }
 
 DWORD flushFile(const std::wstring& path) {
@@ -117,14 +161,6 @@ std::wstring joinPath(const std::wstring& folder, std::wstring_view relative) {
     return out;
 }
 
-std::wstring protectionFolderPath(const std::wstring& rootFolder) {
-    return joinPath(rootFolder, kProtectionFolderName);
-}
-
-std::wstring protectionFilePath(const std::wstring& rootFolder, std::wstring_view name) {
-    return joinPath(protectionFolderPath(rootFolder), name);
-}
-
 std::wstring fullPath(const std::wstring& root, std::wstring_view relative) {
     // CreateDirectoryW stops 12 characters short of MAX_PATH; below that a path, its ".indir" or
     // ".yeni" twin and its parent folder all fit.
@@ -140,6 +176,14 @@ std::wstring fullPath(const std::wstring& root, std::wstring_view relative) {
     full.resize(length);
     if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
     return L"\\\\?\\" + full;
+}
+
+std::wstring stateFolderPath(const std::wstring& root) {
+    return fullPath(root, kProtectionFolderName);
+}
+
+std::wstring stateFilePath(const std::wstring& root, std::wstring_view fileName) {
+    return fullPath(root, std::wstring(kProtectionFolderName) + L"/" + std::wstring(fileName));
 }
 
 bool pathExists(const std::wstring& path) {

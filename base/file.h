@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/handles.h"
 #include "base/names.h"
 
 // False when the file cannot be opened, is larger than maxBytes, or cannot be read whole; bytes is
@@ -21,6 +22,16 @@ DWORD writeFlushedFile(const std::wstring& tempPath, std::string_view bytes);
 // Moves a complete, flushed file over target in one step, with write-through, so that after a power
 // cut the target holds either the old or the new content, never a zero-filled one. 0 or the error.
 DWORD moveFileDurably(const std::wstring& from, const std::wstring& target);
+// Moves the file that `file` has open (opened with DELETE access) over target, replacing it, and
+// flushes the file with its new name to the disk: the file moved is the one the handle holds,
+// whatever was done to its old name meanwhile. 0 or the system error.
+DWORD renameOpenFile(HANDLE file, const std::wstring& target);
+// Marks the file that `file` has open (with DELETE access) for deletion and closes the handle; the
+// file goes with the last handle to it. 0 or the system error (the handle is closed either way).
+DWORD deleteOpenFile(UniqueFile& file);
+// Sets the last-write time explicitly to its current value, so that the system does not move it
+// again when the handle closes, and reads it back with the size: the stamp the hash cache keeps.
+bool holdFileStamp(HANDLE file, uint64_t& size, uint64_t& lastWrite);
 // Flushes a file written earlier (through other handles) to the disk. 0 or the system error.
 DWORD flushFile(const std::wstring& path);
 // Both steps with target + tempSuffix as the temp file; the temp file never outlives a failure.
@@ -28,7 +39,8 @@ DWORD replaceFileDurably(const std::wstring& target, std::string_view bytes,
                          const wchar_t* tempSuffix = kNewFileSuffix);
 
 // replaceFileDurably with another file's content: copied to target + tempSuffix, flushed, moved.
-DWORD copyFileDurably(const std::wstring& source, const std::wstring& target, const wchar_t* tempSuffix = kNewFileSuffix);
+DWORD copyFileDurably(const std::wstring& source, const std::wstring& target,
+                      const wchar_t* tempSuffix = kNewFileSuffix);
 
 // Creates every prefix of path ending before a separator at index 3 or later, then path itself;
 // results ignored. True when path is a folder afterwards.
@@ -40,10 +52,10 @@ std::wstring joinPath(const std::wstring& folder, std::wstring_view relative);
 // with the "\\?\" prefix, so deep game folders work without the system's long-path setting.
 // relative must already pass the list's path rules (no ".", "..", empty or trailing-dot parts).
 std::wstring fullPath(const std::wstring& root, std::wstring_view relative);
-// rootFolder\koruma, and rootFolder\koruma\name: the one way a path in the launcher's own folder
-// is built.
-std::wstring protectionFolderPath(const std::wstring& rootFolder);
-std::wstring protectionFilePath(const std::wstring& rootFolder, std::wstring_view name);
+// The launcher's state folder "koruma" of a game folder, and a file in it, built as fullPath builds
+// a game file: a deep game folder must not lose its state to the length limit.
+std::wstring stateFolderPath(const std::wstring& root);
+std::wstring stateFilePath(const std::wstring& root, std::wstring_view fileName);
 bool pathExists(const std::wstring& path);
 // False for a missing path or a folder.
 bool fileSize(const std::wstring& path, uint64_t& size);

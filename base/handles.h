@@ -121,7 +121,8 @@ using UniqueModule = UniqueHandle<ModuleTraits>;
 class SelectGuard {
    public:
     SelectGuard() = default;
-    SelectGuard(HDC dc, HGDIOBJ object) : dc_(dc), previous_(dc && object ? SelectObject(dc, object) : nullptr) {}
+    SelectGuard(HDC dc, HGDIOBJ object)
+        : dc_(dc), previous_(dc && object ? SelectObject(dc, object) : nullptr) {}
     ~SelectGuard() { restore(); }
     SelectGuard(SelectGuard&& other) noexcept
         : dc_(std::exchange(other.dc_, nullptr)), previous_(std::exchange(other.previous_, nullptr)) {}

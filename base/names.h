@@ -8,11 +8,11 @@
 // scanned as a game file and never deleted as an extra file.
 inline constexpr wchar_t kLauncherFileName[] = L"Qorvane Launcher.exe";
 inline constexpr wchar_t kGameFileName[] = L"Qorvane.exe";       // the game client the launcher starts
-inline constexpr wchar_t kGameFolderName[] = L"Qorvane";        // a new install folder's own name
+inline constexpr wchar_t kGameFolderName[] = L"Qorvane";         // a new install folder's own name
 inline constexpr wchar_t kProtectionFolderName[] = L"koruma";    // everything the launcher keeps for itself
-inline constexpr wchar_t kGameLanguageFile[] = L"pack\\dil.cfg";  // the game client's language
-inline constexpr wchar_t kGameWindowFile[] = L"sorvik.cfg";       // the game client's window size
-inline constexpr wchar_t kGameScaleFile[] = L"zoom.cfg";          // the game client's interface scale
+inline constexpr wchar_t kGameLanguageFile[] = L"pack/dil.cfg";  // the game client's language
+inline constexpr wchar_t kGameWindowFile[] = L"sorvik.cfg";      // the game client's window size
+inline constexpr wchar_t kGameScaleFile[] = L"zoom.cfg";         // the game client's interface scale
 
 // Files in "koruma".
 inline constexpr wchar_t kLogFileName[] = L"launcher_gunluk.txt";
@@ -26,7 +26,8 @@ inline constexpr wchar_t kDisplayRecordFileName[] = L"ekran.txt";
 // "koruma" under the same names.
 inline constexpr wchar_t kListFileName[] = L"manifest.txt";
 inline constexpr wchar_t kSignatureFileName[] = L"manifest.sig";
-inline constexpr const wchar_t* kNewsFileNames[2] = {L"haberler_tr.txt", L"haberler_en.txt"};  // Turkish, English
+// The news, Turkish then English.
+inline constexpr const wchar_t* kNewsFileNames[2] = {L"haberler_tr.txt", L"haberler_en.txt"};
 
 // Suffixes of files on their way into place: a download until it is verified, a replacement until
 // it is moved over its target, the launcher's old executable until the next start, and the
@@ -43,6 +44,13 @@ inline constexpr wchar_t kAfterSelfUpdateOption[] = L"--guncellendi";
 inline constexpr wchar_t kPreviewOption[] = L"--onizleme";
 // The game client's option that carries the launch token.
 inline constexpr wchar_t kGameTokenOption[] = L"--qorvane-belge";
+
+// Below HKEY_CURRENT_USER: the highest list version each game folder has verified, one value per
+// folder named by its folderKey, so that the floor survives the loss of koruma.
+inline constexpr wchar_t kVersionFloorKey[] = L"Software\\Qorvane\\liste_surumu";
+
+// The shortcuts on the desktop and in the Start menu.
+inline constexpr wchar_t kShortcutFileName[] = L"Qorvane.lnk";
 
 // One launcher per session: the mutex it holds and the class of its window.
 inline constexpr wchar_t kInstanceMutexName[] = L"Local\\QorvaneLauncher";

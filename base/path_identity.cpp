@@ -92,6 +92,23 @@ std::wstring pathKey(std::wstring_view path) {
     return foldCase(cleanRelativePath(path));
 }
 
+std::wstring folderKey(const std::wstring& folder) {
+    std::wstring full = folder;
+    DWORD need = GetFullPathNameW(folder.c_str(), 0, nullptr, nullptr);
+    if (need > 0) {
+        std::wstring buffer(need, L'\0');
+        DWORD length = GetFullPathNameW(folder.c_str(), need, buffer.data(), nullptr);
+        if (length > 0 && length < need) full.assign(buffer.data(), length);
+    }
+    if (full.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        full = L"\\" + full.substr(7);
+    else if (full.rfind(L"\\\\?\\", 0) == 0)
+        full = full.substr(4);
+    while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/'))
+        full.pop_back();
+    return foldCase(full);
+}
+
 bool isReservedDeviceName(std::wstring_view part) {
     // Windows opens the device for "nul.txt" and "NUL .tar.gz" too: only the base name counts,
     // without the blanks before the first dot.
@@ -113,6 +130,12 @@ bool isFaithfulRelativePath(std::wstring_view path) {
     bool faithful = true;
     forEachPart(path, [&](std::wstring_view part) { faithful = faithful && isFaithfulName(part); });
     return faithful;
+}
+
+bool hasShortNameShape(std::wstring_view path) {
+    for (size_t i = 0; i + 1 < path.size(); ++i)
+        if (path[i] == L'~' && path[i + 1] >= L'0' && path[i + 1] <= L'9') return true;
+    return false;
 }
 
 bool isInProtectionFolder(std::wstring_view key) {

@@ -19,6 +19,10 @@ bool sameName(std::wstring_view a, std::wstring_view b);
 // are equal. Every map, set and comparison of list paths, cache keys and names on disk uses it.
 std::wstring pathKey(std::wstring_view path);
 
+// One spelling for a folder of the disk, as a name in the registry: the absolute path without the
+// "\\?\" prefix or a trailing separator, its letter case folded like a file name's.
+std::wstring folderKey(const std::wstring& folder);
+
 // A device name in any letter case, with or without an extension or blanks before it: CON, PRN,
 // AUX, NUL, CONIN$, CONOUT$, COM1-COM9, LPT1-LPT9 (also with the superscript digits 1-3).
 bool isReservedDeviceName(std::wstring_view part);
@@ -26,5 +30,8 @@ bool isReservedDeviceName(std::wstring_view part);
 // not "." or "..", not ending in "." or a blank, no control character, none of < > : " | ? *,
 // and no device name.
 bool isFaithfulRelativePath(std::wstring_view path);
+// A part (split at "/" and "\") holds "~" followed by a digit, the shape of a short 8.3 name such
+// as QORVAN~1.EXE: on volumes that keep short names it may open another file than its own.
+bool hasShortNameShape(std::wstring_view path);
 // The key is the launcher's own folder "koruma" at the top, or lies inside it.
 bool isInProtectionFolder(std::wstring_view key);

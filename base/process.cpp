@@ -39,8 +39,9 @@ std::wstring quoteArgument(const std::wstring& arg) {
 
 namespace {
 
-DWORD createProcess(const std::wstring& exePath, const std::wstring& arguments, const std::wstring& workingFolder,
-                    DWORD creationFlags, HANDLE* mainThread) {
+DWORD createProcess(const std::wstring& exePath, const std::wstring& arguments,
+                    const std::wstring& workingFolder, DWORD creationFlags, HANDLE* mainThread,
+                    HeldProcess* held = nullptr) {
     std::wstring commandLine = L"\"" + exePath + L"\"";
     if (!arguments.empty()) commandLine += L" " + arguments;
     // CreateProcessW may write into the command line, so it gets its own writable copy.
@@ -54,6 +55,12 @@ DWORD createProcess(const std::wstring& exePath, const std::wstring& arguments, 
         DWORD error = GetLastError();
         return error ? error : ERROR_INVALID_FUNCTION;
     }
+    if (held) {
+        held->process.reset(process.hProcess);
+        held->mainThread.reset(process.hThread);
+        held->id = process.dwProcessId;
+        return 0;
+    }
     if (mainThread)
         *mainThread = process.hThread;
     else
@@ -64,12 +71,17 @@ DWORD createProcess(const std::wstring& exePath, const std::wstring& arguments, 
 
 }  // namespace
 
-DWORD startProcess(const std::wstring& exePath, const std::wstring& arguments, const std::wstring& workingFolder,
-                   DWORD creationFlags) {
+DWORD startProcess(const std::wstring& exePath, const std::wstring& arguments,
+                   const std::wstring& workingFolder, DWORD creationFlags) {
     return createProcess(exePath, arguments, workingFolder, creationFlags, nullptr);
 }
 
 DWORD startProcessSuspended(const std::wstring& exePath, const std::wstring& arguments,
                             const std::wstring& workingFolder, DWORD creationFlags, HANDLE* mainThread) {
     return createProcess(exePath, arguments, workingFolder, creationFlags | CREATE_SUSPENDED, mainThread);
+}
+
+DWORD startProcessHeld(const std::wstring& exePath, const std::wstring& arguments,
+                       const std::wstring& workingFolder, HeldProcess& held) {
+    return createProcess(exePath, arguments, workingFolder, CREATE_SUSPENDED, nullptr, &held);
 }

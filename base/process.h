@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "base/handles.h"
+
 std::wstring moduleFilePath();                    // the running executable (520 characters at most)
 std::wstring folderOf(const std::wstring& path);  // up to, not including, the last backslash
 // Quotes one argument so that CommandLineToArgvW reads it back unchanged.
@@ -18,3 +20,11 @@ DWORD startProcess(const std::wstring& exePath, const std::wstring& arguments,
 // close) is resumed, so a caller knows the program started before it lets it act.
 DWORD startProcessSuspended(const std::wstring& exePath, const std::wstring& arguments,
                             const std::wstring& workingFolder, DWORD creationFlags, HANDLE* mainThread);
+// A program started suspended with the handles to watch it and let it run.
+struct HeldProcess {
+    UniqueKernelHandle process;
+    UniqueKernelHandle mainThread;
+    DWORD id = 0;
+};
+DWORD startProcessHeld(const std::wstring& exePath, const std::wstring& arguments,
+                       const std::wstring& workingFolder, HeldProcess& held);

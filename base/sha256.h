@@ -36,4 +36,5 @@ using HashProgressFn = bool (*)(void* context, uint64_t bytesSoFar);
 
 // 64 lowercase hex characters, or empty when the file cannot be opened or read, or on a stop;
 // *error (when given) is then the failed call's error, ERROR_OPERATION_ABORTED for a stop.
-std::string hashFile(const std::wstring& path, HashProgressFn progress, void* context, DWORD* error = nullptr);
+std::string hashFile(const std::wstring& path, HashProgressFn progress, void* context,
+                     DWORD* error = nullptr);

@@ -69,10 +69,10 @@ struct StageTimeline {
     double processorAtStart = 0, processorAtEnd = 0;
 };
 
-void watchStage(Updater& u, std::atomic<bool>& done, StageTimeline& out) {
+void watchStage(Updater& updater, std::atomic<bool>& done, StageTimeline& out) {
     bool inStage = false;
     while (!done.load()) {
-        StatusSnapshot s = copyStatus(u);
+        StatusSnapshot s = copyStatus(updater.status);
         double t = now();
         if (!inStage && s.phase == UpdatePhase::Downloading) {
             inStage = true;
@@ -100,7 +100,7 @@ int engineRun(const wchar_t* url, const wchar_t* folder, const wchar_t* connecti
 
     static Updater u;  // the launcher keeps it for the whole process too
     configureRun(u, folder, true);
-    beginRunStatus(u);
+    beginRunStatus(u.status);
     u.workerRunning = true;
     std::atomic<bool> done{false};
     StageTimeline stage;
@@ -111,15 +111,15 @@ int engineRun(const wchar_t* url, const wchar_t* folder, const wchar_t* connecti
     done = true;
     watcher.join();
 
-    StatusSnapshot s = copyStatus(u);
+    StatusSnapshot s = copyStatus(u.status);
     PROCESS_MEMORY_COUNTERS memory = {};
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
     std::string log;
-    readWholeFile(logFilePath(u.rootFolder), log, 64u << 20);
-    std::printf("phase %d (6 = ready), error %d, files %d, bytes %llu, connections %d\n", static_cast<int>(s.phase),
-                static_cast<int>(s.errorCode), s.filesUpdated, static_cast<unsigned long long>(s.bytesTotal),
-                u.config.connectionCount);
+    readWholeFile(logFilePath(u.config.rootFolder), log, 64u << 20);
+    std::printf("phase %d (6 = ready), error %d, files %d, bytes %llu, connections %d\n",
+                static_cast<int>(s.phase), static_cast<int>(s.errorCode), s.filesUpdated,
+                static_cast<unsigned long long>(s.bytesTotal), u.config.connectionCount);
     std::printf("log: %s\n", lastLineWith(log, "indirme: ").c_str());
     std::printf("log: %s\n", lastLineWith(log, "indirme bitti").c_str());
     figure("run", end - start);
@@ -155,8 +155,9 @@ struct BareLoop {
 
 bool bareTransfer(BareLoop& loop, HINTERNET connection, const BareJob& job, unsigned char* buffer) {
     std::wstring object = loop.basePath + job.url;
-    HINTERNET request = WinHttpOpenRequest(connection, L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
-                                           WINHTTP_DEFAULT_ACCEPT_TYPES, loop.https ? WINHTTP_FLAG_SECURE : 0);
+    HINTERNET request =
+        WinHttpOpenRequest(connection, L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
+                           WINHTTP_DEFAULT_ACCEPT_TYPES, loop.https ? WINHTTP_FLAG_SECURE : 0);
     if (!request) return false;
     wchar_t range[96] = {};
     if (job.length)
@@ -167,8 +168,9 @@ bool bareTransfer(BareLoop& loop, HINTERNET connection, const BareJob& job, unsi
               WinHttpReceiveResponse(request, nullptr);
     HANDLE file = INVALID_HANDLE_VALUE;
     if (ok) {
-        file = CreateFileW(job.file.c_str(), GENERIC_WRITE, job.length ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0,
-                           nullptr, job.length ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        file =
+            CreateFileW(job.file.c_str(), GENERIC_WRITE, job.length ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0,
+                        nullptr, job.length ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         LARGE_INTEGER at;
         at.QuadPart = static_cast<LONGLONG>(job.offset);
         ok = file != INVALID_HANDLE_VALUE && SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
@@ -194,10 +196,8 @@ void bareWorker(BareLoop& loop) {
 
 int bareRun(const wchar_t* url, const wchar_t* listFile, const wchar_t* outFolder, int connections) {
     BareLoop loop;
-    UpdaterConfig server;
-    server.host.clear();
-    applyServerUrl(server, url);
-    if (server.host.empty()) return 2;
+    ServerAddress server;
+    if (!parseServerUrl(url, server) || server.host.empty()) return 2;
     loop.host = server.host;
     loop.basePath = server.basePath;
     loop.port = server.port;
@@ -227,19 +227,20 @@ int bareRun(const wchar_t* url, const wchar_t* listFile, const wchar_t* outFolde
         SetEndOfFile(h);
         CloseHandle(h);
         for (uint64_t offset = 0; offset < size; offset += kRange)
-            loop.jobs.push_back(BareJob{object, file, offset, size - offset < kRange ? size - offset : kRange});
+            loop.jobs.push_back(
+                BareJob{object, file, offset, size - offset < kRange ? size - offset : kRange});
         return true;
     });
 
     double start = now();
     double processorAtStart = processSeconds();
-    loop.session = WinHttpOpen(L"bare", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                               WINHTTP_NO_PROXY_BYPASS, 0);
+    loop.session =
+        WinHttpOpen(L"bare", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
     DWORD many = 16;
     WinHttpSetOption(loop.session, WINHTTP_OPTION_MAX_CONNS_PER_SERVER, &many, sizeof many);
     std::vector<std::thread> threads;
-    int workers = static_cast<int>(loop.jobs.size()) < connections ? static_cast<int>(loop.jobs.size())
-                                                                      : connections;
+    int workers =
+        static_cast<int>(loop.jobs.size()) < connections ? static_cast<int>(loop.jobs.size()) : connections;
     for (int i = 0; i < workers; ++i)
         threads.emplace_back(bareWorker, std::ref(loop));
     for (std::thread& t : threads)
@@ -288,12 +289,15 @@ int bareHash(int count, wchar_t** paths) {
 
 int wmain(int argc, wchar_t** argv) {
     std::wstring mode = argc > 1 ? argv[1] : L"";
-    if (mode == L"--yalin" && argc >= 5) return bareRun(argv[2], argv[3], argv[4], argc > 5 ? _wtoi(argv[5]) : 6);
+    if (mode == L"--yalin" && argc >= 5)
+        return bareRun(argv[2], argv[3], argv[4], argc > 5 ? _wtoi(argv[5]) : 6);
     if (mode == L"--cng" && argc >= 3) return bareHash(argc - 2, argv + 2);
-    if (argc >= 3 && mode.rfind(L"--", 0) != 0) return engineRun(argv[1], argv[2], argc > 3 ? argv[3] : nullptr);
-    std::fprintf(stderr,
-                 "usage: download_bench.exe <server URL> <empty install folder> [connections]\n"
-                 "       download_bench.exe --yalin <server URL> <object list> <output folder> [connections]\n"
-                 "       download_bench.exe --cng <file>...\n");
+    if (argc >= 3 && mode.rfind(L"--", 0) != 0)
+        return engineRun(argv[1], argv[2], argc > 3 ? argv[3] : nullptr);
+    std::fprintf(
+        stderr,
+        "usage: download_bench.exe <server URL> <empty install folder> [connections]\n"
+        "       download_bench.exe --yalin <server URL> <object list> <output folder> [connections]\n"
+        "       download_bench.exe --cng <file>...\n");
     return 2;
 }

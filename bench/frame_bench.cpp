@@ -62,22 +62,24 @@ void printBreakdown(LauncherUi& ui) {
         void (*paint)(LauncherUi&, Gdiplus::GpGraphics*, const ScreenModel&);
     } parts[] = {
         {"embers",
-         [](LauncherUi& u, Gdiplus::GpGraphics*, const ScreenModel&) {
-             blendParticles(u.window.particles, u.drawing.frameCache.embers,
-                            static_cast<uint32_t*>(u.backBuffer.pixels), u.backBuffer.width,
-                            u.backBuffer.height, u.window.uiScale, 3.0);
+         [](LauncherUi& ui, Gdiplus::GpGraphics*, const ScreenModel&) {
+             blendParticles(ui.window.particles, ui.drawing.frameCache.embers,
+                            static_cast<uint32_t*>(ui.backBuffer.pixels), ui.backBuffer.width,
+                            ui.backBuffer.height, ui.window.uiScale, 3.0);
          }},
         {"still parts",
-         [](LauncherUi& u, Gdiplus::GpGraphics*, const ScreenModel&) {
-             blendLayer(u.drawing.frameCache.fixedParts, static_cast<uint32_t*>(u.backBuffer.pixels),
-                        u.backBuffer.width, u.backBuffer.height, 0, 0);
+         [](LauncherUi& ui, Gdiplus::GpGraphics*, const ScreenModel&) {
+             blendLayer(ui.drawing.frameCache.fixedParts, static_cast<uint32_t*>(ui.backBuffer.pixels),
+                        ui.backBuffer.width, ui.backBuffer.height, 0, 0);
          }},
-        {"title bar", [](LauncherUi& u, Gdiplus::GpGraphics* gr,
-                         const ScreenModel&) { paintTitleBar(u, gr, PaintLayer::Changing); }},
-        {"news and status", [](LauncherUi& u, Gdiplus::GpGraphics* gr,
-                               const ScreenModel& m) { paintNewsAndStatus(u, gr, m, PaintLayer::Changing); }},
-        {"bottom bar", [](LauncherUi& u, Gdiplus::GpGraphics* gr,
-                          const ScreenModel& m) { paintBottomBar(u, gr, m, PaintLayer::Changing); }},
+        {"title bar", [](LauncherUi& ui, Gdiplus::GpGraphics* gr,
+                         const ScreenModel&) { paintTitleBar(ui, gr, PaintLayer::Changing); }},
+        {"news and status",
+         [](LauncherUi& ui, Gdiplus::GpGraphics* gr, const ScreenModel& model) {
+             paintNewsAndStatus(ui, gr, model, PaintLayer::Changing);
+         }},
+        {"bottom bar", [](LauncherUi& ui, Gdiplus::GpGraphics* gr,
+                          const ScreenModel& model) { paintBottomBar(ui, gr, model, PaintLayer::Changing); }},
     };
     LARGE_INTEGER frequency, before, after;
     QueryPerformanceFrequency(&frequency);
@@ -154,6 +156,21 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("  cache: %zu ember sprites (%zu KiB), still parts %zu KiB\n",
                     ui.drawing.frameCache.embers.byKey.size(), spritePixels * 4 / 1024,
                     ui.drawing.frameCache.fixedParts.pixels.size() * 4 / 1024);
+    }
+
+    // The same busiest screen with keyboard focus on the primary button, and with high contrast.
+    ui.drawing.frameCache.paintEverything = false;
+    for (bool highContrast : {false, true}) {
+        if (!prepare(ui, 1.5f) || !showPreviewState(ui, L"indirme")) return 1;
+        ui.window.look.highContrast = highContrast;
+        ui.window.look.colours = previewContrastColours();
+        ui.window.focusId = ClickId::Repair;
+        ui.window.focusCues = true;
+        medianPaintMs(ui, 20);
+        double cpu = 0;
+        double median = medianPaintMs(ui, 300, &cpu);
+        std::printf("frame paint with the focus ring%s, scale 1.5: median %.2f ms (processor time %.2f ms)\n",
+                    highContrast ? ", high contrast" : "", median, cpu);
     }
     return 0;
 }

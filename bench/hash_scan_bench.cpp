@@ -16,8 +16,8 @@
 #include "base/sha256.h"
 #include "protocol/hash_cache.h"
 #include "protocol/manifest.h"
+#include "update/live_status.h"
 #include "update/run_driver.h"
-#include "update/updater.h"
 
 namespace {
 
@@ -117,18 +117,18 @@ void scanBench(const std::wstring& folder, int files) {
         manifest.pathIndex[pathKey(e.path)] = manifest.entries.size();
         manifest.entries.push_back(e);
     }
-    Updater u;
-    u.rootFolder = root;
+    LiveStatus status;
+    StopSignal stop;
     HashCache cache;
     std::vector<uint32_t> downloads;
-    int counted = 0;
-    uint64_t bytes = 0;
-    scanListedFiles(u, manifest, cache, false, downloads, counted, bytes);  // fills the cache: warm from here
+    ScanCounts counted;
+    // Fills the cache: warm from here.
+    StepResult scanned = scanListedFiles(root, stop, status, manifest, cache, false, downloads, counted);
     double bestEngine = 1e9, bestBare = 1e9;
     for (int round = 0; round < 3; ++round) {
         downloads.clear();
         double t0 = now();
-        scanListedFiles(u, manifest, cache, false, downloads, counted, bytes);
+        scanned = scanListedFiles(root, stop, status, manifest, cache, false, downloads, counted);
         double t1 = now();
         int present = 0;
         for (const std::wstring& p : fullPaths) {
@@ -136,7 +136,7 @@ void scanBench(const std::wstring& folder, int files) {
             present += GetFileAttributesExW(p.c_str(), GetFileExInfoStandard, &data) ? 1 : 0;
         }
         double t2 = now();
-        if (present != files || !downloads.empty())
+        if (present != files || !downloads.empty() || !scanned.ok())
             printf("  (scan saw %d files, %zu to fetch)\n", present, downloads.size());
         bestEngine = std::min(bestEngine, t1 - t0);
         bestBare = std::min(bestBare, t2 - t1);

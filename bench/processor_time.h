@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-inline double fileTimeSeconds(const FILETIME& t) {
-    return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e7;
+inline double fileTimeSeconds(const FILETIME& time) {
+    return (static_cast<double>(time.dwHighDateTime) * 4294967296.0 + time.dwLowDateTime) / 1e7;
 }
 
 inline double processSeconds() {

@@ -1,29 +1,18 @@
-# The include order of the source folders, checked over their #include lines:
-#   base <- protocol <- update, display <- install <- ui <- app, and tools on base and protocol only.
-# A file may include its own folder and the folders below it, nothing else; update and display do
-# not include each other. Inside the folders listed in ACYCLIC, the modules (x.h with x.cpp) must
-# not include each other directly or through a circle.
+# The include order of the source folders, checked over their #include lines. TABLE (written by
+# cmake/modules.cmake from the modules' declarations) names the folders and, for each, the folders
+# it may include besides its own: an include of any other folder is a violation. Inside every
+# folder, the modules (x.h with x.cpp) must not include each other directly or through a circle.
 #
-#   cmake -DROOT=<source tree> [-DACYCLIC="ui;install;app"] -P check_includes.cmake
+#   cmake -DROOT=<source tree> -DTABLE=<include table> [-DACYCLIC="ui;install"] -P check_includes.cmake
 # Prints every violation and fails when there is one.
 cmake_minimum_required(VERSION 3.20)
-if(NOT ROOT)
-  message(FATAL_ERROR "ROOT (the source tree) is not set")
+if(NOT ROOT OR NOT TABLE)
+  message(FATAL_ERROR "ROOT (the source tree) and TABLE (the include table) must be set")
 endif()
+include("${TABLE}")
 if(NOT DEFINED ACYCLIC)
-  set(ACYCLIC ui install app)
+  set(ACYCLIC ${folders})
 endif()
-
-# What each folder may include besides itself.
-set(below_base "")
-set(below_protocol base)
-set(below_update base protocol)
-set(below_display base)
-set(below_install base protocol update display)
-set(below_ui base protocol update display install)
-set(below_app base protocol update display install ui)
-set(below_tools base protocol)
-set(folders base protocol update display install ui app tools)
 
 set(violations "")
 

@@ -4,7 +4,10 @@
 # launcher downloaded next to it. Loaded at first use instead, after restrictDllSearch has limited
 # the search to the system folder, such a file is never looked at.
 #
-#   qv_delay_loaded(<name>)  -> qv::<name>, linked instead of the plain <name> library
+#   qv_delay_loaded(<name> [EXPORTS <function>...])  -> qv::<name>, linked instead of the plain <name>
+#
+# EXPORTS names the functions used from a library whose import library the MinGW toolchain does not
+# carry (uiautomationcore); the delay-import library is then made from that list alone.
 #
 # MSVC does it with /DELAYLOAD. MinGW (GCC and clang alike) links a delay-import library that GNU
 # dlltool makes from every export of the toolchain's own import library; the thunks call the
@@ -12,6 +15,7 @@
 # GNU-style tables too (its own --delayload ignores GNU import libraries) but puts the address table
 # among read-only data; the hook in base/dll_search.cpp opens a slot for writing before it is filled.
 function(qv_delay_loaded name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "EXPORTS")
   set(target qv_delayed_${name})
   add_library(${target} INTERFACE)
   add_library(qv::${name} ALIAS ${target})
@@ -28,20 +32,23 @@ function(qv_delay_loaded name)
   # GNU binutils for both compilers: LLVM's dlltool makes no delay-import libraries.
   find_program(QV_GNU_DLLTOOL NAMES x86_64-w64-mingw32-dlltool REQUIRED)
   find_program(QV_GNU_NM NAMES x86_64-w64-mingw32-nm REQUIRED)
-  find_library(QV_IMPORT_LIBRARY_${name} NAMES ${name} REQUIRED)
-  set(import_library ${QV_IMPORT_LIBRARY_${name}})
-
   set(dir ${CMAKE_BINARY_DIR}/delay-load)
   set(def ${dir}/${name}.def)
   set(library ${dir}/lib${name}_delayed.a)
   file(MAKE_DIRECTORY ${dir})
-  execute_process(COMMAND ${QV_GNU_NM} -g --defined-only ${import_library}
-                  OUTPUT_VARIABLE symbols RESULT_VARIABLE failed)
-  if(failed)
-    message(FATAL_ERROR "cannot list the exports of ${import_library}")
+  if(arg_EXPORTS)
+    set(imports ${arg_EXPORTS})
+  else()
+    find_library(QV_IMPORT_LIBRARY_${name} NAMES ${name} REQUIRED)
+    set(import_library ${QV_IMPORT_LIBRARY_${name}})
+    execute_process(COMMAND ${QV_GNU_NM} -g --defined-only ${import_library}
+                    OUTPUT_VARIABLE symbols RESULT_VARIABLE failed)
+    if(failed)
+      message(FATAL_ERROR "cannot list the exports of ${import_library}")
+    endif()
+    string(REGEX MATCHALL " I __imp_[A-Za-z0-9_]+" imports "${symbols}")
+    list(TRANSFORM imports REPLACE " I __imp_" "")
   endif()
-  string(REGEX MATCHALL " I __imp_[A-Za-z0-9_]+" imports "${symbols}")
-  list(TRANSFORM imports REPLACE " I __imp_" "")
   list(REMOVE_DUPLICATES imports)
   list(SORT imports)
   list(JOIN imports "\n" exports)
@@ -61,3 +68,6 @@ endfunction()
 foreach(dll winhttp bcrypt dwmapi gdiplus)
   qv_delay_loaded(${dll})
 endforeach()
+# The window's UI Automation provider; MinGW-w64 has no import library for it.
+qv_delay_loaded(uiautomationcore EXPORTS UiaClientsAreListening UiaDisconnectProvider UiaHostProviderFromHwnd
+                UiaRaiseAutomationEvent UiaRaiseAutomationPropertyChangedEvent UiaReturnRawElementProvider)

@@ -39,7 +39,7 @@ std::wstring gameFile(const std::wstring& gameFolder, const wchar_t* name) {
 }
 
 std::wstring markerPath(const std::wstring& gameFolder) {
-    return protectionFilePath(gameFolder, kDisplayRecordFileName);
+    return stateFilePath(gameFolder, kDisplayRecordFileName);
 }
 
 // Float to int without the undefined conversion of out-of-range values: a WIDTH of two billion in
@@ -92,7 +92,8 @@ bool readForRewrite(const std::wstring& path, std::string& bytes) {
 // The two files change together or not at all, since the game multiplies the units of one by the
 // scale of the other: a new scale over old units (or the reverse) is a window of the wrong size.
 // Both new contents are flushed under temporary names before either file changes.
-bool writeSizeAndScale(const std::wstring& gameFolder, int unitsWidth, int unitsHeight, const std::string& zoom) {
+bool writeSizeAndScale(const std::wstring& gameFolder, int unitsWidth, int unitsHeight,
+                       const std::string& zoom) {
     // A size below one unit (from a damaged file, or a scale too large for the pixels) is no window.
     if (unitsWidth < 1 || unitsHeight < 1) return false;
     const std::wstring configPath = gameFile(gameFolder, kGameWindowFile);
@@ -196,7 +197,7 @@ bool displayMarkerExists(const std::wstring& gameFolder) {
 }
 
 void writeDisplayMarker(const std::wstring& gameFolder) {
-    CreateDirectoryW(protectionFolderPath(gameFolder).c_str(), nullptr);
+    CreateDirectoryW(stateFolderPath(gameFolder).c_str(), nullptr);
     replaceSettingsFile(markerPath(gameFolder), std::string_view(kMarkerText, sizeof kMarkerText - 1));
 }
 

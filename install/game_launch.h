@@ -4,18 +4,17 @@
 
 #include <windows.h>
 
-#include <cstdint>
 #include <string>
 
-struct LaunchResult {
-    bool started = false;
-    uint32_t errorCode = 0;
-};
-LaunchResult launchGame(HWND ownerWindow, const std::wstring& gameFolder);
+#include "base/system_error.h"
+
+// Failed, with its code, when the game was not started: ERROR_FILE_NOT_FOUND for a missing client,
+// ERROR_CANCELLED when the user declined elevation.
+SystemError launchGame(HWND ownerWindow, const std::wstring& gameFolder);
 
 // The token's random source: fills the bytes and returns an NTSTATUS (negative on failure).
 using RandomBytesFn = long (*)(unsigned char* bytes, unsigned long count);
 long systemRandomBytes(unsigned char* bytes, unsigned long count);
 // As above with another random source; a failing source means the game is not started and the
 // failure comes back as a system error code, like a failed start.
-LaunchResult launchGame(HWND ownerWindow, const std::wstring& gameFolder, RandomBytesFn randomBytes);
+SystemError launchGame(HWND ownerWindow, const std::wstring& gameFolder, RandomBytesFn randomBytes);

@@ -70,31 +70,17 @@ std::wstring installFolderForChoice(const std::wstring& chosen) {
         path.pop_back();
     size_t separator = path.rfind(L'\\');
     std::wstring last = separator == std::wstring::npos ? path : path.substr(separator + 1);
-    if (sameName(last, kGameFolderName) || isGameInstalled(path)) return path;
+    // A folder holding an install and nothing else stays; anything else gets a folder of the game's own.
+    const bool installed =
+        judgeFolderContent(path) == FolderContent::OnlyGame && pathExists(installRecordPath(path));
+    if (sameName(last, kGameFolderName) || installed) return path;
     if (path.empty() || path.back() != L'\\') path += L'\\';
     return path + kGameFolderName;
 }
 
 bool isOwnableGameFolder(const std::wstring& folder) {
-    DWORD attributes = GetFileAttributesW(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-    }
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    if (pathExists(joinPath(folder, kGameFileName)) || pathExists(joinPath(folder, kProtectionFolderName)))
-        return true;
-    WIN32_FIND_DATAW entry;
-    UniqueFind find(FindFirstFileW(joinPath(folder, L"*").c_str(), &entry));
-    if (!find) return false;
-    do {
-        std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..") continue;
-        // The launcher may be started from the folder it installs into.
-        if (sameName(name, kLauncherFileName)) continue;
-        return false;
-    } while (FindNextFileW(find.get(), &entry));
-    return true;
+    // The launcher may be started from the folder it installs into: its own name counts as the game's.
+    return judgeFolderContent(folder) != FolderContent::Other;
 }
 
 std::wstring ownedInstallFolder(const std::wstring& folder) {

@@ -13,11 +13,11 @@ bool pickInstallFolder(HWND ownerWindow, std::wstring& folder);
 uint64_t freeSpaceAt(const std::wstring& path);
 std::wstring parentFolder(const std::wstring& path);
 std::wstring knownFolderPath(REFKNOWNFOLDERID folderId);
-// The picker's rule for the chosen folder: append "\Qorvane" unless it is named so or holds an install.
+// The picker's rule for the chosen folder: append "\Qorvane" unless it is named so or holds an install
+// and nothing but the launcher's own names.
 std::wstring installFolderForChoice(const std::wstring& chosen);
-// A folder the game may own as a whole, so that the uninstaller's removal of it takes nothing else:
-// missing, empty (the launcher's own file aside), or already a game folder (it holds "Qorvane.exe"
-// or "koruma").
+// A folder the game may own as a whole: missing, empty, or holding nothing but the launcher's own
+// names (judgeFolderContent).
 bool isOwnableGameFolder(const std::wstring& folder);
 // The folder an install really goes to: folder itself when the game may own it, else
 // folder\Qorvane when that one may be owned, else empty (the install is refused).

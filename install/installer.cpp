@@ -29,7 +29,8 @@ void setDword(HKEY key, const wchar_t* name, DWORD value) {
 }
 
 DWORD writeInstallRecord(const std::wstring& folder) {
-    return replaceFileDurably(installRecordPath(folder), std::string_view(kInstallRecord, kInstallRecordSize));
+    return replaceFileDurably(installRecordPath(folder),
+                              std::string_view(kInstallRecord, kInstallRecordSize));
 }
 
 void registerUninstallEntry(const std::wstring& folder, const std::wstring& copyPath,
@@ -56,12 +57,28 @@ void registerUninstallEntry(const std::wstring& folder, const std::wstring& copy
         RegDeleteValueW(key.get(), L"EstimatedSize");
     }
 }
+// A folder that exists is the game's only when a trusted account owns it; one that others may change
+// gets the rights of a folder the installer makes, before anything is written into it. A volume
+// without rights (FAT, exFAT) has nothing to check or set.
+InstallResult secureExistingFolder(const std::wstring& path, const std::wstring& userSid,
+                                   const std::wstring& sddl, const FolderRightsOps& ops) {
+    if (!pathExists(path)) return {};
+    const FolderTrust trust = ops.read(path, userSid);
+    if (!trust.rightsKept) return {};
+    if (!trust.readable) return {{ERROR_ACCESS_DENIED, path}, {}};
+    if (!trust.ownerTrusted) return {{ERROR_INVALID_OWNER, path}, {}, true};
+    if (trust.othersMayWrite) {
+        if (DWORD error = ops.protect(path, sddl)) return {{error, path}, {}};
+    }
+    return {};
+}
+
 }  // namespace
 
 std::wstring shortcutPath(bool desktop) {
     std::wstring folder = knownFolderPath(desktop ? FOLDERID_Desktop : FOLDERID_Programs);
     if (folder.empty()) return folder;
-    return folder + L"\\Qorvane.lnk";
+    return joinPath(folder, kShortcutFileName);
 }
 
 bool createShortcut(const std::wstring& linkPath, const std::wstring& targetPath,
@@ -80,32 +97,38 @@ bool createShortcut(const std::wstring& linkPath, const std::wstring& targetPath
 }
 
 InstallResult installLauncher(const std::wstring& sourceExe, const std::wstring& chosen,
-                              const InstallChoices& choices) {
+                              const InstallChoices& choices, const FolderRightsOps& rightsOps) {
     // The uninstaller removes the game folder as a whole: it must never be one that holds the
     // user's other things.
     const std::wstring folder = ownedInstallFolder(chosen);
-    if (folder.empty()) return {ERROR_DIR_NOT_EMPTY, joinPath(chosen, kGameFolderName)};
+    if (folder.empty()) return {{ERROR_DIR_NOT_EMPTY, joinPath(chosen, kGameFolderName)}, {}};
     // A folder made here gets rights of its own instead of its parent's: below a drive root every
     // signed-in user may change files, and the player runs what lies in this folder (elevated, when
-    // the game asks for it). A folder that exists keeps its rights; its owner chose them. Should the
-    // descriptor not be made, the folder is created as before rather than not at all.
-    const std::wstring rights = privateFolderSddl(currentUserSid());
+    // the game asks for it). A folder that exists must belong to a trusted account, and gets the same
+    // rights when others may change it. Should the descriptor not be made, the folder is created as
+    // before rather than not at all.
+    const std::wstring user = currentUserSid();
+    const std::wstring rights = privateFolderSddl(user);
+    const std::wstring stateFolder = stateFolderPath(folder);
+    for (const std::wstring& existing : {folder, stateFolder}) {
+        InstallResult refused = secureExistingFolder(existing, user, rights, rightsOps);
+        if (refused.error.failed()) return refused;
+    }
     UniqueLocal descriptor = securityDescriptorFrom(rights);
     SECURITY_ATTRIBUTES security{sizeof(security), descriptor.get(), FALSE};
     int created = SHCreateDirectoryExW(nullptr, folder.c_str(), descriptor ? &security : nullptr);
     if (created != ERROR_SUCCESS && created != ERROR_FILE_EXISTS && created != ERROR_ALREADY_EXISTS)
-        return {static_cast<DWORD>(created), folder};
+        return {{static_cast<DWORD>(created), folder}, {}};
 
     std::wstring copyPath = joinPath(folder, kLauncherFileName);
     bool runningFromTarget = !sourceExe.empty() && sameName(sourceExe, copyPath);
     if (!runningFromTarget) {
-        if (DWORD error = copyFileDurably(sourceExe, copyPath)) return {error, copyPath};
+        if (DWORD error = copyFileDurably(sourceExe, copyPath)) return {{error, copyPath}, {}};
     }
 
     // The quick scan trusts the cache in here: it gets the same rights even inside an existing folder.
-    const std::wstring stateFolder = protectionFolderPath(folder);
     if (!descriptor || createFolderWithRights(stateFolder, rights) != 0) createFolderTree(stateFolder);
-    if (DWORD error = writeInstallRecord(folder)) return {error, stateFolder};
+    if (DWORD error = writeInstallRecord(folder)) return {{error, stateFolder}, {}};
 
     // The game keeps a language it already has; a missing or unreadable one follows the launcher.
     if (!readGameLanguage(folder)) writeGameLanguage(folder, choices.language);
@@ -114,7 +137,7 @@ InstallResult installLauncher(const std::wstring& sourceExe, const std::wstring&
     if (choices.startMenuShortcut) createShortcut(shortcutPath(false), copyPath, folder);
 
     registerUninstallEntry(folder, copyPath, choices.requiredBytes);
-    return {0, std::wstring(), folder};
+    return {{}, folder};
 }
 
 InstallResult installGame(const std::wstring& folder, const InstallChoices& choices) {

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/security.h"
+#include "base/system_error.h"
 #include "base/ui_language.h"
 
 // What the install screen's form decided.
@@ -17,20 +19,29 @@ struct InstallChoices {
     UiLanguage language = UiLanguage::Turkish;  // written for the game unless it already has one
 };
 
-// error 0: installed into `folder`. Otherwise the system error of the step that failed and the path
-// it failed on (the folder, the launcher's copy, or the "koruma" folder); the steps before it stay
-// done. A folder that holds other things than a game gets the game in folder\Qorvane instead, and
-// one where that is taken too is refused (ERROR_DIR_NOT_EMPTY).
+// No error: installed into `folder`. Otherwise the system error of the step that failed, with the
+// path it failed on (the folder, the launcher's copy, or the "koruma" folder); the steps before it
+// stay done. A folder that holds other things than a game gets the game in folder\Qorvane instead,
+// and one where that is taken too is refused (ERROR_DIR_NOT_EMPTY). An existing folder or "koruma"
+// owned by another account is refused before anything is written (foreignOwner, ERROR_INVALID_OWNER).
 struct InstallResult {
-    DWORD error = 0;
-    std::wstring path;
-    std::wstring folder;  // where the game went
+    SystemError error;          // what: the path the failed step was about
+    std::wstring folder;        // where the game went
+    bool foreignOwner = false;  // error.what belongs to an account other than the trusted ones
 };
 
-InstallResult installGame(const std::wstring& folder, const InstallChoices& choices);
+// How the installer reads and sets the rights of folders that exist already; tests put in others,
+// since Wine keeps no owner but the current user.
+struct FolderRightsOps {
+    FolderTrust (*read)(const std::wstring& path, const std::wstring& userSid) = readFolderTrust;
+    DWORD (*protect)(const std::wstring& path, const std::wstring& sddl) = protectFolder;
+};
+
+[[nodiscard]] InstallResult installGame(const std::wstring& folder, const InstallChoices& choices);
 // installGame with the executable to copy named; installGame passes the running one.
-InstallResult installLauncher(const std::wstring& sourceExe, const std::wstring& folder,
-                              const InstallChoices& choices);
+[[nodiscard]] InstallResult installLauncher(const std::wstring& sourceExe, const std::wstring& folder,
+                                            const InstallChoices& choices,
+                                            const FolderRightsOps& rights = FolderRightsOps{});
 std::wstring shortcutPath(bool desktop);
 bool createShortcut(const std::wstring& linkPath, const std::wstring& targetPath,
                     const std::wstring& workingFolder);

@@ -34,6 +34,26 @@ struct ExtraWalk {
     const Manifest& manifest;
     std::vector<std::wstring>& found;
 
+    // Every part of the "D" folder, from the game folder down, is a real folder: one that is a
+    // junction or link, or its parents, would lead the walk (and its deletions) out of the game.
+    bool reachesPlainly(const std::wstring& folder) {
+        std::wstring parent;
+        for (size_t start = 0; start <= folder.size();) {
+            size_t slash = std::min(folder.find(L'/', start), folder.size());
+            const std::wstring part = folder.substr(start, slash - start);
+            std::vector<FolderEntry> entries;
+            if (!list(parent, entries)) return false;
+            const std::wstring key = pathKey(part);
+            auto plain = std::find_if(entries.begin(), entries.end(), [&](const FolderEntry& entry) {
+                return entry.isFolder && entry.walkable && pathKey(entry.name) == key;
+            });
+            if (plain == entries.end()) return false;
+            parent = parent.empty() ? part : parent + L"/" + part;
+            start = slash + 1;
+        }
+        return true;
+    }
+
     void scan(const std::wstring& folder, int depth) {
         if (depth > kMaxDepth) return;
         std::vector<FolderEntry> entries;
@@ -64,7 +84,7 @@ void findExtraFiles(const FolderLister& list, const Manifest& manifest, std::vec
     std::vector<std::wstring> found;
     ExtraWalk walk{list, manifest, found};
     for (const std::wstring& folder : manifest.cleanDirs)
-        walk.scan(folder, 0);
+        if (walk.reachesPlainly(folder)) walk.scan(folder, 0);
     std::vector<FolderEntry> top;
     if (list(std::wstring(), top)) {
         for (const FolderEntry& entry : top)
@@ -96,7 +116,8 @@ bool cleanupCovers(const Manifest& manifest, std::wstring_view relativePath) {
         size_t depth = 0;
         for (size_t start = 0; !folderKey.empty() && start <= folderKey.size(); ++depth) {
             size_t slash = std::min(folderKey.find(L'/', start), folderKey.size());
-            if (depth + 1 >= parts.size() || folderKey.compare(start, slash - start, parts[depth]) != 0) return false;
+            if (depth + 1 >= parts.size() || folderKey.compare(start, slash - start, parts[depth]) != 0)
+                return false;
             start = slash + 1;
         }
         entries.push_back({names[depth], depth + 1 < parts.size(), true});

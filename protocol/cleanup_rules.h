@@ -1,6 +1,7 @@
 // Which unlisted files the clean-up deletes, over any folder tree: inside the list's "D" folders to
-// depth 8 (never through a folder the lister marks unwalkable) unless an "S" pattern keeps them, and
-// top-level files by "E" extension; and the guard no rule passes. The launcher walks the disk with
+// depth 8 (never through a folder the lister marks unwalkable, neither inside them nor on the way to
+// them) unless an "S" pattern keeps them, and top-level files by "E" extension; and the guard no
+// rule passes. The launcher walks the disk with
 // it, the publisher asks it about single paths, so the two can never disagree.
 #pragma once
 
@@ -18,8 +19,9 @@ struct FolderEntry {
     bool walkable = false;  // a folder the walk may enter (no junction or link)
 };
 // Lists a folder given relative to the game folder ("/" separators, empty for the top); false when
-// it does not exist or cannot be read.
-using FolderLister = std::function<bool(const std::wstring& relativeFolder, std::vector<FolderEntry>& entries)>;
+// it does not exist, cannot be read, or is reached through a junction or link.
+using FolderLister =
+    std::function<bool(const std::wstring& relativeFolder, std::vector<FolderEntry>& entries)>;
 
 // Appends the list-relative paths ("/" separators) of the files to delete, each once.
 void findExtraFiles(const FolderLister& list, const Manifest& manifest, std::vector<std::wstring>& result);

@@ -12,7 +12,7 @@ namespace {
 constexpr uint64_t kCacheFileLimit = 67108864;  // a cache this large is not ours: ignore it
 
 std::wstring cacheFilePath(const std::wstring& rootFolder) {
-    return protectionFilePath(rootFolder, kHashCacheFileName);
+    return stateFilePath(rootFolder, kHashCacheFileName);
 }
 
 }  // namespace

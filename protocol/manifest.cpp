@@ -34,7 +34,7 @@ bool splitFileRecord(std::string_view value, std::string_view& hash, std::string
     return true;
 }
 
-void addFileRecord(char kind, std::string_view value, Manifest& m) {
+void addFileRecord(char kind, std::string_view value, Manifest& manifest) {
     std::string_view hash, size, path;
     if (!splitFileRecord(value, hash, size, path)) return;
     if (hash.size() != 64) return;
@@ -45,55 +45,58 @@ void addFileRecord(char kind, std::string_view value, Manifest& m) {
     entry.hash.assign(hash);
     entry.size = parseDecimal(size);
     entry.path = std::move(widePath);
-    m.pathIndex[pathKey(entry.path)] = m.entries.size();
-    m.entries.push_back(std::move(entry));
+    manifest.pathIndex[pathKey(entry.path)] = manifest.entries.size();
+    manifest.entries.push_back(std::move(entry));
 }
 
 // "P file-hash index-hash index-size": both hashes 64 bytes, a size above 0. Fields after the size
 // are left for later formats.
-void addChunkIndexRecord(std::string_view value, Manifest& m) {
+void addChunkIndexRecord(std::string_view value, Manifest& manifest) {
     std::string_view fileHash, indexHash, size;
     if (!splitFileRecord(value, fileHash, indexHash, size)) return;
     if (fileHash.size() != 64 || indexHash.size() != 64) return;
     ChunkIndexRef ref{std::string(indexHash), parseDecimal(size)};
     if (ref.size == 0) return;
-    m.chunkIndexes[std::string(fileHash)] = std::move(ref);
+    manifest.chunkIndexes[std::string(fileHash)] = std::move(ref);
 }
 
 // A folder named twice (in any spelling) is walked once.
-void addCleanDir(std::wstring folder, Manifest& m) {
+void addCleanDir(std::wstring folder, Manifest& manifest) {
     std::wstring key = pathKey(folder);
-    for (const std::wstring& known : m.cleanDirs)
+    for (const std::wstring& known : manifest.cleanDirs)
         if (pathKey(known) == key) return;
-    m.cleanDirs.push_back(std::move(folder));
+    manifest.cleanDirs.push_back(std::move(folder));
 }
 
-void addRecord(char kind, std::string_view value, Manifest& m) {
+void addRecord(char kind, std::string_view value, Manifest& manifest) {
     switch (kind) {
         case 'K':
         case 'I':
-            addFileRecord(kind, value, m);
+            addFileRecord(kind, value, manifest);
             return;
         case 'P':
-            addChunkIndexRecord(value, m);
+            addChunkIndexRecord(value, manifest);
             return;
         case 'X':
-            m.xValues.push_back(lowerAll(fromUtf8(value)));
+            manifest.xValues.push_back(lowerAll(fromUtf8(value)));
             return;
         case 'W':
-            m.wValues.push_back(lowerAll(fromUtf8(value)));
+            manifest.wValues.push_back(lowerAll(fromUtf8(value)));
             return;
         case 'E':
-            m.rootExtensions.push_back(lowerAll(fromUtf8(value)));
+            // A lone dot would govern every top-level name that ends in a dot, a spelling Windows
+            // strips on the way to another file; the publisher never writes one.
+            if (value == ".") return;
+            manifest.rootExtensions.push_back(lowerAll(fromUtf8(value)));
             return;
         case 'D':
         case 'S':
         case 'O': {
             std::wstring text = acceptedRuleValue(kind, fromUtf8(value));
             if (text.empty()) return;
-            if (kind == 'D') addCleanDir(std::move(text), m);
-            if (kind == 'S') m.keepPatterns.push_back(pathKey(text));
-            if (kind == 'O') m.createDirs.push_back(std::move(text));
+            if (kind == 'D') addCleanDir(std::move(text), manifest);
+            if (kind == 'S') manifest.keepPatterns.push_back(pathKey(text));
+            if (kind == 'O') manifest.createDirs.push_back(std::move(text));
             return;
         }
         default:
@@ -155,7 +158,9 @@ bool isAcceptablePath(std::wstring_view path) {
 bool isAcceptableFilePath(std::wstring_view path) {
     // A name Windows would store otherwise (a trailing dot dropped, a device opened instead) is
     // not the file the list describes, and two such records could land on one file.
-    return !path.empty() && isAcceptablePath(path) && isFaithfulRelativePath(path);
+    // A short-name shape may name another file than the one listed.
+    return !path.empty() && isAcceptablePath(path) && isFaithfulRelativePath(path) &&
+           !hasShortNameShape(path);
 }
 
 std::wstring acceptedRuleValue(char kind, std::wstring_view value) {
@@ -164,7 +169,7 @@ std::wstring acceptedRuleValue(char kind, std::wstring_view value) {
     // An empty folder is the game folder itself ("D ."), whose walk would reach the launcher's
     // state; "koruma" belongs to the launcher alone.
     if (clean.empty() || isInProtectionFolder(pathKey(clean))) return {};
-    if (kind != 'S' && !isFaithfulRelativePath(clean)) return {};
+    if (kind != 'S' && (!isFaithfulRelativePath(clean) || hasShortNameShape(clean))) return {};
     return clean;
 }
 

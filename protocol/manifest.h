@@ -36,14 +36,16 @@ struct Manifest {
 };
 
 // True when a header line was seen and at least one file record was accepted.
-bool parseManifest(std::string_view bytes, Manifest& manifest);
+[[nodiscard]] bool parseManifest(std::string_view bytes, Manifest& manifest);
 bool matchWildcard(std::wstring_view pattern, std::wstring_view text);
 // The path rule for "K", "I", "D", "S", "O" values: no "..", no ":", no leading separator.
 bool isAcceptablePath(std::wstring_view path);
-// A "K" or "I" path the launcher accepts: the path rule, and a name Windows holds as written.
+// A "K" or "I" path the launcher accepts: the path rule, a name Windows holds as written, and no
+// part shaped like a short 8.3 name.
 bool isAcceptableFilePath(std::wstring_view path);
 // The canonical form of a "D", "S" or "O" value, or empty when the record is ignored: it fails the
-// path rule, cleans to nothing, is or lies in "koruma", or ("D", "O") names what Windows cannot hold.
+// path rule, cleans to nothing, is or lies in "koruma", or ("D", "O") names what Windows cannot hold
+// or has a part shaped like a short 8.3 name.
 std::wstring acceptedRuleValue(char kind, std::wstring_view value);
 uint64_t manifestTotalBytes(const Manifest& manifest);
 // The chunk index the list names for a file's hash, or null.

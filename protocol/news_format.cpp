@@ -11,9 +11,11 @@ namespace {
 constexpr size_t kMaxItems = 3;
 
 bool isHidden(wchar_t c) {
-    return c < 0x20 || (c >= 0x7f && c <= 0x9f)  // C0, DEL, C1
-           || (c >= 0x202a && c <= 0x202e)       // embeddings and overrides
-           || (c >= 0x2066 && c <= 0x2069);      // isolates
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f)          // C0, DEL, C1
+           || c == 0x200e || c == 0x200f || c == 0x061c  // direction marks, which move the text around them
+           || c == 0x2028 || c == 0x2029                 // line and paragraph separators: a title is one line
+           || (c >= 0x202a && c <= 0x202e)               // embeddings and overrides
+           || (c >= 0x2066 && c <= 0x2069);              // isolates
 }
 
 std::wstring screenText(std::string_view bytes, size_t maxLength) {

@@ -9,9 +9,16 @@ namespace {
 const wchar_t kPathRule[] =
     L"yol kurali: '..', ':' ve bastaki '/' olamaz (path rule: no '..', no ':', no leading separator)";
 const wchar_t kUnfaithful[] =
-    L"Windows bu adi oldugu gibi tutamaz: bos parca, sonda nokta veya bosluk, aygit adi (CON, NUL, COM1...) ya "
-    L"da < > \" | ? * veya kontrol karakteri (Windows cannot hold this name as written: empty part, trailing dot "
+    L"Windows bu adi oldugu gibi tutamaz: bos parca, sonda nokta veya bosluk, aygit adi (CON, NUL, COM1...) "
+    L"ya "
+    L"da < > \" | ? * veya kontrol karakteri (Windows cannot hold this name as written: empty part, trailing "
+    L"dot "
     L"or blank, device name, < > \" | ? * or a control character)";
+
+const wchar_t kShortName[] =
+    L"kisa ad bicimi ('~' ve rakam, QORVAN~1.EXE gibi): kisa adli disklerde baska bir dosyayi acabilir "
+    L"(short-name "
+    L"shape, '~' and a digit as in QORVAN~1.EXE: on volumes with short names it may open another file)";
 
 bool hasControlCharacter(const std::wstring& text) {
     for (wchar_t c : text)
@@ -56,12 +63,14 @@ std::wstring ruleValueProblem(char kind, const std::wstring& value) {
         return L"koruma launcher'in kendi klasoru (koruma is the launcher's own folder)";
     bool pattern = kind == 'S' || kind == 'I';
     if (pattern ? hasControlCharacter(clean) : !isFaithfulRelativePath(clean)) return kUnfaithful;
+    if (!pattern && hasShortNameShape(clean)) return kShortName;
     return {};
 }
 
 std::wstring filePathProblem(const std::wstring& path) {
     if (!isAcceptablePath(path)) return kPathRule;
     if (!isFaithfulRelativePath(path)) return kUnfaithful;
+    if (hasShortNameShape(path)) return kShortName;
     return {};
 }
 
@@ -76,7 +85,8 @@ std::wstring listRecordProblem(std::string_view line) {
     size_t second = first == std::string_view::npos ? first : value.find(' ', first + 1);
     if (second == std::string_view::npos) return L"'ozet boyut yol' bekleniyor (expected 'hash size path')";
     if (!isListHash(value.substr(0, first)))
-        return L"ozet 64 kucuk onaltilik rakam degil, hic tutmaz (hash is not 64 lowercase hexadecimal digits, it "
+        return L"ozet 64 kucuk onaltilik rakam degil, hic tutmaz (hash is not 64 lowercase hexadecimal "
+               L"digits, it "
                L"never matches)";
     return filePathProblem(fromUtf8(value.substr(second + 1)));
 }

@@ -26,10 +26,14 @@ std::wstring widen(std::string_view s) {
     return fromUtf8(s);
 }
 
-std::wstring statusText(const wchar_t* what, NTSTATUS status) {
+SystemError statusError(const wchar_t* what, NTSTATUS status) {
     wchar_t buffer[96];
     swprintf(buffer, 96, L"%ls failed (NTSTATUS 0x%08lx)", what, static_cast<unsigned long>(status));
-    return buffer;
+    return SystemError{errorFromStatus(status), buffer};
+}
+
+SystemError invalid(std::wstring message) {
+    return SystemError{ERROR_INVALID_DATA, std::move(message)};
 }
 
 // BCRYPT_ECCKEY_BLOB header followed by x, y and (for private blobs) d.
@@ -47,7 +51,8 @@ std::vector<unsigned char> keyBlob(const SigningKey& key, bool withPrivate) {
 
 }  // namespace
 
-bool parseSigningKeyText(std::string_view text, SigningKey& key, std::wstring& error) {
+SystemError parseSigningKeyText(std::string_view text, SigningKey& key) {
+    std::wstring error;
     SigningKey parsed;
     bool seen[3] = {};
     int lineNumber = 0;
@@ -78,30 +83,25 @@ bool parseSigningKeyText(std::string_view text, SigningKey& key, std::wstring& e
         valid = false;
         return false;
     });
-    if (!valid) return false;
-    if (!seen[0] || !seen[1] || !seen[2]) {
-        error = L"the key needs the entries d, x and y";
-        return false;
-    }
+    if (!valid) return invalid(error);
+    if (!seen[0] || !seen[1] || !seen[2]) return invalid(L"the key needs the entries d, x and y");
     key = parsed;
-    return true;
+    return SystemError{};
 }
 
-bool readSigningKeyFile(const std::wstring& path, SigningKey& key, std::wstring& error) {
+SystemError readSigningKeyFile(const std::wstring& path, SigningKey& key) {
     std::string text;
     DWORD readError = 0;
     if (!readWholeFile(path, text, kKeyFileLimit, &readError)) {
         if (readError == ERROR_FILE_TOO_LARGE)
-            error = L"the key file " + path + L" cannot be read or is too large for a key";
-        else
-            error = L"cannot open the key file " + path + L" (error " + std::to_wstring(readError) + L")";
-        return false;
+            return SystemError{readError,
+                               L"the key file " + path + L" cannot be read or is too large for a key"};
+        return SystemError{
+            readError, L"cannot open the key file " + path + L" (error " + std::to_wstring(readError) + L")"};
     }
-    if (!parseSigningKeyText(text, key, error)) {
-        error = path + L": " + error;
-        return false;
-    }
-    return true;
+    SystemError parsed = parseSigningKeyText(text, key);
+    if (parsed.failed()) parsed.what = path + L": " + parsed.what;
+    return parsed;
 }
 
 std::string formatSigningKeyText(const SigningKey& key) {
@@ -112,24 +112,23 @@ std::string formatSigningKeyText(const SigningKey& key) {
            toHex(key.d, 32) + "\nx " + toHex(key.x, 32) + "\ny " + toHex(key.y, 32) + "\n";
 }
 
-bool generateSigningKey(SigningKey& key, std::wstring& error) {
+SystemError generateSigningKey(SigningKey& key) {
     UniqueAlgorithm algorithm;
     NTSTATUS status = BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0);
-    if (status < 0) return error = statusText(L"opening ECDSA P-256", status), false;
+    if (status < 0) return statusError(L"opening ECDSA P-256", status);
     UniqueKey pair;
     status = BCryptGenerateKeyPair(algorithm.get(), pair.put(), 256, 0);
     if (status >= 0) status = BCryptFinalizeKeyPair(pair.get(), 0);
-    if (status < 0) return error = statusText(L"generating the key pair", status), false;
+    if (status < 0) return statusError(L"generating the key pair", status);
     unsigned char blob[sizeof(BCRYPT_ECCKEY_BLOB) + 96];
     ULONG size = 0;
     status = BCryptExportKey(pair.get(), nullptr, BCRYPT_ECCPRIVATE_BLOB, blob, sizeof blob, &size, 0);
-    if (status < 0 || size != sizeof blob)
-        return error = statusText(L"exporting the key pair", status), false;
+    if (status < 0 || size != sizeof blob) return statusError(L"exporting the key pair", status);
     memcpy(key.x, blob + sizeof(BCRYPT_ECCKEY_BLOB), 32);
     memcpy(key.y, blob + sizeof(BCRYPT_ECCKEY_BLOB) + 32, 32);
     memcpy(key.d, blob + sizeof(BCRYPT_ECCKEY_BLOB) + 64, 32);
     SecureZeroMemory(blob, sizeof blob);
-    return true;
+    return SystemError{};
 }
 
 std::string publicKeyHex(const SigningKey& key) {
@@ -141,34 +140,33 @@ void publicKeyBytes(const SigningKey& key, unsigned char out[64]) {
     memcpy(out + 32, key.y, 32);
 }
 
-bool signList(const SigningKey& key, std::string_view listBytes, std::string& signature,
-              std::wstring& error) {
+SystemError signList(const SigningKey& key, std::string_view listBytes, std::string& signature) {
     Sha256 sha;
-    if (!sha.ready) return error = L"SHA-256 is not available", false;
+    if (!sha.ready) return SystemError{ERROR_NOT_SUPPORTED, L"SHA-256 is not available"};
     sha.add(listBytes.data(), listBytes.size());
     unsigned char digest[32];
     sha.finish(digest);
 
     UniqueAlgorithm algorithm;
     NTSTATUS status = BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0);
-    if (status < 0) return error = statusText(L"opening ECDSA P-256", status), false;
+    if (status < 0) return statusError(L"opening ECDSA P-256", status);
     std::vector<unsigned char> blob = keyBlob(key, true);
     UniqueKey imported;
     status = BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPRIVATE_BLOB, imported.put(),
                                  blob.data(), static_cast<ULONG>(blob.size()), 0);
     SecureZeroMemory(blob.data(), blob.size());
-    if (status < 0) return error = statusText(L"importing the private key", status), false;
+    if (status < 0) return statusError(L"importing the private key", status);
     unsigned char raw[64];
     ULONG size = 0;
     status = BCryptSignHash(imported.get(), nullptr, digest, sizeof digest, raw, sizeof raw, &size, 0);
-    if (status < 0 || size != sizeof raw) return error = statusText(L"signing", status), false;
+    if (status < 0 || size != sizeof raw) return statusError(L"signing", status);
     std::string result(reinterpret_cast<const char*>(raw), sizeof raw);
     PublicKey publicKey;
     publicKeyBytes(key, publicKey.data());
     if (!verifyWithKey(publicKey, listBytes, result))
-        return error = L"the signature does not verify: d, x and y of the key do not belong together", false;
+        return invalid(L"the signature does not verify: d, x and y of the key do not belong together");
     signature = std::move(result);
-    return true;
+    return SystemError{};
 }
 
 bool derToRawSignature(std::string_view der, std::string& raw) {

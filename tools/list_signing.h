@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/system_error.h"
+
 // One P-256 key pair, every part 32 bytes big-endian. The public key as the launcher compiles it in
 // is x followed by y.
 struct SigningKey {
@@ -14,15 +16,16 @@ struct SigningKey {
 };
 
 // Key file text: "name value" lines; "d", "x" and "y" carry 64 hex digits each, "curve" must say
-// P-256 when present, "#" lines and blank lines are comments. False with a message naming the
-// problem when a part is missing, malformed or repeated.
-bool parseSigningKeyText(std::string_view text, SigningKey& key, std::wstring& error);
-bool readSigningKeyFile(const std::wstring& path, SigningKey& key, std::wstring& error);
+// P-256 when present, "#" lines and blank lines are comments. Failed, with a message naming the
+// problem, when a part is missing, malformed or repeated.
+// A refused text is ERROR_INVALID_DATA with the message.
+SystemError parseSigningKeyText(std::string_view text, SigningKey& key);
+SystemError readSigningKeyFile(const std::wstring& path, SigningKey& key);
 // The key file text for a key (with a warning comment that the file is secret).
 std::string formatSigningKeyText(const SigningKey& key);
 
 // A fresh key pair from the system's generator.
-bool generateSigningKey(SigningKey& key, std::wstring& error);
+SystemError generateSigningKey(SigningKey& key);
 // 128 lowercase hex digits: x then y, the form of the launcher's build option.
 std::string publicKeyHex(const SigningKey& key);
 void publicKeyBytes(const SigningKey& key, unsigned char out[64]);
@@ -30,7 +33,7 @@ void publicKeyBytes(const SigningKey& key, unsigned char out[64]);
 // The 64-byte signature (r then s) of SHA-256(list). The signature is checked against the key's
 // public half before it is returned, so a key file whose parts do not belong together fails here
 // instead of producing lists that every launcher rejects.
-bool signList(const SigningKey& key, std::string_view listBytes, std::string& signature, std::wstring& error);
+SystemError signList(const SigningKey& key, std::string_view listBytes, std::string& signature);
 
 // An ASN.1 DER ECDSA signature (SEQUENCE of two INTEGERs, as openssl writes it) as 64 bytes r||s.
 // False when the input is not such a signature or a number does not fit 32 bytes.

@@ -18,46 +18,19 @@
 #include "protocol/news_format.h"
 #include "protocol/object_path.h"
 #include "tools/chunk_indexing.h"
+#include "tools/launcher_file.h"
 #include "tools/list_checks.h"
 #include "tools/list_signing.h"
+#include "tools/rule_changes.h"
 #include "tools/tool_files.h"
 #include "tools/tree_verify.h"
+#include "tools/wine_locale.h"
 
 namespace {
 
 constexpr DWORD kCopyBlock = 1048576;
 // The launcher shows no news from a longer file; publishing one would only hide the news.
 constexpr uint64_t kNewsLimit = kMaxNewsBytes;
-
-std::wstring lineMessage(size_t line, const std::wstring& text) {
-    return L"kurallar satir " + std::to_wstring(line) + L": " + text;
-}
-
-bool checkRuleValue(char kind, const std::wstring& value, std::wstring& why) {
-    switch (kind) {
-        case 'D':
-        case 'S':
-        case 'O':
-        case 'I':
-            why = ruleValueProblem(kind, value);
-            return why.empty();
-        case 'E':
-            if (value.size() < 2 || value[0] != L'.' || value.find_first_of(L"/\\") != std::wstring::npos) {
-                why = L"uzanti noktayla baslamali, ornek .dll (an extension starts with a dot, e.g. .dll)";
-                return false;
-            }
-            return true;
-        case 'X':
-        case 'W':
-            return true;
-        case 'K':
-            why = L"K kayitlari klasorden uretilir (K records come from the game folder)";
-            return false;
-        default:
-            why = L"bilinmeyen kayit turu (unknown record kind)";
-            return false;
-    }
-}
 
 uint64_t unixTimeNow() {
     FILETIME ft;
@@ -71,8 +44,19 @@ struct GameFile {
     std::string sortKey;  // UTF-8 of the path's key: equal keys are one file on Windows
 };
 
+// A file that is a symbolic link, or one name of a file with several, is content from outside the
+// build folder (or content that changes with a file outside it): never published.
+bool isLinkedFile(const std::wstring& path, const WIN32_FIND_DATAW& data) {
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+    UniqueFile file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    return file && GetFileInformationByHandle(file.get(), &info) && info.nNumberOfLinks > 1;
+}
+
 bool walkFolder(const std::wstring& root, const std::wstring& relative, std::vector<GameFile>& files,
-                std::wstring& error, std::vector<std::wstring>* notes) {
+                std::wstring& error, std::vector<std::wstring>* notes, std::vector<std::wstring>& linked) {
     std::wstring pattern = joinPath(root, relative.empty() ? L"*" : relative + L"/*");
     WIN32_FIND_DATAW data;
     UniqueFind find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
@@ -80,8 +64,8 @@ bool walkFolder(const std::wstring& root, const std::wstring& relative, std::vec
     if (!find) {
         DWORD code = GetLastError();
         if (code == ERROR_FILE_NOT_FOUND) return true;  // an empty folder
-        error =
-            L"klasor okunamadi (cannot read folder) " + joinPath(root, relative) + L": " + systemErrorText(code);
+        error = L"klasor okunamadi (cannot read folder) " + joinPath(root, relative) + L": " +
+                systemErrorText(code);
         return false;
     }
     do {
@@ -93,9 +77,10 @@ bool walkFolder(const std::wstring& root, const std::wstring& relative, std::vec
             if (notes) notes->push_back(L"koruma klasoru yayinlanmadi (the koruma folder is not published)");
             continue;
         }
-        std::wstring problem = filePathProblem(child);
+        std::wstring problem = gameFileNameProblem(child);
         if (!problem.empty()) {
-            error = L"launcher bu yolu kabul etmez (the launcher rejects this path): " + child + L": " + problem;
+            error =
+                L"launcher bu yolu kabul etmez (the launcher rejects this path): " + child + L": " + problem;
             return false;
         }
         if (folder) {
@@ -103,15 +88,17 @@ bool walkFolder(const std::wstring& root, const std::wstring& relative, std::vec
                 if (notes) notes->push_back(L"baglanti klasoru atlandi (linked folder skipped): " + child);
                 continue;
             }
-            if (!walkFolder(root, child, files, error, notes)) return false;
+            if (!walkFolder(root, child, files, error, notes, linked)) return false;
+        } else if (isLinkedFile(joinPath(root, child), data)) {
+            linked.push_back(child);
         } else {
             files.push_back({child, toUtf8(pathKey(child))});
         }
     } while (FindNextFileW(find.get(), &data));
     DWORD code = GetLastError();
     if (code != ERROR_NO_MORE_FILES) {
-        error =
-            L"klasor okunamadi (cannot read folder) " + joinPath(root, relative) + L": " + systemErrorText(code);
+        error = L"klasor okunamadi (cannot read folder) " + joinPath(root, relative) + L": " +
+                systemErrorText(code);
         return false;
     }
     return true;
@@ -182,7 +169,8 @@ bool copyObject(const std::wstring& source, const std::wstring& target, const st
             source;
     if (error.empty()) {
         if (DWORD moveError = moveFileDurably(staged, target))
-            error = L"nesne yerine konamadi (cannot place object) " + target + L": " + systemErrorText(moveError);
+            error =
+                L"nesne yerine konamadi (cannot place object) " + target + L": " + systemErrorText(moveError);
     }
     if (!error.empty()) {
         DeleteFileW(staged.c_str());
@@ -216,29 +204,77 @@ bool loadNews(NewsFile& news, PublishResult& result) {
 }
 
 // The list the target serves now, when it holds one the launcher can read.
-bool readPublishedList(const std::wstring& serverFolder, Manifest& previous) {
-    std::string bytes;
-    return readWholeFile(joinPath(serverFolder, kListFileName), bytes, 67108864) && parseManifest(bytes, previous);
+bool readPublishedList(const std::wstring& serverFolder, std::string& bytes, Manifest& previous) {
+    return readWholeFile(joinPath(serverFolder, kListFileName), bytes, 67108864) &&
+           parseManifest(bytes, previous);
+}
+
+std::wstring pathLines(const std::vector<std::wstring>& paths) {
+    std::wstring lines;
+    for (const std::wstring& path : paths)
+        lines += L"\n  " + path;
+    return lines;
+}
+
+// The rules live with the tree: without a rules file the published list's rules stay. A rules file
+// replaces them; every rule it drops is named, and a file that was install-only becoming checked
+// needs its own option, because each player's edits of it would be overwritten at the next update.
+bool settleRules(const PublishOptions& options, const std::string& previousList, const Manifest& previous,
+                 const std::vector<std::wstring>& paths, PublishRules& rules, PublishResult& result) {
+    if (options.keepPublishedRules) {
+        if (!publishedRules(previousList, previous, rules, result.error)) return false;
+        size_t count = rules.recordLines.size() + rules.installOnlyLines.size();
+        if (count > 0)
+            result.notes.push_back(L"--kurallar verilmedi: yayindaki listenin " + std::to_wstring(count) +
+                                   L" kurali korundu (no --kurallar: the published list's " +
+                                   std::to_wstring(count) + L" rules are kept)");
+    } else {
+        result.droppedRules = droppedRules(previousList, rules);
+        if (!result.droppedRules.empty())
+            result.notes.push_back(
+                L"kurallar dosyasi yayindaki listenin " + std::to_wstring(result.droppedRules.size()) +
+                L" kuralini kaldiriyor (the rules file drops " + std::to_wstring(result.droppedRules.size()) +
+                L" rules of the published list):" + pathLines(result.droppedRules));
+    }
+    result.turnedChecked = installOnlyTurnedChecked(previous, paths, rules);
+    if (result.turnedChecked.empty()) return true;
+    const std::wstring what =
+        std::to_wstring(result.turnedChecked.size()) +
+        L" dosya kuruluma ozel (I) iken denetlenen (K) oluyor: oyuncularin bu dosyalarda "
+        L"yaptigi degisiklikler bir sonraki guncellemede silinir (files go from install-only (I) "
+        L"to checked (K): players' edits of them are overwritten at their next update):" +
+        pathLines(result.turnedChecked);
+    if (!options.allowInstallOnlyToChecked) {
+        result.error = what +
+                       L"\nyayinlanmadi; isteniyorsa --denetime-al ile yayinlayin (not published; give "
+                       L"--denetime-al if this is intended)";
+        return false;
+    }
+    result.notes.push_back(what + L"\n--denetime-al ile yayinlaniyor (published with --denetime-al)");
+    return true;
 }
 
 // Launchers remember the highest version they verified and refuse any lower one, so a lower version
 // would only stop every player who saw the higher one.
-bool checkVersion(const PublishOptions& options, const Manifest& previous, uint64_t version, PublishResult& result) {
+bool checkVersion(const PublishOptions& options, const Manifest& previous, uint64_t version,
+                  PublishResult& result) {
     const std::wstring versions =
         L"surum " + std::to_wstring(version) + L", yayindaki surum " + std::to_wstring(previous.version);
     if (version < previous.version && !options.allowLowerVersion) {
-        result.error = L"surum yayindakinden dusuk (version below the published one): " + versions +
-                       L". Launcher'lar gordukleri en yuksek surumden dusugunu reddeder; --surum ile daha "
-                       L"buyugunu verin, ya da hicbir oyuncu o surumu gormediyse --dusuk-surum (launchers refuse "
-                       L"any version below the highest they verified: give a larger --surum, or --dusuk-surum "
-                       L"if no player has seen the published one)";
+        result.error =
+            L"surum yayindakinden dusuk (version below the published one): " + versions +
+            L". Launcher'lar gordukleri en yuksek surumden dusugunu reddeder; --surum ile daha "
+            L"buyugunu verin, ya da hicbir oyuncu o surumu gormediyse --dusuk-surum (launchers refuse "
+            L"any version below the highest they verified: give a larger --surum, or --dusuk-surum "
+            L"if no player has seen the published one)";
         return false;
     }
     if (version < previous.version)
-        result.notes.push_back(L"surum yayindakinden dusuk, --dusuk-surum ile yayinlaniyor; o surumu gormus "
-                               L"launcher'lar bu listeyi reddeder (version below the published one, published with "
-                               L"--dusuk-surum: launchers that saw it refuse this list): " +
-                               versions);
+        result.notes.push_back(
+            L"surum yayindakinden dusuk, --dusuk-surum ile yayinlaniyor; o surumu gormus "
+            L"launcher'lar bu listeyi reddeder (version below the published one, published with "
+            L"--dusuk-surum: launchers that saw it refuse this list): " +
+            versions);
     else if (version == previous.version)
         result.notes.push_back(L"surum yayindakiyle ayni (version equal to the published one): " + versions);
     return true;
@@ -247,13 +283,13 @@ bool checkVersion(const PublishOptions& options, const Manifest& previous, uint6
 // Names the files the previous list held that the new one drops and no clean-up rule of the new
 // list reaches: they stay on every player's machine. The new list is read by the launcher's own
 // parser, so its rules mean here what they will mean there.
-bool checkRemovals(const PublishOptions& options, const Manifest& previous, const std::vector<std::wstring>& paths,
-                   PublishResult& result) {
+bool checkRemovals(const PublishOptions& options, const PublishRules& rules, const Manifest& previous,
+                   const std::vector<std::wstring>& paths, PublishResult& result) {
     std::vector<PublishedFile> planned;
     for (const std::wstring& path : paths)
         planned.push_back({'K', std::string(64, '0'), 0, path});
     Manifest next;
-    if (!parseManifest(buildListText(1, options.rules.recordLines, planned), next)) return true;
+    if (!parseManifest(buildListText(1, rules.recordLines, planned), next)) return true;
     const std::wstring launcherKey = pathKey(kLauncherFileName);
     for (const auto& [key, index] : previous.pathIndex) {
         if (next.pathIndex.count(key) || key == launcherKey) continue;
@@ -261,14 +297,13 @@ bool checkRemovals(const PublishOptions& options, const Manifest& previous, cons
         if (!cleanupCovers(next, path)) result.leftBehind.push_back(path);
     }
     if (result.leftBehind.empty()) return true;
-    std::wstring list;
-    for (const std::wstring& path : result.leftBehind)
-        list += L"\n  " + path;
-    const std::wstring what = std::to_wstring(result.leftBehind.size()) +
-                              L" dosya listeden cikiyor ama hicbir D klasoru ya da ustteki E uzantisi onlari "
-                              L"kapsamiyor: oyuncularin bilgisayarinda kalirlar (files dropped from the list that "
-                              L"no D folder or top-level E extension covers: they stay on players' machines):" +
-                              list;
+    const std::wstring list = pathLines(result.leftBehind);
+    const std::wstring what =
+        std::to_wstring(result.leftBehind.size()) +
+        L" dosya listeden cikiyor ama hicbir D klasoru ya da ustteki E uzantisi onlari "
+        L"kapsamiyor: oyuncularin bilgisayarinda kalirlar (files dropped from the list that "
+        L"no D folder or top-level E extension covers: they stay on players' machines):" +
+        list;
     if (options.strictRemovals) {
         result.error = what + L"\n--kati: yayinlanmadi (not published)";
         return false;
@@ -283,13 +318,15 @@ bool checkKeys(const PublishOptions& options, const std::vector<std::wstring>& p
     publicKeyBytes(options.signingKey, signing.data());
     if (signing == developmentKey()) {
         if (!options.allowDevelopmentKey) {
-            result.error = L"gelistirme anahtariyla imzalanmaz: ozel yarisi depoda, herkes onunla liste imzalayabilir; "
-                           L"test icin --gelistirme verin (refusing to sign with the development key, whose private "
-                           L"half is in the repository: pass --gelistirme for a test tree)";
+            result.error =
+                L"gelistirme anahtariyla imzalanmaz: ozel yarisi depoda, herkes onunla liste imzalayabilir; "
+                L"test icin --gelistirme verin (refusing to sign with the development key, whose private "
+                L"half is in the repository: pass --gelistirme for a test tree)";
             return false;
         }
-        result.notes.push_back(L"gelistirme anahtariyla imzalaniyor: yalnizca test icin (signed with the development "
-                               L"key: for tests only)");
+        result.notes.push_back(
+            L"gelistirme anahtariyla imzalaniyor: yalnizca test icin (signed with the development "
+            L"key: for tests only)");
     }
     const std::wstring launcherKey = pathKey(kLauncherFileName);
     for (const std::wstring& path : paths) {
@@ -297,10 +334,11 @@ bool checkKeys(const PublishOptions& options, const std::vector<std::wstring>& p
         KeySet launcherKeys;
         DWORD error = 0;
         if (!readProgramKeySet(joinPath(options.gameFolder, path), launcherKeys, &error)) {
-            result.error = L"\"" + path +
-                           L"\" anahtar kumesi tasimiyor, launcher olarak yayinlanamaz (carries no key set, cannot "
-                           L"be published as the launcher): " +
-                           systemErrorText(error);
+            result.error =
+                L"\"" + path +
+                L"\" anahtar kumesi tasimiyor, launcher olarak yayinlanamaz (carries no key set, cannot "
+                L"be published as the launcher): " +
+                systemErrorText(error);
             return false;
         }
         if (!containsKey(launcherKeys, signing)) {
@@ -329,9 +367,10 @@ UniqueFile lockTarget(const std::wstring& serverFolder, std::wstring& error) {
     if (lock) return lock;
     const DWORD code = GetLastError();
     if (code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED || code == ERROR_LOCK_VIOLATION)
-        error = L"bu hedefe baska bir yayin suruyor; o bitince yeniden deneyin (another publish into this "
-                L"target is running; try again when it has finished): " +
-                serverFolder;
+        error =
+            L"bu hedefe baska bir yayin suruyor; o bitince yeniden deneyin (another publish into this "
+            L"target is running; try again when it has finished): " +
+            serverFolder;
     else
         error = L"hedef kilitlenemedi (cannot lock the target) " + path + L": " + systemErrorText(code);
     return lock;
@@ -377,45 +416,6 @@ bool targetInsideGame(const std::wstring& gameFolder, const std::wstring& server
 
 }  // namespace
 
-bool parseRules(std::string_view text, PublishRules& rules, std::wstring& error) {
-    rules = PublishRules{};
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-    size_t lineNumber = 0;
-    bool valid = true;
-    forEachLine(text, [&](std::string_view line) {
-        ++lineNumber;
-        if (line.empty() || line[0] == '#' || line.find_first_not_of(" \t") == std::string_view::npos)
-            return true;
-        if (line.size() < 3 || line[1] != ' ') {
-            error = lineMessage(lineNumber, L"'<tur> <deger>' bekleniyor (expected '<kind> <value>')");
-            valid = false;
-            return false;
-        }
-        char kind = line[0];
-        std::wstring value = fromUtf8(line.substr(2));
-        std::wstring why;
-        if (!checkRuleValue(kind, value, why)) {
-            error = lineMessage(lineNumber, why);
-            valid = false;
-            return false;
-        }
-        if (kind == 'I')
-            rules.installOnlyPatterns.push_back(pathKey(value));
-        else
-            rules.recordLines.emplace_back(line);
-        return true;
-    });
-    return valid;
-}
-
-bool isInstallOnly(const PublishRules& rules, std::wstring_view relativePath) {
-    std::wstring normal = pathKey(relativePath);
-    for (const std::wstring& pattern : rules.installOnlyPatterns) {
-        if (matchWildcard(pattern, normal)) return true;
-    }
-    return false;
-}
-
 std::string buildListText(uint64_t version, const std::vector<std::string>& ruleLines,
                           const std::vector<PublishedFile>& files) {
     std::string text = "#QORVANEPC 1\n#surum " + std::to_string(version) + "\n";
@@ -441,15 +441,28 @@ bool collectGameFiles(const std::wstring& gameFolder, std::vector<std::wstring>&
         return false;
     }
     std::vector<GameFile> files;
-    if (!walkFolder(gameFolder, L"", files, error, notes)) return false;
+    std::vector<std::wstring> linked;
+    if (!walkFolder(gameFolder, L"", files, error, notes, linked)) return false;
+    if (!linked.empty()) {
+        error =
+            L"oyun klasorunde baglanti ya da birden cok adi olan dosyalar var, yayinlanmaz; gercek "
+            L"kopyalarini "
+            L"koyun (the game folder holds symbolic links or files with more than one name, which are not "
+            L"published; put real copies there):";
+        for (const std::wstring& path : linked)
+            error += L"\n  " + path;
+        return false;
+    }
     std::sort(files.begin(), files.end(), [](const GameFile& a, const GameFile& b) {
         return a.sortKey != b.sortKey ? a.sortKey < b.sortKey : a.path < b.path;
     });
     for (size_t i = 1; i < files.size(); ++i) {
         // Windows folders cannot hold both, and the launcher would keep only the last of them.
         if (files[i].sortKey == files[i - 1].sortKey) {
-            error = L"Windows icin ayni dosya, yalnizca harf buyuklugu farkli (one file on Windows, the names differ only in letter case): " +
-                    files[i - 1].path + L" / " + files[i].path;
+            error =
+                L"Windows icin ayni dosya, yalnizca harf buyuklugu farkli (one file on Windows, the names "
+                L"differ only in letter case): " +
+                files[i - 1].path + L" / " + files[i].path;
             return false;
         }
     }
@@ -468,10 +481,24 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
             options.serverFolder;
         return result;
     }
+    const std::wstring locale = nonUtf8WineLocale();
+    if (!locale.empty()) result.warnings.push_back(wineLocaleAdvice(locale));
     std::vector<std::wstring> paths;
     if (!collectGameFiles(options.gameFolder, paths, result.error, &result.notes)) return result;
     if (paths.empty()) {
         result.error = L"oyun klasoru bos (the game folder is empty): " + options.gameFolder;
+        return result;
+    }
+    for (const std::wstring& path : paths) {
+        if (!isLauncherLookalike(path)) continue;
+        result.error =
+            L"\"" + path + L"\" launcher'a benziyor ama adi \"" + kLauncherFileName +
+            L"\" degil: siradan bir oyun dosyasi olarak yayinlanir ve hicbir kural onu silmez; adini \"" +
+            kLauncherFileName + L"\" yapin ya da klasorden cikarin (named like the launcher but not \"" +
+            kLauncherFileName +
+            L"\": it would be published as an ordinary game file that no rule removes; "
+            L"rename it to \"" +
+            kLauncherFileName + L"\" or take it out of the folder)";
         return result;
     }
     if (!checkKeys(options, paths, result)) return result;
@@ -495,10 +522,19 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
     UniqueFile lock = lockTarget(options.serverFolder, result.error);
     if (!lock) return result;
     Manifest previous;
-    if (readPublishedList(options.serverFolder, previous) &&
-        (!checkVersion(options, previous, result.version, result) ||
-         !checkRemovals(options, previous, paths, result)))
+    std::string previousList;
+    PublishRules rules = options.keepPublishedRules ? PublishRules{} : options.rules;
+    if (readPublishedList(options.serverFolder, previousList, previous)) {
+        if (!checkVersion(options, previous, result.version, result) ||
+            !settleRules(options, previousList, previous, paths, rules, result) ||
+            !checkRemovals(options, rules, previous, paths, result))
+            return result;
+    } else if (options.keepPublishedRules && pathExists(joinPath(options.serverFolder, kListFileName))) {
+        result.error =
+            L"hedefteki liste okunamiyor, kurallari korunamaz; kurallari --kurallar ile verin (the "
+            L"target's list cannot be read, so its rules cannot be kept; give the rules with --kurallar)";
         return result;
+    }
     NewsFile news[2] = {{kNewsFileNames[0], &options.newsTurkish, {}},
                         {kNewsFileNames[1], &options.newsEnglish, {}}};
     for (NewsFile& n : news) {
@@ -516,14 +552,14 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
         if (fileSize(joinPath(options.gameFolder, p), size)) progress.bytesTotal += size;
     }
     std::vector<PublishedFile> files;
-    bool launcherListed = false;
+    std::wstring launcherSource;
     DWORD lastReport = GetTickCount() - 1000;
     for (const std::wstring& path : paths) {
         progress.currentPath = path;
         HashCounter counter{progress.bytesDone, 0, &progress, callback, context, &lastReport};
         std::wstring source = joinPath(options.gameFolder, path);
         PublishedFile file;
-        file.kind = isInstallOnly(options.rules, path) ? 'I' : 'K';
+        file.kind = isInstallOnly(rules, path) ? 'I' : 'K';
         file.path = path;
         HashedFile hashed =
             hashPublishedFile(source, options.chunkIndexes, defaultChunkParams(), onHashed, &counter);
@@ -541,7 +577,8 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
             ++result.objectsReused;
         } else {
             if (present) {
-                result.notes.push_back(L"bozuk nesne yeniden yazildi (damaged object written again): " + object);
+                result.notes.push_back(L"bozuk nesne yeniden yazildi (damaged object written again): " +
+                                       object);
                 ++result.objectsRepaired;
             }
             createFolderTree(object.substr(0, object.find_last_of(L'\\')));
@@ -549,7 +586,7 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
             ++result.objectsWritten;
             result.bytesWritten += file.size;
         }
-        launcherListed = launcherListed || pathKey(path) == pathKey(kLauncherFileName);
+        if (pathKey(path) == pathKey(kLauncherFileName)) launcherSource = source;
         progress.bytesDone = counter.base + file.size;
         ++progress.filesDone;
         if (callback) callback(context, progress);
@@ -557,16 +594,21 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
         files.push_back(std::move(file));
     }
     result.files = static_cast<int>(files.size());
-    if (!launcherListed)
-        result.notes.push_back(L"ustte \"" + std::wstring(kLauncherFileName) +
-                               L"\" yok: launcher kendini guncellemez (no top-level \"" + kLauncherFileName +
-                               L"\": the launcher will not update itself)");
+    if (launcherSource.empty())
+        result.warnings.push_back(
+            L"agacta launcher yok (ustte \"" + std::wstring(kLauncherFileName) +
+            L"\"): oyuncularin launcher'i kendini guncellemez (no launcher in the tree (top-level \"" +
+            kLauncherFileName + L"\"): players' launchers will not update themselves)");
+    else if (codeSignatureOf(launcherSource) == CodeSignature::Absent)
+        result.notes.push_back(
+            L"launcher imzasiz (Authenticode yok): test icin; oyunculara imzali olani yayinlayin "
+            L"(the launcher is unsigned (no Authenticode): for tests; publish the signed one to "
+            L"players)");
 
-    std::string list = buildListText(result.version, options.rules.recordLines, files);
+    std::string list = buildListText(result.version, listedRuleLines(rules), files);
     std::string signature;
-    std::wstring signError;
-    if (!signList(options.signingKey, list, signature, signError)) {
-        result.error = L"liste imzalanamadi (cannot sign the list): " + signError;
+    if (SystemError signFailure = signList(options.signingKey, list, signature); signFailure.failed()) {
+        result.error = L"liste imzalanamadi (cannot sign the list): " + signFailure.what;
         return result;
     }
     // Objects are in place before anything names them; the news go live next, then the list and

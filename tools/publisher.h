@@ -8,17 +8,7 @@
 #include <vector>
 
 #include "tools/list_signing.h"
-
-// The rules file: the list's own record syntax for "D", "E", "S", "O", "X", "W" (copied into the
-// list as they stand) and "I" (a wildcard over path keys; matching files are listed as "I").
-struct PublishRules {
-    std::vector<std::string> recordLines;           // UTF-8, without line ends, in file order
-    std::vector<std::wstring> installOnlyPatterns;  // "I" patterns, as path keys
-};
-
-// False with a message naming the line when a line is not a usable rule.
-bool parseRules(std::string_view text, PublishRules& rules, std::wstring& error);
-bool isInstallOnly(const PublishRules& rules, std::wstring_view relativePath);
+#include "tools/publish_rules.h"
 
 struct PublishedFile {
     char kind = 'K';
@@ -39,14 +29,17 @@ struct PublishOptions {
     std::wstring serverFolder;  // the folder served at the launcher's base path
     uint64_t version = 0;       // 0: the current Unix time
     PublishRules rules;
+    // No rules file given: the target's published list keeps its rules (the tree carries them).
+    bool keepPublishedRules = false;
     std::wstring newsTurkish;  // optional source files for haberler_tr.txt and haberler_en.txt
     std::wstring newsEnglish;
     SigningKey signingKey;
-    bool quick = false;  // reuse an object of the right size without hashing it again
-    bool allowDevelopmentKey = false;  // sign with the committed development key (tests, the demo)
-    bool allowLowerVersion = false;    // publish a version below the one the target already holds
-    bool strictRemovals = false;       // refuse when the new list drops paths no clean-up rule covers
-    bool chunkIndexes = true;          // index files of 4 MiB and more, so that launchers can patch them
+    bool quick = false;                      // reuse an object of the right size without hashing it again
+    bool allowDevelopmentKey = false;        // sign with the committed development key (tests, the demo)
+    bool allowLowerVersion = false;          // publish a version below the one the target already holds
+    bool strictRemovals = false;             // refuse when the new list drops paths no clean-up rule covers
+    bool allowInstallOnlyToChecked = false;  // let install-only files of the published list become checked
+    bool chunkIndexes = true;                // index files of 4 MiB and more, so that launchers can patch them
 };
 
 struct PublishProgress {
@@ -58,13 +51,16 @@ struct PublishProgress {
 };
 using PublishProgressFn = void (*)(void* context, const PublishProgress& progress);
 
-struct PublishResult {
+struct [[nodiscard]] PublishResult {
     bool ok = false;
     std::wstring error;
-    std::vector<std::wstring> notes;  // things worth telling the operator that do not stop publishing
+    std::vector<std::wstring> notes;     // things worth telling the operator that do not stop publishing
+    std::vector<std::wstring> warnings;  // the same, for what players will feel (no launcher in the tree)
     // Paths the target's previous list names and the new one drops, outside every "D" folder and
     // top-level "E" extension of the new list: players' launchers will never delete them.
     std::vector<std::wstring> leftBehind;
+    std::vector<std::wstring> droppedRules;   // rule lines of the previous list the new one lacks
+    std::vector<std::wstring> turnedChecked;  // install-only files of the previous list now checked
     uint64_t version = 0;
     int files = 0;
     uint64_t bytes = 0;
@@ -81,6 +77,7 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn progr
 
 // The files of a game folder, relative paths with "/" separators, sorted by path key. The
 // launcher's own state folder "koruma" at the top is left out. False with a message for a folder
-// that cannot be read or a name the launcher could not handle.
+// that cannot be read, a name the launcher could not handle, or files that are symbolic links or
+// have more than one hard link (all of them named).
 bool collectGameFiles(const std::wstring& gameFolder, std::vector<std::wstring>& paths, std::wstring& error,
                       std::vector<std::wstring>* notes = nullptr);

@@ -107,9 +107,8 @@ PublisherExit commandGenerateKey(const std::vector<std::wstring>& args, Output& 
         return PublisherExit::Failed;
     }
     SigningKey key;
-    std::wstring error;
-    if (!generateSigningKey(key, error)) {
-        out.line(L"anahtar uretilemedi (key generation failed): " + error);
+    if (SystemError generated = generateSigningKey(key); generated.failed()) {
+        out.line(L"anahtar uretilemedi (key generation failed): " + generated.what);
         return PublisherExit::Failed;
     }
     // Created with rights for this account alone: inheriting the folder's would let every user of a
@@ -139,13 +138,14 @@ PublisherExit commandGenerateKey(const std::vector<std::wstring>& args, Output& 
     return PublisherExit::Ok;
 }
 
-void printPublishProgress(void* context, const PublishProgress& p) {
+void printPublishProgress(void* context, const PublishProgress& progress) {
     auto* out = static_cast<Output*>(context);
     DWORD now = GetTickCount();
-    if (p.filesDone != p.filesTotal && now - out->lastProgress < 1000) return;
+    if (progress.filesDone != progress.filesTotal && now - out->lastProgress < 1000) return;
     out->lastProgress = now;
-    out->line(L"  [" + std::to_wstring(p.filesDone) + L"/" + std::to_wstring(p.filesTotal) + L"] " +
-              mebibytes(p.bytesDone) + L" / " + mebibytes(p.bytesTotal) + L"  " + p.currentPath);
+    out->line(L"  [" + std::to_wstring(progress.filesDone) + L"/" + std::to_wstring(progress.filesTotal) +
+              L"] " + mebibytes(progress.bytesDone) + L" / " + mebibytes(progress.bytesTotal) + L"  " +
+              progress.currentPath);
 }
 
 bool loadOptionalFile(const Arguments& a, const wchar_t* name, std::string& bytes, Output& out) {
@@ -156,11 +156,11 @@ bool loadOptionalFile(const Arguments& a, const wchar_t* name, std::string& byte
 }
 
 PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out) {
-    Arguments a =
-        parseOptions(args,
-                     {L"--oyun", L"--hedef", L"--ozel-anahtar", L"--surum", L"--kurallar", L"--haberler-tr",
-                      L"--haberler-en"},
-                     {L"--sessiz", L"--hizli", L"--gelistirme", L"--dusuk-surum", L"--kati", L"--dizinsiz"});
+    Arguments a = parseOptions(
+        args,
+        {L"--oyun", L"--hedef", L"--ozel-anahtar", L"--surum", L"--kurallar", L"--haberler-tr",
+         L"--haberler-en"},
+        {L"--sessiz", L"--hizli", L"--gelistirme", L"--dusuk-surum", L"--kati", L"--denetime-al", L"--dizinsiz"});
     if (!a.error.empty()) return usageError(out, a.error);
     if (!requireOptions(a, {L"--oyun", L"--hedef", L"--ozel-anahtar"}, out)) return usageError(out, L"");
     PublishOptions options;
@@ -179,13 +179,14 @@ PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out)
     std::string rulesText;
     if (!loadOptionalFile(a, L"--kurallar", rulesText, out)) return PublisherExit::Failed;
     std::wstring error;
+    options.keepPublishedRules = !a.has(L"--kurallar");
     if (!parseRules(rulesText, options.rules, error)) {
         out.line(error);
         return PublisherExit::Failed;
     }
     SigningKey key;
-    if (!readSigningKeyFile(a.get(L"--ozel-anahtar"), key, error)) {
-        out.line(L"ozel anahtar okunamadi (cannot read private key): " + error);
+    if (SystemError read = readSigningKeyFile(a.get(L"--ozel-anahtar"), key); read.failed()) {
+        out.line(L"ozel anahtar okunamadi (cannot read private key): " + read.what);
         return PublisherExit::Failed;
     }
     options.signingKey = key;
@@ -193,10 +194,13 @@ PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out)
     options.allowLowerVersion = a.flags.count(L"--dusuk-surum") != 0;
     options.strictRemovals = a.flags.count(L"--kati") != 0;
     options.chunkIndexes = a.flags.count(L"--dizinsiz") == 0;
+    options.allowInstallOnlyToChecked = a.flags.count(L"--denetime-al") != 0;
     DWORD started = GetTickCount();
     PublishResult r = publishGame(options, a.flags.count(L"--sessiz") ? nullptr : printPublishProgress, &out);
     for (const std::wstring& note : r.notes)
         out.line(L"not: " + note);
+    for (const std::wstring& warning : r.warnings)
+        out.line(L"UYARI: " + warning);
     if (!r.ok) {
         out.line(L"HATA: " + r.error);
         return PublisherExit::Failed;
@@ -229,12 +233,14 @@ PublisherExit commandVerify(const std::vector<std::wstring>& args, Output& out) 
     KeySet keys;
     if (a.has(L"--acik-anahtar")) {
         if (!parsePublicKeyArgument(a.get(L"--acik-anahtar"), keys))
-            return usageError(out,
-                              L"--acik-anahtar virgulle ayrilmis 128'er onaltilik karakter ya da onlari tutan dosya "
-                              L"olmali (128 hex characters per key, comma-separated, or a file holding them)");
+            return usageError(
+                out,
+                L"--acik-anahtar virgulle ayrilmis 128'er onaltilik karakter ya da onlari tutan dosya "
+                L"olmali (128 hex characters per key, comma-separated, or a file holding them)");
     } else {
         keys = ownKeySet();
-        out.line(L"derlenmis anahtar(lar) kullaniliyor (using the compiled-in key(s)): " + describeKeySet(keys));
+        out.line(L"derlenmis anahtar(lar) kullaniliyor (using the compiled-in key(s)): " +
+                 describeKeySet(keys));
     }
     VerifyReport report = verifyPublishedTree(
         a.get(L"--hedef"), keys, a.flags.count(L"--sessiz") ? nullptr : printVerifyProgress, &out);
@@ -245,8 +251,10 @@ PublisherExit commandVerify(const std::vector<std::wstring>& args, Output& out) 
     if (report.signatureVerified) {
         out.line(L"imzalayan anahtar (signing key): " + describeKeySet({report.signingKey}));
         if (report.signingKey == developmentKey())
-            out.line(L"UYARI: liste gelistirme anahtariyla imzali; yalnizca test icin (WARNING: the list is signed "
-                     L"with the development key: for tests only)");
+            out.line(
+                L"UYARI: liste gelistirme anahtariyla imzali; yalnizca test icin (WARNING: the list is "
+                L"signed "
+                L"with the development key: for tests only)");
     }
     if (!report.ok()) {
         out.line(L"dogrulanamadi (verification failed): " + std::to_wstring(report.problems.size()) +
@@ -293,12 +301,15 @@ Kullanim / Usage:
 
   qorvane-yayinci yayinla --oyun KLASOR --hedef KLASOR --ozel-anahtar DOSYA
                           [--surum N] [--kurallar DOSYA] [--haberler-tr DOSYA] [--haberler-en DOSYA]
-                          [--gelistirme] [--dusuk-surum] [--kati] [--hizli] [--dizinsiz] [--sessiz]
+                          [--gelistirme] [--dusuk-surum] [--kati] [--denetime-al] [--hizli] [--dizinsiz] [--sessiz]
       Oyun klasorunu --hedef klasorune yayinlar (launcher'in temel yolunda sunulan klasor):
       obj/ altina yalnizca eksik nesneleri kopyalar, manifest.txt ve manifest.sig dosyalarini en son
       yazar. --surum verilmezse simdiki Unix zamani kullanilir. --kurallar: D, E, S, O, I, X, W
-      kayitlari, listedeki sozdizimiyle ("D pack", "I ayarlar/*.cfg"). Ustteki "Qorvane Launcher.exe"
-      imzalayan anahtari tasimali. --gelistirme: gelistirme anahtariyla imzalamaya izin verir (test).
+      kayitlari, listedeki sozdizimiyle ("D pack", "I ayarlar/*.cfg"); verilmezse yayindaki listenin
+      kurallari korunur, verilirse kaldirdigi her kural yazilir. --denetime-al: kuruluma ozel (I)
+      bir dosyanin denetlenen (K) olmasina izin verir (oyuncularin degisiklikleri ezilir). Ustteki
+      "Qorvane Launcher.exe" imzalayan anahtari tasimali; "Qorvane Launcher*.exe" gibi adlanmis
+      baska bir ust dosya reddedilir. --gelistirme: gelistirme anahtariyla imzalamaya izin verir.
       --dusuk-surum: yayindakinden dusuk surume izin verir. --kati: eski listede olup yenisinde
       olmayan ve hicbir D/E kuralinin silmeyecegi dosya varsa yayinlamaz. --sessiz: ilerleme yazmaz.
       Var olan nesneler yeniden hashlenir, bozuk olan yeniden yazilir; --hizli bunu atlar. Ayni
@@ -308,8 +319,11 @@ Kullanim / Usage:
       Publishes the game folder into the --hedef folder (the folder served at the launcher's base
       path): copies only missing objects under obj/, writes manifest.txt and manifest.sig last.
       Without --surum the current Unix time is the version. --kurallar: D, E, S, O, I, X, W records
-      in the list's own syntax ("D pack", "I settings/*.cfg"). The top-level "Qorvane Launcher.exe"
-      must carry the signing key. --gelistirme: allows signing with the development key (tests).
+      in the list's own syntax ("D pack", "I settings/*.cfg"); without it the published list's rules
+      are kept, with it every rule it drops is named. --denetime-al: lets an install-only (I) file
+      become checked (K), overwriting players' edits. The top-level "Qorvane Launcher.exe" must
+      carry the signing key; another top-level file named like "Qorvane Launcher*.exe" is refused.
+      --gelistirme: allows signing with the development key (tests).
       --dusuk-surum: allows a version below the published one. --kati: refuses when files dropped
       from the previous list would stay on players' machines (no D or E rule covers them).
       --sessiz: no progress lines. Existing objects are hashed again and a damaged one is written

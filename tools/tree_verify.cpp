@@ -43,12 +43,13 @@ void checkRecordLines(const std::string& list, VerifyReport& report) {
             return true;
         }
         Manifest probe;
-        parseManifest(kPrefix + std::string(line) + "\n", probe);
+        // Whether the probe list as a whole is accepted does not matter: the count below does.
+        static_cast<void>(parseManifest(kPrefix + std::string(line) + "\n", probe));
         size_t items = probe.entries.size() - 1 + probe.cleanDirs.size() + probe.keepPatterns.size() +
                        probe.createDirs.size() + probe.chunkIndexes.size();
         if (items != 1) {
-            report.problems.push_back(where + L"launcher tarafindan yok sayilir (line ignored by the launcher): " +
-                                      fromUtf8(line));
+            report.problems.push_back(
+                where + L"launcher tarafindan yok sayilir (line ignored by the launcher): " + fromUtf8(line));
             return true;
         }
         if (probe.entries.size() == 2) {
@@ -148,8 +149,8 @@ void checkNews(const std::wstring& serverFolder, VerifyReport& report) {
 
 // The launcher the tree publishes must trust the list that names it, or it would take over every
 // player's folder and reject all that follows.
-void checkPublishedLauncher(const std::wstring& serverFolder, const Manifest& manifest, const std::string& list,
-                            const std::string& signature, VerifyReport& report) {
+void checkPublishedLauncher(const std::wstring& serverFolder, const Manifest& manifest,
+                            const std::string& list, const std::string& signature, VerifyReport& report) {
     auto found = manifest.pathIndex.find(pathKey(kLauncherFileName));
     if (found == manifest.pathIndex.end()) return;
     std::wstring object = joinPath(serverFolder, objectPath(manifest.entries[found->second].hash));
@@ -157,15 +158,15 @@ void checkPublishedLauncher(const std::wstring& serverFolder, const Manifest& ma
     KeySet launcherKeys;
     DWORD error = 0;
     if (!readProgramKeySet(object, launcherKeys, &error)) {
-        report.problems.push_back(L"yayindaki launcher'da anahtar kumesi yok (the published launcher carries no "
-                                  L"key set): " +
-                                  systemErrorText(error));
+        report.problems.push_back(
+            L"yayindaki launcher'da anahtar kumesi yok (the published launcher carries no "
+            L"key set): " +
+            systemErrorText(error));
         return;
     }
     if (verifyingKey(launcherKeys, list, signature)) return;
-    std::wstring signer = report.signatureVerified
-                              ? describeKeySet({report.signingKey})
-                              : std::wstring(L"bilinmiyor (unknown)");
+    std::wstring signer = report.signatureVerified ? describeKeySet({report.signingKey})
+                                                   : std::wstring(L"bilinmiyor (unknown)");
     report.problems.push_back(launcherKeyMismatch(launcherKeys, signer));
 }
 
@@ -180,8 +181,8 @@ std::wstring launcherKeyMismatch(const KeySet& launcherKeys, const std::wstring&
            describeKeySet(launcherKeys) + L"; imzalayan anahtar (signing key): " + signingKeyText;
 }
 
-VerifyReport verifyPublishedTree(const std::wstring& serverFolder, const KeySet& keys, VerifyProgressFn progress,
-                                 void* context) {
+VerifyReport verifyPublishedTree(const std::wstring& serverFolder, const KeySet& keys,
+                                 VerifyProgressFn progress, void* context) {
     VerifyReport report;
     std::string list;
     std::string signature;
@@ -221,7 +222,8 @@ VerifyReport verifyPublishedTree(const std::wstring& serverFolder, const KeySet&
     report.bytes = manifestTotalBytes(manifest);
     checkRecordLines(list, report);
     if (!manifest.pathIndex.count(pathKey(kLauncherFileName)))
-        report.notes.push_back(L"ustte \"" + std::wstring(kLauncherFileName) + L"\" yok (no top-level launcher entry)");
+        report.notes.push_back(L"ustte \"" + std::wstring(kLauncherFileName) +
+                               L"\" yok (no top-level launcher entry)");
 
     std::set<std::wstring> seen;
     std::set<std::string> listedHashes;

@@ -9,7 +9,7 @@
 
 #include "protocol/key_set.h"
 
-struct VerifyReport {
+struct [[nodiscard]] VerifyReport {
     std::vector<std::wstring> problems;  // each one makes the tree unusable or a file unobtainable
     std::vector<std::wstring> notes;     // worth knowing, harmless to the launcher
     uint64_t version = 0;

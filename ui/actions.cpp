@@ -16,19 +16,19 @@ namespace {
 void play(LauncherUi& ui) {
     HWND window = ui.window.handle;
     applyDefaultDisplaySettings(gameFolder(ui), systemDpi());
-    const LaunchResult result = launchGame(window, gameFolder(ui));
-    if (result.started) {
+    const SystemError launched = launchGame(window, gameFolder(ui));
+    if (!launched.failed()) {
         PostMessageW(window, WM_CLOSE, 0, 0);
         return;
     }
-    if (result.errorCode == ERROR_CANCELLED) return;  // the user declined elevation: nothing to say
+    if (launched.code == ERROR_CANCELLED) return;  // the user declined elevation: nothing to say
     const TextTable& t = texts();
-    if (result.errorCode == ERROR_FILE_NOT_FOUND) {
+    if (launched.code == ERROR_FILE_NOT_FOUND) {
         MessageBoxW(window, t[TextId::GameExeMissing], t[TextId::Title], MB_ICONWARNING);
         requestRun(ui.runs, RunRequest::RefetchGame);
         return;
     }
-    MessageBoxW(window, formatText(t[TextId::LaunchFailed], static_cast<unsigned>(result.errorCode)).c_str(),
+    MessageBoxW(window, formatText(t[TextId::LaunchFailed], static_cast<unsigned>(launched.code)).c_str(),
                 t[TextId::Title], MB_ICONERROR);
 }
 

@@ -17,7 +17,7 @@ Gdiplus::ARGB withAlpha(float alpha, Gdiplus::ARGB rgb) {
     return (static_cast<Gdiplus::ARGB>(a) << 24) | (rgb & 0x00FFFFFF);
 }
 
-void paintEmber(Gdiplus::GpGraphics* g, float cx, float cy, float r, float a) {
+void paintEmber(Gdiplus::GpGraphics* graphics, float cx, float cy, float r, float a) {
     UniquePath path;
     if (GdipCreatePath(Gdiplus::FillModeAlternate, path.put()) != Gdiplus::Ok) return;
     GdipAddPathEllipse(path.get(), cx - r, cy - r, 2 * r, 2 * r);
@@ -38,7 +38,7 @@ void paintEmber(Gdiplus::GpGraphics* g, float cx, float cy, float r, float a) {
     const Gdiplus::ARGB colours[3] = {rim, middle, core};
     const float positions[3] = {0.0f, 0.6f, 1.0f};
     GdipSetPathGradientPresetBlend(rawBrush, colours, positions, 3);
-    GdipFillPath(g, brush.get(), path.get());
+    GdipFillPath(graphics, brush.get(), path.get());
 }
 
 }  // namespace
@@ -75,20 +75,21 @@ double animationTime(const AnimationClock& clock) {
            static_cast<double>(clock.frequency.QuadPart);
 }
 
-EmberPlace emberAt(const Particle& p, double t) {
+EmberPlace emberAt(const Particle& particle, double seconds) {
     EmberPlace place;
-    place.cx = static_cast<float>(p.x + 14 * std::sin(0.7 * t + p.phase));
+    place.cx = static_cast<float>(particle.x + 14 * std::sin(0.7 * seconds + particle.phase));
     // Embers rise and re-enter at the bottom; the visible band runs from -20 to 580.
-    place.cy = static_cast<float>(std::fmod(std::fmod(p.y - p.riseSpeed * t, 600.0) + 600.0, 600.0) - 20);
-    place.alpha = static_cast<float>(p.alpha * (0.6 + 0.4 * std::sin(2 * t + p.phase)));
-    place.radius = 3 * p.size;
+    place.cy = static_cast<float>(
+        std::fmod(std::fmod(particle.y - particle.riseSpeed * seconds, 600.0) + 600.0, 600.0) - 20);
+    place.alpha = static_cast<float>(particle.alpha * (0.6 + 0.4 * std::sin(2 * seconds + particle.phase)));
+    place.radius = 3 * particle.size;
     return place;
 }
 
-void paintParticles(const std::vector<Particle>& particles, Gdiplus::GpGraphics* g, double t) {
-    for (const Particle& p : particles) {
-        EmberPlace e = emberAt(p, t);
-        paintEmber(g, e.cx, e.cy, e.radius, e.alpha);
+void paintParticles(const std::vector<Particle>& particles, Gdiplus::GpGraphics* graphics, double seconds) {
+    for (const Particle& particle : particles) {
+        EmberPlace e = emberAt(particle, seconds);
+        paintEmber(graphics, e.cx, e.cy, e.radius, e.alpha);
     }
 }
 
@@ -112,20 +113,21 @@ PixelLayer renderSprite(float deviceRadius, int stepX, int stepY, float scale) {
     const int reach = static_cast<int>(std::ceil(deviceRadius)) + kSpriteMargin;
     const int size = 2 * reach + 2;
     return paintLayer(size, size, scale, reach + static_cast<float>(stepX) / kPositionSteps,
-                      reach + static_cast<float>(stepY) / kPositionSteps,
-                      [&](Gdiplus::GpGraphics* g) { paintEmber(g, 0, 0, deviceRadius / scale, 1.0f); });
+                      reach + static_cast<float>(stepY) / kPositionSteps, [&](Gdiplus::GpGraphics* graphics) {
+                          paintEmber(graphics, 0, 0, deviceRadius / scale, 1.0f);
+                      });
 }
 
 }  // namespace
 
 void blendParticles(const std::vector<Particle>& particles, EmberSprites& sprites, uint32_t* pixels,
-                    int width, int height, float scale, double t) {
+                    int width, int height, float scale, double seconds) {
     if (sprites.scale != scale || sprites.byKey.size() > kSpriteLimit) {
         sprites.byKey.clear();
         sprites.scale = scale;
     }
-    for (const Particle& p : particles) {
-        EmberPlace e = emberAt(p, t);
+    for (const Particle& particle : particles) {
+        EmberPlace e = emberAt(particle, seconds);
         // The fill's colours are linear in the ember's alpha, so one sprite at full opacity serves
         // every alpha; the byte is the one the gradient's centre colour would get.
         const int opacity = std::clamp(static_cast<int>(std::floor(e.alpha * 255)), 0, 255);

@@ -20,6 +20,9 @@ constexpr int kParticleCount = 70;
 // The fixed particle set: a multiplicative congruential generator seeded with 7.
 std::vector<Particle> generateParticles();
 
+// The moment the preview shows, and the embers stand at while animations are turned off.
+inline constexpr double kStillEmberTime = 3.0;
+
 struct AnimationClock {
     AnimationClock();  // starts now
     LARGE_INTEGER frequency{};
@@ -34,10 +37,10 @@ double animationTime(const AnimationClock& clock);
 struct EmberPlace {
     float cx, cy, radius, alpha;
 };
-EmberPlace emberAt(const Particle& p, double t);
+EmberPlace emberAt(const Particle& particle, double seconds);
 
 // Design units; embers rise, sway and flicker with t and re-enter at the bottom.
-void paintParticles(const std::vector<Particle>& particles, Gdiplus::GpGraphics* g, double t);
+void paintParticles(const std::vector<Particle>& particles, Gdiplus::GpGraphics* graphics, double seconds);
 
 // Embers rendered once at full opacity, by radius and sub-pixel position in device pixels (both
 // rounded to a bucket), for one scale; blending one then costs a few hundred pixel operations
@@ -49,4 +52,4 @@ struct EmberSprites {
 // The same embers as paintParticles, blended from sprites into premultiplied BGRA pixels of
 // width x height painted at scale; sprites missing from the set are rendered on first use.
 void blendParticles(const std::vector<Particle>& particles, EmberSprites& sprites, uint32_t* pixels,
-                    int width, int height, float scale, double t);
+                    int width, int height, float scale, double seconds);

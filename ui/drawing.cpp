@@ -21,21 +21,34 @@ bool ensureMatrix(UniqueMatrix& matrix) {
     return static_cast<bool>(matrix);
 }
 
-float worldScale(DrawingResources& res, GpGraphics* g) {
-    if (!ensureMatrix(res.measureMatrix) || GdipGetWorldTransform(g, res.measureMatrix.get()) != Ok) return 1;
+float worldScale(DrawingResources& res, GpGraphics* graphics) {
+    if (!ensureMatrix(res.measureMatrix) || GdipGetWorldTransform(graphics, res.measureMatrix.get()) != Ok)
+        return 1;
     float m[6] = {1, 0, 0, 1, 0, 0};
     GdipGetMatrixElements(res.measureMatrix.get(), m);
     return m[0];
 }
 
-void drawStringDirect(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font,
+void drawStringDirect(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, GpFont* font,
                       ARGB colour, float x, float y) {
     UniqueBrush brush = solidBrush(colour);
     if (!brush) return;
     Gdiplus::RectF layout(x, y, 0, 0);
-    GdipDrawString(g, text.c_str(), static_cast<INT>(text.size()), font, &layout, res.stringFormat.get(),
-                   brush.get());
+    GdipDrawString(graphics, text.c_str(), static_cast<INT>(text.size()), font, &layout,
+                   res.stringFormat.get(), brush.get());
 }
+
+// A text a painter drew at a point, without a box: written down for the fit checks.
+void noteUnboxed(DrawingResources& res, const std::wstring& text) {
+    if (res.fitLog && res.boxedDepth == 0) res.fitLog->unboxed.push_back(text);
+}
+
+// The primitives one draw is made of belong to it, not to the painter.
+struct InnerDraws {
+    explicit InnerDraws(DrawingResources& res) : res(res) { ++res.boxedDepth; }
+    ~InnerDraws() { --res.boxedDepth; }
+    DrawingResources& res;
+};
 
 Sprite renderSprite(DrawingResources& res, GpGraphics* target, const SpriteKey& key) {
     Sprite sprite;
@@ -67,20 +80,22 @@ Sprite renderSprite(DrawingResources& res, GpGraphics* target, const SpriteKey& 
 
 }  // namespace
 
-void drawText(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font, ARGB colour,
-              float x, float y) {
+void drawText(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, GpFont* font,
+              ARGB colour, float x, float y) {
     if (text.empty() || !font) return;
+    noteUnboxed(res, text);
     Gdiplus::GpMatrix* matrix = ensureMatrix(res.drawMatrix) ? res.drawMatrix.get() : nullptr;
     float m[6] = {1, 0, 0, 1, 0, 0};
     Gdiplus::TextRenderingHint hint = Gdiplus::TextRenderingHintSystemDefault;
     Gdiplus::PixelOffsetMode pixelOffset = Gdiplus::PixelOffsetModeDefault;
     bool cacheable =
-        matrix && GdipGetWorldTransform(g, matrix) == Ok && GdipGetMatrixElements(matrix, m) == Ok &&
-        m[1] == 0 && m[2] == 0 && m[0] > 0 && m[0] == m[3] && GdipGetTextRenderingHint(g, &hint) == Ok &&
+        matrix && GdipGetWorldTransform(graphics, matrix) == Ok && GdipGetMatrixElements(matrix, m) == Ok &&
+        m[1] == 0 && m[2] == 0 && m[0] > 0 && m[0] == m[3] &&
+        GdipGetTextRenderingHint(graphics, &hint) == Ok &&
         (hint == Gdiplus::TextRenderingHintAntiAlias || hint == Gdiplus::TextRenderingHintAntiAliasGridFit) &&
-        GdipGetPixelOffsetMode(g, &pixelOffset) == Ok;
+        GdipGetPixelOffsetMode(graphics, &pixelOffset) == Ok;
     if (!cacheable) {
-        drawStringDirect(res, g, text, font, colour, x, y);
+        drawStringDirect(res, graphics, text, font, colour, x, y);
         return;
     }
     // Device position of the layout origin, split into whole pixels and the exact fraction. Grid
@@ -104,7 +119,7 @@ void drawText(DrawingResources& res, GpGraphics* g, const std::wstring& text, Gp
     auto& cache = res.textCaches.sprites;
     auto found = cache.find(key);
     if (found == cache.end()) {
-        Sprite sprite = renderSprite(res, g, key);
+        Sprite sprite = renderSprite(res, graphics, key);
         size_t pixels = static_cast<size_t>(sprite.width) * sprite.height;
         if (res.textCaches.spritePixels + pixels > kSpritePixelBudget) {
             cache.clear();
@@ -115,34 +130,34 @@ void drawText(DrawingResources& res, GpGraphics* g, const std::wstring& text, Gp
     }
     const Sprite& sprite = found->second;
     if (!sprite.image) {
-        drawStringDirect(res, g, text, font, colour, x, y);
+        drawStringDirect(res, graphics, text, font, colour, x, y);
         return;
     }
     // One to one onto device pixels: no transform, no resampling.
     Gdiplus::InterpolationMode interpolation = Gdiplus::InterpolationModeDefault;
-    GdipGetInterpolationMode(g, &interpolation);
-    GdipResetWorldTransform(g);
-    GdipSetPixelOffsetMode(g, Gdiplus::PixelOffsetModeHalf);
-    GdipSetInterpolationMode(g, Gdiplus::InterpolationModeNearestNeighbor);
-    GdipDrawImageRectI(g, sprite.image.get(), static_cast<INT>(wholeX) - padX,
+    GdipGetInterpolationMode(graphics, &interpolation);
+    GdipResetWorldTransform(graphics);
+    GdipSetPixelOffsetMode(graphics, Gdiplus::PixelOffsetModeHalf);
+    GdipSetInterpolationMode(graphics, Gdiplus::InterpolationModeNearestNeighbor);
+    GdipDrawImageRectI(graphics, sprite.image.get(), static_cast<INT>(wholeX) - padX,
                        static_cast<INT>(wholeY) - padY, sprite.width, sprite.height);
-    GdipSetInterpolationMode(g, interpolation);
-    GdipSetPixelOffsetMode(g, pixelOffset);
-    GdipSetWorldTransform(g, matrix);
+    GdipSetInterpolationMode(graphics, interpolation);
+    GdipSetPixelOffsetMode(graphics, pixelOffset);
+    GdipSetWorldTransform(graphics, matrix);
 }
 
-float measureText(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font) {
+float measureText(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, GpFont* font) {
     if (text.empty() || !font) return 0;
     Gdiplus::TextRenderingHint hint = Gdiplus::TextRenderingHintSystemDefault;
-    GdipGetTextRenderingHint(g, &hint);
-    MeasureKey key{font, worldScale(res, g), static_cast<int>(hint), text};
+    GdipGetTextRenderingHint(graphics, &hint);
+    MeasureKey key{font, worldScale(res, graphics), static_cast<int>(hint), text};
     auto& cache = res.textCaches.widths;
     auto found = cache.find(key);
     if (found != cache.end()) return found->second;
 
     Gdiplus::RectF layout(0, 0, 0, 0);
     Gdiplus::RectF box(0, 0, 0, 0);
-    if (GdipMeasureString(g, text.c_str(), static_cast<INT>(text.size()), font, &layout,
+    if (GdipMeasureString(graphics, text.c_str(), static_cast<INT>(text.size()), font, &layout,
                           res.stringFormat.get(), &box, nullptr, nullptr) != Ok)
         return 0;
     if (cache.size() >= kMeasureCacheLimit) cache.clear();
@@ -174,20 +189,24 @@ float centredY(DrawingResources& res, GpFont* font, float top, float height) {
     return top + (height - lineHeight(res, font)) / 2;
 }
 
-float drawSpacedText(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font,
+float drawSpacedText(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, GpFont* font,
                      ARGB colour, float x, float y, float spacing, bool measureOnly) {
+    if (!measureOnly && !text.empty()) noteUnboxed(res, text);
+    InnerDraws inner(res);
     float advance = 0;
     for (wchar_t c : text) {
         std::wstring one(1, c);
-        if (!measureOnly) drawText(res, g, one, font, colour, x + advance, y);
-        advance += measureText(res, g, one, font) + spacing;
+        if (!measureOnly) drawText(res, graphics, one, font, colour, x + advance, y);
+        advance += measureText(res, graphics, one, font) + spacing;
     }
     return advance;
 }
 
-float drawEmphasisText(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font,
+float drawEmphasisText(DrawingResources& res, GpGraphics* graphics, const std::wstring& text, GpFont* font,
                        ARGB normalColour, ARGB emphasisColour, float x, float y, bool measureOnly) {
     if (text.empty()) return 0;
+    if (!measureOnly) noteUnboxed(res, text);
+    InnerDraws inner(res);
     std::wstring drawnSoFar;  // every previous segment, asterisks removed
     bool emphasised = false;
     size_t start = 0;
@@ -200,8 +219,8 @@ float drawEmphasisText(DrawingResources& res, GpGraphics* g, const std::wstring&
             if (firstVisible != std::wstring::npos) {
                 // Leading blanks are not drawn (a drawn blank would shift anti-aliasing of what follows),
                 // but they still take their place in the line.
-                float offset = measureText(res, g, drawnSoFar + segment.substr(0, firstVisible), font);
-                drawText(res, g, segment.substr(firstVisible), font,
+                float offset = measureText(res, graphics, drawnSoFar + segment.substr(0, firstVisible), font);
+                drawText(res, graphics, segment.substr(firstVisible), font,
                          emphasised ? emphasisColour : normalColour, x + offset, y);
             }
         }
@@ -210,17 +229,17 @@ float drawEmphasisText(DrawingResources& res, GpGraphics* g, const std::wstring&
         if (star == std::wstring::npos) break;
         start = star + 1;
     }
-    return measureText(res, g, drawnSoFar, font);
+    return measureText(res, graphics, drawnSoFar, font);
 }
 
-std::wstring fitWithEllipsis(DrawingResources& res, GpGraphics* g, const std::wstring& text, GpFont* font,
-                             float maxWidth) {
-    if (measureText(res, g, text, font) <= maxWidth) return text;
+std::wstring fitWithEllipsis(DrawingResources& res, GpGraphics* graphics, const std::wstring& text,
+                             GpFont* font, float maxWidth) {
+    if (measureText(res, graphics, text, font) <= maxWidth) return text;
     const std::wstring ellipsis = L"\u2026";
     size_t lo = 0, hi = text.size();
     while (lo < hi) {
         size_t mid = (lo + hi + 1) / 2;
-        if (measureText(res, g, text.substr(0, mid) + ellipsis, font) <= maxWidth)
+        if (measureText(res, graphics, text.substr(0, mid) + ellipsis, font) <= maxWidth)
             lo = mid;
         else
             hi = mid - 1;
@@ -241,21 +260,21 @@ void addRoundedRect(GpPath* path, const RectF& rect, float radius) {
     GdipClosePathFigure(path);
 }
 
-void fillRoundedRect(GpGraphics* g, const RectF& rect, float radius, GpBrush* brush) {
+void fillRoundedRect(GpGraphics* graphics, const RectF& rect, float radius, GpBrush* brush) {
     if (!brush) return;
     GpPath* raw = nullptr;
     if (GdipCreatePath(Gdiplus::FillModeAlternate, &raw) != Ok) return;
     UniquePath path(raw);
     addRoundedRect(path.get(), rect, radius);
-    GdipFillPath(g, brush, path.get());
+    GdipFillPath(graphics, brush, path.get());
 }
 
-void fillRoundedRect(GpGraphics* g, const RectF& rect, float radius, ARGB colour) {
+void fillRoundedRect(GpGraphics* graphics, const RectF& rect, float radius, ARGB colour) {
     UniqueBrush brush = solidBrush(colour);
-    fillRoundedRect(g, rect, radius, brush.get());
+    fillRoundedRect(graphics, rect, radius, brush.get());
 }
 
-void strokeRoundedRect(GpGraphics* g, const RectF& rect, float radius, ARGB colour) {
+void strokeRoundedRect(GpGraphics* graphics, const RectF& rect, float radius, ARGB colour) {
     UniquePen pen = solidPen(colour, 1);
     GpPath* raw = nullptr;
     if (!pen || GdipCreatePath(Gdiplus::FillModeAlternate, &raw) != Ok) return;
@@ -263,48 +282,39 @@ void strokeRoundedRect(GpGraphics* g, const RectF& rect, float radius, ARGB colo
     // Inset by half a pixel so that a one-pixel line covers whole pixels instead of two halves.
     addRoundedRect(path.get(), RectF{rect.x + 0.5f, rect.y + 0.5f, rect.width - 1, rect.height - 1},
                    radius - 0.5f);
-    GdipDrawPath(g, pen.get(), path.get());
+    GdipDrawPath(graphics, pen.get(), path.get());
 }
 
-void fillRect(GpGraphics* g, ARGB colour, float x, float y, float width, float height) {
+void fillRect(GpGraphics* graphics, ARGB colour, float x, float y, float width, float height) {
     UniqueBrush brush = solidBrush(colour);
-    if (brush) GdipFillRectangle(g, brush.get(), x, y, width, height);
+    if (brush) GdipFillRectangle(graphics, brush.get(), x, y, width, height);
 }
 
-void drawLine(GpGraphics* g, ARGB colour, float width, float x1, float y1, float x2, float y2) {
+void drawLine(GpGraphics* graphics, ARGB colour, float width, float x1, float y1, float x2, float y2) {
     UniquePen pen = solidPen(colour, width);
-    if (pen) GdipDrawLine(g, pen.get(), x1, y1, x2, y2);
+    if (pen) GdipDrawLine(graphics, pen.get(), x1, y1, x2, y2);
 }
 
-void fillEllipse(GpGraphics* g, ARGB colour, float x, float y, float width, float height) {
+void fillEllipse(GpGraphics* graphics, ARGB colour, float x, float y, float width, float height) {
     UniqueBrush brush = solidBrush(colour);
-    if (brush) GdipFillEllipse(g, brush.get(), x, y, width, height);
+    if (brush) GdipFillEllipse(graphics, brush.get(), x, y, width, height);
 }
 
-void strokeEllipse(GpGraphics* g, ARGB colour, float penWidth, float x, float y, float width, float height) {
+void strokeEllipse(GpGraphics* graphics, ARGB colour, float penWidth, float x, float y, float width,
+                   float height) {
     UniquePen pen = solidPen(colour, penWidth);
-    if (pen) GdipDrawEllipse(g, pen.get(), x, y, width, height);
+    if (pen) GdipDrawEllipse(graphics, pen.get(), x, y, width, height);
 }
 
-void drawCheckStroke(GpGraphics* g, ARGB colour, float x1, float y1, float x2, float y2, float x3, float y3) {
+void drawCheckStroke(GpGraphics* graphics, ARGB colour, float x1, float y1, float x2, float y2, float x3,
+                     float y3) {
     UniquePen pen = solidPen(colour, 1.7f);
     if (!pen) return;
     GdipSetPenLineJoin(pen.get(), Gdiplus::LineJoinRound);
     GdipSetPenStartCap(pen.get(), Gdiplus::LineCapRound);
     GdipSetPenEndCap(pen.get(), Gdiplus::LineCapRound);
     Gdiplus::GpPointF points[3] = {{x1, y1}, {x2, y2}, {x3, y3}};
-    GdipDrawLines(g, pen.get(), points, 3);
-}
-
-void drawSectionHeading(DrawingResources& res, GpGraphics* g, const std::wstring& text, float x, float y,
-                        float rightEdge) {
-    GpFont* font = res.font(FontId::Bold12);
-    float advance = drawSpacedText(res, g, text, font, 0xFFD9A83A, x, y, 3, false);
-    float start = x + advance + 10;
-    if (rightEdge - start < 2) return;
-    UniqueBrush rule = lineBrush(start - 0.5f, 0, 0x80D9A83A, rightEdge + 0.5f, 0, 0x00D9A83A);
-    if (!rule) return;
-    GdipFillRectangle(g, rule.get(), start, y + lineHeight(res, font) / 2 - 0.5f, rightEdge - start, 1);
+    GdipDrawLines(graphics, pen.get(), points, 3);
 }
 
 GpStatus setGradientStops(GpLineGradient* brush, const ARGB* colours, const float* positions, int count) {

@@ -33,6 +33,8 @@ inline constexpr int kFontCount = static_cast<int>(FontId::Count);
 // The embedded PNG resources 101 to 105: the background, then the primary button's four states
 // (normal, hovered, pressed, disabled).
 inline constexpr int kImageCount = 5;
+// The primary button's four looks, in the order of their images.
+enum class ButtonLook : int { Normal = 0, Hovered = 1, Pressed = 2, Disabled = 3 };
 inline constexpr int kButtonImageCount = 4;
 
 // A text's measured width depends on the font, the text, the world scale (grid fitting happens in
@@ -42,8 +44,8 @@ struct MeasureKey {
     float scale;
     int hint;
     std::wstring text;
-    bool operator<(const MeasureKey& o) const {
-        return std::tie(font, scale, hint, text) < std::tie(o.font, o.scale, o.hint, o.text);
+    bool operator<(const MeasureKey& other) const {
+        return std::tie(font, scale, hint, text) < std::tie(other.font, other.scale, other.hint, other.text);
     }
 };
 
@@ -57,10 +59,10 @@ struct SpriteKey {
     int hint;
     int pixelOffset;
     std::wstring text;
-    bool operator<(const SpriteKey& o) const {
+    bool operator<(const SpriteKey& other) const {
         return std::tie(font, colour, scale, fractionX, fractionY, padX, padY, hint, pixelOffset, text) <
-               std::tie(o.font, o.colour, o.scale, o.fractionX, o.fractionY, o.padX, o.padY, o.hint,
-                        o.pixelOffset, o.text);
+               std::tie(other.font, other.colour, other.scale, other.fractionX, other.fractionY, other.padX,
+                        other.padY, other.hint, other.pixelOffset, other.text);
     }
 };
 struct Sprite {
@@ -91,6 +93,26 @@ struct FrameCache {
     EmberSprites embers;
 };
 
+struct RectF {
+    float x = 0, y = 0, width = 0, height = 0;
+};
+
+// One drawn text: what it was asked to show (asterisks removed), the lines it became, each line's
+// extent (first letter to last letter's advance, one line high) and the box it was given.
+struct DrawnText {
+    std::wstring text;
+    std::vector<std::wstring> lines;
+    std::vector<RectF> lineBoxes;
+    RectF box;
+};
+
+// Filled while DrawingResources::fitLog points at it (text_fit.h): every boxed text, and every
+// text a painter drew at a point without a box, which the checks count as a fault.
+struct TextFitLog {
+    std::vector<DrawnText> texts;
+    std::vector<std::wstring> unboxed;
+};
+
 struct DrawingResources {
     DrawingResources() = default;
     DrawingResources(const DrawingResources&) = delete;
@@ -116,6 +138,10 @@ struct DrawingResources {
     // first use: one for drawing text (it holds the transform until it is put back), one for measuring.
     UniqueMatrix drawMatrix;
     UniqueMatrix measureMatrix;
+
+    // While set, every drawn text is written down with the box it was given (text_fit.h).
+    TextFitLog* fitLog = nullptr;
+    int boxedDepth = 0;  // inside a boxed draw: the primitives it calls are not the painter's own
 };
 
 // Decodes the five images from the module's RT_RCDATA resources (null: the executable itself);

@@ -17,3 +17,6 @@ void releaseFrame(LauncherUi& ui);
 void paintFrame(LauncherUi& ui);
 // What the screen shows now: the ScreenModel of the install state and the status copy.
 ScreenModel currentScreenModel(const LauncherUi& ui);
+// Everything a still frame's pixels depend on besides the clock, as text: two equal signatures
+// give the same frame when the embers stand still.
+std::wstring frameSignature(const LauncherUi& ui);

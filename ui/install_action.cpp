@@ -4,6 +4,7 @@
 
 #include "base/file.h"
 #include "base/names.h"
+#include "base/path_identity.h"
 #include "base/process.h"
 #include "base/text.h"
 #include "install/install_location.h"
@@ -18,7 +19,23 @@ void showInstallFailed(HWND window, const std::wstring& detail) {
 }  // namespace
 
 std::wstring installFailureDetail(const InstallResult& result) {
-    return result.path + L"\n" + systemErrorText(result.error);
+    return result.error.what + L"\n" + systemErrorText(result.error.code);
+}
+
+std::wstring perUserInstallFolder() {
+    const std::wstring local = knownFolderPath(FOLDERID_LocalAppData);
+    return local.empty() ? std::wstring() : joinPath(joinPath(local, L"Programs"), kGameFolderName);
+}
+
+ForeignFolderAnswer foreignFolderAnswer(const TextTable& table, const InstallResult& result,
+                                        const std::wstring& chosen, const std::wstring& defaultFolder,
+                                        const std::wstring& perUserFolder) {
+    const bool wasDefault = !perUserFolder.empty() && sameName(chosen, defaultFolder);
+    if (!wasDefault)
+        return {formatText(table[TextId::InstallFolderForeign], result.error.what.c_str()), std::wstring()};
+    return {
+        formatText(table[TextId::InstallFolderProposed], result.error.what.c_str(), perUserFolder.c_str()),
+        perUserFolder};
 }
 
 void runInstallAction(LauncherUi& ui) {
@@ -54,7 +71,21 @@ void runInstallAction(LauncherUi& ui) {
     choices.requiredBytes = required;
     choices.language = uiLanguage;
     const InstallResult result = installGame(folder, choices);
-    if (result.error != 0) {
+    if (result.foreignOwner) {
+        // Another account could replace the game's programs there later: the player installs elsewhere,
+        // and when it was the default folder the screen offers the player's own one instead.
+        form.installing = false;
+        const TextTable& t = texts();
+        const ForeignFolderAnswer answer = foreignFolderAnswer(
+            t, result, folder, trimInstallFolder(defaultInstallFolder()), perUserInstallFolder());
+        if (!answer.proposedFolder.empty()) {
+            form.folder = answer.proposedFolder;
+            refreshFreeSpace(form, GetTickCount());
+        }
+        MessageBoxW(window, answer.text.c_str(), t[TextId::Title], MB_ICONWARNING);
+        return;
+    }
+    if (result.error.failed()) {
         form.installing = false;
         showInstallFailed(window, installFailureDetail(result));
         return;

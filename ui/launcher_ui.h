@@ -1,8 +1,10 @@
 // Everything the window works on, in one place for the window procedure, the painters and the
 // actions: the window's state, the drawing resources and back buffer, the install form, the
-// settings panel, the copy of the engine's status, and the run control it starts and asks.
+// settings panel, the copy of the engine's status, what UI Automation clients were given, and the
+// run control it starts and asks.
 #pragma once
 
+#include "ui/automation_state.h"
 #include "ui/back_buffer.h"
 #include "ui/drawing_resources.h"
 #include "ui/install_form.h"
@@ -24,6 +26,7 @@ struct LauncherUi {
     StatusSnapshot status;  // refreshed by every timer tick; every frame is painted from it
     InstallForm installForm;
     SettingsPanel settings;
+    AutomationState automation;
 };
 
 inline bool installMode(const LauncherUi& ui) {

@@ -13,12 +13,12 @@
 // phase's button caption and hint, whether repair and the primary button are enabled, the status
 // rows' states and the news; the frame's key for them lists exactly these. The headline, the
 // detail line, the row values, the install form and the progress change from frame to frame.
-void paintTitleBar(LauncherUi& ui, GpGraphics* g, PaintLayer layer = PaintLayer::Everything);
-void paintNewsAndStatus(LauncherUi& ui, GpGraphics* g, const ScreenModel& model,
+void paintTitleBar(LauncherUi& ui, GpGraphics* graphics, PaintLayer layer = PaintLayer::Everything);
+void paintNewsAndStatus(LauncherUi& ui, GpGraphics* graphics, const ScreenModel& model,
                         PaintLayer layer = PaintLayer::Everything);
-void paintInstallPanel(LauncherUi& ui, GpGraphics* g, const ScreenModel& model,
+void paintInstallPanel(LauncherUi& ui, GpGraphics* graphics, const ScreenModel& model,
                        PaintLayer layer = PaintLayer::Everything);
-void paintBottomBar(LauncherUi& ui, GpGraphics* g, const ScreenModel& model,
+void paintBottomBar(LauncherUi& ui, GpGraphics* graphics, const ScreenModel& model,
                     PaintLayer layer = PaintLayer::Everything);
 // Describes everything the still parts of the title bar, the panel headings and the bottom bar
 // depend on: equal keys, equal pixels.

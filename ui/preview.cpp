@@ -14,6 +14,8 @@ using namespace Gdiplus::DllExports;
 namespace {
 
 constexpr int kStateCount = 13;
+// Added to a state's name in the pictures painted with high contrast.
+constexpr wchar_t kContrastSuffix[] = L"_kontrast";
 const wchar_t* const kStateNames[kStateCount] = {
     L"kurulum",      L"baglaniyor", L"tarama", L"indirme", L"hazir",      L"hazir_uzerinde", L"hata_baglanti",
     L"hata_kilitli", L"hazir_en",   L"ayar",   L"ayar_en", L"ayar_kucuk", L"hazir_disli"};
@@ -153,9 +155,18 @@ void resetWindowState(LauncherUi& ui) {
     uiLanguage = UiLanguage::Turkish;
 }
 
-bool renderScale(LauncherUi& ui, const std::wstring& folder, float scale, const CLSID& png,
+// The look a picture is painted in: the design's, or the fixed high-contrast scheme.
+Look previewLook(bool highContrast) {
+    Look look;
+    look.highContrast = highContrast;
+    look.colours = previewContrastColours();
+    return look;
+}
+
+bool renderScale(LauncherUi& ui, const std::wstring& folder, float scale, bool highContrast, const CLSID& png,
                  const StatusSnapshot& sample) {
     ui.window.uiScale = scale;
+    ui.window.look = previewLook(highContrast);
     if (!sizeFrame(ui, scaledLength(960, scale), scaledLength(560, scale))) return false;
     int percent = static_cast<int>(scale * 100);
     for (int index = 0; index < kStateCount; ++index) {
@@ -163,7 +174,8 @@ bool renderScale(LauncherUi& ui, const std::wstring& folder, float scale, const 
         resetWindowState(ui);
         applyState(ui, index);
         paintFrame(ui);
-        std::wstring path = formatText(L"%s\\%s_%d.png", folder.c_str(), kStateNames[index], percent);
+        std::wstring name = std::wstring(kStateNames[index]) + (highContrast ? kContrastSuffix : L"");
+        std::wstring path = formatText(L"%s\\%s_%d.png", folder.c_str(), name.c_str(), percent);
         if (GdipSaveImageToFile(ui.backBuffer.bitmap.get(), path.c_str(), &png, nullptr) != Gdiplus::Ok)
             return false;
     }
@@ -185,7 +197,7 @@ bool showPreviewState(LauncherUi& ui, const std::wstring& name) {
 
 bool renderPreview(LauncherUi& ui, const std::wstring& folder) {
     ui.window.clock.frozen = true;
-    ui.window.clock.frozenTime = 3.0;
+    ui.window.clock.frozenTime = kStillEmberTime;
     ui.window.instance = GetModuleHandleW(nullptr);
     if (!loadImages(ui.drawing, ui.window.instance)) return false;
     createFonts(ui.drawing);
@@ -196,7 +208,13 @@ bool renderPreview(LauncherUi& ui, const std::wstring& folder) {
     // The language is process-wide; callers other than the preview road get theirs back.
     const UiLanguage language = uiLanguage;
     StatusSnapshot sample = sampleStatus();
-    bool ok = renderScale(ui, folder, 1.0f, png, sample) && renderScale(ui, folder, 1.5f, png, sample);
+    const Look look = ui.window.look;
+    bool ok = true;
+    for (bool highContrast : {false, true}) {
+        for (float scale : {1.0f, 1.5f})
+            ok = ok && renderScale(ui, folder, scale, highContrast, png, sample);
+    }
     uiLanguage = language;
+    ui.window.look = look;
     return ok;
 }

@@ -41,33 +41,33 @@ int secondsUntilRetry(const StatusSnapshot& status, uint32_t nowTick) {
     return std::clamp(left <= 0 ? 1 : (left + 999) / 1000, 1, kMostSeconds);
 }
 
-void setErrorTexts(ScreenModel& m, const StatusSnapshot& status, uint32_t nowTick) {
+void setErrorTexts(ScreenModel& model, const StatusSnapshot& status, uint32_t nowTick) {
     const TextTable& t = texts();
     switch (status.errorCode) {
         case ErrorKind::Connection: {
-            m.headline = t[TextId::ErrConnection];
-            m.detail = formatText(t[TextId::ErrConnectionDetail], secondsUntilRetry(status, nowTick));
+            model.headline = t[TextId::ErrConnection];
+            model.detail = formatText(t[TextId::ErrConnectionDetail], secondsUntilRetry(status, nowTick));
             break;
         }
         case ErrorKind::ListRejected:
-            m.headline = t[TextId::ErrSignature];
-            m.detail = t[TextId::ErrSignatureDetail];
+            model.headline = t[TextId::ErrSignature];
+            model.detail = t[TextId::ErrSignatureDetail];
             break;
         case ErrorKind::FileWrite:
-            m.headline = t[TextId::ErrWrite];
-            m.detail = formatText(t[TextId::ErrRetryDetail], status.detailText.c_str());
+            model.headline = t[TextId::ErrWrite];
+            model.detail = formatText(t[TextId::ErrRetryDetail], status.detailText.c_str());
             break;
         case ErrorKind::FileLocked:
-            m.headline = t[TextId::ErrGameRunning];
-            m.detail = status.detailText;
+            model.headline = t[TextId::ErrGameRunning];
+            model.detail = status.detailText;
             break;
         case ErrorKind::DiskFull:
-            m.headline = t[TextId::ErrDiskFull];
-            m.detail = status.detailText;
+            model.headline = t[TextId::ErrDiskFull];
+            model.detail = status.detailText;
             break;
         default:
-            m.headline = t[TextId::ErrDownload];
-            m.detail = formatText(t[TextId::ErrRetryDetail], status.detailText.c_str());
+            model.headline = t[TextId::ErrDownload];
+            model.detail = formatText(t[TextId::ErrRetryDetail], status.detailText.c_str());
             break;
     }
 }
@@ -112,7 +112,7 @@ ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnap
     ScreenRow& updates = m.rows[1];
     ScreenRow& server = m.rows[2];
     ScreenRow& versionRow = m.rows[3];
-    auto online = [&] { server = {2, t[TextId::ValueOnline]}; };
+    auto online = [&] { server = {RowState::Done, t[TextId::ValueOnline]}; };
 
     switch (status.phase) {
         case UpdatePhase::Idle:
@@ -121,8 +121,8 @@ ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnap
             m.headline = t[TextId::StatusConnecting];
             m.detail = status.host;
             m.buttonHint = t[TextId::HintAfterCheck];
-            server = {1, t[TextId::ValueConnecting]};
-            if (status.manifestVersion) versionRow = {2, version};
+            server = {RowState::InProgress, t[TextId::ValueConnecting]};
+            if (status.manifestVersion) versionRow = {RowState::Done, version};
             break;
         case UpdatePhase::Scanning:
             m.headline = formatText(t[TextId::StatusChecking], status.filesDone, status.filesTotal);
@@ -130,9 +130,9 @@ ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnap
             m.percent = ratioPercent;
             m.progress = static_cast<float>(ratio);
             m.buttonHint = t[TextId::HintAfterCheck];
-            files = {1, formatText(L"%d / %d", status.filesDone, status.filesTotal)};
+            files = {RowState::InProgress, formatText(L"%d / %d", status.filesDone, status.filesTotal)};
             online();
-            versionRow = {2, version};
+            versionRow = {RowState::Done, version};
             break;
         case UpdatePhase::Downloading:
             m.headline = formatText(t[TextId::StatusDownloading], status.filesDone, status.filesTotal);
@@ -140,20 +140,20 @@ ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnap
             m.percent = ratioPercent;
             m.progress = static_cast<float>(ratio);
             m.buttonHint = t[TextId::HintAfterDownload];
-            files = {2, t[TextId::ValueChecked]};
-            updates = {1, remainingSizeText(status)};
+            files = {RowState::Done, t[TextId::ValueChecked]};
+            updates = {RowState::InProgress, remainingSizeText(status)};
             online();
-            versionRow = {2, version};
+            versionRow = {RowState::Done, version};
             break;
         case UpdatePhase::Cleaning:
             m.headline = t[TextId::StatusCleaning];
             m.percent = 100;
             m.progress = 1;
             m.buttonHint = t[TextId::HintAfterDownload];
-            files = {2, t[TextId::ValueChecked]};
-            updates = {1, L""};
+            files = {RowState::Done, t[TextId::ValueChecked]};
+            updates = {RowState::InProgress, L""};
             online();
-            versionRow = {2, version};
+            versionRow = {RowState::Done, version};
             break;
         case UpdatePhase::Ready:
             m.headline = t[TextId::StatusReady];
@@ -162,10 +162,10 @@ ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnap
                            : formatText(t[TextId::StatusAllVerified], version.c_str());
             m.percent = 100;
             m.progress = 1;
-            files = {2, t[TextId::ValueVerified]};
-            updates = {2, t[TextId::ValueUpToDate]};
+            files = {RowState::Done, t[TextId::ValueVerified]};
+            updates = {RowState::Done, t[TextId::ValueUpToDate]};
             online();
-            versionRow = {2, version};
+            versionRow = {RowState::Done, version};
             m.primaryEnabled = true;
             break;
         case UpdatePhase::Error:
@@ -174,12 +174,13 @@ ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnap
                 (status.errorCode == ErrorKind::Connection || status.errorCode == ErrorKind::ListRejected)
                     ? 0.0f
                     : static_cast<float>(ratio);
-            updates = {3, status.errorCode == ErrorKind::Connection ? L"" : t[TextId::ValueError]};
+            updates = {RowState::Failed,
+                       status.errorCode == ErrorKind::Connection ? L"" : t[TextId::ValueError]};
             if (status.listVerified)
                 online();
             else
-                server = {3, t[TextId::ValueOffline]};
-            if (status.manifestVersion) versionRow = {2, version};
+                server = {RowState::Failed, t[TextId::ValueOffline]};
+            if (status.manifestVersion) versionRow = {RowState::Done, version};
             m.errorStyle = true;
             m.barErrorStyle = true;
             m.primaryEnabled = true;
@@ -189,9 +190,9 @@ ScreenModel buildScreenModel(bool installMode, bool installing, const StatusSnap
             m.headline = t[TextId::StatusLauncherUpdated];
             m.detail = kLauncherFileName;
             m.progress = 1;
-            updates = {1, L""};
+            updates = {RowState::InProgress, L""};
             online();
-            versionRow = {2, version};
+            versionRow = {RowState::Done, version};
             break;
         default:
             break;

@@ -7,8 +7,11 @@
 
 #include "update/updater.h"
 
+// How a status row's icon shows its step.
+enum class RowState : int { Idle = 0, InProgress = 1, Done = 2, Failed = 3 };
+
 struct ScreenRow {
-    int state = 0;  // 0 idle, 1 in progress, 2 done, 3 failed
+    RowState state = RowState::Idle;
     std::wstring value;
 };
 

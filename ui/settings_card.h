@@ -9,4 +9,4 @@
 
 // The dimmed backdrop, the card, its heading, close button and separator are the still parts
 // (they change only with the language and the pointer); the rest follows the draft.
-void paintDisplaySettings(LauncherUi& ui, GpGraphics* g, PaintLayer layer = PaintLayer::Everything);
+void paintDisplaySettings(LauncherUi& ui, GpGraphics* graphics, PaintLayer layer = PaintLayer::Everything);

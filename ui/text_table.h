@@ -88,6 +88,14 @@ enum class TextId : int {
     SavedNotice,
     SettingsWriteFailed,
     UninstallKept,  // the game folder could not be removed: it names the folder that stays
+    // Names a screen reader gives the controls that show no text of their own
+    MinimiseName,
+    CloseName,
+    LanguageName,
+    InstallFolderName,
+    ProgressName,
+    InstallFolderForeign,   // the chosen folder belongs to another account: names it
+    InstallFolderProposed,  // the same for the default folder: names it and the folder proposed instead
     Count
 };
 

@@ -11,7 +11,9 @@
 #include "ui/dpi.h"
 #include "ui/frame.h"
 #include "ui/hit_regions.h"
+#include "ui/keyboard.h"
 #include "ui/text_table.h"
+#include "ui/uia_provider.h"
 
 namespace {
 
@@ -23,6 +25,8 @@ constexpr DWORD kDwmCornerPreference = 33;
 constexpr DWORD kDwmBorderColour = 34;
 constexpr DWORD kCornerRound = 2;
 constexpr COLORREF kNoBorderColour = 0xFFFFFFFE;
+// Without animations a frame that shows nothing new is still painted this often.
+constexpr uint32_t kStillRepaintMs = 1000;
 
 bool hiddenModeRequested() {
     // Mere presence counts, an empty value included.
@@ -117,13 +121,14 @@ bool createWindow(LauncherUi& ui, HINSTANCE instance, const RunOptions& options,
     w.uiScale = static_cast<float>(monitorDpi(monitor)) / 96.0f;
     Placement place = centredPlacement(work, w.uiScale);
 
+    w.look = systemLook();
     const bool hidden = hiddenModeRequested();
     // Hidden mode (automated runs): invisible, click-through, no taskbar button, never activated.
     const DWORD exStyle =
         hidden ? (WS_EX_NOACTIVATE | WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT) : WS_EX_APPWINDOW;
-    HWND window =
-        CreateWindowExW(exStyle, kWindowClassName, texts()[TextId::Title], WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX,
-                        place.x, place.y, place.width, place.height, nullptr, nullptr, instance, &ui);
+    HWND window = CreateWindowExW(exStyle, kWindowClassName, texts()[TextId::Title],
+                                  WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, place.x, place.y, place.width,
+                                  place.height, nullptr, nullptr, instance, &ui);
     if (!window) return false;
     if (hidden) SetLayeredWindowAttributes(window, 0, 1, LWA_ALPHA);
 
@@ -138,6 +143,9 @@ bool createWindow(LauncherUi& ui, HINSTANCE instance, const RunOptions& options,
 
     sizeFrameToClient(ui);
     applyWindowShape(w);
+    // Focus cues start as the last input left them: hidden after the mouse, shown after the keyboard.
+    SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
+    w.focusCues = !(SendMessageW(window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
 
     if (options.installMode) {
         ui.installForm.folder = defaultInstallFolder();
@@ -150,6 +158,9 @@ bool createWindow(LauncherUi& ui, HINSTANCE instance, const RunOptions& options,
     showWindow(w, hidden);
     UpdateWindow(window);
     SetTimer(window, kTimerId, kTimerPeriodMs, nullptr);
+    // A launcher restarted by a self-update tells the old one it is up; without that word the old
+    // one puts itself back.
+    announceRunsBegun(ui.runs);
     return true;
 }
 
@@ -233,16 +244,121 @@ LRESULT onNcHitTest(LauncherUi& ui, LPARAM lParam) {
     return hitTestClient(ui.window, point.x, point.y, &clickable) != ClickId::None ? HTCLIENT : HTCAPTION;
 }
 
-LRESULT onKeyDown(LauncherUi& ui, WPARAM key) {
-    if (ui.settings.open) {
-        if (key == VK_ESCAPE) {
-            ui.settings.open = false;
-            InvalidateRect(ui.window.handle, nullptr, FALSE);
-        }
-        return 0;
+void setKeyboardFocus(LauncherUi& ui, ClickId id) {
+    WindowState& w = ui.window;
+    if (id == w.focusId) return;
+    w.focusId = id;
+    InvalidateRect(w.handle, nullptr, FALSE);
+    announceFocus(ui);
+}
+
+// Keyboard use shows the focus cues (Windows keeps the state; WM_UPDATEUISTATE reports it back).
+void showFocusCues(LauncherUi& ui) {
+    SendMessageW(ui.window.handle, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+}
+
+// Focus left in a panel that has closed returns to the button that opens it; a panel opened from
+// the keyboard takes focus to its first control.
+void settleFocus(LauncherUi& ui) {
+    const ClickId focus = ui.window.focusId;
+    if (isPanelControl(focus) && !ui.settings.open) {
+        setKeyboardFocus(ui, installMode(ui) ? ClickId::None : ClickId::Settings);
+    } else if (ui.settings.open && focus != ClickId::None && !isPanelControl(focus)) {
+        setKeyboardFocus(ui, ClickId::PanelClose);
     }
-    // Enter follows what the screen shows: the primary action only while its button is enabled.
-    if (key == VK_RETURN && currentScreenModel(ui).primaryEnabled) onClick(ui, ClickId::Primary);
+}
+
+// Runs a control's action as its click would, then keeps focus on something shown.
+void activate(LauncherUi& ui, ClickId id) {
+    onClick(ui, id);
+    settleFocus(ui);
+}
+
+LRESULT onKeyDown(LauncherUi& ui, WPARAM key) {
+    WindowState& w = ui.window;
+    const ClickId focused = focusable(w.hitRegions, w.focusId);
+    switch (key) {
+        case VK_TAB:
+            showFocusCues(ui);
+            setKeyboardFocus(ui, nextFocus(focusOrder(w.hitRegions), focused, GetKeyState(VK_SHIFT) < 0));
+            return 0;
+        case VK_LEFT:
+        case VK_UP:
+        case VK_RIGHT:
+        case VK_DOWN: {
+            // The settings panel's chip rows step like a stepper: the next choice is chosen at once.
+            const ClickId next = steppedChip(w.hitRegions, focused, key == VK_LEFT || key == VK_UP ? -1 : 1);
+            if (next == ClickId::None) return 0;
+            showFocusCues(ui);
+            setKeyboardFocus(ui, next);
+            activate(ui, next);
+            return 0;
+        }
+        case VK_ESCAPE:
+            if (ui.settings.open) {
+                ui.settings.open = false;
+                settleFocus(ui);
+                InvalidateRect(w.handle, nullptr, FALSE);
+            } else if (installMode(ui) && !ui.installForm.installing) {
+                // The install form is the whole window: leaving it closes the installer.
+                PostMessageW(w.handle, WM_CLOSE, 0, 0);
+            }
+            return 0;
+        case VK_RETURN:
+        case VK_SPACE:
+            if (focused != ClickId::None) {
+                activate(ui, focused);
+            } else if (key == VK_RETURN && !ui.settings.open && currentScreenModel(ui).primaryEnabled) {
+                // No focus: Enter follows what the screen shows, the primary action while it is enabled.
+                onClick(ui, ClickId::Primary);
+            }
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+// After the mouse is used the focus ring hides, and Enter belongs to the primary action again.
+void onMouseUse(LauncherUi& ui) {
+    SendMessageW(ui.window.handle, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
+    setKeyboardFocus(ui, ClickId::None);
+}
+
+// Windows sends this when the focus cues change (and not when the user keeps them always on). The
+// change is read from the message itself: Wine keeps no UI state and answers every query "shown".
+LRESULT onUpdateUiState(LauncherUi& ui, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = DefWindowProcW(ui.window.handle, WM_UPDATEUISTATE, wParam, lParam);
+    bool cues = ui.window.focusCues;
+    if (HIWORD(wParam) & UISF_HIDEFOCUS) {
+        if (LOWORD(wParam) == UIS_SET) cues = false;
+        if (LOWORD(wParam) == UIS_CLEAR) cues = true;
+        if (LOWORD(wParam) == UIS_INITIALIZE)
+            cues = !(SendMessageW(ui.window.handle, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+    }
+    if (cues != ui.window.focusCues) {
+        ui.window.focusCues = cues;
+        InvalidateRect(ui.window.handle, nullptr, FALSE);
+    }
+    return result;
+}
+
+// High contrast and animations are asked again whenever the system announces a change.
+void refreshLook(LauncherUi& ui) {
+    const Look look = systemLook();
+    if (lookKey(look) == lookKey(ui.window.look) && look.animations == ui.window.look.animations) return;
+    ui.window.look = look;
+    InvalidateRect(ui.window.handle, nullptr, FALSE);
+}
+
+// A UI Automation client's Invoke or Toggle, run from the queue as a click on a control that is
+// still there and enabled.
+LRESULT onInvokeRequest(LauncherUi& ui, WPARAM wParam) {
+    const auto id = static_cast<ClickId>(wParam);
+    for (const HitRegion& r : ui.window.hitRegions) {
+        if (r.id != id) continue;
+        if (r.clickable) activate(ui, id);
+        break;
+    }
     return 0;
 }
 
@@ -262,6 +378,7 @@ LRESULT onMouseMove(LauncherUi& ui, LPARAM lParam) {
 }
 
 LRESULT onLeftButtonDown(LauncherUi& ui, LPARAM lParam) {
+    onMouseUse(ui);
     bool clickable = false;
     const ClickId id = hitTestClient(ui.window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), &clickable);
     if (id != ClickId::None && clickable) {
@@ -301,6 +418,7 @@ LRESULT onDpiChanged(LauncherUi& ui, WPARAM wParam, LPARAM lParam) {
 LRESULT windowProc(LauncherUi& ui, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_DESTROY:
+            releaseAutomation(ui);
             PostQuitMessage(0);
             return 0;
         case WM_SIZE:
@@ -317,6 +435,9 @@ LRESULT windowProc(LauncherUi& ui, UINT message, WPARAM wParam, LPARAM lParam) {
             return onNcHitTest(ui, lParam);
         case WM_NCLBUTTONDBLCLK:
             return 0;  // a double click on the draggable area must not maximise
+        case WM_NCLBUTTONDOWN:
+            onMouseUse(ui);  // pressing the background to drag the window is mouse use too
+            return DefWindowProcW(ui.window.handle, message, wParam, lParam);
         case WM_KEYDOWN:
             return onKeyDown(ui, wParam);
         case WM_TIMER:
@@ -334,6 +455,20 @@ LRESULT windowProc(LauncherUi& ui, UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_DPICHANGED:
             return onDpiChanged(ui, wParam, lParam);
+        case WM_GETOBJECT: {
+            LRESULT result = 0;
+            if (answerGetObject(ui, wParam, lParam, &result)) return result;
+            return DefWindowProcW(ui.window.handle, message, wParam, lParam);
+        }
+        case WM_UPDATEUISTATE:
+            return onUpdateUiState(ui, wParam, lParam);
+        case WM_SYSCOLORCHANGE:
+        case WM_SETTINGCHANGE:
+        case WM_THEMECHANGED:
+            refreshLook(ui);
+            return DefWindowProcW(ui.window.handle, message, wParam, lParam);
+        case kInvokeMessage:
+            return onInvokeRequest(ui, wParam);
         default:
             return DefWindowProcW(ui.window.handle, message, wParam, lParam);
     }
@@ -343,11 +478,22 @@ void onTimer(LauncherUi& ui) {
     if (ui.window.closing) return;
     const uint32_t now = GetTickCount();
     if (tickRuns(ui.runs, now, ui.status) == RunEvent::Restarted) {
-        // The self-updated launcher has started and takes over.
+        // The self-updated launcher has started properly and takes over.
         PostMessageW(ui.window.handle, WM_CLOSE, 0, 0);
         return;
     }
     if (installMode(ui)) refreshFreeSpaceWhenDue(ui.installForm, now);
     expireSettingsNotice(ui.settings, now);  // a successful save's notice also closes the panel
-    if (!IsIconic(ui.window.handle)) InvalidateRect(ui.window.handle, nullptr, FALSE);
+    settleFocus(ui);
+    announceChanges(ui, now);
+    if (IsIconic(ui.window.handle)) return;
+    WindowState& w = ui.window;
+    if (!w.look.animations) {
+        // Nothing moves by itself: a frame is painted when what it shows changed.
+        std::wstring signature = frameSignature(ui);
+        if (signature == w.paintedSignature && now - w.paintedAt < kStillRepaintMs) return;
+        w.paintedSignature = std::move(signature);
+        w.paintedAt = now;
+    }
+    InvalidateRect(w.handle, nullptr, FALSE);
 }

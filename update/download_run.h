@@ -11,18 +11,31 @@
 #include <string>
 #include <vector>
 
+#include "base/contained_path.h"
+#include "base/handles.h"
+#include "base/retry.h"
 #include "protocol/hash_cache.h"
 #include "update/hash_cursor.h"
 #include "update/step_result.h"
 #include "update/transfer.h"
 
 struct ManifestEntry;
-struct Updater;
+
+// What a download stage is told: the game folder and the settings of the run it uses.
+struct DownloadSettings {
+    std::wstring rootFolder;
+    int connectionCount = 6;
+    RetryPolicy wholeFile;  // a file in one stream
+    RetryPolicy range;      // one range of a split file
+};
 
 struct DownloadItem {
     const ManifestEntry* entry = nullptr;
     std::wstring targetPath;
     std::wstring tempPath;  // targetPath + ".indir"
+    // The one handle to the temp file from its creation to its move: shared by the workers of a
+    // split file (each writes at its range's place), closed once the file is committed or deleted.
+    UniqueFile temp;
     int chunkCount = 0;
     // Split files only: which ranges have ended and how far the file is hashed.
     std::unique_ptr<HashCursor> cursor;
@@ -42,9 +55,12 @@ struct DownloadJob {
 // One download stage. Lock order: the run's lock, then the status lock or a hash cursor's lock;
 // never the other way round.
 struct DownloadRun {
-    explicit DownloadRun(Updater& u) : transfers(u) {}
+    DownloadRun(DownloadSettings stageSettings, const RunServices& services)
+        : settings(std::move(stageSettings)), transfers(services) {}
 
-    TransferGroup transfers;                // its byte count and its abort flag
+    const DownloadSettings settings;
+    TransferGroup transfers;                // the run's parts, the byte count and the abort of the stage
+    ContainedRoot root;                     // the game folder; nothing is written through a link below it
     std::atomic<bool> rangeRefused{false};  // the server ignored a range: ranges are skipped from then on
     std::mutex lock;                        // guards what follows, the items' activeWorkers and committed
     std::vector<DownloadItem> items;        // largest first

@@ -1,17 +1,21 @@
 #include "update/downloader.h"
 
 #include <algorithm>
+#include <set>
 #include <system_error>
 #include <thread>
 
+#include "base/contained_path.h"
 #include "base/file.h"
 #include "base/handles.h"
+#include "base/path_identity.h"
 #include "base/text.h"
+#include "net/http_client.h"
 #include "protocol/manifest.h"
 #include "protocol/object_path.h"
+#include "protocol/temp_journal.h"
 #include "update/file_commit.h"
-#include "update/http_client.h"
-#include "update/temp_journal.h"
+#include "update/live_status.h"
 #include "update/transfer.h"
 #include "update/update_log.h"
 #include "update/updater.h"
@@ -22,8 +26,8 @@ std::string relativeUtf8(const DownloadItem& item) {
     return toUtf8(item.entry->path);
 }
 
-bool shouldSplit(const Updater& u, uint64_t size) {
-    return u.config.connectionCount > 1 && size > kSplitThreshold;
+bool shouldSplit(const DownloadSettings& settings, uint64_t size) {
+    return settings.connectionCount > 1 && size > kSplitThreshold;
 }
 
 // Removes the ".indir" files of items that never reached their place, also when the run is left
@@ -32,7 +36,7 @@ struct TempFileGuard {
     DownloadRun& run;
     ~TempFileGuard() {
         deleteUncommittedTemps(run);
-        closeTempJournal(run.transfers.updater.rootFolder);
+        closeTempJournal(run.settings.rootFolder);
     }
 };
 
@@ -42,21 +46,22 @@ void journalTempFiles(const DownloadRun& run) {
     std::vector<std::wstring> temps;
     for (const DownloadItem& item : run.items)
         temps.push_back(item.entry->path + kDownloadSuffix);
-    writeTempJournal(run.transfers.updater.rootFolder, temps);
+    writeTempJournal(run.settings.rootFolder, temps);
 }
 
 // Creates the split file's temp file at its full size, so ranges can land in any order and a full
-// disk (on file systems that allocate eagerly) shows before the first request. 0 or the system error.
-DWORD preallocateTemp(const DownloadItem& item) {
-    SetFileAttributesW(item.tempPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-    UniqueFile file(CreateFileW(item.tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return lastErrorOr();
-    LARGE_INTEGER size;
-    size.QuadPart = static_cast<LONGLONG>(item.entry->size);
-    if (!SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get()))
-        return lastErrorOr();
-    return 0;
+// disk (on file systems that allocate eagerly) shows before the first request.
+StepResult preallocateTemp(const ContainedRoot& root, DownloadItem& item) {
+    StepResult opened = openTempFile(root, item.entry->path + kDownloadSuffix, item.entry->path, item.temp);
+    if (!opened.ok()) return opened;
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(item.entry->size);
+    if (!SetFileInformationByHandle(item.temp.get(), FileEndOfFileInfo, &end, sizeof end)) {
+        DWORD error = lastErrorOr();
+        deleteOpenFile(item.temp);
+        return fileFailure(error, item.entry->path);
+    }
+    return opened;
 }
 
 // What a split file's hashing watches: the run and the file it belongs to.
@@ -76,10 +81,11 @@ StepResult finishSplitFile(DownloadRun& run, HINTERNET connection, DownloadItem&
     if (isCancelled(run.transfers)) return StepResult{StepOutcome::Stopped, 0, 0, item.entry->path};
     if (!item.failed.load() && !run.rangeRefused.load() && cursorHash(*item.cursor) == item.entry->hash) {
         // Every range was flushed as it completed; this last flush is what the commit relies on.
-        if (DWORD error = flushFile(item.tempPath)) return fileFailure(error, item.entry->path);
+        if (!FlushFileBuffers(item.temp.get())) return fileFailure(lastErrorOr(), item.entry->path);
         return commitFile(run, item);
     }
-    logLine(run.transfers.updater, "parcali indirme tutmadi, tek akisla yeniden: %s", relativeUtf8(item).c_str());
+    logLine(run.transfers.run.log, "parcali indirme tutmadi, tek akisla yeniden: %s",
+            relativeUtf8(item).c_str());
     return downloadWhole(run, connection, item);
 }
 
@@ -92,7 +98,7 @@ StepResult runJob(DownloadRun& run, HINTERNET connection, const DownloadJob& job
         arrived = range.ok();
         if (!range.ok() && range.outcome != StepOutcome::Stopped) {
             if (range.outcome == StepOutcome::RangeIgnored && !run.rangeRefused.exchange(true))
-                logLine(run.transfers.updater, "sunucu Range vermedi (%s): buyuk dosyalar tek akisla",
+                logLine(run.transfers.run.log, "sunucu Range vermedi (%s): buyuk dosyalar tek akisla",
                         relativeUtf8(item).c_str());
             item.failed = true;
         }
@@ -108,7 +114,7 @@ StepResult runJob(DownloadRun& run, HINTERNET connection, const DownloadJob& job
 void recordFailure(DownloadRun& run, const StepResult& result) {
     if (result.ok() || result.outcome == StepOutcome::Stopped || !run.firstFailure.ok()) return;
     run.firstFailure = result;
-    run.transfers.aborted = true;
+    abortGroup(run.transfers);
 }
 
 // A range may start unless its file's hashing trails it by a whole window; a file that has failed
@@ -116,7 +122,8 @@ void recordFailure(DownloadRun& run, const StepResult& result) {
 bool jobMayStart(DownloadRun& run, const DownloadJob& job, int window) {
     if (job.chunkIndex < 0) return true;
     DownloadItem& item = run.items[job.itemIndex];
-    return item.failed.load() || run.rangeRefused.load() || rangeMayStart(*item.cursor, job.chunkIndex, window);
+    return item.failed.load() || run.rangeRefused.load() ||
+           rangeMayStart(*item.cursor, job.chunkIndex, window);
 }
 
 // Takes the first job that may start. When every queued one is held back, `held` is the first of
@@ -137,8 +144,8 @@ bool takeJob(DownloadRun& run, int window, DownloadJob& job, const DownloadJob*&
 
 void downloadWorker(DownloadRun& run) {
     // One connection per worker for all its jobs; without one every request opens its own.
-    UniqueInternet connection = openConnection(run.transfers.updater);
-    const int window = std::max(1, run.transfers.updater.config.connectionCount) + kHashWindowExtra;
+    UniqueInternet connection = openConnection(run.transfers.run.session);
+    const int window = std::max(1, run.settings.connectionCount) + kHashWindowExtra;
     for (;;) {
         DownloadJob job;
         DownloadJob wait;
@@ -176,7 +183,7 @@ void downloadWorkerEntry(DownloadRun& run) {
     } catch (...) {
         std::lock_guard<std::mutex> lock(run.lock);
         if (!run.failure) run.failure = std::current_exception();
-        run.transfers.aborted = true;
+        abortGroup(run.transfers);
     }
 }
 
@@ -198,7 +205,7 @@ void runWorkers(DownloadRun& run, int workers) {
 }  // namespace
 
 void refreshDownloadStatus(DownloadRun& run) {
-    Updater& u = run.transfers.updater;
+    LiveStatus& status = run.transfers.run.status;
     const std::wstring* current = nullptr;
     for (const DownloadItem& item : run.items) {
         if (item.activeWorkers > 0) {
@@ -207,25 +214,25 @@ void refreshDownloadStatus(DownloadRun& run) {
         }
     }
     int reached = std::min(static_cast<int>(run.items.size()), run.finished + 1);
-    setCurrentFile(u, current ? *current : std::wstring(), reached);
-    setFilesUpdated(u, run.finished);
+    setCurrentFile(status, current ? *current : std::wstring(), reached);
+    setFilesUpdated(status, run.finished);
 }
 
 void deleteUncommittedTemps(DownloadRun& run) {
-    std::vector<const std::wstring*> paths;
+    std::vector<DownloadItem*> left;
     {
         std::lock_guard<std::mutex> lock(run.lock);
-        for (const DownloadItem& item : run.items)
-            if (!item.committed && !item.tempPath.empty()) paths.push_back(&item.tempPath);
+        for (DownloadItem& item : run.items)
+            if (!item.committed && item.temp) left.push_back(&item);
     }
-    for (const std::wstring* path : paths) {
-        SetFileAttributesW(path->c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path->c_str());
-    }
+    // The workers have ended: each handle still open is the one temp file it created.
+    for (DownloadItem* item : left)
+        deleteOpenFile(item->temp);
 }
 
-StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest, const std::vector<uint32_t>& indices) {
-    const std::wstring& root = run.transfers.updater.rootFolder;
+StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest,
+                             const std::vector<uint32_t>& indices) {
+    const std::wstring& root = run.settings.rootFolder;
     std::vector<uint32_t> order = indices;
     std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
         return manifest.entries[a].size > manifest.entries[b].size;
@@ -233,6 +240,8 @@ StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest, const s
     // DownloadItem holds atomics and cannot move, so the vector is sized once.
     run.items = std::vector<DownloadItem>(order.size());
     run.totalBytes = 0;
+    run.root = resolveRoot(root);
+    std::set<std::wstring> madeFolders;
     for (size_t i = 0; i < order.size(); ++i) {
         const ManifestEntry& entry = manifest.entries[order[i]];
         DownloadItem& item = run.items[i];
@@ -240,9 +249,18 @@ StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest, const s
         item.targetPath = fullPath(root, entry.path);
         item.tempPath = item.targetPath + kDownloadSuffix;
 
-        size_t slash = item.targetPath.rfind(L'\\');
-        if (slash != std::wstring::npos && slash > root.size())
-            createFolderTree(item.targetPath.substr(0, slash));
+        // The folder is made, or found, only along a road without junctions or links, and once.
+        const size_t slash = entry.path.find_last_of(L"/\\");
+        const std::wstring folder =
+            slash == std::wstring::npos ? std::wstring() : entry.path.substr(0, slash);
+        if (!folder.empty() && madeFolders.insert(pathKey(folder)).second) {
+            if (DWORD error = createFolderBelow(run.root, folder)) {
+                if (error == kLinkOnTheWay)
+                    logLine(run.transfers.run.log, "baglanti uzerinden yazilmaz: %s",
+                            toUtf8(entry.path).c_str());
+                return StepResult{StepOutcome::WriteFailed, error, 0, entry.path};
+            }
+        }
 
         // The game holds its files open without sharing; finding that out now, before anything is
         // fetched, keeps the folder as it was.
@@ -257,19 +275,16 @@ StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest, const s
 }
 
 StepResult queueDownloadJobs(DownloadRun& run) {
-    const Updater& u = run.transfers.updater;
     run.splitFiles = 0;
     for (size_t i = 0; i < run.items.size(); ++i) {
         DownloadItem& item = run.items[i];
         uint64_t size = item.entry->size;
-        if (!shouldSplit(u, size)) {
+        if (!shouldSplit(run.settings, size)) {
             run.jobs.push_back(DownloadJob{static_cast<int>(i), -1, 0, 0});
             continue;
         }
-        if (DWORD error = preallocateTemp(item)) {
-            DeleteFileW(item.tempPath.c_str());
-            return fileFailure(error, item.entry->path);
-        }
+        StepResult prepared = preallocateTemp(run.root, item);
+        if (!prepared.ok()) return prepared;
         int chunks = static_cast<int>((size + kRangeSize - 1) / kRangeSize);
         item.chunkCount = chunks;
         item.cursor = std::make_unique<HashCursor>(item.tempPath, size, kRangeSize);
@@ -286,75 +301,85 @@ StepResult queueDownloadJobs(DownloadRun& run) {
 StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& item, const DownloadJob& job) {
     TransferGroup& group = run.transfers;
     const std::wstring& path = item.entry->path;
-    for (int attempt = 1;; ++attempt) {
-        if (isCancelled(group)) return StepResult{StepOutcome::Stopped, 0, 0, path};
-        if (item.failed.load()) return StepResult{StepOutcome::Failed, 0, 0, path};
-        UniqueFile file(CreateFileW(item.tempPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return StepResult{StepOutcome::WriteFailed, lastErrorOr(), 0, path};
-        LARGE_INTEGER at;
-        at.QuadPart = static_cast<LONGLONG>(job.offset);
-        if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN))
-            return StepResult{StepOutcome::WriteFailed, lastErrorOr(), 0, path};
+    StepResult result{StepOutcome::Stopped, 0, 0, path};
+    bool retried = false;
+    runAttempts(run.settings.range, group.stop, [&](int attempt) {
+        retried = false;
+        if (item.failed.load()) {
+            result = StepResult{StepOutcome::Failed, 0, 0, path};
+            return false;
+        }
         WriteSink sink;
-        sink.file = file.get();
+        sink.file = item.temp.get();
+        sink.start = job.offset;
         sink.group = &group;
         sink.fileCounter = &item.receivedBytes;
         sink.limit = job.length;
-        HttpResult http = httpGet(group.updater, connection, objectPath(item.entry->hash), writeSinkCallback,
-                                  &sink, job.offset, job.length);
+        HttpResult http = httpGet(group.run.session, connection, objectPath(item.entry->hash),
+                                  writeSinkCallback, &sink, job.offset, job.length);
         if (http.delivered(206) && sink.writeError == 0 && sink.written == job.length) {
             // Each range goes to the disk as it completes, while the transfer keeps the processors
             // busy; the flush before the commit then finds little left to write instead of the file.
-            if (!FlushFileBuffers(file.get())) return fileFailure(lastErrorOr(), path);
-            return StepResult{StepOutcome::Done, 0, 206, path};
+            result = FlushFileBuffers(item.temp.get()) ? StepResult{StepOutcome::Done, 0, 206, path}
+                                                       : fileFailure(lastErrorOr(), path);
+            return false;
         }
-        file.reset();
 
         takeBackBytes(group, &item.receivedBytes, sink.written);
-        if (isCancelled(group)) return StepResult{StepOutcome::Stopped, 0, 0, path};
-        if (sink.writeError) return fileFailure(sink.writeError, path);
-        if (http.status == 200) return StepResult{StepOutcome::RangeIgnored, 0, 200, path};
-        logLine(group.updater, "parca %d/%d inmedi (HTTP %d, %llu/%llu bayt) %s, deneme %d", job.chunkIndex + 1,
-                item.chunkCount, http.status, static_cast<unsigned long long>(sink.written),
-                static_cast<unsigned long long>(job.length), relativeUtf8(item).c_str(), attempt);
-        pauseSeconds(group, attempt);
-        if (attempt == 3) {
-            if (isCancelled(group)) return StepResult{StepOutcome::Stopped, 0, 0, path};
-            return StepResult{StepOutcome::Failed, http.systemError, http.status, path};
+        if (isCancelled(group)) {
+            result = StepResult{StepOutcome::Stopped, 0, 0, path};
+            return false;
         }
-    }
+        if (sink.writeError) {
+            result = fileFailure(sink.writeError, path);
+            return false;
+        }
+        if (http.status == 200) {
+            result = StepResult{StepOutcome::RangeIgnored, 0, 200, path};
+            return false;
+        }
+        logLine(group.run.log, "parca %d/%d inmedi (HTTP %d, %llu/%llu bayt) %s, deneme %d",
+                job.chunkIndex + 1, item.chunkCount, http.status,
+                static_cast<unsigned long long>(sink.written), static_cast<unsigned long long>(job.length),
+                relativeUtf8(item).c_str(), attempt);
+        result = StepResult{StepOutcome::Failed, http.systemError, http.status, path};
+        retried = true;
+        return true;
+    });
+    // A stop that ended the pauses leaves nothing to report.
+    if (retried && isCancelled(group)) return StepResult{StepOutcome::Stopped, 0, 0, path};
+    return result;
 }
 
-bool runDownloader(Updater& u, const Manifest& manifest, const std::vector<uint32_t>& indices,
-                   HashCache& cache) {
-    DownloadRun run(u);
+DownloadSettings downloadSettings(const UpdaterConfig& config) {
+    return DownloadSettings{config.rootFolder, config.connectionCount, config.retries.wholeFile,
+                            config.retries.range};
+}
+
+StepResult runDownloader(const DownloadSettings& settings, const RunServices& services,
+                         const Manifest& manifest, const std::vector<uint32_t>& indices, HashCache& cache) {
+    DownloadRun run(settings, services);
     run.cache = &cache;
     TempFileGuard guard{run};
     StepResult prepared = planDownloadItems(run, manifest, indices);
     if (prepared.ok()) journalTempFiles(run);
     if (prepared.ok()) prepared = queueDownloadJobs(run);
-    if (!prepared.ok()) {
-        reportError(u, prepared);
-        return false;
-    }
+    if (!prepared.ok()) return prepared;
 
-    beginStage(u, UpdatePhase::Downloading, static_cast<int>(run.items.size()), run.totalBytes);
-    setCurrentFile(u, run.items.empty() ? std::wstring() : run.items.front().entry->path, 1);
-    int workers = static_cast<int>(std::min<size_t>(run.jobs.size(), std::max(1, u.config.connectionCount)));
-    logLine(u, "indirme: %u dosya (%d parcali), %llu bayt, %d baglanti", static_cast<unsigned>(run.items.size()),
-            run.splitFiles, static_cast<unsigned long long>(run.totalBytes), workers);
+    beginStage(services.status, UpdatePhase::Downloading, static_cast<int>(run.items.size()), run.totalBytes);
+    setCurrentFile(services.status, run.items.empty() ? std::wstring() : run.items.front().entry->path, 1);
+    int workers = static_cast<int>(std::min<size_t>(run.jobs.size(), std::max(1, settings.connectionCount)));
+    logLine(services.log, "indirme: %u dosya (%d parcali), %llu bayt, %d baglanti",
+            static_cast<unsigned>(run.items.size()), run.splitFiles,
+            static_cast<unsigned long long>(run.totalBytes), workers);
     ULONGLONG startTick = GetTickCount64();
     runWorkers(run, workers);
     if (run.failure) std::rethrow_exception(run.failure);
 
-    if (u.stopRequested.load()) return false;
-    if (!run.firstFailure.ok()) {
-        reportError(u, run.firstFailure);
-        return false;
-    }
+    if (services.stop.requested()) return StepResult{StepOutcome::Stopped};
+    if (!run.firstFailure.ok()) return run.firstFailure;
     ULONGLONG elapsed = GetTickCount64() - startTick;
     double average = elapsed ? run.totalBytes / 1048576.0 * 1000.0 / static_cast<double>(elapsed) : 0.0;
-    logLine(u, "indirme bitti: %.1f sn, ortalama %.2f MB/sn", elapsed / 1000.0, average);
-    return true;
+    logLine(services.log, "indirme bitti: %.1f sn, ortalama %.2f MB/sn", elapsed / 1000.0, average);
+    return StepResult{};
 }

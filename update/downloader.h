@@ -13,19 +13,25 @@
 #include "update/step_result.h"
 
 struct Manifest;
-struct Updater;
+struct UpdaterConfig;
 
-// True when every listed file is in place; false after reportError or on a stop request.
-bool runDownloader(Updater& u, const Manifest& manifest, const std::vector<uint32_t>& indices,
-                   HashCache& cache);
+// The download settings of a run's configuration.
+[[nodiscard]] DownloadSettings downloadSettings(const UpdaterConfig& config);
+
+// Done when every listed file is in place, Stopped on a stop request; otherwise the first file's
+// failure, for the run's driver to report.
+StepResult runDownloader(const DownloadSettings& settings, const RunServices& services,
+                         const Manifest& manifest, const std::vector<uint32_t>& indices, HashCache& cache);
 // Shows the first active item and the files placed so far; the caller holds run.lock.
 void refreshDownloadStatus(DownloadRun& run);
 
 // The stages of runDownloader, exposed for tests. Failures come back to be reported by the caller.
-// Items largest first, parent folders created, locked targets refused before anything is fetched.
-StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest, const std::vector<uint32_t>& indices);
+// Items largest first, parent folders created (never through a junction or link), locked targets
+// refused before anything is fetched.
+StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest,
+                             const std::vector<uint32_t>& indices);
 // One job per small file, 16 MiB ranges of a preallocated temp file per large one.
 StepResult queueDownloadJobs(DownloadRun& run);
-// One range with up to three attempts: Done, Failed, WriteFailed, DiskFull, Stopped or RangeIgnored.
+// One range under the range policy: Done, Failed, WriteFailed, DiskFull, Stopped or RangeIgnored.
 StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& item, const DownloadJob& job);
 void deleteUncommittedTemps(DownloadRun& run);

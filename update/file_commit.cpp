@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "base/file.h"
+#include "base/names.h"
 #include "base/path_identity.h"
 #include "base/text.h"
 #include "protocol/hash_cache.h"
@@ -30,17 +31,22 @@ StepResult downloadWhole(DownloadRun& run, HINTERNET connection, DownloadItem& i
     takeBackBytes(group, nullptr, item.receivedBytes.exchange(0));
     const ManifestEntry& entry = *item.entry;
     StepResult result{StepOutcome::Stopped, 0, 0, entry.path};
-    for (int attempt = 0; attempt < 3 && !isCancelled(group); ++attempt) {
-        result = downloadToTemp(group, connection, entry, item.tempPath, &item.receivedBytes);
-        if (!isRetriedAttempt(result.outcome)) break;
-        logLine(group.updater, "indirilemedi (%d) %s, deneme %d", attemptLogCode(result.outcome),
-                toUtf8(entry.path).c_str(), attempt + 1);
-        pauseSeconds(group, attempt + 1);
+    // A split file fetched whole after all keeps the handle its ranges were written through.
+    if (!item.temp && !isCancelled(group)) {
+        result = openTempFile(run.root, entry.path + kDownloadSuffix, entry.path, item.temp);
+        if (!result.ok()) return result;
     }
+    runAttempts(run.settings.wholeFile, group.stop, [&](int attempt) {
+        result = downloadToTemp(group, connection, entry, item.temp.get(), &item.receivedBytes);
+        if (!isRetriedAttempt(result.outcome)) return false;
+        logLine(group.run.log, "indirilemedi (%d) %s, deneme %d", attemptLogCode(result.outcome),
+                toUtf8(entry.path).c_str(), attempt);
+        return true;
+    });
     if (result.ok()) return commitFile(run, item);
     // The run's end removes the temp file of a cancelled transfer.
     if (isCancelled(group)) return StepResult{StepOutcome::Stopped, 0, 0, entry.path};
-    DeleteFileW(item.tempPath.c_str());
+    if (item.temp) deleteOpenFile(item.temp);
     if (isRetriedAttempt(result.outcome)) result.outcome = StepOutcome::Failed;
     return result;
 }
@@ -49,19 +55,24 @@ StepResult commitFile(DownloadRun& run, DownloadItem& item) {
     const ManifestEntry& entry = *item.entry;
     // A read-only target would refuse to be replaced.
     SetFileAttributesW(item.targetPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (DWORD error = moveFileDurably(item.tempPath, item.targetPath)) {
-        DeleteFileW(item.tempPath.c_str());
-        bool locked = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
-                      error == ERROR_LOCK_VIOLATION;
+    // The file verified is the file moved: no other program could write it since it was created,
+    // and the move goes through the handle that created it, not through its name.
+    DWORD error = item.temp ? renameOpenFile(item.temp.get(), item.targetPath)
+                            : static_cast<DWORD>(ERROR_INVALID_HANDLE);
+    if (error != 0) {
+        if (item.temp) deleteOpenFile(item.temp);
+        bool locked =
+            error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
         return StepResult{locked ? StepOutcome::Locked : StepOutcome::WriteFailed, error, 0, entry.path};
     }
 
+    // The cache vouches for what the handle holds, not for whatever lies under the name afterwards.
     HashCacheEntry cached;
-    bool isFolder = false;
-    bool readBack = fileStamp(item.targetPath, cached.size, cached.mtime, &isFolder) && !isFolder;
+    bool readBack = holdFileStamp(item.temp.get(), cached.size, cached.mtime);
+    item.temp.reset();
     std::string suffix;
     if (item.chunkCount > 0) suffix = ", " + std::to_string(item.chunkCount) + " parca";
-    logLine(run.transfers.updater, "indirildi %s (%llu bayt%s)", toUtf8(entry.path).c_str(),
+    logLine(run.transfers.run.log, "indirildi %s (%llu bayt%s)", toUtf8(entry.path).c_str(),
             static_cast<unsigned long long>(entry.size), suffix.c_str());
 
     std::wstring key = pathKey(entry.path);

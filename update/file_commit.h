@@ -1,5 +1,5 @@
-// Moving one downloaded file into place: the whole-file retries and the replacing write-through
-// move that records the file in the hash cache.
+// Moving one downloaded file into place: the whole-file retries, and the replacing move through the
+// temp file's own handle that records the file in the hash cache.
 #pragma once
 
 #include <windows.h>
@@ -10,8 +10,9 @@
 struct DownloadItem;
 struct DownloadRun;
 
-// Up to three attempts, then the commit. Done, or Stopped when the run was cancelled; otherwise
-// the failure to report (Failed after three failed attempts).
+// Attempts under the whole-file policy, then the commit. Done, or Stopped when the run was
+// cancelled; otherwise the failure to report (Failed after the last failed attempt).
 StepResult downloadWhole(DownloadRun& run, HINTERNET connection, DownloadItem& item);
-// The move over the target: Done, Locked or WriteFailed (the temp file is then removed).
+// The move of the item's open temp file over the target, through its handle, and the hash cache's
+// stamp read from that handle: Done, Locked or WriteFailed (the temp file is then removed).
 StepResult commitFile(DownloadRun& run, DownloadItem& item);

@@ -96,7 +96,8 @@ int rangeCount(const HashCursor& cursor) {
 bool settleRange(HashCursor& cursor, int index, bool arrived, CursorStopFn stop, void* context) {
     {
         std::lock_guard<std::mutex> guard(cursor.lock);
-        if (arrived && index >= 0 && index < rangeCount(cursor)) cursor.arrived[static_cast<size_t>(index)] = true;
+        if (arrived && index >= 0 && index < rangeCount(cursor))
+            cursor.arrived[static_cast<size_t>(index)] = true;
         if (cursor.unsettled > 0) --cursor.unsettled;
         if (cursor.hashing) return false;  // that thread finds this range, or the end, when it gets there
         cursor.hashing = true;

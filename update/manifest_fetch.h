@@ -5,16 +5,18 @@
 #include <cstdint>
 #include <string>
 
+#include "base/retry.h"
+#include "base/stop_signal.h"
 #include "update/step_result.h"
 
+struct HttpSession;
 struct Manifest;
-struct Updater;
 
-// Done, Unavailable (a transfer failed: the detail names the document or the server name, with the
-// server's status and the system error) or Rejected (the list failed its check twice, the second
-// time 2 s later: the detail says why). A validly signed list whose version is below
+// Done, Stopped, Unavailable (a transfer failed: the detail names the document or the server name,
+// with the server's status and the system error) or Rejected (the list failed its check in every
+// attempt of the policy: the detail says why). A validly signed list whose version is below
 // minimumVersion is rejected like a bad signature: the folder has verified a newer one.
 // manifest is replaced only by a list that passed every check.
-StepResult fetchManifest(Updater& u, Manifest& manifest, std::string& listBytes, std::string& signatureBytes,
+StepResult fetchManifest(const HttpSession& session, const RetryPolicy& attempts, const StopSignal& stop,
+                         Manifest& manifest, std::string& listBytes, std::string& signatureBytes,
                          uint64_t minimumVersion = 0);
-std::wstring makeCacheBuster();

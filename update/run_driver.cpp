@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "base/contained_path.h"
 #include "base/file.h"
 #include "base/names.h"
 #include "base/path_identity.h"
@@ -10,12 +11,12 @@
 #include "base/text.h"
 #include "protocol/hash_cache.h"
 #include "protocol/manifest.h"
+#include "protocol/temp_journal.h"
 #include "update/downloader.h"
 #include "update/extra_files.h"
 #include "update/manifest_fetch.h"
 #include "update/news.h"
 #include "update/self_update.h"
-#include "update/temp_journal.h"
 #include "update/update_log.h"
 #include "update/updater.h"
 #include "update/version_record.h"
@@ -24,48 +25,50 @@ namespace {
 
 // The scan's progress while one file is hashed: the bytes of the files before it, plus its own.
 struct ScanProgress {
-    Updater& u;
+    LiveStatus& status;
+    const StopSignal& stop;
     uint64_t base = 0;
 };
 
 bool hashProgress(void* context, uint64_t bytesSoFar) {
     auto& scan = *static_cast<ScanProgress*>(context);
-    reportProgress(scan.u, scan.base + bytesSoFar);
-    return !scan.u.stopRequested;
+    reportProgress(scan.status, scan.base + bytesSoFar);
+    return !scan.stop.requested();
 }
 
-void publishVerifiedList(Updater& u, const Manifest& manifest) {
+void publishVerifiedList(LiveStatus& status, UpdateLog& log, const Manifest& manifest) {
     uint64_t total = manifestTotalBytes(manifest);
-    publishList(u, manifest.version, total);
-    logLine(u, "liste dogrulandi: surum %llu, %u dosya, %llu bayt",
+    publishList(status, manifest.version, total);
+    logLine(log, "liste dogrulandi: surum %llu, %u dosya, %llu bayt",
             static_cast<unsigned long long>(manifest.version), static_cast<unsigned>(manifest.entries.size()),
             static_cast<unsigned long long>(total));
 }
 
 }  // namespace
 
-bool scanListedFiles(Updater& u, const Manifest& manifest, HashCache& cache, bool fullScan,
-                     std::vector<uint32_t>& downloadList, int& filesCounted, uint64_t& bytesCounted) {
+StepResult scanListedFiles(const std::wstring& rootFolder, const StopSignal& stop, LiveStatus& status,
+                           const Manifest& manifest, HashCache& cache, bool fullScan,
+                           std::vector<uint32_t>& downloadList, ScanCounts& counted) {
     const std::wstring launcherKey = pathKey(kLauncherFileName);
+    const std::wstring gameKey = pathKey(kGameFileName);
     std::vector<std::wstring> keys;
     keys.reserve(manifest.entries.size());
-    filesCounted = 0;
-    bytesCounted = 0;
+    counted = ScanCounts{};
     for (const ManifestEntry& e : manifest.entries) {
         keys.push_back(pathKey(e.path));
         if (keys.back() == launcherKey) continue;
-        ++filesCounted;
-        bytesCounted += e.size;
+        ++counted.files;
+        counted.bytes += e.size;
     }
-    beginStage(u, UpdatePhase::Scanning, filesCounted, bytesCounted);
-    ScanProgress progress{u};
+    beginStage(status, UpdatePhase::Scanning, counted.files, counted.bytes);
+    ScanProgress progress{status, stop};
     int done = 0;
     for (uint32_t i = 0; i < manifest.entries.size(); ++i) {
-        if (u.stopRequested) return false;
+        if (stop.requested()) return StepResult{StepOutcome::Stopped};
         const ManifestEntry& entry = manifest.entries[i];
         if (keys[i] == launcherKey) continue;  // the self-update owns it
-        setCurrentFile(u, entry.path, ++done);
-        reportProgress(u, progress.base);
+        setCurrentFile(status, entry.path, ++done);
+        reportProgress(status, progress.base);
         // A path listed twice is one file: its last record decides. An earlier one would fetch
         // other bytes to the same place, even alongside the last one into the same temp file.
         auto last = manifest.pathIndex.find(keys[i]);
@@ -73,7 +76,7 @@ bool scanListedFiles(Updater& u, const Manifest& manifest, HashCache& cache, boo
             progress.base += entry.size;
             continue;
         }
-        std::wstring path = fullPath(u.rootFolder, entry.path);
+        std::wstring path = fullPath(rootFolder, entry.path);
         uint64_t size = 0, mtime = 0;
         bool isFolder = false;
         if (!fileStamp(path, size, mtime, &isFolder) || isFolder) {
@@ -82,12 +85,14 @@ bool scanListedFiles(Updater& u, const Manifest& manifest, HashCache& cache, boo
             std::string hash;
             if (size == entry.size) {
                 auto cached = cache.find(keys[i]);
-                if (!fullScan && cached != cache.end() && cached->second.size == size &&
+                // The program the play button starts is read in every run: its size and time are
+                // no proof of its content, since whoever could replace it could set both back.
+                if (!fullScan && keys[i] != gameKey && cached != cache.end() && cached->second.size == size &&
                     cached->second.mtime == mtime) {
                     hash = cached->second.hash;
                 } else {
                     hash = hashFile(path, hashProgress, &progress);
-                    if (u.stopRequested) return false;
+                    if (stop.requested()) return StepResult{StepOutcome::Stopped};
                     if (!hash.empty()) cache[keys[i]] = {hash, size, mtime};
                 }
             }
@@ -95,91 +100,114 @@ bool scanListedFiles(Updater& u, const Manifest& manifest, HashCache& cache, boo
         }
         progress.base += entry.size;
     }
-    return true;
+    return StepResult{};
 }
 
 namespace {
 
-void deleteExtraFiles(Updater& u, const Manifest& manifest) {
+void deleteExtraFiles(const ContainedRoot& root, UpdateLog& log, const Manifest& manifest) {
     std::vector<std::wstring> extras;
-    findExtraFiles(u.rootFolder, manifest, extras);
+    findExtraFiles(root.folder, manifest, extras);
     for (const std::wstring& relative : extras) {
-        std::wstring path = fullPath(u.rootFolder, relative);
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files go too
-        bool deleted = DeleteFileW(path.c_str()) != 0;
-        logLine(u, "fazla dosya %s %s", toUtf8(relative).c_str(), deleted ? "silindi" : "silinemedi");
+        // By the exact name found on disk ("pack/data.pak." is not "pack/data.pak"), read-only or
+        // not, and never through a folder that became a junction since the walk.
+        bool deleted = deleteFileBelow(root, relative) == 0;
+        logLine(log, "fazla dosya %s %s", toUtf8(relative).c_str(), deleted ? "silindi" : "silinemedi");
     }
 }
 
 // The folders the list asks for, the hash cache without paths the list no longer names, and the
 // verified list with its signature, kept for the next start. Failures are harmless: a missing cache
 // costs a hashing scan, a missing list copy nothing the next run needs.
-void saveState(const std::wstring& rootFolder, const Manifest& manifest, HashCache& cache,
+void saveState(const ContainedRoot& root, UpdateLog& log, const Manifest& manifest, HashCache& cache,
                const std::string& listBytes, const std::string& signatureBytes) {
-    for (const std::wstring& folder : manifest.createDirs)
-        createFolderTree(fullPath(rootFolder, folder));
+    const std::wstring& rootFolder = root.folder;
+    for (const std::wstring& folder : manifest.createDirs) {
+        if (createFolderBelow(root, folder) == kLinkOnTheWay)
+            logLine(log, "baglanti uzerinden klasor olusturulmaz: %s", toUtf8(folder).c_str());
+    }
     for (auto it = cache.begin(); it != cache.end();) {
         if (manifest.pathIndex.count(it->first))
             ++it;
         else
             it = cache.erase(it);
     }
-    createFolderTree(protectionFolderPath(rootFolder));
+    createFolderTree(stateFolderPath(rootFolder));
     saveHashCache(rootFolder, cache);
-    replaceFileDurably(protectionFilePath(rootFolder, kListFileName), listBytes);
-    replaceFileDurably(protectionFilePath(rootFolder, kSignatureFileName), signatureBytes);
+    replaceFileDurably(stateFilePath(rootFolder, kListFileName), listBytes);
+    replaceFileDurably(stateFilePath(rootFolder, kSignatureFileName), signatureBytes);
 }
 
 }  // namespace
 
-void runUpdate(Updater& u, bool fullScan, bool checkOnly) {
+void runUpdate(Updater& updater, bool fullScan, bool checkOnly) {
+    const UpdaterConfig& config = updater.config;
+    const RunServices services = runServices(updater);
+    // A step that ended by a stop reports nothing: the window is closing or a new run takes over.
+    auto failed = [&](const StepResult& result) {
+        if (updater.stop.requested() || result.outcome == StepOutcome::Stopped) return true;
+        if (result.ok()) return false;
+        reportError(updater.status, updater.log, result);
+        return true;
+    };
+
     Manifest manifest;
     std::string listBytes, signatureBytes;
-    const VersionFloor floor = highestVerifiedVersion(u.rootFolder);
-    StepResult fetched = fetchManifest(u, manifest, listBytes, signatureBytes, floor.version);
-    if (u.stopRequested) return;
-    if (!fetched.ok()) {
-        reportError(u, fetched);
+    const VersionFloor floor = highestVerifiedVersion(config.rootFolder);
+    if (failed(fetchManifest(updater.session, config.retries.list, updater.stop, manifest, listBytes,
+                             signatureBytes, floor.version)))
         return;
-    }
-    publishVerifiedList(u, manifest);
+    publishVerifiedList(updater.status, updater.log, manifest);
     // Remembered at once, before anything can fail: the folder has seen this version, so no older
     // one may replace it, whatever happens to the rest of this run.
-    if (!checkOnly) rememberVerifiedVersion(u.rootFolder, manifest.version, floor);
-    fetchNews(u);
-    if (u.stopRequested) return;
+    if (!checkOnly) {
+        VersionWrite written = rememberVerifiedVersion(config.rootFolder, manifest.version, floor);
+        if (!written.ok())
+            logLine(updater.log, "liste surumu kaydedilemedi: dosya %lu, kayit defteri %lu",
+                    static_cast<unsigned long>(written.fileError),
+                    static_cast<unsigned long>(written.registryError));
+    }
+    fetchNews(updater.session, updater.stop, updater.status);
+    if (updater.stop.requested()) return;
     if (checkOnly) {
-        setPhase(u, UpdatePhase::ListChecked);
+        setPhase(updater.status, UpdatePhase::ListChecked);
         return;
     }
 
-    StepResult replaced = selfUpdate(u, manifest, listBytes, signatureBytes);
-    if (u.stopRequested) return;
+    StepResult replaced = selfUpdate(services, config.skipSelfUpdate, config.retries.selfUpdate, manifest,
+                                     listBytes, signatureBytes);
+    if (updater.stop.requested()) return;
     if (replaced.ok()) {
-        logLine(u, "launcher guncellendi, yeniden baslatiliyor");
-        setPhase(u, UpdatePhase::SelfUpdated);
+        logLine(updater.log, "launcher guncellendi, yeniden baslatiliyor");
+        setPhase(updater.status, UpdatePhase::SelfUpdated);
         return;
     }
-    if (replaced.outcome != StepOutcome::Unchanged) logLine(u, "launcher guncellenemedi, oyun dosyalariyla devam");
+    if (replaced.outcome != StepOutcome::Unchanged)
+        logLine(updater.log, "launcher guncellenemedi, oyun dosyalariyla devam");
 
     // What a process ended in the middle of a download left behind, before this run plans its own.
-    for (const std::wstring& relative : removeLeftoverTemps(u.rootFolder))
-        logLine(u, "yarim kalan indirme silindi %s", toUtf8(relative).c_str());
+    for (const std::wstring& relative : removeLeftoverTemps(config.rootFolder))
+        logLine(updater.log, "yarim kalan indirme silindi %s", toUtf8(relative).c_str());
 
     HashCache cache;
-    loadHashCache(u.rootFolder, cache);
+    loadHashCache(config.rootFolder, cache);
     std::vector<uint32_t> downloadList;
-    int filesCounted = 0;
-    uint64_t bytesCounted = 0;
-    if (!scanListedFiles(u, manifest, cache, fullScan, downloadList, filesCounted, bytesCounted)) return;
-    reportProgress(u, bytesCounted);
-    logLine(u, "tarama bitti: %d dosya, %u indirilecek", filesCounted, static_cast<unsigned>(downloadList.size()));
+    ScanCounts counted;
+    if (failed(scanListedFiles(config.rootFolder, updater.stop, updater.status, manifest, cache, fullScan,
+                               downloadList, counted)))
+        return;
+    reportProgress(updater.status, counted.bytes);
+    logLine(updater.log, "tarama bitti: %d dosya, %u indirilecek", counted.files,
+            static_cast<unsigned>(downloadList.size()));
 
-    if (!downloadList.empty() && !runDownloader(u, manifest, downloadList, cache)) return;
+    if (!downloadList.empty() &&
+        failed(runDownloader(downloadSettings(config), services, manifest, downloadList, cache)))
+        return;
 
-    setPhase(u, UpdatePhase::Cleaning);
-    deleteExtraFiles(u, manifest);
-    saveState(u.rootFolder, manifest, cache, listBytes, signatureBytes);
-    logLine(u, "HAZIR");
-    finishRun(u);
+    setPhase(updater.status, UpdatePhase::Cleaning);
+    const ContainedRoot root = resolveRoot(config.rootFolder);
+    deleteExtraFiles(root, updater.log, manifest);
+    saveState(root, updater.log, manifest, cache, listBytes, signatureBytes);
+    logLine(updater.log, "HAZIR");
+    finishRun(updater.status);
 }

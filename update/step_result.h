@@ -21,10 +21,10 @@ enum class StepOutcome {
     WriteFailed,   // a file could not be created, written or moved
     Locked,        // the target is held by another program (the game is running)
     DiskFull,
-    Failed,        // failed for good: every attempt of a transfer, or the run itself (out of memory)
+    Failed,  // failed for good: every attempt of a transfer, or the run itself (out of memory)
 };
 
-struct StepResult {
+struct [[nodiscard]] StepResult {
     StepOutcome outcome = StepOutcome::Done;
     DWORD systemError = 0;  // the failed call's error; 0 when nothing failed or the failure left none
     int httpStatus = 0;     // the last response's status; 0 when none arrived or the transfer broke off

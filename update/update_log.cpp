@@ -7,19 +7,18 @@
 #include "base/file.h"
 #include "base/handles.h"
 #include "base/names.h"
-#include "update/updater.h"
-
-namespace {
-// Held only while one line is appended, never together with the status lock.
-std::mutex logMutex;
-}  // namespace
 
 std::wstring logFilePath(const std::wstring& rootFolder) {
-    return protectionFilePath(rootFolder, kLogFileName);
+    return stateFilePath(rootFolder, kLogFileName);
 }
 
-void logLine(Updater& u, const char* format, ...) {
-    if (!u.logEnabled) return;
+void setLogFolder(UpdateLog& log, const std::wstring& rootFolder) {
+    log.folder = stateFolderPath(rootFolder);
+    log.path = logFilePath(rootFolder);
+}
+
+void logLine(UpdateLog& log, const char* format, ...) {
+    if (!log.enabled.load()) return;
     char line[1024];
     SYSTEMTIME t;
     GetLocalTime(&t);
@@ -38,16 +37,15 @@ void logLine(Updater& u, const char* format, ...) {
     line[length++] = '\r';
     line[length++] = '\n';
 
-    std::wstring path = logFilePath(u.rootFolder);
-    std::lock_guard<std::mutex> lock(logMutex);
+    std::lock_guard<std::mutex> lock(log.lock);
     auto open = [&] {
-        return UniqueFile(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        return UniqueFile(CreateFileW(log.path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     };
     // The folder is made again whenever it is missing, but only then: a run writes a line per file.
     UniqueFile file = open();
     if (!file && GetLastError() == ERROR_PATH_NOT_FOUND) {
-        createFolderTree(protectionFolderPath(u.rootFolder));
+        createFolderTree(log.folder);
         file = open();
     }
     DWORD written = 0;

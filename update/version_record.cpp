@@ -1,16 +1,17 @@
 #include "update/version_record.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "base/file.h"
+#include "base/handles.h"
 #include "base/names.h"
+#include "base/path_identity.h"
 #include "base/text.h"
-#include "protocol/key_set.h"
 #include "protocol/manifest.h"
+#include "protocol/verified_list.h"
 
 namespace {
-
-constexpr uint64_t kListCopyLimit = 33554431;
 
 // Digits with an optional line end; anything else is no record.
 bool parseRecord(std::string_view text, uint64_t& version) {
@@ -22,37 +23,57 @@ bool parseRecord(std::string_view text, uint64_t& version) {
     return true;
 }
 
-// The list copy counts only while it still verifies: an edited copy must not lower the floor, and
-// must not raise it past what was really published either.
-uint64_t versionOfListCopy(const std::wstring& rootFolder) {
-    std::string list, signature;
-    Manifest manifest;
-    if (!readWholeFile(protectionFilePath(rootFolder, kListFileName), list, kListCopyLimit) ||
-        !readWholeFile(protectionFilePath(rootFolder, kSignatureFileName), signature, 4096) ||
-        !verifySignature(list, signature) || !parseManifest(list, manifest))
-        return 0;
-    return manifest.version;
-}
-
 }  // namespace
 
 std::wstring versionRecordPath(const std::wstring& rootFolder) {
-    return protectionFilePath(rootFolder, kVersionRecordFileName);
+    return stateFilePath(rootFolder, kVersionRecordFileName);
+}
+
+uint64_t registeredVersion(const std::wstring& rootFolder) {
+    uint64_t version = 0;
+    DWORD size = sizeof version;
+    DWORD type = 0;
+    const std::wstring name = folderKey(rootFolder);
+    if (RegGetValueW(HKEY_CURRENT_USER, kVersionFloorKey, name.c_str(), RRF_RT_REG_QWORD, &type, &version,
+                     &size) != ERROR_SUCCESS)
+        return 0;
+    return version;
 }
 
 VersionFloor highestVerifiedVersion(const std::wstring& rootFolder) {
     std::string text;
     VersionFloor floor;
-    if (readWholeFile(versionRecordPath(rootFolder), text, 64) && parseRecord(text, floor.version)) {
+    if (readWholeFile(versionRecordPath(rootFolder), text, 64) && parseRecord(text, floor.recordedVersion)) {
         floor.recorded = true;
-        return floor;
+        floor.version = floor.recordedVersion;
+    } else {
+        // The list copy counts only while it still verifies: an edited copy must not lower the floor,
+        // and must not raise it past what was really published either.
+        Manifest copy;
+        floor.version = readVerifiedListCopy(rootFolder, copy) ? copy.version : 0;
     }
-    floor.version = versionOfListCopy(rootFolder);
+    // A user who may delete koruma (or the whole folder) cannot lower the floor kept with the account.
+    floor.registryVersion = registeredVersion(rootFolder);
+    floor.version = std::max(floor.version, floor.registryVersion);
     return floor;
 }
 
-void rememberVerifiedVersion(const std::wstring& rootFolder, uint64_t version, const VersionFloor& known) {
-    if (known.recorded && known.version >= version) return;
-    createFolderTree(protectionFolderPath(rootFolder));
-    replaceFileDurably(versionRecordPath(rootFolder), std::to_string(version) + "\n");
+VersionWrite rememberVerifiedVersion(const std::wstring& rootFolder, uint64_t version,
+                                     const VersionFloor& known) {
+    VersionWrite write;
+    if (!known.recorded || known.recordedVersion < version) {
+        createFolderTree(stateFolderPath(rootFolder));
+        write.fileError = replaceFileDurably(versionRecordPath(rootFolder), std::to_string(version) + "\n");
+    }
+    if (known.registryVersion < version) {
+        UniqueRegKey key;
+        write.registryError = RegCreateKeyExW(HKEY_CURRENT_USER, kVersionFloorKey, 0, nullptr, 0,
+                                              KEY_SET_VALUE, nullptr, key.put(), nullptr);
+        if (write.registryError == ERROR_SUCCESS) {
+            const std::wstring name = folderKey(rootFolder);
+            write.registryError = RegSetValueExW(key.get(), name.c_str(), 0, REG_QWORD,
+                                                 reinterpret_cast<const BYTE*>(&version), sizeof version);
+        }
+    }
+    return write;
 }

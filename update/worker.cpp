@@ -6,9 +6,10 @@
 
 #include "base/file.h"
 #include "base/names.h"
+#include "base/security.h"
 #include "base/text.h"
+#include "net/http_client.h"
 #include "protocol/key_set.h"
-#include "update/http_client.h"
 #include "update/run_driver.h"
 #include "update/update_log.h"
 #include "update/updater.h"
@@ -40,101 +41,107 @@ void restartLargeLog(const std::wstring& rootFolder) {
 
 // A launcher that trusts the development key accepts lists anyone can sign with the repository's
 // keys/; one without keys accepts none. Either must be visible in every run's log.
-void warnAboutKeys(Updater& u) {
+void warnAboutKeys(UpdateLog& log) {
     const KeySet& keys = ownKeySet();
     if (keys.empty())
-        logLine(u, "UYARI: launcher'da anahtar yok, hicbir liste dogrulanamaz");
+        logLine(log, "UYARI: launcher'da anahtar yok, hicbir liste dogrulanamaz");
     else if (containsKey(keys, developmentKey()))
-        logLine(u, "UYARI: gelistirme anahtarina guvenen launcher: test icindir, oyunculara dagitilmaz");
+        logLine(log, "UYARI: gelistirme anahtarina guvenen launcher: test icindir, oyunculara dagitilmaz");
+}
+
+// An install made by an older build keeps the rights its folder had: on a second drive every signed-in
+// user may replace the game's programs there. Installing again into the folder gives it its own.
+void warnAboutFolderRights(const std::wstring& rootFolder, UpdateLog& log) {
+    const FolderTrust trust = readFolderTrust(rootFolder, currentUserSid());
+    if (!trust.rightsKept)
+        logLine(log, "UYARI: oyun klasorunun diski hak tutmuyor (FAT/exFAT), baska hesaplar da yazabilir");
+    else if (trust.readable && !trust.ownerTrusted)
+        logLine(log,
+                "UYARI: oyun klasorunun sahibi baska bir hesap, o hesap oyunun programlarini degistirebilir");
+    else if (trust.readable && trust.othersMayWrite)
+        logLine(log,
+                "UYARI: oyun klasorune baska hesaplar da yazabilir; ayni klasore yeniden kurmak haklarini "
+                "duzeltir");
 }
 
 }  // namespace
 
-void applyServerUrl(UpdaterConfig& config, const std::wstring& url) {
-    wchar_t host[255] = {};
-    wchar_t path[511] = {};
-    URL_COMPONENTS parts = {};
-    parts.dwStructSize = sizeof parts;
-    parts.lpszHostName = host;
-    parts.dwHostNameLength = 255;
-    parts.lpszUrlPath = path;
-    parts.dwUrlPathLength = 511;
-    if (!WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) return;
-    config.host.assign(host, parts.dwHostNameLength);
-    config.port = parts.nPort;
-    config.useHttps = parts.nScheme == INTERNET_SCHEME_HTTPS;
-    config.basePath.assign(path, parts.dwUrlPathLength);
-    if (config.basePath.empty() || config.basePath.back() != L'/') config.basePath += L'/';
-}
-
-void readEnvironment(Updater& u) {
+void readEnvironment(UpdaterConfig& config) {
     std::wstring url = environmentValue(L"QORVANE_SUNUCU");
-    if (!url.empty()) applyServerUrl(u.config, url);
+    // A URL that does not parse leaves the server as it was.
+    if (!url.empty()) static_cast<void>(parseServerUrl(url, config.server));
     std::wstring count = environmentValue(L"QORVANE_ISCI");
-    if (!count.empty()) applyConnectionCount(u.config, count);
+    if (!count.empty()) applyConnectionCount(config, count);
 }
 
-void configureRun(Updater& u, const std::wstring& folder, bool skipSelfUpdate) {
-    if (&folder != &u.rootFolder) u.rootFolder = folder;
-    u.skipSelfUpdate = skipSelfUpdate;
-    readEnvironment(u);
+void configureRun(Updater& updater, const std::wstring& folder, bool skipSelfUpdate) {
+    UpdaterConfig& config = updater.config;
+    if (&folder != &config.rootFolder) config.rootFolder = folder;
+    config.skipSelfUpdate = skipSelfUpdate;
+    readEnvironment(config);
 }
 
-void runWorker(Updater& u, bool fullScan, bool checkOnly) {
-    u.logEnabled = !checkOnly;
+void runWorker(Updater& updater, bool fullScan, bool checkOnly) {
+    const UpdaterConfig& config = updater.config;
+    UpdateLog& log = updater.log;
+    setLogFolder(log, config.rootFolder);
+    log.enabled = !checkOnly;
     if (!checkOnly) {
-        restartLargeLog(u.rootFolder);
+        restartLargeLog(config.rootFolder);
         const std::string restarted = " (" + toUtf8(kAfterSelfUpdateOption) + ")";
-        logLine(u, "---- basla: %s%s, sunucu %s:%u%s", fullScan ? "tam tarama" : "hizli tarama",
-                u.skipSelfUpdate ? restarted.c_str() : "", toUtf8(u.config.host).c_str(),
-            static_cast<unsigned>(u.config.port), toUtf8(u.config.basePath).c_str());
-        warnAboutKeys(u);
+        logLine(log, "---- basla: %s%s, sunucu %s:%u%s", fullScan ? "tam tarama" : "hizli tarama",
+                config.skipSelfUpdate ? restarted.c_str() : "", toUtf8(config.server.host).c_str(),
+                static_cast<unsigned>(config.server.port), toUtf8(config.server.basePath).c_str());
+        warnAboutKeys(log);
+        warnAboutFolderRights(config.rootFolder, log);
     }
-    StepResult session = openSession(u);
-    if (!session.ok()) {
-        reportError(u, session);
-        u.workerRunning.exchange(false);
+    if (DWORD error = openSession(updater.session, config.server, config.timeouts)) {
+        reportError(updater.status, log,
+                    StepResult{StepOutcome::Unavailable, error, 0, {}, L"WinHTTP oturumu acilamadi"});
+        updater.workerRunning.exchange(false);
         return;
     }
     try {
-        runUpdate(u, fullScan, checkOnly);
+        runUpdate(updater, fullScan, checkOnly);
     } catch (const std::bad_alloc&) {
         // Nothing may leave the thread (it would end the process); out of memory is the only
         // exception the engine can meet, and the window then offers a retry.
-        reportError(u, StepResult{StepOutcome::Failed, ERROR_NOT_ENOUGH_MEMORY, 0, {}, L"bellek yetmedi"});
+        reportError(updater.status, log,
+                    StepResult{StepOutcome::Failed, ERROR_NOT_ENOUGH_MEMORY, 0, {}, L"bellek yetmedi"});
     } catch (const std::exception&) {
-        reportError(u, StepResult{StepOutcome::Failed, 0, 0, {}, L"beklenmeyen hata"});
+        reportError(updater.status, log, StepResult{StepOutcome::Failed, 0, 0, {}, L"beklenmeyen hata"});
     }
-    closeSession(u);
-    u.workerRunning.exchange(false);
+    closeSession(updater.session);
+    updater.workerRunning.exchange(false);
 }
 
-void startRun(Updater& u, bool fullScan, bool checkOnly) {
-    if (u.workerRunning) return;
-    if (u.workerThread.joinable()) u.workerThread.join();
-    u.stopRequested.exchange(false);
-    u.workerRunning.exchange(true);
-    beginRunStatus(u);
+void startRun(Updater& updater, bool fullScan, bool checkOnly) {
+    if (updater.workerRunning) return;
+    if (updater.workerThread.joinable()) updater.workerThread.join();
+    updater.stop.clear();
+    updater.workerRunning.exchange(true);
+    beginRunStatus(updater.status);
     try {
-        u.workerThread = std::thread(runWorker, std::ref(u), fullScan, checkOnly);
+        updater.workerThread = std::thread(runWorker, std::ref(updater), fullScan, checkOnly);
     } catch (const std::exception&) {
         // No thread (out of resources): show it as a connection failure, which the window retries.
         // The runtime does not hand on the system's error for it.
-        u.workerRunning.exchange(false);
-        reportError(u, StepResult{StepOutcome::Unavailable, 0, 0, {}, L"guncelleme is parcacigi baslatilamadi"});
+        updater.workerRunning.exchange(false);
+        reportError(updater.status, updater.log,
+                    StepResult{StepOutcome::Unavailable, 0, 0, {}, L"guncelleme is parcacigi baslatilamadi"});
     }
 }
 
-void stopRun(Updater& u, uint32_t timeoutMs) {
-    u.stopRequested.exchange(true);
+void stopRun(Updater& updater, uint32_t timeoutMs) {
+    updater.stop.request();
     DWORD begin = GetTickCount();
-    while (u.workerRunning && GetTickCount() - begin < timeoutMs)
+    while (updater.workerRunning && GetTickCount() - begin < timeoutMs)
         Sleep(20);
-    if (!u.workerThread.joinable()) return;
-    // A worker stuck in a network call ends by itself at its next look at stopRequested; the window
-    // does not wait for it (the process may even exit first).
-    if (u.workerRunning)
-        u.workerThread.detach();
+    if (!updater.workerThread.joinable()) return;
+    // A worker stuck in a network call ends by itself at its next look at the stop signal; the
+    // window does not wait for it (the process may even exit first).
+    if (updater.workerRunning)
+        updater.workerThread.detach();
     else
-        u.workerThread.join();
+        updater.workerThread.join();
 }

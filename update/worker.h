@@ -10,15 +10,12 @@ struct UpdaterConfig;
 
 // UI thread only, while no run is active: the game folder, whether this process may replace the
 // launcher, and the environment's server and connection count.
-void configureRun(Updater& u, const std::wstring& folder, bool skipSelfUpdate);
+void configureRun(Updater& updater, const std::wstring& folder, bool skipSelfUpdate);
 // Starts a run on a new worker thread; ignored while one is active.
-void startRun(Updater& u, bool fullScan, bool checkOnly);
+void startRun(Updater& updater, bool fullScan, bool checkOnly);
 // Asks the worker to stop and waits at most timeoutMs; a worker stuck in a network call is detached.
-void stopRun(Updater& u, uint32_t timeoutMs);
-// Reads "QORVANE_SUNUCU" and "QORVANE_ISCI" into u.config; bad values leave it as it was.
-void readEnvironment(Updater& u);
-// Splits a server URL into config's host, port, scheme and base path (ending in "/"); a URL that
-// does not parse leaves config as it was.
-void applyServerUrl(UpdaterConfig& config, const std::wstring& url);
+void stopRun(Updater& updater, uint32_t timeoutMs);
+// Reads "QORVANE_SUNUCU" and "QORVANE_ISCI" into config; bad values leave it as it was.
+void readEnvironment(UpdaterConfig& config);
 // The worker thread's body; startRun runs it on a new thread.
-void runWorker(Updater& u, bool fullScan, bool checkOnly);
+void runWorker(Updater& updater, bool fullScan, bool checkOnly);

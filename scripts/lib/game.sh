@@ -103,6 +103,13 @@ qv_wine() {  # PREFIX PROGRAM ARGS...
   QORVANE_WINEPREFIX=$prefix "$QV_ROOT/cmake/wine-run.sh" "$@"
 }
 
+# The launcher keeps the highest list version each game folder has verified under the user's
+# registry key as well: scripts that publish versions 1, 2, ... into the same folder path again
+# start the prefix without those floors.
+qv_forget_version_floors() {  # PREFIX
+  qv_wine "$1" reg delete 'HKCU\Software\Qorvane\liste_surumu' /f >/dev/null 2>&1 || true
+}
+
 # qv_publish PREFIX GAME WWW VERSION [extra publisher options...]: publishes into WWW/qorvane/pc
 # with the built publisher, or with QV_PUBLISHER when that names another one.
 qv_publish() {

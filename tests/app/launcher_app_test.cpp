@@ -19,12 +19,12 @@ TEST(LauncherApp, StartsWithTheDocumentedDefaultsAndTheWindowRefersToItsRunContr
     EXPECT_FALSE(app.ui.backBuffer.bitmap);
 
     const Updater& updater = app.runs.updater;
-    EXPECT_EQ(copyStatus(app.runs.updater).phase, UpdatePhase::Idle);
-    EXPECT_EQ(updater.config.basePath, L"/qorvane/pc/");
-    EXPECT_EQ(updater.config.port, 443);
-    EXPECT_TRUE(updater.config.useHttps);
+    EXPECT_EQ(copyStatus(app.runs.updater.status).phase, UpdatePhase::Idle);
+    EXPECT_EQ(updater.config.server.basePath, L"/qorvane/pc/");
+    EXPECT_EQ(updater.config.server.port, 443);
+    EXPECT_TRUE(updater.config.server.useHttps);
     EXPECT_EQ(updater.config.connectionCount, 6);
-    EXPECT_FALSE(updater.config.host.empty());
+    EXPECT_FALSE(updater.config.server.host.empty());
 }
 
 }  // namespace

@@ -6,9 +6,9 @@
 
 #include "install/install_location.h"
 #include "install/installer.h"
-#include "tests/install/launcher_process.h"
-#include "tests/install/user_state.h"
+#include "tests/support/launcher_process.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/user_state.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ struct UninstallRoad : ::testing::Test {
     // A launcher installed into temp\<name> with both shortcuts; returns its executable path.
     std::wstring installAt(const std::wstring& name, const std::wstring& source) {
         std::wstring folder = temp.file(name);
-        EXPECT_EQ(installLauncher(source, folder, InstallChoices{true, true, 1 << 20}).error, 0u);
+        EXPECT_EQ(installLauncher(source, folder, InstallChoices{true, true, 1 << 20}).error.code, 0u);
         return folder + L"\\Qorvane Launcher.exe";
     }
     std::wstring installStandIn(const std::wstring& name) {
@@ -57,6 +57,32 @@ TEST_F(UninstallRoad, SilentRemovalNeedsNoAnswerAndRemovesOnlyASafeFolder) {
     EXPECT_FALSE(keyExists(kUninstallKey));
     Sleep(5000);
     EXPECT_TRUE(fileExists(bare));
+}
+
+// Only what the launcher put there goes: a folder holding the player's own files stays with them,
+// the launcher itself is still removed, and a silent removal says so by its exit code.
+TEST_F(UninstallRoad, ThePlayersOwnFilesStayAndMakeASilentRemovalFail) {
+    std::wstring exe = installStandIn(L"Oyun/Qorvane");
+    temp.write(L"Oyun/Qorvane/ekran goruntuleri/1.png", "the player's");
+    temp.write(L"Oyun/Qorvane/pack/dil.cfg", "tr");
+    EXPECT_EQ(uninstallLauncherAt(exe, true, IDNO), 1);
+    EXPECT_FALSE(keyExists(kUninstallKey));
+    EXPECT_TRUE(waitUntilGone(exe)) << "the launcher itself still goes";
+    Sleep(1000);
+    EXPECT_EQ(temp.read(L"Oyun/Qorvane/ekran goruntuleri/1.png"), "the player's");
+    EXPECT_FALSE(fileExists(temp.file(L"Oyun/Qorvane/koruma")));
+    EXPECT_FALSE(fileExists(temp.file(L"Oyun/Qorvane/pack")));
+}
+
+TEST(UninstallMessage, NamesTheFolderAndWhatStaysInIt) {
+    EXPECT_EQ(keptDetail(L"D:\\Oyun", {}), L"D:\\Oyun");
+    EXPECT_EQ(keptDetail(L"D:\\Oyun", {L"a.txt", L"kayitlar"}), L"D:\\Oyun\n    a.txt\n    kayitlar");
+    std::vector<std::wstring> many;
+    for (int i = 0; i < 12; ++i)
+        many.push_back(L"f" + std::to_wstring(i));
+    const std::wstring shown = keptDetail(L"D:\\Oyun", many);
+    EXPECT_NE(shown.find(L"\n    f7\n    \u2026"), std::wstring::npos);
+    EXPECT_EQ(shown.find(L"f8"), std::wstring::npos);
 }
 
 TEST_F(UninstallRoad, InstalledLauncherRemovesItselfSilently) {

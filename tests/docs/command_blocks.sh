@@ -3,7 +3,7 @@
 # shell that stops at the first failing command; the ones marked as illustrative or not run are
 # listed and skipped. They name the build folder "build", so the test runs only on a build in
 # <repository>/build (as scripts/test makes it) and is skipped otherwise. Needs QV_ROOT, QV_BUILD,
-# an X display for the launcher recipe (xvfb-run provides its own).
+# an X display for the launcher recipes (qv_xvfb_start starts one when there is none).
 set -uo pipefail
 : "${QV_ROOT:?}" "${QV_BUILD:?}"
 export LC_ALL=C.UTF-8
@@ -37,6 +37,10 @@ done < <(python3 "$lister" "$QV_ROOT")
 # What the recipes promise, beyond their commands' exit codes.
 grep -qs $'HAZIR\r$' /tmp/qv-deneme/kurulum/koruma/launcher_gunluk.txt ||
   { echo "FAILED: the launcher recipe of docs/launcher.md did not reach HAZIR"; failed=$((failed + 1)); }
+grep -qs 'TLSv1\.[23]$' /tmp/qv-deneme/nginx-tls/access.log ||
+  { echo "FAILED: the HTTPS recipe of docs/launcher.md made no TLS request"; failed=$((failed + 1)); }
+[ -s /tmp/qv-anahtar/yayin-anahtari.txt ] ||
+  { echo "FAILED: the first-key recipe of docs/keys.md made no key"; failed=$((failed + 1)); }
 [ -s /tmp/qv-yayin/www/qorvane/pc/manifest.sig ] ||
   { echo "FAILED: the publishing recipe of docs/publishing.md published nothing"; failed=$((failed + 1)); }
 echo "$ran blocks ran, $failed failed"

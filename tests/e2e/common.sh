@@ -70,3 +70,4 @@ rm -rf "$work"/*
 "$QV_ROOT/cmake/wine-prefix.sh" "$prefix"
 # One wineserver for the whole test instead of one per process start.
 qv_wineserver "$prefix" -p
+qv_forget_version_floors "$prefix"

@@ -26,11 +26,15 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"imzala" && argc == 5) {
         SigningKey key;
-        std::wstring problem;
+        SystemError problem = readSigningKeyFile(argv[2], key);
         std::string list, signature;
-        if (!readSigningKeyFile(argv[2], key, problem) || !readWholeFile(argv[3], list, 67108864) ||
-            !signList(key, list, signature, problem) || writeFlushedFile(argv[4], signature) != 0) {
-            fwprintf(stderr, L"signing failed: %ls\n", problem.c_str());
+        if (!problem.failed() && !readWholeFile(argv[3], list, 67108864))
+            problem = SystemError{ERROR_READ_FAULT, std::wstring(L"cannot read ") + argv[3]};
+        if (!problem.failed()) problem = signList(key, list, signature);
+        if (!problem.failed() && writeFlushedFile(argv[4], signature) != 0)
+            problem = SystemError{ERROR_WRITE_FAULT, std::wstring(L"cannot write ") + argv[4]};
+        if (problem.failed()) {
+            fwprintf(stderr, L"signing failed: %ls\n", problem.what.c_str());
             return 1;
         }
         return 0;

@@ -4,7 +4,8 @@
 # and no other, both signed programs still run under Wine, and an installed signed launcher replaces
 # itself with a newer signed one. The newer one is the same build signed again through the other
 # credential form (certificate and key instead of PKCS#12): its signature block, and so its hash,
-# differ. Builds on the release_reproducible test's second build when it is there.
+# differ. The launcher carries no host (QORVANE_SUNUCU names the server), so the release reuses the
+# release_reproducible test's second build, which ends without a host, when it is there.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 rel_root=$QV_BUILD/release-check/kaynak
@@ -30,7 +31,8 @@ mkdir -p "$certs"
 ) >"$work/openssl.out" 2>&1 || { cat "$work/openssl.out"; e2e_fail "making the test certificates"; }
 
 release() {  # OUT_FOLDER, with the signing variables in the environment
-  QORVANE_BUILD_DIR=$rel_build "$rel_root/scripts/release" --gelistirme-anahtari "$1" >"$1.out" 2>&1 ||
+  env -u QORVANE_DEFAULT_HOST QORVANE_BUILD_DIR="$rel_build" "$rel_root/scripts/release" --gelistirme-anahtari \
+    --sunucusuz "$1" >"$1.out" 2>&1 ||
     { tail -n 30 "$1.out"; e2e_fail "scripts/release into $1"; }
 }
 QORVANE_IMZA_PFX=$certs/imza.pfx QORVANE_IMZA_PAROLA=e2e-parola release "$work/surum1"
@@ -57,12 +59,15 @@ qv_wine "$prefix" "$work/surum1/qorvane-yayinci.exe" yardim >"$work/yardim.out" 
 grep -q "qorvane-yayinci yayinla" "$work/yardim.out" || e2e_fail "signed publisher: no help text"
 qv_wine "$prefix" "$signed" --onizleme "$(qv_winpath "$work/onizleme")" >"$work/onizleme.out" 2>&1 ||
   e2e_fail "signed launcher: preview failed"
-[ "$(find "$work/onizleme" -name '*.png' | wc -l)" -eq 26 ] || e2e_fail "signed launcher: not 26 preview pictures"
+[ "$(find "$work/onizleme" -name '*.png' | wc -l)" -eq 52 ] || e2e_fail "signed launcher: not 52 preview pictures"
 
 # Published with the signed publisher, installed as the signed launcher, then the newer one.
 export QV_PUBLISHER=$work/surum1/qorvane-yayinci.exe
 qv_sample_game "$game" "$signed" 8 $((2 * 1048576)) 0
-qv_publish "$prefix" "$game" "$www" 1 --sessiz || e2e_fail "publishing version 1"
+qv_publish "$prefix" "$game" "$www" 1 --sessiz >"$work/yayin1.out" 2>&1 ||
+  { cat "$work/yayin1.out"; e2e_fail "publishing version 1"; }
+# The publisher notes an unsigned launcher; this one is signed.
+grep -q "launcher imzasiz" "$work/yayin1.out" && e2e_fail "the signed launcher was noted as unsigned"
 qv_nginx_start "$work/nginx" "$www"
 url="http://127.0.0.1:$QV_NGINX_PORT/qorvane/pc/"
 qv_install_launcher "$install" "$signed"

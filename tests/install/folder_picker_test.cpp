@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "install/install_location.h"
-#include "tests/install/launcher_process.h"
+#include "tests/support/launcher_process.h"
 #include "tests/support/temp_folder.h"
 
 namespace {

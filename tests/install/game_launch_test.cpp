@@ -6,10 +6,10 @@
 #include <string>
 
 #include "base/process.h"
+#include "base/text.h"
 #include "install/game_launch.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_game.h"
-#include "base/text.h"
 
 namespace {
 
@@ -36,9 +36,9 @@ TEST(GameLaunch, EachStartHandsOverAFreshTokenOnTheCommandLineAndInTheEnvironmen
     putTestGameInto(game);
     std::wstring tokens[2];
     for (std::wstring& token : tokens) {
-        LaunchResult result = launchGame(nullptr, game.path);
-        ASSERT_TRUE(result.started) << result.errorCode;
-        EXPECT_EQ(result.errorCode, 0u);
+        SystemError result = launchGame(nullptr, game.path);
+        ASSERT_FALSE(result.failed()) << result.code;
+        EXPECT_EQ(result.code, 0u);
         token = environmentToken();
         ASSERT_EQ(token.size(), 16u);
         EXPECT_TRUE(isLowerHex(token)) << toUtf8(token);
@@ -57,17 +57,17 @@ TEST(GameLaunch, EachStartHandsOverAFreshTokenOnTheCommandLineAndInTheEnvironmen
 TEST(GameLaunch, MissingGameExecutableReportsNotFoundAndLeavesTheTokenAlone) {
     TempFolder game;
     SetEnvironmentVariableW(L"QORVANE_BELGE", L"onceki");
-    LaunchResult result = launchGame(nullptr, game.path);
-    EXPECT_FALSE(result.started);
-    EXPECT_EQ(result.errorCode, static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
+    SystemError result = launchGame(nullptr, game.path);
+    EXPECT_TRUE(result.failed());
+    EXPECT_EQ(result.code, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(environmentToken(), L"onceki");
 
     // A folder of that name is not a program: the start itself fails and its error comes back.
     game.write(L"Qorvane.exe\\icerik.txt", "x");
     result = launchGame(nullptr, game.path);
-    EXPECT_FALSE(result.started);
-    EXPECT_NE(result.errorCode, 0u);
-    EXPECT_NE(result.errorCode, static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(result.failed());
+    EXPECT_NE(result.code, 0u);
+    EXPECT_NE(result.code, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 long failingRandom(unsigned char* bytes, unsigned long count) {
@@ -84,14 +84,14 @@ TEST(GameLaunch, TokenComesFromTheRandomSourceAndAFailingSourceStartsNothing) {
     TempFolder game;
     putTestGameInto(game);
     SetEnvironmentVariableW(L"QORVANE_BELGE", L"onceki");
-    LaunchResult result = launchGame(nullptr, game.path, failingRandom);
-    EXPECT_FALSE(result.started);
-    EXPECT_EQ(result.errorCode, static_cast<uint32_t>(ERROR_GEN_FAILURE));
+    SystemError result = launchGame(nullptr, game.path, failingRandom);
+    EXPECT_TRUE(result.failed());
+    EXPECT_EQ(result.code, static_cast<DWORD>(ERROR_GEN_FAILURE));
     EXPECT_EQ(environmentToken(), L"onceki");
 
     // The bytes in order, high nibble first; the game sees exactly that token.
     result = launchGame(nullptr, game.path, countingRandom);
-    ASSERT_TRUE(result.started) << result.errorCode;
+    ASSERT_FALSE(result.failed()) << result.code;
     EXPECT_EQ(environmentToken(), L"a0a1a2a3a4a5a6a7");
     auto record = waitForRecord(game);
     EXPECT_EQ(record["belge"], L"a0a1a2a3a4a5a6a7");

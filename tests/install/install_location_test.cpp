@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/install/user_state.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/user_state.h"
 
 namespace {
 std::wstring unmappedDriveRoot() {
@@ -51,14 +51,18 @@ TEST(InstallFolderForChoice, AppendsTheGameNameUnlessAlreadyThere) {
         EXPECT_EQ(installFolderForChoice(c.chosen), c.folder) << c.chosen;
 }
 
-TEST(InstallFolderForChoice, KeepsAFolderThatAlreadyHoldsTheGame) {
-    TempFolder withClient, withRecord;
-    withClient.write(L"Qorvane.exe", "MZ");
+TEST(InstallFolderForChoice, KeepsAFolderThatAlreadyHoldsTheGameAndNothingElse) {
+    TempFolder withRecord, beside, loose, empty;
     withRecord.write(L"koruma/kurulum.txt", "Qorvane Launcher kurulumu\n");
-    EXPECT_EQ(installFolderForChoice(withClient.path), withClient.path);
+    withRecord.write(L"Qorvane Launcher.exe", "MZ");
+    withRecord.write(L"pack/dil.cfg", "tr");
     EXPECT_EQ(installFolderForChoice(withRecord.path + L"\\"), withRecord.path);
-    TempFolder empty;
-    EXPECT_EQ(installFolderForChoice(empty.path), empty.path + L"\\Qorvane");
+    // An install beside other things, a loose game client, an empty folder: the game gets its own.
+    beside.write(L"koruma/kurulum.txt", "Qorvane Launcher kurulumu\n");
+    beside.write(L"Baska Oyun/oyun.exe", "MZ");
+    loose.write(L"Qorvane.exe", "MZ");
+    for (const TempFolder* folder : {&beside, &loose, &empty})
+        EXPECT_EQ(installFolderForChoice(folder->path), folder->path + L"\\Qorvane");
 }
 
 TEST(DefaultInstallFolder, OverrideOrSystemDrive) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
+
 #include "base/text.h"
 #include "tests/support/built_program.h"
 #include "tests/support/dev_key.h"
@@ -98,11 +101,10 @@ TEST(KeySet, AnyKeyOfTheSetVerifies) {
     set.push_back(freshKeySet(&newKey)[0]);
     KeySet thirdSet = freshKeySet(&third);
     const std::string list = "#QORVANEPC 1\n#surum 3\nK " + std::string(64, 'a') + " 1 a\n";
-    std::wstring error;
     std::string byOld, byNew, byThird;
-    ASSERT_TRUE(signList(oldKey, list, byOld, error));
-    ASSERT_TRUE(signList(newKey, list, byNew, error));
-    ASSERT_TRUE(signList(third, list, byThird, error));
+    ASSERT_FALSE(signList(oldKey, list, byOld).failed());
+    ASSERT_FALSE(signList(newKey, list, byNew).failed());
+    ASSERT_FALSE(signList(third, list, byThird).failed());
     EXPECT_EQ(verifyingKey(set, list, byOld), &set[0]);
     EXPECT_EQ(verifyingKey(set, list, byNew), &set[1]);
     EXPECT_EQ(verifyingKey(set, list, byThird), nullptr);
@@ -126,4 +128,55 @@ TEST(SignatureCheck, RawSignaturesOnly) {
     EXPECT_FALSE(verifySignature(kSignedList, signature.substr(0, 63)));
     EXPECT_FALSE(verifySignature(kSignedList, ""));
     EXPECT_TRUE(verifySignature("", devSign("")));  // an empty list still has a digest
+}
+
+// The key set of a downloaded launcher is read from its bytes, before anything else trusts them: a
+// damaged program, however damaged, gives its true set or none, and never a read past its end.
+TEST(KeySet, ADamagedProgramGivesItsSetOrNone) {
+    TempFolder t;
+    const KeySet keys = freshKeySet();
+    writeKeyedProgram(t.file(L"yeni.exe"), keys);
+    const std::string original = t.read(L"yeni.exe");
+    auto read = [](const std::string& bytes, DWORD& error) {
+        KeySet found;
+        error = 0;
+        // An exact-size copy: a read past the end would leave the buffer.
+        std::unique_ptr<unsigned char[]> copy(new unsigned char[bytes.size() + 1]);
+        memcpy(copy.get(), bytes.data(), bytes.size());
+        const bool read = readImageKeySet(copy.get(), bytes.size(), found, &error);
+        EXPECT_EQ(read, !found.empty());
+        return found;
+    };
+    DWORD error = 0;
+    ASSERT_EQ(read(original, error), keys);
+
+    const size_t rsrc = original.find(".rsrc");
+    ASSERT_NE(rsrc, std::string::npos);
+    uint32_t rsrcOffset = 0;
+    memcpy(&rsrcOffset, original.data() + rsrc + 20, 4);  // the section's PointerToRawData
+    const struct {
+        const char* name;
+        size_t size;
+    } cuts[] = {{"empty", 0},
+                {"no PE header", 63},
+                {"headers only", 512},
+                {"before the resources", rsrcOffset},
+                {"inside the resources", rsrcOffset + 40}};
+    for (const auto& cut : cuts) {
+        EXPECT_TRUE(read(original.substr(0, cut.size), error).empty()) << cut.name;
+        EXPECT_NE(error, 0u) << cut.name;
+    }
+
+    // Bytes flipped at random in the headers and in the resource section.
+    uint32_t seed = 12345;
+    for (int round = 0; round < 3000; ++round) {
+        std::string damaged = original;
+        for (int flips = 0; flips < 4; ++flips) {
+            seed = seed * 1103515245u + 12345u;
+            const size_t at = (seed >> 8) % 2 ? (seed >> 9) % 1024 : rsrcOffset + (seed >> 9) % 512;
+            damaged[at] = static_cast<char>(damaged[at] ^ (1u << ((seed >> 4) % 8)));
+        }
+        const KeySet found = read(damaged, error);
+        EXPECT_TRUE(found.empty() || found == keys || found.size() == 1) << "round " << round;
+    }
 }

@@ -100,6 +100,8 @@ TEST(ManifestParse, RuleRecords) {
                         "E .DLL\nD Pack\\Maps\nD ../up\nS Pack/*.LOG\nS C:/x\nO Logs\\Today\nO /abs\n"
                         "X Foo\xC4\xB0\nW BAR\n# comment line\n");
     EXPECT_EQ(std::vector<std::wstring>{L".dll"}, m.rootExtensions);
+    // A lone dot would match names that end in a dot, which Windows strips on the way to another file.
+    EXPECT_TRUE(parsed("#QORVANEPC 1\n" + fileLine("a") + "E .\n").rootExtensions.empty());
     EXPECT_EQ(std::vector<std::wstring>{L"Pack/Maps"}, m.cleanDirs);
     EXPECT_EQ(std::vector<std::wstring>{pathKey(L"pack/*.log")}, m.keepPatterns);
     EXPECT_EQ(std::vector<std::wstring>{L"Logs/Today"}, m.createDirs);
@@ -141,6 +143,9 @@ TEST(ManifestParse, RuleValuesAreCleanedOrIgnored) {
         {"O ./Logs//Today/", L"Logs/Today"},
         {"O koruma/x", nullptr},
         {"O aux", nullptr},
+        {"D PROGRA~1/pack", nullptr},  // a short name's shape may alias another folder
+        {"O logs/GUNLUK~2", nullptr},
+        {"D yedek~/eski~x", L"yedek~/eski~x"},
     };
     for (const Case& c : cases) {
         Manifest m = parsed("#QORVANEPC 1\n" + fileLine("a") + c.record + "\n");
@@ -158,14 +163,17 @@ TEST(ManifestParse, RuleValuesAreCleanedOrIgnored) {
 }
 
 TEST(ManifestParse, FileRecordsWindowsCannotHoldAreIgnored) {
-    for (const char* path : {"CON", "pack/nul.txt", "pack/Com3.epk", "pack/LPT9", "data./x.bin", "data/x.bin.",
-                             "data/x.bin ", "a//b.bin", "./a.bin", "pack/", "a\x01b", "a|b", "a?b", "a*b",
-                             "a\"b", "a<b", "a>b"}) {
+    for (const char* path :
+         {"CON",         "pack/nul.txt", "pack/Com3.epk", "pack/LPT9",    "data./x.bin",
+          "data/x.bin.", "data/x.bin ",  "a//b.bin",      "./a.bin",      "pack/",
+          "a\x01b",      "a|b",          "a?b",           "a*b",          "a\"b",
+          "a<b",         "a>b",          "QORVAN~1.EXE",  "PACK~2/x.bin", "pack/DATA~10.PAK"}) {
         Manifest m;
         EXPECT_FALSE(parseManifest("#QORVANEPC 1\n" + fileLine(path), m)) << path;
     }
     // Near misses are ordinary names.
-    for (const char* path : {"CONSOLE.bin", "pack/COM10", "pack/LPT0", "pack/nul_x", ".hidden", "a. b/c.bin"})
+    for (const char* path : {"CONSOLE.bin", "pack/COM10", "pack/LPT0", "pack/nul_x", ".hidden", "a. b/c.bin",
+                             "yedek~.bin", "a~b1.bin"})
         EXPECT_EQ(1u, parsed("#QORVANEPC 1\n" + fileLine(path)).entries.size()) << path;
 }
 

@@ -45,11 +45,35 @@ TEST(NewsParse, Lines) {
 }
 
 TEST(NewsParse, WhatReachesTheScreenIsBounded) {
-    // Control characters and direction overrides and isolates go; other marks stay.
-    auto items = parseNews("\t0\x1b" "1.12\xC2\x85|a\xE2\x80\xAE" "b\xE2\x81\xA6" "c\xE2\x81\xA9\x7f" "d\xE2\x80\x8F" "e\n");
+    // Control characters, direction marks, overrides, isolates and line separators go; other
+    // invisible characters (joiners of emoji, the soft hyphen) stay.
+    auto items = parseNews(
+        "\t0\x1b"
+        "1.12\xC2\x85|a\xE2\x80\xAE"
+        "b\xE2\x81\xA6"
+        "c\xE2\x81\xA9\x7f"
+        "d\n");
     ASSERT_EQ(1u, items.size());
     EXPECT_EQ(L"01.12", items[0].date);
-    EXPECT_EQ(L"abcd\u200fe", items[0].title);
+    EXPECT_EQ(L"abcd", items[0].title);
+    const struct {
+        const char* utf8;
+        bool dropped;
+    } marks[] = {
+        {"\xE2\x80\x8E", true},   // U+200E left-to-right mark
+        {"\xE2\x80\x8F", true},   // U+200F right-to-left mark
+        {"\xD8\x9C", true},       // U+061C Arabic letter mark
+        {"\xE2\x80\xA8", true},   // U+2028 line separator
+        {"\xE2\x80\xA9", true},   // U+2029 paragraph separator
+        {"\xE2\x80\x8D", false},  // U+200D zero-width joiner
+        {"\xC2\xAD", false},      // U+00AD soft hyphen
+    };
+    for (const auto& mark : marks) {
+        items = parseNews(std::string("1") + mark.utf8 + "|x" + mark.utf8 + "y\n");
+        ASSERT_EQ(1u, items.size());
+        EXPECT_EQ(items[0].date.size(), mark.dropped ? 1u : 2u) << mark.utf8;
+        EXPECT_EQ(items[0].title.size(), mark.dropped ? 2u : 3u) << mark.utf8;
+    }
 
     // Cut by characters, never through a surrogate pair.
     const std::string longTitle = std::string(199, 'x') + "\xF0\x9F\x98\x80" + "tail";  // 199 + U+1F600

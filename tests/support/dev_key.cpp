@@ -2,15 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "base/text.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/source_path.h"
-#include "base/text.h"
 
 const SigningKey& devSigningKey() {
     static const SigningKey key = [] {
         SigningKey k;
-        std::wstring error;
-        EXPECT_TRUE(readSigningKeyFile(sourcePath("keys/dev-private-key.txt"), k, error)) << toUtf8(error);
+        EXPECT_FALSE(readSigningKeyFile(sourcePath("keys/dev-private-key.txt"), k).failed());
         return k;
     }();
     return key;
@@ -18,8 +17,7 @@ const SigningKey& devSigningKey() {
 
 std::string devSign(std::string_view listBytes) {
     std::string signature;
-    std::wstring error;
-    EXPECT_TRUE(signList(devSigningKey(), listBytes, signature, error));
+    EXPECT_FALSE(signList(devSigningKey(), listBytes, signature).failed());
     return signature;
 }
 

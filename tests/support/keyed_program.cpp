@@ -32,8 +32,7 @@ void writeKeyedProgram(const std::wstring& target, const KeySet& keys) {
 
 KeySet freshKeySet(SigningKey* signingKey) {
     SigningKey key;
-    std::wstring error;
-    EXPECT_TRUE(generateSigningKey(key, error));
+    EXPECT_FALSE(generateSigningKey(key).failed());
     PublicKey publicKey;
     publicKeyBytes(key, publicKey.data());
     if (signingKey) *signingKey = key;

@@ -5,6 +5,9 @@
 #include <atomic>
 #include <cstdio>
 
+#include "base/names.h"
+#include "base/path_identity.h"
+
 void removeTree(const std::wstring& path) {
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
@@ -42,6 +45,9 @@ TempFolder::TempFolder() {
 
 TempFolder::~TempFolder() {
     removeTree(path);
+    // A folder an update run worked in leaves its version floor with the account: never reused by
+    // a later test, it would only pile up.
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kVersionFloorKey, folderKey(path).c_str());
 }
 
 std::wstring TempFolder::file(const std::wstring& relative) const {

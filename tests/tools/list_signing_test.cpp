@@ -28,13 +28,12 @@ TEST(ListSigning, SignaturesVerifyAndDifferEachTime) {
 
 TEST(ListSigning, GeneratedKeysRoundTripThroughTheKeyFile) {
     SigningKey key;
-    std::wstring error;
-    ASSERT_TRUE(generateSigningKey(key, error));
+    ASSERT_FALSE(generateSigningKey(key).failed());
     SigningKey back;
-    ASSERT_TRUE(parseSigningKeyText(formatSigningKeyText(key), back, error));
+    ASSERT_FALSE(parseSigningKeyText(formatSigningKeyText(key), back).failed());
     EXPECT_EQ(publicKeyHex(key), publicKeyHex(back));
     std::string signature;
-    ASSERT_TRUE(signList(back, "list", signature, error));
+    ASSERT_FALSE(signList(back, "list", signature).failed());
     PublicKey pub;
     publicKeyBytes(key, pub.data());
     EXPECT_TRUE(verifyWithKey(pub, "list", signature));
@@ -56,16 +55,15 @@ TEST(ListSigning, KeyFileProblemsAreNamed) {
     };
     for (const Case& c : cases) {
         SigningKey k;
-        std::wstring error;
-        EXPECT_FALSE(parseSigningKeyText(c.text, k, error)) << c.text;
-        EXPECT_NE(std::wstring::npos, error.find(c.mentions)) << c.text;
+        SystemError error = parseSigningKeyText(c.text, k);
+        EXPECT_EQ(error.code, static_cast<DWORD>(ERROR_INVALID_DATA)) << c.text;
+        EXPECT_NE(std::wstring::npos, error.what.find(c.mentions)) << c.text;
     }
     // A key whose private half belongs to another public point cannot sign.
     SigningKey mixed = dev;
     mixed.d[31] ^= 1;
     std::string signature;
-    std::wstring error;
-    EXPECT_FALSE(signList(mixed, "list", signature, error));
+    EXPECT_TRUE(signList(mixed, "list", signature).failed());
     EXPECT_TRUE(signature.empty());
 }
 

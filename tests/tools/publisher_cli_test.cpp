@@ -79,8 +79,7 @@ TEST(PublisherCommandLine, GeneratedKeyPublishesAndVerifies) {
               PublisherExit::Ok)
         << std::string(output.begin(), output.end());
     SigningKey key;
-    std::wstring error;
-    ASSERT_TRUE(readSigningKeyFile(keyFile, key, error));
+    ASSERT_FALSE(readSigningKeyFile(keyFile, key).failed());
     std::string printed = publicKeyHex(key);
     std::wstring publicHex(printed.begin(), printed.end());
     // The launcher the studio ships carries the new key.

@@ -19,6 +19,7 @@
 #include "tests/support/temp_folder.h"
 #include "tools/list_signing.h"
 #include "tools/publisher.h"
+#include "tools/tool_files.h"
 #include "tools/tree_verify.h"
 
 namespace {
@@ -29,8 +30,7 @@ bool fileExists(const std::wstring& path) {
 
 SigningKey developmentSigningKey() {
     SigningKey key;
-    std::wstring error;
-    EXPECT_TRUE(readSigningKeyFile(sourcePath("keys/dev-private-key.txt"), key, error)) << error.c_str();
+    EXPECT_FALSE(readSigningKeyFile(sourcePath("keys/dev-private-key.txt"), key).failed());
     return key;
 }
 
@@ -79,7 +79,7 @@ struct PublishFixture : ::testing::Test {
         options.version = version;
         options.signingKey = key;
         std::wstring error;
-        EXPECT_TRUE(parseRules(rules, options.rules, error)) << error.c_str();
+        EXPECT_TRUE(parseRules(rules, options.rules, error));
         return publishGame(options, nullptr, nullptr);
     }
     std::wstring tree(const std::wstring& relative = L"") const {
@@ -370,8 +370,7 @@ TEST_F(PublishFixture, FileChangedWhilePublishingStopsWithoutPlacingIt) {
 TEST_F(PublishFixture, VerifyRejectsAnotherKey) {
     ASSERT_TRUE(publish(1).ok);
     SigningKey other;
-    std::wstring error;
-    ASSERT_TRUE(generateSigningKey(other, error));
+    ASSERT_FALSE(generateSigningKey(other).failed());
     PublicKey otherPublic;
     publicKeyBytes(other, otherPublic.data());
     VerifyReport report = verifyPublishedTree(tree(), {otherPublic});
@@ -520,6 +519,8 @@ TEST(PublishRules, RejectsLinesTheLauncherWouldMisreadOrThatWouldHarmIt) {
         "D a\x01b",      // control character
         "D .",           // the whole game folder
         "D ./",          //
+        "D PACK~1",      // the shape of a short name, which may alias another folder
+        "O logs/GUNLUK~12",
     };
     for (const char* line : bad) {
         PublishRules rules;
@@ -551,8 +552,8 @@ TEST(PublishRules, RejectsLinesTheLauncherWouldMisreadOrThatWouldHarmIt) {
 TEST_F(PublishFixture, FolderContentsTheLauncherCannotHandleStopPublishing) {
     // Names a game built elsewhere (on Linux, say) can carry: written here through the prefix that
     // keeps Windows from changing them, or as Wine stores them.
-    const wchar_t* names[] = {L"pack/eski..yedek.bin", L"pack/nul.txt", L"pack/son nokta.", L"pack/son bosluk ",
-                              L"pack/CON"};
+    const wchar_t* names[] = {L"pack/eski..yedek.bin", L"pack/nul.txt", L"pack/son nokta.",
+                              L"pack/son bosluk ",     L"pack/CON",     L"pack/QORVAN~1.EXE"};
     for (const wchar_t* name : names) {
         SCOPED_TRACE(testing::Message() << std::string(name, name + wcslen(name)));
         std::wstring path = L"\\\\?\\" + game.file(name);
@@ -693,8 +694,7 @@ TEST_F(PublishFixture, VerifyReportsALauncherThatCannotVerifyItsList) {
     size_t end = list.find('\n', at);
     list.replace(at, end - at, hash + " " + std::to_string(bytes.size()) + " Qorvane Launcher.exe");
     std::string signature;
-    std::wstring error;
-    ASSERT_TRUE(signList(key, list, signature, error));
+    ASSERT_FALSE(signList(key, list, signature).failed());
     writeFileBytes(tree(L"manifest.txt"), list);
     writeFileBytes(tree(L"manifest.sig"), signature);
 
@@ -755,3 +755,164 @@ TEST_F(PublishFixture, DroppedFilesOutsideTheCleanUpRulesAreNamed) {
 }
 
 }  // namespace
+
+namespace {
+
+char kindOf(const Manifest& m, const wchar_t* path) {
+    auto found = m.pathIndex.find(pathKey(path));
+    return found == m.pathIndex.end() ? '-' : m.entries[found->second].kind;
+}
+
+// The rules live with the tree: a publish without a rules file keeps the published list's rules,
+// "I" wildcards included, so a settings file added later is still install-only.
+TEST_F(PublishFixture, RepublishingWithoutRulesKeepsThePublishedRules) {
+    const std::string rules =
+        "D pack\nE .dll\nS pack/*.log\nO ekran goruntuleri\nI ayarlar/*.cfg\nX oyun 1\n";
+    ASSERT_TRUE(publish(1, rules).ok);
+    Manifest first;
+    ASSERT_TRUE(parseManifest(listBytes(), first));
+    game.write(L"ayarlar/yeni.cfg", "eklenen");
+
+    flags.keepPublishedRules = true;
+    PublishResult r = publish(2);
+    ASSERT_TRUE(r.ok) << toUtf8(r.error);
+    EXPECT_TRUE(hasNote(r, L"6 kurali korundu"));
+    Manifest second;
+    ASSERT_TRUE(parseManifest(listBytes(), second));
+    EXPECT_EQ(second.cleanDirs, first.cleanDirs);
+    EXPECT_EQ(second.rootExtensions, first.rootExtensions);
+    EXPECT_EQ(second.keepPatterns, first.keepPatterns);
+    EXPECT_EQ(second.createDirs, first.createDirs);
+    EXPECT_EQ(second.xValues, first.xValues);
+    EXPECT_EQ(kindOf(second, L"ayarlar/kullanici.cfg"), 'I');
+    EXPECT_EQ(kindOf(second, L"ayarlar/yeni.cfg"), 'I');
+    EXPECT_EQ(kindOf(second, L"Qorvane.exe"), 'K');
+    EXPECT_NE(listBytes().find("\n#kural I ayarlar/*.cfg\n"), std::string::npos);
+    EXPECT_TRUE(verifyPublishedTree(tree(), keys).ok());
+}
+
+// A list from before the patterns were carried names only the install-only files: each stays
+// install-only by its exact path. A list whose rules would not pass as a rules file, or that cannot
+// be read, is not silently published over without rules.
+TEST_F(PublishFixture, RulesOfOlderOrUnreadableListsAreKeptOrRefused) {
+    ASSERT_TRUE(publish(1, "D pack\nI ayarlar/*.cfg\n").ok);
+    std::string list = listBytes();
+    const std::string mark = "#kural I ayarlar/*.cfg\n";
+    ASSERT_NE(list.find(mark), std::string::npos);
+    std::string older = list;
+    older.erase(older.find(mark), mark.size());
+    game.write(L"ayarlar/yeni.cfg", "eklenen");
+    flags.keepPublishedRules = true;
+
+    struct Case {
+        const char* name;
+        std::string list;  // what the target serves before the publish
+        bool ok;
+        const wchar_t* errorText;
+    };
+    std::string loose = older;
+    loose.insert(loose.find("D pack\n"), "D data/\n");
+    const Case cases[] = {
+        {"older list", older, true, nullptr},
+        {"loose rule", loose, false, L"D data/"},
+        {"unreadable list", "kirik", false, L"--kurallar"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(writeFileReplacing(tree(L"manifest.txt"), c.list), 0u);
+        PublishResult r = publish(2);
+        EXPECT_EQ(r.ok, c.ok) << toUtf8(r.error);
+        if (!c.ok) {
+            EXPECT_NE(r.error.find(c.errorText), std::wstring::npos) << toUtf8(r.error);
+            EXPECT_EQ(listBytes(), c.list);
+            continue;
+        }
+        Manifest m;
+        ASSERT_TRUE(parseManifest(listBytes(), m));
+        EXPECT_EQ(m.cleanDirs, std::vector<std::wstring>{L"pack"});
+        EXPECT_EQ(kindOf(m, L"ayarlar/kullanici.cfg"), 'I');
+        EXPECT_EQ(kindOf(m, L"ayarlar/yeni.cfg"), 'K');
+    }
+}
+
+// A rules file replaces the published rules: every rule it drops is named, and an install-only
+// file turning checked (players' edits overwritten) is refused unless its option is given.
+TEST_F(PublishFixture, ARulesFileNamesWhatItDropsAndInstallOnlyToCheckedNeedsItsOption) {
+    ASSERT_TRUE(publish(1, "D pack\nE .dll\nS pack/*.log\nI ayarlar/*.cfg\nO ekran\n").ok);
+    const std::string published = listBytes();
+
+    PublishResult refused = publish(2, "D Pack\nO ekran\n");
+    EXPECT_FALSE(refused.ok);
+    EXPECT_NE(refused.error.find(L"ayarlar/kullanici.cfg"), std::wstring::npos) << toUtf8(refused.error);
+    EXPECT_NE(refused.error.find(L"--denetime-al"), std::wstring::npos);
+    EXPECT_EQ(listBytes(), published);
+
+    flags.allowInstallOnlyToChecked = true;
+    PublishResult r = publish(2, "D Pack\nO ekran\n");
+    ASSERT_TRUE(r.ok) << toUtf8(r.error);
+    // "D Pack" is "D pack" as the launcher reads it; the others are gone.
+    EXPECT_EQ(r.droppedRules, (std::vector<std::wstring>{L"E .dll", L"S pack/*.log", L"I ayarlar/*.cfg"}));
+    EXPECT_EQ(r.turnedChecked, std::vector<std::wstring>{L"ayarlar/kullanici.cfg"});
+    EXPECT_TRUE(hasNote(r, L"S pack/*.log"));
+    Manifest m;
+    ASSERT_TRUE(parseManifest(listBytes(), m));
+    EXPECT_EQ(kindOf(m, L"ayarlar/kullanici.cfg"), 'K');
+
+    // The same rules again drop nothing; a file turning install-only needs no option.
+    flags.allowInstallOnlyToChecked = false;
+    r = publish(3, "D Pack\nO ekran\nI Qorvane.exe\n");
+    ASSERT_TRUE(r.ok) << toUtf8(r.error);
+    EXPECT_TRUE(r.droppedRules.empty());
+    EXPECT_TRUE(r.turnedChecked.empty());
+}
+
+// The launcher's name is the one file players' launchers replace themselves from: a file merely
+// named like it would be published as a game file no rule removes, so it stops the publish; a tree
+// without the launcher is published with one warning line; an unsigned launcher gets a note.
+TEST_F(PublishFixture, LauncherLookalikesAreRefusedAndAMissingLauncherIsWarnedAbout) {
+    for (const wchar_t* name :
+         {L"Qorvane Launcher-imzasiz.exe", L"qorvane launcher (2).EXE", L"Qorvane Launcher.exe.exe"}) {
+        SCOPED_TRACE(toUtf8(name));
+        writeKeyedProgram(game.file(name), keys);
+        PublishResult r = publish(1);
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(r.error.find(name), std::wstring::npos) << toUtf8(r.error);
+        EXPECT_FALSE(server.exists(L"qorvane/pc/manifest.txt"));
+        ASSERT_TRUE(DeleteFileW(game.file(name).c_str()));
+    }
+    PublishResult r = publish(1);
+    ASSERT_TRUE(r.ok) << toUtf8(r.error);
+    EXPECT_TRUE(r.warnings.empty());
+    EXPECT_TRUE(hasNote(r, L"launcher imzasiz"));
+
+    ASSERT_TRUE(DeleteFileW(game.file(L"Qorvane Launcher.exe").c_str()));
+    game.write(L"bin/Qorvane Launcher.exe", "not at the top");
+    r = publish(2);
+    ASSERT_TRUE(r.ok) << toUtf8(r.error);
+    ASSERT_EQ(r.warnings.size(), 1u);
+    EXPECT_NE(r.warnings[0].find(L"launcher yok"), std::wstring::npos);
+    EXPECT_FALSE(hasNote(r, L"launcher imzasiz"));
+}
+
+}  // namespace
+// Nothing from outside the build folder is published: a file with a second name elsewhere (a hard
+// link) is refused, and every such file is named. (Symbolic links to files are refused by their
+// attribute; Wine shows a host symbolic link as a plain file, so that case is seen only on Windows.)
+TEST_F(PublishFixture, FilesWithOtherNamesOutsideTheBuildAreRefusedByName) {
+    TempFolder elsewhere;
+    elsewhere.write(L"gizli.txt", "private, outside the build");
+    ASSERT_TRUE(CreateHardLinkW(game.file(L"pack/baglanti.dat").c_str(), elsewhere.file(L"gizli.txt").c_str(),
+                                nullptr));
+    game.write(L"data/ikinci ad.bin", "two names inside");
+    ASSERT_TRUE(CreateHardLinkW(game.file(L"data/ucuncu ad.bin").c_str(),
+                                game.file(L"data/ikinci ad.bin").c_str(), nullptr));
+    PublishResult r = publish(4);
+    EXPECT_FALSE(r.ok);
+    for (const wchar_t* named : {L"pack/baglanti.dat", L"data/ikinci ad.bin", L"data/ucuncu ad.bin"})
+        EXPECT_NE(r.error.find(named), std::wstring::npos) << toUtf8(r.error);
+    EXPECT_FALSE(server.exists(L"qorvane/pc/manifest.txt"));
+
+    DeleteFileW(game.file(L"pack/baglanti.dat").c_str());
+    DeleteFileW(game.file(L"data/ucuncu ad.bin").c_str());
+    EXPECT_TRUE(publish(4).ok);
+}

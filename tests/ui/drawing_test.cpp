@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "ui/controls.h"
 #include "ui/gdiplus_handles.h"
 
 using namespace Gdiplus::DllExports;
@@ -261,7 +262,8 @@ TEST_F(DrawingTest, ANullFontMeasuresAsNothingAndDrawsNothing) {
     EXPECT_EQ(lineHeight(res, nullptr), 0);
     drawText(res, c.graphics, L"Oyun", nullptr, kNormal, 5, 5);
     EXPECT_EQ(drawSpacedText(res, c.graphics, L"OK", nullptr, kNormal, 5, 5, 6, false), 12);
-    EXPECT_EQ(drawEmphasisText(res, c.graphics, L"Oyun *hazır*", nullptr, kNormal, kEmphasis, 5, 5, false), 0);
+    EXPECT_EQ(drawEmphasisText(res, c.graphics, L"Oyun *hazır*", nullptr, kNormal, kEmphasis, 5, 5, false),
+              0);
     EXPECT_EQ(fitWithEllipsis(res, c.graphics, L"C:\\Qorvane", nullptr, 10), L"C:\\Qorvane");
     EXPECT_TRUE(c.blank());
 }
@@ -308,7 +310,7 @@ TEST_F(DrawingTest, GradientStopsRejectAnEmptyList) {
 
 TEST_F(DrawingTest, SectionHeadingRuleFadesOutTowardsTheRightEdge) {
     Canvas c(500, 30);
-    drawSectionHeading(res, c.graphics, L"NEWS", 10, 4, 480);
+    drawSectionHeading(res, Look{}, c.graphics, L"NEWS", 10, 4, 480);
     float advance = drawSpacedText(res, c.graphics, L"NEWS", font(3), 0, 0, 0, 3, true);
     int ruleY = static_cast<int>(4 + lineHeight(res, font(3)) / 2);
     int start = static_cast<int>(10 + advance + 10) + 2;

@@ -9,9 +9,10 @@
 #include "install/game_folder.h"
 #include "install/install_location.h"
 #include "install/installer.h"
-#include "tests/install/launcher_process.h"
-#include "tests/install/user_state.h"
+#include "tests/support/launcher_process.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/user_state.h"
+#include "ui/text_table.h"
 
 namespace {
 struct InstallAction : ::testing::Test {
@@ -33,10 +34,38 @@ struct InstallAction : ::testing::Test {
 }  // namespace
 
 TEST(InstallFailure, NamesThePathThenTheSystemsTextForTheError) {
-    InstallResult result{ERROR_ACCESS_DENIED, L"C:\\Oyunlar\\Qorvane\\koruma"};
+    InstallResult result{{ERROR_ACCESS_DENIED, L"C:\\Oyunlar\\Qorvane\\koruma"}, {}};
     EXPECT_EQ(installFailureDetail(result), L"C:\\Oyunlar\\Qorvane\\koruma\n" + systemErrorText(5));
     const std::wstring text = installFailureDetail(result);
     EXPECT_EQ(text.substr(text.size() - 4), L" (5)");
+}
+
+// A folder another account owns is refused with the folder named; when it was the default folder,
+// the screen moves to the player's own programs folder and says so, in either language.
+TEST(ForeignFolder, NamesTheFolderAndProposesThePlayersOwnForTheDefault) {
+    const InstallResult refused{{ERROR_INVALID_OWNER, L"C:\\Qorvane"}, L"", true};
+    const std::wstring own = L"C:\\Users\\oyuncu\\AppData\\Local\\Programs\\Qorvane";
+    const struct {
+        const char* what;
+        const wchar_t* chosen;
+        std::wstring perUser;
+        bool proposed;
+    } cases[] = {
+        {"the default folder", L"c:\\qorvane", own, true},
+        {"a folder the player chose", L"D:\\Oyunlar\\Qorvane", own, false},
+        {"no per-user folder known", L"C:\\Qorvane", L"", false},
+    };
+    for (UiLanguage language : {UiLanguage::Turkish, UiLanguage::English}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.what);
+            const ForeignFolderAnswer answer =
+                foreignFolderAnswer(textsFor(language), refused, c.chosen, L"C:\\Qorvane", c.perUser);
+            EXPECT_NE(answer.text.find(L"\n\nC:\\Qorvane\n\n"), std::wstring::npos) << toUtf8(answer.text);
+            EXPECT_EQ(answer.proposedFolder, c.proposed ? own : std::wstring());
+            EXPECT_EQ(answer.text.find(own) != std::wstring::npos, c.proposed) << toUtf8(answer.text);
+        }
+    }
+    EXPECT_NE(perUserInstallFolder().find(L"\\Programs\\Qorvane"), std::wstring::npos);
 }
 
 TEST_F(InstallAction, EnterInstallsAndHandsOverToTheInstalledCopy) {

@@ -4,6 +4,8 @@
 
 #include "ui/dpi.h"
 #include "ui/frame.h"
+#include "ui/uia_provider.h"
+#include "ui/window.h"
 
 namespace {
 
@@ -57,4 +59,66 @@ std::vector<ClickId> PaintedApp::ids() const {
 
 uint32_t PaintedApp::pixel(int x, int y) const {
     return static_cast<const uint32_t*>(ui.backBuffer.pixels)[y * ui.backBuffer.width + x];
+}
+
+namespace {
+
+LRESULT CALLBACK paintedWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* ui = reinterpret_cast<LauncherUi*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCCREATE) {
+        ui = static_cast<LauncherUi*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        ui->window.handle = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(ui));
+    }
+    if (!ui) return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_CHANGEUISTATE && (HIWORD(wParam) & UISF_HIDEFOCUS)) {
+        auto* owner = reinterpret_cast<PaintedWindow*>(GetPropW(window, L"QvPaintedWindow"));
+        if (owner) owner->cueRequests.push_back(LOWORD(wParam));
+        if (LOWORD(wParam) != UIS_INITIALIZE) return SendMessageW(window, WM_UPDATEUISTATE, wParam, lParam);
+    }
+    if (message == WM_DESTROY) {
+        // The launcher's own would also post a quit message into the test thread's queue.
+        releaseAutomation(*ui);
+        return 0;
+    }
+    return windowProc(*ui, message, wParam, lParam);
+}
+
+}  // namespace
+
+PaintedWindow::PaintedWindow(PaintedApp& app) : app(app) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = paintedWindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"QvPaintedWindow";
+    RegisterClassExW(&wc);  // already registered by an earlier test: fine
+    handle = CreateWindowExW(0, L"QvPaintedWindow", L"Qorvane Launcher", WS_POPUP, 100, 80, 960, 560, nullptr,
+                             nullptr, wc.hInstance, &app.ui);
+    if (handle) SetPropW(handle, L"QvPaintedWindow", this);
+}
+
+PaintedWindow::~PaintedWindow() {
+    if (handle) {
+        RemovePropW(handle, L"QvPaintedWindow");
+        DestroyWindow(handle);
+    }
+    app.ui.window.handle = nullptr;
+}
+
+LRESULT PaintedWindow::send(UINT message, WPARAM wParam, LPARAM lParam) {
+    return SendMessageW(handle, message, wParam, lParam);
+}
+
+bool PaintedWindow::pump() {
+    bool closeSeen = false;
+    MSG message;
+    while (PeekMessageW(&message, handle, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_CLOSE) {
+            closeSeen = true;
+            continue;
+        }
+        DispatchMessageW(&message);
+    }
+    return closeSeen;
 }

@@ -22,3 +22,25 @@ struct PaintedApp {
     LauncherUi ui{runs};
     bool ready = false;  // images, fonts and back buffer are all there
 };
+
+// A real top-level window whose procedure is the launcher's own, over a PaintedApp's state: keys,
+// focus cues, WM_GETOBJECT and queued invocations go through the code the launcher runs. Hidden,
+// at (100, 80); the app's window handle points at it for its lifetime. Wine 8 keeps no UI state,
+// so the window's WM_CHANGEUISTATE is answered as Windows' default procedure answers it (with
+// keyboard cues not forced on): a WM_UPDATEUISTATE back to the window.
+struct PaintedWindow {
+    explicit PaintedWindow(PaintedApp& app);
+    ~PaintedWindow();
+    PaintedWindow(const PaintedWindow&) = delete;
+    PaintedWindow& operator=(const PaintedWindow&) = delete;
+
+    LRESULT send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    void key(WPARAM virtualKey) { send(WM_KEYDOWN, virtualKey); }
+    // Dispatches what is queued for the window; true when a WM_CLOSE was among it (not run).
+    bool pump();
+
+    PaintedApp& app;
+    HWND handle = nullptr;
+    // The actions of every WM_CHANGEUISTATE about the focus cues the window sent itself.
+    std::vector<WORD> cueRequests;
+};

@@ -23,11 +23,13 @@ const wchar_t* const kNames[] = {L"kurulum",        L"baglaniyor",    L"tarama",
                                  L"hazir_uzerinde", L"hata_baglanti", L"hata_kilitli", L"hazir_en", L"ayar",
                                  L"ayar_en",        L"ayar_kucuk",    L"hazir_disli"};
 
+// The design's pictures at 100 and 150 %, then the high-contrast ones.
 std::vector<std::wstring> expectedFiles() {
     std::vector<std::wstring> files;
-    for (const wchar_t* scale : {L"100", L"150"})
-        for (const wchar_t* name : kNames)
-            files.push_back(std::wstring(name) + L"_" + scale + L".png");
+    for (const wchar_t* look : {L"", L"_kontrast"})
+        for (const wchar_t* scale : {L"100", L"150"})
+            for (const wchar_t* name : kNames)
+                files.push_back(std::wstring(name) + look + L"_" + scale + L".png");
     return files;
 }
 
@@ -59,7 +61,7 @@ size_t countFiles(const std::wstring& folder) {
     return count;
 }
 
-TEST(Preview, RendersTwentySixStableFilesAndKeepsTheLanguage) {
+TEST(Preview, RendersFiftyTwoStableFilesAndKeepsTheLanguage) {
     TempFolder t;
     const std::wstring first = t.file(L"bir");  // created by the preview itself
     const std::wstring second = t.file(L"iki");
@@ -74,19 +76,22 @@ TEST(Preview, RendersTwentySixStableFilesAndKeepsTheLanguage) {
         PreviewApp app;
         ASSERT_TRUE(renderPreview(app.ui, second));
     }
-    EXPECT_EQ(countFiles(first), 26u);
+    EXPECT_EQ(countFiles(first), 52u);
     std::vector<std::wstring> files = expectedFiles();
     for (size_t i = 0; i < files.size(); ++i) {
         std::string a = readFileBytes(first + L"\\" + files[i]);
-        bool large = i >= 13;
+        bool large = i % 26 >= 13;
         expectPng(a, large ? 1440 : 960, large ? 840 : 560, files[i]);
         // Fixed particles, a frozen clock and fixed sample data: the same picture every time.
         EXPECT_TRUE(a == readFileBytes(second + L"\\" + files[i]))
             << std::string(files[i].begin(), files[i].end());
     }
-    // Each state is a different picture.
+    // Each state is a different picture, and so is each state with high contrast.
     for (size_t i = 1; i < 13; ++i)
         EXPECT_FALSE(readFileBytes(first + L"\\" + files[i]) == readFileBytes(first + L"\\" + files[i - 1]))
+            << i;
+    for (size_t i = 0; i < 26; ++i)
+        EXPECT_FALSE(readFileBytes(first + L"\\" + files[i]) == readFileBytes(first + L"\\" + files[i + 26]))
             << i;
 }
 
@@ -104,7 +109,9 @@ TEST(Preview, StopsAtTheFirstFileThatCannotBeSaved) {
     EXPECT_FALSE(renderPreview(other.ui, t.file(L"out/placeholder/alt")));  // beneath a file: no folder
 }
 
-std::wstring launcherPath() { return builtProgramPath(L"Qorvane Launcher.exe"); }
+std::wstring launcherPath() {
+    return builtProgramPath(L"Qorvane Launcher.exe");
+}
 
 // Runs the built launcher with the given arguments and returns its exit code (-1 if it did not
 // start or end within a minute).
@@ -131,7 +138,7 @@ TEST(PreviewRoad, RunsBesideARunningLauncherAndReportsFailureByExitCode) {
     ASSERT_NE(running, nullptr);
     EXPECT_EQ(runLauncher(L"--ONIZLEME \"" + t.file(L"resimler klasoru") + L"\""), 0);
     CloseHandle(running);
-    EXPECT_EQ(countFiles(t.file(L"resimler klasoru")), 26u);
+    EXPECT_EQ(countFiles(t.file(L"resimler klasoru")), 52u);
     for (const std::wstring& name : expectedFiles())
         EXPECT_TRUE(t.exists(L"resimler klasoru/" + name));
 

@@ -130,7 +130,7 @@ TEST_F(ScreenModelTest, EveryPhaseShowsItsTextsRowsAndProgress) {
         EXPECT_EQ(m.buttonLabel, L"OYNA");
         EXPECT_FALSE(m.errorStyle);
         for (int r = 0; r < 4; ++r) {
-            EXPECT_EQ(m.rows[r].state, c.states[r]) << "row " << r;
+            EXPECT_EQ(static_cast<int>(m.rows[r].state), c.states[r]) << "row " << r;
             EXPECT_EQ(m.rows[r].value, c.values[r]) << "row " << r;
         }
     }
@@ -163,7 +163,7 @@ TEST_F(ScreenModelTest, UnknownVersionLeavesTheRowEmptyOrAbsent) {
         ScreenModel m = buildScreenModel(false, false, s, 0);
         EXPECT_EQ(m.rows[3].value, L"");
         bool rowShown = phase != UpdatePhase::Connecting && phase != UpdatePhase::Error;
-        EXPECT_EQ(m.rows[3].state, rowShown ? 2 : 0);
+        EXPECT_EQ(static_cast<int>(m.rows[3].state), rowShown ? 2 : 0);
     }
 }
 
@@ -207,8 +207,8 @@ TEST_F(ScreenModelTest, EveryErrorCodeHasItsTexts) {
         EXPECT_TRUE(m.primaryEnabled);
         EXPECT_EQ(m.buttonLabel, L"TEKRAR");
         EXPECT_EQ(m.buttonHint, L"");
-        EXPECT_EQ(m.rows[0].state, 0);
-        EXPECT_EQ(m.rows[1].state, 3);
+        EXPECT_EQ(static_cast<int>(m.rows[0].state), 0);
+        EXPECT_EQ(static_cast<int>(m.rows[1].state), 3);
         EXPECT_EQ(m.rows[1].value, c.updatesValue);
     }
 }
@@ -218,11 +218,11 @@ TEST_F(ScreenModelTest, ServerRowFollowsWhetherTheListWasVerified) {
     s.errorCode = ErrorKind::DownloadFailed;
     s.listVerified = false;
     ScreenModel before = buildScreenModel(false, false, s, 0);
-    EXPECT_EQ(before.rows[2].state, 3);
+    EXPECT_EQ(static_cast<int>(before.rows[2].state), 3);
     EXPECT_EQ(before.rows[2].value, L"yok");
     s.listVerified = true;
     ScreenModel after = buildScreenModel(false, false, s, 0);
-    EXPECT_EQ(after.rows[2].state, 2);
+    EXPECT_EQ(static_cast<int>(after.rows[2].state), 2);
     EXPECT_EQ(after.rows[2].value, L"bağlı");
 }
 
@@ -273,7 +273,7 @@ TEST_F(ScreenModelTest, InstallModeDependsOnlyOnTheInstallation) {
     EXPECT_TRUE(idle.primaryEnabled);
     EXPECT_FALSE(idle.errorStyle);
     EXPECT_EQ(idle.percent, -1);
-    EXPECT_EQ(idle.rows[2].state, 0);
+    EXPECT_EQ(static_cast<int>(idle.rows[2].state), 0);
 
     ScreenModel busy = buildScreenModel(true, true, s, 0);
     EXPECT_EQ(busy.detail, L"Kuruluyor…");

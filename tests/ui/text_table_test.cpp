@@ -18,7 +18,7 @@ TEST(TextTable, BothLanguagesAreCompleteAndFollowTheLanguage) {
             EXPECT_NE(t[static_cast<TextId>(id)][0], L'\0') << id;
         }
     }
-    EXPECT_EQ(kTextCount, 77);
+    EXPECT_EQ(kTextCount, 84);
     LanguageScope en(UiLanguage::English);
     EXPECT_STREQ(texts()[TextId::ButtonPlay], L"PLAY");
     uiLanguage = UiLanguage::Turkish;

@@ -42,10 +42,10 @@ struct WindowFixture : ::testing::Test {
         ui.window.handle = win.window;
         runs.options.launcherFolder = game.path;
         runs.options.launcherExePath = game.file(L"Qorvane Launcher.exe");
-        runs.updater.rootFolder = game.path;
-        runs.updater.config.host = L"127.0.0.1";
-        runs.updater.config.port = 1;
-        runs.updater.config.useHttps = false;
+        runs.updater.config.rootFolder = game.path;
+        runs.updater.config.server.host = L"127.0.0.1";
+        runs.updater.config.server.port = 1;
+        runs.updater.config.server.useHttps = false;
         HitRegions& regions = ui.window.hitRegions;
         addHitRegion(regions, ClickId::DesktopShortcut, 40, 336, 100, 22, true);
         addHitRegion(regions, ClickId::StartMenuShortcut, 180, 336, 100, 22, true);
@@ -60,7 +60,7 @@ struct WindowFixture : ::testing::Test {
     LRESULT send(UINT message, WPARAM wParam, int x, int y) {
         return windowProc(ui, message, wParam, MAKELPARAM(x, y));
     }
-    UpdatePhase livePhase() { return copyStatus(runs.updater).phase; }
+    UpdatePhase livePhase() { return copyStatus(runs.updater.status).phase; }
     void waitForRunEnd() {
         for (int i = 0; i < 750 && runs.updater.workerRunning; ++i)
             Sleep(20);
@@ -214,14 +214,14 @@ TEST_F(WindowFixture, RepairAndRetryStartRunsOnlyWhenAllowed) {
     waitForRunEnd();
 
     // Repair starts a run from any state the engine is idle in.
-    reportError(runs.updater, StepResult{StepOutcome::Failed, 0, 0, L""});
+    reportError(runs.updater.status, runs.updater.log, StepResult{StepOutcome::Failed, 0, 0, L""});
     onClick(ui, ClickId::Repair);
     EXPECT_NE(livePhase(), UpdatePhase::Error);
 }
 
 TEST_F(WindowFixture, TimerCopiesTheStatusExpiresTheNoticeAndRefreshesFreeSpace) {
     const uint32_t now = GetTickCount();
-    reportError(runs.updater, StepResult{StepOutcome::Locked, 0, 0, L"pack/root.epk"});
+    reportError(runs.updater.status, runs.updater.log, StepResult{StepOutcome::Locked, 0, 0, L"pack/root.epk"});
     onTimer(ui);
     EXPECT_EQ(ui.status.phase, UpdatePhase::Error);  // the copy is taken every tick
     EXPECT_EQ(ui.status.detailText, L"pack/root.epk");
@@ -267,9 +267,18 @@ TEST_F(WindowFixture, TimerCopiesTheStatusExpiresTheNoticeAndRefreshesFreeSpace)
 
 TEST_F(WindowFixture, TheTimerClosesTheWindowWhenTheSelfUpdatedLauncherHasStarted) {
     ASSERT_TRUE(installTestGame(game.path, L"Qorvane Launcher.exe"));
-    setPhase(runs.updater, UpdatePhase::SelfUpdated);
+    // The stand-in answers the start signal, as a launcher whose window and first run are up.
+    SetEnvironmentVariableW(L"QORVANE_TEST_BASLANGIC", L"isaret");
+    setPhase(runs.updater.status, UpdatePhase::SelfUpdated);
     onTimer(ui);
-    EXPECT_TRUE(win.closePosted());
+    bool closed = false;
+    for (int i = 0; i < 500 && !closed; ++i) {
+        Sleep(20);
+        onTimer(ui);
+        closed = win.closePosted();
+    }
+    SetEnvironmentVariableW(L"QORVANE_TEST_BASLANGIC", nullptr);
+    EXPECT_TRUE(closed) << "no close after the new launcher's sign of life";
     EXPECT_EQ(waitForGameRecord(game.path)["komut"],
               L"\"" + runs.options.launcherExePath + L"\" --guncellendi");
     onTimer(ui);  // handled once

@@ -6,8 +6,10 @@
 #   - dragging the caption area moves the window;
 #   - a click on the close button ends the process within the 1,500 ms close bound (plus the
 #     process's own exit), even with the worker stuck in a transfer;
-#   - the connection-error screen, and, when the publisher is built, Enter on the ready screen
-#     starts the game with a token and closes the launcher.
+#   - the connection-error screen; Tab, Tab and Enter close the launcher from the keyboard;
+#   - when the publisher is built, on the ready screen Tab reaches the language toggle and Enter
+#     switches the game's language; after a mouse click Enter starts the game with a token and
+#     closes the launcher.
 # Screenshots land in <build>/tests/ui/screens. Usage: window_xvfb.sh <build folder>
 set -euo pipefail
 build=$(cd "${1:?build folder}" && pwd)
@@ -212,6 +214,21 @@ ms=$(wait_exit_ms)
 echo "      close click to process exit (idle worker): $ms ms"
 check "close in the error state ends the process ($ms ms)" test "$ms" -lt "$close_bound_ms"
 
+# The keyboard alone: Tab to the minimise button, Tab to the close button, Enter.
+game=$(make_game keyboard)
+start_launcher "$game" "$build/wineprefix" "http://127.0.0.1:$(closed_port)/qorvane/pc/"
+geometry
+read -r gx gy < <(at 1 300 120)
+xdotool mousemove --sync "$gx" "$gy"  # keys go to the window under the pointer
+xdotool key Tab
+sleep 0.5
+xdotool key Tab
+sleep 0.5
+shot close-focused-96
+xdotool key Return
+ms=$(wait_exit_ms)
+check "Tab, Tab, Enter: the focused close button ends the process ($ms ms)" test "$ms" -lt "$close_bound_ms"
+
 # ---- started maximised: the fixed-size window still shows normally ---------------------------------
 game=$(make_game maximised)
 start_launcher "$game" "$build/wineprefix" "http://127.0.0.1:$(closed_port)/qorvane/pc/" /max
@@ -267,11 +284,29 @@ if [ -f "$publisher" ]; then
   pids+=($!)
   start_launcher "$game" "$build/wineprefix" "http://127.0.0.1:$http_port/qorvane/pc/"
   geometry
-  sleep 4
+  t0=$(now_ms)
+  until grep -qs HAZIR "$game/koruma/launcher_gunluk.txt" || [ $(( $(now_ms) - t0 )) -gt 40000 ]; do sleep 0.5; done
+  sleep 1
   shot ready-96
   # Keys go to the window under the pointer (no window manager: the input focus follows it).
   read -r gx gy < <(at 1 300 120)
   xdotool mousemove --sync "$gx" "$gy"
+  # Minimise, close, repair, game folder, then the language toggle; Enter on it switches the
+  # game's language instead of starting the game.
+  for _ in 1 2 3 4 5; do xdotool key Tab; sleep 0.3; done
+  shot language-focused-96
+  language_before=$(cat "$game/pack/dil.cfg" 2>/dev/null || true)  # none: the user's language shows
+  xdotool key Return
+  language_now() { cat "$game/pack/dil.cfg" 2>/dev/null || true; }
+  t0=$(now_ms)
+  while [ "$(language_now)" = "$language_before" ] && [ $(( $(now_ms) - t0 )) -lt 10000 ]; do sleep 0.2; done
+  language_switched() { [[ $(language_now) =~ ^(en|tr) ]] && [ "$(language_now)" != "$language_before" ]; }
+  check "Tab to the language toggle and Enter switched the game's language ('$language_before' -> '$(language_now)')" \
+    language_switched
+  check "... without starting the game" test ! -e "$game/oyun_kaydi.txt"
+  # A click on the background is mouse use: focus and its ring go, and Enter plays again.
+  xdotool click 1
+  sleep 0.5
   t0=$(now_ms)
   while [ ! -e "$game/oyun_kaydi.txt" ] && [ $(( $(now_ms) - t0 )) -lt 40000 ]; do
     xdotool key Return

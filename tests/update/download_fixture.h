@@ -13,12 +13,13 @@
 #include "base/path_identity.h"
 #include "base/sha256.h"
 #include "base/text.h"
+#include "net/http_client.h"
 #include "protocol/hash_cache.h"
 #include "protocol/manifest.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/temp_folder.h"
 #include "update/downloader.h"
-#include "update/http_client.h"
+#include "update/live_status.h"
 #include "update/update_log.h"
 #include "update/updater.h"
 
@@ -50,6 +51,14 @@ inline void addEntry(Manifest& m, const std::wstring& path, const std::string& b
     addEntry(m, path, bytes.size(), sha256Of(bytes));
 }
 
+// Writes bytes through a handle at its start.
+inline void writeThrough(HANDLE file, const std::string& bytes) {
+    DWORD written = 0;
+    OVERLAPPED start{};
+    EXPECT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, &start));
+    EXPECT_EQ(written, bytes.size());
+}
+
 inline std::vector<uint32_t> allIndices(const Manifest& m) {
     std::vector<uint32_t> out;
     for (uint32_t i = 0; i < m.entries.size(); ++i)
@@ -57,9 +66,21 @@ inline std::vector<uint32_t> allIndices(const Manifest& m) {
     return out;
 }
 
-inline void pointAt(Updater& u, const TempFolder& t) {
-    u.rootFolder = t.path;
-    u.logEnabled = true;
+// Sets the game folder and switches the log on in it.
+inline void pointAt(Updater& updater, const TempFolder& folder) {
+    updater.config.rootFolder = folder.path;
+    setLogFolder(updater.log, folder.path);
+    updater.log.enabled = true;
+}
+
+// The retry rules of a run with pauses short enough for a test and still long enough to measure:
+// no test waits for the real ones.
+inline RetryRules quickRetries() {
+    RetryRules rules;
+    rules.list.pausesMs = {20};
+    rules.wholeFile.pausesMs = {20, 40, 60};
+    rules.range.pausesMs = {20, 40, 60};
+    return rules;
 }
 
 inline std::string logOf(const TempFolder& t) {
@@ -94,13 +115,27 @@ inline std::vector<std::wstring> leftoverTemps(const std::wstring& folder) {
     return out;
 }
 
+// The download stage of u over every listed file, its failure reported as the run's driver does.
+inline bool runAndReport(Updater& u, const Manifest& manifest, HashCache& cache) {
+    StepResult result = runDownloader(downloadSettings(u.config), runServices(u), manifest, allIndices(manifest), cache);
+    if (!result.ok() && result.outcome != StepOutcome::Stopped) reportError(u.status, u.log, result);
+    return result.ok();
+}
+
 // Points the engine at the server: host 127.0.0.1, its port, plain HTTP, the given base path.
-inline void pointUpdaterAt(Updater& u, const LoopbackServer& server,
+inline void pointUpdaterAt(Updater& updater, const LoopbackServer& server,
                            const std::wstring& basePath = L"/qorvane/pc/") {
-    u.config.host = L"127.0.0.1";
-    u.config.port = server.port();
-    u.config.useHttps = false;
-    u.config.basePath = basePath;
+    ServerAddress& address = updater.config.server;
+    address.host = L"127.0.0.1";
+    address.port = server.port();
+    address.useHttps = false;
+    address.basePath = basePath;
+    updater.config.retries = quickRetries();
+}
+
+// Opens the updater's session on its configured server, as the worker does around a run.
+inline bool openUpdaterSession(Updater& updater) {
+    return openSession(updater.session, updater.config.server, updater.config.timeouts) == 0;
 }
 
 inline std::string objectUrl(const std::string& hash) {
@@ -121,9 +156,9 @@ struct ServedGame {
         pointUpdaterAt(u, server);
         u.config.connectionCount = connections;
     }
-    ~ServedGame() { closeSession(u); }
+    ~ServedGame() { closeSession(u.session); }
     // Session options (time-outs) are read when the session opens, so tests change them first.
-    void open() { ASSERT_TRUE(openSession(u).ok()); }
+    void open() { ASSERT_TRUE(openUpdaterSession(u)); }
 
     // Lists the file and serves its bytes under its hash path.
     std::string publish(const std::wstring& path, const std::string& bytes) {
@@ -140,8 +175,9 @@ struct ServedGame {
         server.addFile(objectUrl(hash), served);
         return hash;
     }
-    bool run() { return runDownloader(u, manifest, allIndices(manifest), cache); }
+    // The download stage, with its failure reported as the run's driver reports it.
+    bool run() { return runAndReport(u, manifest, cache); }
     std::string log() const { return logOf(folder); }
     // What the run's progress showed last.
-    uint64_t bytesShown() { return copyStatus(u).bytesDone; }
+    uint64_t bytesShown() { return copyStatus(u.status).bytesDone; }
 };

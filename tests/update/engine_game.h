@@ -24,8 +24,8 @@ struct EngineGame {
 
     EngineGame() {
         pointUpdaterAt(u, server);
-        u.rootFolder = folder.path;
-        u.skipSelfUpdate = true;  // the test binary is no launcher to replace
+        u.config.rootFolder = folder.path;
+        u.config.skipSelfUpdate = true;  // the test binary is no launcher to replace
     }
     ~EngineGame() { finish(); }
 
@@ -54,7 +54,7 @@ struct EngineGame {
     StatusSnapshot run(bool fullScan = false, bool checkOnly = false) {
         startRun(u, fullScan, checkOnly);
         finish();
-        return copyStatus(u);
+        return copyStatus(u.status);
     }
     void finish() {
         for (int i = 0; i < 3000 && u.workerRunning; ++i)

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <winioctl.h>
 
 #include "base/handles.h"
 #include "base/path_identity.h"
 #include "protocol/manifest.h"
+#include "tests/support/folder_link.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -25,31 +25,6 @@ std::vector<std::wstring> extrasOf(const TempFolder& t, const std::string& listR
 
 std::string listed(const std::string& path) {
     return "K " + kHash + " 1 " + path + "\n";
-}
-
-// The mount-point reparse buffer that junctions use; Wine accepts it through FSCTL_SET_REPARSE_POINT.
-bool makeJunction(const std::wstring& link, const std::wstring& target) {
-    if (!CreateDirectoryW(link.c_str(), nullptr)) return false;
-    UniqueFile dir(CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!dir) return false;
-    std::wstring substitute = L"\\??\\" + target;
-    USHORT subBytes = static_cast<USHORT>(substitute.size() * 2),
-           printBytes = static_cast<USHORT>(target.size() * 2);
-    std::vector<unsigned char> buffer(8 + 8 + subBytes + 2 + printBytes + 2);
-    auto put16 = [&](size_t at, USHORT v) { memcpy(&buffer[at], &v, 2); };
-    DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
-    memcpy(&buffer[0], &tag, 4);
-    put16(4, static_cast<USHORT>(buffer.size() - 8));
-    put16(8, 0);
-    put16(10, subBytes);
-    put16(12, static_cast<USHORT>(subBytes + 2));
-    put16(14, printBytes);
-    memcpy(&buffer[16], substitute.data(), subBytes);
-    memcpy(&buffer[16 + subBytes + 2], target.data(), printBytes);
-    DWORD returned = 0;
-    return DeviceIoControl(dir.get(), FSCTL_SET_REPARSE_POINT, buffer.data(),
-                           static_cast<DWORD>(buffer.size()), nullptr, 0, &returned, nullptr) != 0;
 }
 
 }  // namespace
@@ -107,29 +82,74 @@ TEST(ExtraFiles, ReparsePointFoldersAreNotWalkable) {
     EXPECT_FALSE(isWalkableFolder(data));
 }
 
-// Needs a system that creates junctions or directory links; Wine 8 refuses the junction
-// (FSCTL_SET_REPARSE_POINT: error 50) and reports success for CreateSymbolicLinkW without creating
-// anything, so there the test is skipped and the decision above is what runs.
-TEST(ExtraFiles, JunctionsAreNeverEntered) {
+// A link below the game folder is never passed: not inside a "D" folder, not as the "D" folder
+// itself, not as one of its parents. Wine makes neither junctions nor directory links, so there the
+// link is a host symbolic link, which Wine shows and resolves the same way.
+TEST(ExtraFiles, LinksAreNeverEntered) {
     TempFolder game, outside;
     outside.write(L"precious.doc", "user data");
+    outside.write(L"maps/precious.map", "user data");
     game.write(L"pack/old.bin", "x");
-    std::wstring link = game.file(L"pack/link");
-    bool made = makeJunction(link, outside.path);
-    if (!made) {
-        RemoveDirectoryW(link.c_str());
-        made =
-            CreateSymbolicLinkW(link.c_str(), outside.path.c_str(),
-                                SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
-    }
-    DWORD attributes = GetFileAttributesW(link.c_str());
-    if (!made || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        GTEST_SKIP() << "this system cannot create a junction or directory link";
-    // The link really leads outside: the file is visible through it.
+    game.write(L"data/plain/old.bin", "x");
+    if (!makeFolderLink(game.file(L"pack/link"), outside.path) ||
+        !makeFolderLink(game.file(L"linked"), outside.path) ||
+        !makeFolderLink(game.file(L"data/linked"), outside.path))
+        GTEST_SKIP() << "this system makes no folder links";
+    // The links really lead outside: the files are visible through them.
     ASSERT_TRUE(game.exists(L"pack/link/precious.doc"));
-    EXPECT_EQ((std::vector<std::wstring>{L"pack/old.bin"}), extrasOf(game, listed("x") + "D pack\n"));
-    RemoveDirectoryW(link.c_str());
+    ASSERT_TRUE(game.exists(L"linked/maps/precious.map"));
+    const struct {
+        const char* rules;
+        std::vector<std::wstring> extras;
+    } cases[] = {
+        {"D pack\n", {L"pack/old.bin"}},        // a link inside the folder
+        {"D linked\n", {}},                     // the folder itself
+        {"D linked/maps\n", {}},                // a parent of the folder
+        {"D data\n", {L"data/plain/old.bin"}},  // a link inside, beside a plain folder
+        {"D data/linked\nD data/plain\n", {L"data/plain/old.bin"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.extras, extrasOf(game, listed("x") + c.rules)) << c.rules;
     EXPECT_TRUE(outside.exists(L"precious.doc"));
+}
+
+// The same decisions through the folder-listing seam, where links are only what the listing says.
+TEST(ExtraFiles, AFolderOnTheWayThatIsALinkStopsItsWalk) {
+    // "pack" and "deep/er" are links; "deep", "data" and "data/inner" real folders, each holding "x.bin".
+    const FolderLister list = [](const std::wstring& folder, std::vector<FolderEntry>& entries) {
+        const std::wstring key = pathKey(folder);
+        if (key.empty()) {
+            entries = {{L"pack", true, false}, {L"deep", true, true}, {L"data", true, true}};
+            return true;
+        }
+        if (key == L"DEEP") {
+            entries = {{L"er", true, false}, {L"x.bin", false, false}};
+            return true;
+        }
+        if (key == L"DATA") {
+            entries = {{L"inner", true, true}, {L"x.bin", false, false}};
+            return true;
+        }
+        entries = {{L"x.bin", false, false}};
+        return true;
+    };
+    const struct {
+        const char* rules;
+        std::vector<std::wstring> extras;
+    } cases[] = {
+        {"D pack\n", {}},
+        {"D PACK/inner\n", {}},
+        {"D deep/er/est\n", {}},
+        {"D deep\n", {L"deep/x.bin"}},
+        {"D data/inner\n", {L"data/inner/x.bin"}},
+    };
+    for (const auto& c : cases) {
+        Manifest m;
+        ASSERT_TRUE(parseManifest("#QORVANEPC 1\n" + listed("y") + c.rules, m));
+        std::vector<std::wstring> found;
+        findExtraFiles(list, m, found);
+        EXPECT_EQ(c.extras, found) << c.rules;
+    }
 }
 
 // The publisher judges dropped files with the clean-up's rules but without a disk: for every file

@@ -1,23 +1,28 @@
-// The commit move of a downloaded file, on real files.
+// The commit of a downloaded file through the handle that wrote it, on real files.
 #include "update/file_commit.h"
 
 #include <gtest/gtest.h>
 
+#include "base/contained_path.h"
+#include "base/file.h"
 #include "tests/update/download_fixture.h"
 #include "update/downloader.h"
+#include "update/transfer.h"
 
 namespace {
 
-// One planned item whose temp file already holds `bytes`.
+// One planned item whose temp file, still held by the handle that created it, holds `bytes`.
 struct StagedItem {
     Manifest manifest;
     DownloadRun run;
     HashCache cache;
-    StagedItem(Updater& u, const std::wstring& path, const std::string& bytes) : run(u) {
+    StagedItem(Updater& u, const std::wstring& path, const std::string& bytes)
+        : run(downloadSettings(u.config), runServices(u)) {
         addEntry(manifest, path, bytes);
         run.cache = &cache;
         EXPECT_TRUE(planDownloadItems(run, manifest, allIndices(manifest)).ok());
-        writeFileBytes(item().tempPath, bytes);
+        EXPECT_TRUE(openTempFile(run.root, path + L".indir", path, item().temp).ok());
+        writeThrough(item().temp.get(), bytes);
     }
     DownloadItem& item() { return run.items[0]; }
 };
@@ -80,5 +85,44 @@ TEST(CommitFile, TargetHeldOpenIsReportedAsLockedAndLeavesNoTempFile) {
     EXPECT_FALSE(staged.item().committed);
     EXPECT_EQ(staged.run.finished, 0);
     EXPECT_TRUE(staged.cache.empty());
+}
+
+TEST(TempFile, OnlyItsOwnHandleWritesItUntilItIsInPlace) {
+    TempFolder t;
+    Updater u;
+    pointAt(u, t);
+    t.write(L"elsewhere/precious.txt", "the player's own file");
+    ASSERT_TRUE(createFolderTree(t.file(L"pack")));
+    ASSERT_TRUE(CreateHardLinkW(t.file(L"pack/Data.pak.indir").c_str(),
+                                t.file(L"elsewhere/precious.txt").c_str(), nullptr));
+    StagedItem staged(u, L"pack/Data.pak", "verified bytes");
+    EXPECT_EQ(t.read(L"elsewhere/precious.txt"), "the player's own file");
+
+    const std::wstring temp = t.file(L"pack/Data.pak.indir");
+    const struct {
+        const char* what;
+        DWORD access;
+    } intruders[] = {{"write", GENERIC_WRITE}, {"append", FILE_APPEND_DATA}, {"rename or delete", DELETE}};
+    for (const auto& intruder : intruders) {
+        HANDLE other =
+            CreateFileW(temp.c_str(), intruder.access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(other, INVALID_HANDLE_VALUE) << intruder.what;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << intruder.what;
+        if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+    }
+    EXPECT_FALSE(MoveFileExW(temp.c_str(), t.file(L"pack/other.bin").c_str(), 0));
+    EXPECT_EQ(t.read(L"pack/Data.pak.indir"), "verified bytes") << "readers are welcome";
+
+    ASSERT_TRUE(commitFile(staged.run, staged.item()).ok());
+    EXPECT_FALSE(staged.item().temp);
+    EXPECT_EQ(t.read(L"pack/Data.pak"), "verified bytes");
+    EXPECT_FALSE(t.exists(L"pack/Data.pak.indir"));
+    // The cache's stamp came from the handle and still holds once it is closed.
+    uint64_t size = 0, written = 0;
+    ASSERT_TRUE(fileStamp(t.file(L"pack/Data.pak"), size, written));
+    const HashCacheEntry& cached = staged.cache.at(pathKey(L"pack/data.pak"));
+    EXPECT_EQ(cached.size, size);
+    EXPECT_EQ(cached.mtime, written);
 }
 

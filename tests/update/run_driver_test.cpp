@@ -4,10 +4,16 @@
 
 #include <thread>
 
+#include "base/contained_path.h"
 #include "base/file.h"
+#include "base/names.h"
+#include "base/path_identity.h"
+#include "base/text.h"
 #include "protocol/hash_cache.h"
+#include "protocol/temp_journal.h"
+#include "tests/support/folder_link.h"
 #include "tests/update/engine_game.h"
-#include "update/temp_journal.h"
+#include "update/version_record.h"
 #include "update/worker.h"
 
 namespace {
@@ -131,6 +137,81 @@ TEST(RunDriver, QuickScanTrustsMatchingCacheEntriesAndFullScanDoesNot) {
     EXPECT_NE(std::string::npos, game.log().find("---- basla: tam tarama"));
 }
 
+// The program the play button starts is read in every run: whoever could replace it could also set
+// its size and time back, which is all the cache compares.
+TEST(RunDriver, TheGameClientIsHashedInEveryRun) {
+    EngineGame game;
+    game.files["Qorvane.exe"] = "the game";
+    game.files["a.bin"] = "original";
+    game.publish();
+    game.install();
+    ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
+    HashCache cache;
+    loadHashCache(game.folder.path, cache);
+    for (const wchar_t* name : {L"Qorvane.exe", L"a.bin"}) {
+        const uint64_t mtime = cache.at(pathKey(name)).mtime;
+        game.folder.write(name, name == std::wstring(L"a.bin") ? "ORIGINAL" : "THE GAME");
+        setWriteTime(game.folder.file(name), mtime);
+    }
+    ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
+    EXPECT_NE(std::string::npos, game.log().rfind("tarama bitti: 2 dosya, 1 indirilecek")) << game.log();
+    EXPECT_EQ("the game", game.folder.read(L"Qorvane.exe"));
+    EXPECT_EQ("ORIGINAL", game.folder.read(L"a.bin")) << "other files still trust the cache";
+}
+
+// A stray name that Windows would read as a listed one ("data.pak." for "data.pak") is deleted as
+// itself: the listed file stays, and the next run finds nothing to fetch.
+TEST(RunDriver, CleanUpDeletesANameThatAliasesAListedFileAsItself) {
+    EngineGame game;
+    game.files["pack/data.pak"] = "listed";
+    game.rules = "D pack\n";
+    game.publish();
+    game.install();
+    for (const wchar_t* alias : {L"pack/data.pak.", L"pack/data.pak "}) {
+        HANDLE stray = CreateFileW(exactPath(game.folder.path, alias).c_str(), GENERIC_WRITE, 0, nullptr,
+                                   CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(stray, INVALID_HANDLE_VALUE);
+        CloseHandle(stray);
+    }
+    ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
+    EXPECT_EQ(2, countOf(game.log(), " silindi"));
+    EXPECT_EQ("listed", game.folder.read(L"pack/data.pak"));
+    ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
+    EXPECT_NE(std::string::npos, game.log().rfind("tarama bitti: 1 dosya, 0 indirilecek"));
+    EXPECT_EQ(2, countOf(game.log(), "fazla dosya"));
+}
+
+// Nothing is written, created or deleted through a link below the game folder: a listed file whose
+// folder is a link fails the run (kind 3, error 4395) and writes nothing outside, an "O" folder
+// through a link is not made, a journal temp through a link is not deleted.
+TEST(RunDriver, NothingIsWrittenOrDeletedThroughALink) {
+    EngineGame game;
+    TempFolder outside;
+    outside.write(L"precious.doc.indir", "the player's");
+    game.files["a.bin"] = "a";
+    game.rules = "O linked/yeni\n";
+    game.publish();
+    game.install();
+    if (!makeFolderLink(game.folder.file(L"linked"), outside.path))
+        GTEST_SKIP() << "this system makes no folder links";
+    ASSERT_EQ(writeTempJournal(game.folder.path, {L"linked/precious.doc.indir"}), 0u);
+    ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
+    EXPECT_FALSE(outside.exists(L"yeni"));
+    EXPECT_TRUE(outside.exists(L"precious.doc.indir"));
+    EXPECT_NE(std::string::npos, game.log().find("baglanti uzerinden klasor olusturulmaz: linked/yeni"))
+        << game.log();
+
+    game.files["linked/b.bin"] = "b";
+    game.publish();
+    StatusSnapshot s = game.run();
+    EXPECT_EQ(UpdatePhase::Error, s.phase);
+    EXPECT_EQ(ErrorKind::FileWrite, s.errorCode);
+    EXPECT_EQ(L"linked/b.bin", s.detailText);
+    EXPECT_NE(std::string::npos, game.log().find("(son sistem hatasi 4395)")) << game.log();
+    EXPECT_FALSE(outside.exists(L"b.bin"));
+    EXPECT_FALSE(outside.exists(L"b.bin.indir"));
+}
+
 TEST(RunDriver, CleansExtraFilesCreatesFoldersAndSkipsOnlyTheTopLevelLauncher) {
     EngineGame game;
     game.files["Qorvane Launcher.exe"] = "launcher";
@@ -180,7 +261,7 @@ TEST(RunDriver, StopWhileHashingEndsQuietlyWithoutSavingTheCache) {
     startRun(game.u, true, false);
     bool sawHashing = false;
     for (int i = 0; i < 20000 && game.u.workerRunning; ++i) {
-        StatusSnapshot s = copyStatus(game.u);
+        StatusSnapshot s = copyStatus(game.u.status);
         if (s.phase == UpdatePhase::Scanning && s.bytesDone > 0) {
             sawHashing = true;
             break;
@@ -189,7 +270,7 @@ TEST(RunDriver, StopWhileHashingEndsQuietlyWithoutSavingTheCache) {
     }
     stopRun(game.u, 5000);
     ASSERT_TRUE(sawHashing) << "the hashing ended before the test could see it";
-    StatusSnapshot s = copyStatus(game.u);
+    StatusSnapshot s = copyStatus(game.u.status);
     EXPECT_EQ(UpdatePhase::Scanning, s.phase);
     EXPECT_LT(s.bytesDone, big.size());
     EXPECT_FALSE(game.folder.exists(L"koruma/onbellek.txt"));
@@ -254,14 +335,13 @@ TEST(RunDriver, APathListedTwiceIsJudgedByItsLastRecordOnly) {
         addEntry(m, L"Data/x.bin", "old");
         addEntry(m, L"data\\x.bin", "new");
         Updater u;
-        u.rootFolder = folder.path;
+        u.config.rootFolder = folder.path;
         HashCache cache;
         std::vector<uint32_t> downloadList;
-        int files = 0;
-        uint64_t bytes = 0;
-        ASSERT_TRUE(scanListedFiles(u, m, cache, true, downloadList, files, bytes));
+        ScanCounts counted;
+        ASSERT_TRUE(scanListedFiles(u.config.rootFolder, u.stop, u.status, m, cache, true, downloadList, counted).ok());
         EXPECT_EQ(c.expected, downloadList) << (c.onDisk ? c.onDisk : "missing");
-        EXPECT_EQ(2, files);
+        EXPECT_EQ(2, counted.files);
     }
 }
 
@@ -393,10 +473,56 @@ TEST(RunDriver, AnOlderSignedListIsRefusedAndTheFolderKept) {
     EXPECT_EQ("five", game.folder.read(L"a.bin"));
     EXPECT_EQ("7\n", game.folder.read(L"koruma/liste_surumu.txt"));
 
+    // The account keeps the floor too: a folder that lost koruma altogether still refuses the older list.
+    removeTree(game.folder.file(L"koruma"));
+    game.version = 5;
+    game.publish();
+    EXPECT_EQ(ErrorKind::ListRejected, game.run().errorCode);
+    EXPECT_EQ("five", game.folder.read(L"a.bin"));
+    EXPECT_EQ(7u, registeredVersion(game.folder.path));
+    EXPECT_EQ(7u, registeredVersion(game.folder.path + L"\\.\\"));  // one folder, however spelled
+
     EngineGame fresh;
     fresh.files["a.bin"] = "three";
     fresh.version = 3;
     fresh.publish();
     ASSERT_EQ(UpdatePhase::Ready, fresh.run().phase);
     EXPECT_EQ("3\n", fresh.folder.read(L"koruma/liste_surumu.txt"));
+    EXPECT_EQ(3u, registeredVersion(fresh.folder.path));
+}
+
+// The floor's file record cannot be written (a folder stands in the way of its temp file): the run
+// goes on, the registry still holds the floor, and the log says what failed.
+TEST(RunDriver, AFailedVersionRecordIsLogged) {
+    EngineGame game;
+    game.files["a.bin"] = "a";
+    game.version = 9;
+    game.publish();
+    ASSERT_TRUE(createFolderTree(game.folder.file(L"koruma/liste_surumu.txt.yeni")));
+    ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
+    EXPECT_NE(std::string::npos, game.log().find("liste surumu kaydedilemedi: dosya 5, kayit defteri 0"))
+        << game.log();
+    EXPECT_FALSE(game.folder.exists(L"koruma/liste_surumu.txt"));
+    EXPECT_EQ(9u, registeredVersion(game.folder.path));
+}
+
+// A game folder so deep that its state files pass MAX_PATH keeps them all: the version record, the
+// hash cache and the log.
+TEST(RunDriver, ADeepGameFolderKeepsItsState) {
+    EngineGame game;
+    game.files["a.bin"] = "a";
+    game.publish();
+    const std::wstring deep =
+        game.folder.path + L"\\" + std::wstring(235 - game.folder.path.size() - 1, L'd');
+    ASSERT_EQ(deep.size(), 235u);
+    ASSERT_TRUE(createFolderTree(deep));
+    game.u.config.rootFolder = deep;
+    ASSERT_EQ(UpdatePhase::Ready, game.run().phase);
+    for (const wchar_t* name :
+         {L"liste_surumu.txt", L"onbellek.txt", L"launcher_gunluk.txt", L"manifest.txt"}) {
+        const std::wstring path = stateFilePath(deep, name);
+        EXPECT_EQ(path.rfind(L"\\\\?\\", 0), 0u) << "not in the long form: " << toUtf8(path);
+        EXPECT_TRUE(pathExists(path)) << toUtf8(name);
+    }
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kVersionFloorKey, folderKey(deep).c_str());
 }

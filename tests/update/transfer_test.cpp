@@ -1,11 +1,10 @@
-// The bounded write sink, one transfer into its temp file and the pauses between attempts, on real
-// files.
+// The bounded write sink and one transfer into its temp file, on real files.
 #include "update/transfer.h"
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
+#include "base/contained_path.h"
+#include "base/file.h"
 #include "tests/update/download_fixture.h"
 
 namespace {
@@ -22,7 +21,7 @@ HANDLE openForWrite(const std::wstring& path) {
 TEST(WriteSink, WritesHashesCountsAndRefusesPastItsLimit) {
     TempFolder t;
     Updater u;
-    TransferGroup group(u);
+    TransferGroup group(runServices(u));
     std::atomic<uint64_t> counter{0};
     Sha256 hasher;
     HANDLE file = openForWrite(t.file(L"out"));
@@ -44,7 +43,7 @@ TEST(WriteSink, WritesHashesCountsAndRefusesPastItsLimit) {
     EXPECT_EQ(sink.writeError, 0u);
     EXPECT_EQ(counter.load(), 5u);
     EXPECT_EQ(group.bytesReceived.load(), 105u);
-    EXPECT_EQ(copyStatus(u).bytesDone, 105u);
+    EXPECT_EQ(copyStatus(u.status).bytesDone, 105u);
     EXPECT_EQ(t.read(L"out"), "abcde");
     EXPECT_EQ(hasher.finishHex(), sha256Of("abcde"));
 }
@@ -53,7 +52,7 @@ TEST(WriteSink, StopsOnRequestAndRecordsAFailedWrite) {
     TempFolder t;
     t.write(L"ro", "");
     Updater u;
-    TransferGroup group(u);
+    TransferGroup group(runServices(u));
     // A handle without write access makes WriteFile fail with access denied.
     HANDLE readOnly =
         CreateFileW(t.file(L"ro").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -73,10 +72,10 @@ TEST(WriteSink, StopsOnRequestAndRecordsAFailedWrite) {
     stopped.file = file;
     stopped.group = &group;
     stopped.limit = 100;
-    for (int flag = 0; flag < 2; ++flag) {
-        (flag == 0 ? u.stopRequested : group.aborted) = true;
+    for (StopSignal* signal : {&u.stop, &group.stop}) {
+        signal->request();
         EXPECT_FALSE(writeSinkCallback(&stopped, reinterpret_cast<const uint8_t*>("abc"), 3, 3));
-        (flag == 0 ? u.stopRequested : group.aborted) = false;
+        signal->clear();
     }
     CloseHandle(file);
     EXPECT_EQ(stopped.written, 0u);
@@ -87,37 +86,25 @@ TEST(WriteSink, StopsOnRequestAndRecordsAFailedWrite) {
 TEST(DownloadToTemp, EmptyFileNeedsNoRequestAndIsJudgedByItsHash) {
     TempFolder t;
     Updater u;  // no session: a request would fail with an HTTP result
-    TransferGroup group(u);
+    TransferGroup group(runServices(u));
     ManifestEntry entry;
     entry.size = 0;
     entry.path = L"empty.txt";
     entry.hash = kEmptySha;
-    EXPECT_TRUE(downloadToTemp(group, nullptr, entry, t.file(L"empty.txt.indir"), nullptr).ok());
+    UniqueFile temp;
+    ASSERT_TRUE(openTempFile(resolveRoot(t.path), L"empty.txt.indir", entry.path, temp).ok());
+    writeThrough(temp.get(), "an earlier attempt");
+    EXPECT_TRUE(downloadToTemp(group, nullptr, entry, temp.get(), nullptr).ok());
     EXPECT_TRUE(t.exists(L"empty.txt.indir"));
     EXPECT_EQ(t.read(L"empty.txt.indir"), "");
     entry.hash = std::string(64, 'a');
-    EXPECT_EQ(downloadToTemp(group, nullptr, entry, t.file(L"empty.txt.indir"), nullptr).outcome,
-              StepOutcome::Mismatch);
+    EXPECT_EQ(downloadToTemp(group, nullptr, entry, temp.get(), nullptr).outcome, StepOutcome::Mismatch);
 }
 
-TEST(PauseSeconds, EndsWithinAStepOfAStopOrAnAbort) {
-    for (int flag = 0; flag < 2; ++flag) {
-        Updater u;
-        TransferGroup group(u);
-        std::atomic<bool>& trigger = flag == 0 ? u.stopRequested : group.aborted;
-        std::thread setter([&] {
-            Sleep(250);
-            trigger = true;
-        });
-        ULONGLONG start = GetTickCount64();
-        pauseSeconds(group, 3);
-        ULONGLONG took = GetTickCount64() - start;
-        setter.join();
-        EXPECT_GE(took, 200u);
-        EXPECT_LT(took, 2000u);  // a pause that ignored the flag would last its full 3 s
-    }
-}
-
+// From its creation to its move, the temp file is written by its own handle only: another program
+// can read it but neither write, rename nor delete it, and what moves into place is what that handle
+// wrote and verified. An old file under the temp name is never written through: it may be a second
+// name of a file elsewhere.
 TEST(DownloadToTemp, SurplusBytesCountOnlyWhenTheyArriveInABufferOfTheirOwn) {
     ServedGame g;
     g.open();
@@ -130,8 +117,10 @@ TEST(DownloadToTemp, SurplusBytesCountOnlyWhenTheyArriveInABufferOfTheirOwn) {
     extra.extendDelayMs = 300;
     g.server.setFault(objectUrl(hash), extra);
     std::wstring temp = g.folder.file(L"x.bin.indir");
-    TransferGroup group(g.u);
-    EXPECT_TRUE(downloadToTemp(group, nullptr, g.manifest.entries[0], temp, nullptr).ok());
+    UniqueFile handle;
+    ASSERT_TRUE(openTempFile(resolveRoot(g.folder.path), L"x.bin.indir", L"x.bin", handle).ok());
+    TransferGroup group(runServices(g.u));
+    EXPECT_TRUE(downloadToTemp(group, nullptr, g.manifest.entries[0], handle.get(), nullptr).ok());
     EXPECT_TRUE(readFileBytes(temp) == bytes);
 
     // The surplus rides in the same buffer as the last real bytes, which is refused whole.
@@ -142,8 +131,8 @@ TEST(DownloadToTemp, SurplusBytesCountOnlyWhenTheyArriveInABufferOfTheirOwn) {
     extra.extendDelayMs = 0;
     g.server.setFault(objectUrl(hash), extra);
     std::atomic<uint64_t> counter{0};
-    TransferGroup another(g.u);
-    StepResult result = downloadToTemp(another, nullptr, g.manifest.entries[1], temp, &counter);
+    TransferGroup another(runServices(g.u));
+    StepResult result = downloadToTemp(another, nullptr, g.manifest.entries[1], handle.get(), &counter);
     EXPECT_EQ(result.outcome, StepOutcome::Mismatch);
     EXPECT_EQ(result.httpStatus, 200);
     EXPECT_EQ(result.path, L"y.bin");

@@ -1,7 +1,8 @@
-#include "update/temp_journal.h"
+#include "protocol/temp_journal.h"
 
 #include <set>
 
+#include "base/contained_path.h"
 #include "base/file.h"
 #include "base/names.h"
 #include "base/path_identity.h"
@@ -13,13 +14,14 @@ namespace {
 constexpr uint64_t kJournalLimit = 67108863;  // as large as the hash cache may be
 
 std::wstring journalPath(const std::wstring& rootFolder) {
-    return protectionFilePath(rootFolder, kTempJournalFileName);
+    return stateFilePath(rootFolder, kTempJournalFileName);
 }
 
 // A journal is only ever written by the launcher, but it is a file in the user's folder: a line
 // that is not a temp file the launcher could have made is never acted on.
 bool isJournalledTemp(const std::wstring& relative) {
-    if (relative.size() <= std::wstring_view(kDownloadSuffix).size() || !isAcceptableFilePath(relative)) return false;
+    if (relative.size() <= std::wstring_view(kDownloadSuffix).size() || !isAcceptableFilePath(relative))
+        return false;
     std::wstring key = pathKey(relative);
     std::wstring suffix = foldCase(kDownloadSuffix);
     return !isInProtectionFolder(key) && key.compare(key.size() - suffix.size(), suffix.size(), suffix) == 0;
@@ -45,7 +47,7 @@ DWORD storeJournal(const std::wstring& rootFolder, const std::vector<std::wstrin
     std::string text;
     for (const std::wstring& relative : lines)
         text += toUtf8(relative) + "\n";
-    createFolderTree(protectionFolderPath(rootFolder));
+    createFolderTree(stateFolderPath(rootFolder));
     return replaceFileDurably(journalPath(rootFolder), text);
 }
 
@@ -82,10 +84,11 @@ void closeTempJournal(const std::wstring& rootFolder) {
 std::vector<std::wstring> removeLeftoverTemps(
     const std::wstring& rootFolder, const std::function<bool(const std::wstring& relativeTemp)>& keep) {
     std::vector<std::wstring> removed;
-    pruneJournal(rootFolder, [&](const std::wstring& relative, const std::wstring& path) {
+    const ContainedRoot root = resolveRoot(rootFolder);
+    pruneJournal(rootFolder, [&](const std::wstring& relative, const std::wstring&) {
         if (keep && keep(relative)) return;
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (DeleteFileW(path.c_str())) removed.push_back(relative);
+        // A folder on the way that became a junction since the journal was written leads elsewhere.
+        if (deleteFileBelow(root, relative) == 0) removed.push_back(relative);
     });
     return removed;
 }

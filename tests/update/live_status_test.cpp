@@ -1,35 +1,38 @@
 // The status and its operations: what a new run keeps, the speed sampler, progress, the error
 // report with the step's own system error, and the window's copy that skips unchanged news.
-#include "update/updater.h"
+#include "update/live_status.h"
 
 #include <gtest/gtest.h>
 
 #include "tests/support/temp_folder.h"
+#include "update/update_log.h"
+#include "update/updater.h"
 
 namespace {
 
 TEST(Status, ResetForRunKeepsOnlyVersionSizeAndNews) {
-    Updater u;
-    u.status.phase = UpdatePhase::Error;
-    u.status.errorCode = ErrorKind::Connection;
-    u.status.detailText = L"x";
-    u.status.filesDone = 3;
-    u.status.bytesTotal = 99;
-    u.status.bytesPerSecond = 5;
-    u.status.manifestVersion = 42;
-    u.status.requiredBytes = 1234;
-    u.status.filesUpdated = 2;
-    u.status.listVerified = true;
-    u.status.errorTick = 77;
-    publishNews(u, 0, {{L"14.10", L"tr"}});
-    publishNews(u, 1, {{L"14.10", L"en"}, {L"", L"two"}});
-    beginRunStatus(u);
-    const StatusSnapshot s = copyStatus(u);
+    LiveStatus status;
+    UpdateLog log;  // not enabled: the error report writes no line
+    publishList(status, 42, 1234);
+    beginStage(status, UpdatePhase::Downloading, 4, 99, GetTickCount() - 10000);
+    setCurrentFile(status, L"x", 3);
+    reportProgress(status, 50);
+    setFilesUpdated(status, 2);
+    reportError(status, log, StepResult{StepOutcome::Unavailable});
+    publishNews(status, 0, {{L"14.10", L"tr"}});
+    publishNews(status, 1, {{L"14.10", L"en"}, {L"", L"two"}});
+    StatusSnapshot before = copyStatus(status);
+    ASSERT_EQ(before.errorCode, ErrorKind::Connection);
+    ASSERT_GT(before.bytesPerSecond, 0);
+    ASSERT_TRUE(before.listVerified);
+    beginRunStatus(status);
+    const StatusSnapshot s = copyStatus(status);
     EXPECT_EQ(s.phase, UpdatePhase::Connecting);
     EXPECT_EQ(s.errorCode, ErrorKind::None);
     EXPECT_TRUE(s.detailText.empty());
     EXPECT_EQ(s.filesDone, 0);
     EXPECT_EQ(s.bytesTotal, 0u);
+    EXPECT_EQ(s.bytesDone, 0u);
     EXPECT_EQ(s.bytesPerSecond, 0);
     EXPECT_EQ(s.filesUpdated, 0);
     EXPECT_FALSE(s.listVerified);
@@ -43,17 +46,18 @@ TEST(Status, ResetForRunKeepsOnlyVersionSizeAndNews) {
 }
 
 TEST(Status, SetPhaseClearsTheErrorAndCopyIsDeep) {
-    Updater u;
-    u.status.phase = UpdatePhase::Error;
-    u.status.errorCode = ErrorKind::FileLocked;
-    publishNews(u, 0, {{L"1", L"a"}});
-    StatusSnapshot copy = copyStatus(u);
-    setPhase(u, UpdatePhase::Scanning);
-    EXPECT_EQ(u.status.phase, UpdatePhase::Scanning);
-    EXPECT_EQ(u.status.errorCode, ErrorKind::None);
+    LiveStatus status;
+    UpdateLog log;
+    reportError(status, log, StepResult{StepOutcome::Locked});
+    publishNews(status, 0, {{L"1", L"a"}});
+    StatusSnapshot copy = copyStatus(status);
+    setPhase(status, UpdatePhase::Scanning);
+    EXPECT_EQ(copyStatus(status).phase, UpdatePhase::Scanning);
+    EXPECT_EQ(copyStatus(status).errorCode, ErrorKind::None);
     EXPECT_EQ(copy.phase, UpdatePhase::Error);
-    u.status.news[0][0].title = L"changed";
-    EXPECT_EQ(copy.news[0][0].title, L"a");
+    EXPECT_EQ(copy.errorCode, ErrorKind::FileLocked);
+    copy.news[0][0].title = L"changed";
+    EXPECT_EQ(copyStatus(status).news[0][0].title, L"a");
 }
 
 TEST(Status, SpeedSamplingSequence) {
@@ -78,41 +82,40 @@ TEST(Status, SpeedSamplingSequence) {
 }
 
 TEST(Status, ProgressSamplesSpeedOnlyWhileDownloading) {
-    Updater u;
-    beginStage(u, UpdatePhase::Scanning, 1, 500000);
-    u.speedSample.tick = GetTickCount() - 10000;
-    reportProgress(u, 123456);
-    EXPECT_EQ(copyStatus(u).bytesDone, 123456u);
-    EXPECT_EQ(copyStatus(u).bytesPerSecond, 0);
-    u.status.phase = UpdatePhase::Downloading;
+    LiveStatus status;
+    beginStage(status, UpdatePhase::Scanning, 1, 500000, GetTickCount() - 10000);
+    reportProgress(status, 123456);
+    EXPECT_EQ(copyStatus(status).bytesDone, 123456u);
+    EXPECT_EQ(copyStatus(status).bytesPerSecond, 0);
+    beginStage(status, UpdatePhase::Downloading, 1, 500000, GetTickCount() - 10000);
     std::atomic<uint64_t> shared{223456};
-    reportProgress(u, shared);
-    EXPECT_EQ(copyStatus(u).bytesDone, 223456u);
-    EXPECT_GT(copyStatus(u).bytesPerSecond, 0);
+    reportProgress(status, shared);
+    EXPECT_EQ(copyStatus(status).bytesDone, 223456u);
+    EXPECT_GT(copyStatus(status).bytesPerSecond, 0);
 }
 
 TEST(Status, StagesStartFromZeroAndTheRunEndsWithEveryByteCounted) {
     Updater u;
-    beginStage(u, UpdatePhase::Downloading, 4, 1000);
-    setCurrentFile(u, L"a.bin", 1);
-    reportProgress(u, 700);
-    setFilesUpdated(u, 3);
-    setCurrentFile(u, L"", 2);  // no file of its own: the shown one stays
-    StatusSnapshot s = copyStatus(u);
+    beginStage(u.status, UpdatePhase::Downloading, 4, 1000);
+    setCurrentFile(u.status, L"a.bin", 1);
+    reportProgress(u.status, 700);
+    setFilesUpdated(u.status, 3);
+    setCurrentFile(u.status, L"", 2);  // no file of its own: the shown one stays
+    StatusSnapshot s = copyStatus(u.status);
     EXPECT_EQ(s.detailText, L"a.bin");
     EXPECT_EQ(s.filesDone, 2);
     EXPECT_EQ(s.filesUpdated, 3);
-    beginStage(u, UpdatePhase::Scanning, 9, 90);
-    s = copyStatus(u);
+    beginStage(u.status, UpdatePhase::Scanning, 9, 90);
+    s = copyStatus(u.status);
     EXPECT_EQ(s.phase, UpdatePhase::Scanning);
     EXPECT_EQ(s.filesTotal, 9);
     EXPECT_EQ(s.bytesTotal, 90u);
     EXPECT_EQ(s.filesDone, 0);
     EXPECT_EQ(s.bytesDone, 0u);
     EXPECT_EQ(s.filesUpdated, 0);
-    reportProgress(u, 30);
-    finishRun(u);
-    s = copyStatus(u);
+    reportProgress(u.status, 30);
+    finishRun(u.status);
+    s = copyStatus(u.status);
     EXPECT_EQ(s.phase, UpdatePhase::Ready);
     EXPECT_EQ(s.bytesDone, 90u);
 }
@@ -120,12 +123,12 @@ TEST(Status, StagesStartFromZeroAndTheRunEndsWithEveryByteCounted) {
 TEST(Status, ReportErrorLogsTheStepsOwnSystemError) {
     TempFolder t;
     Updater u;
-    u.rootFolder = t.path;
-    u.logEnabled = true;
+    setLogFolder(u.log, t.path);
+    u.log.enabled = true;
     // Whatever the thread's last error is by then, the line names the failed call's error.
     SetLastError(ERROR_INVALID_PARAMETER);
-    reportError(u, StepResult{StepOutcome::WriteFailed, ERROR_ACCESS_DENIED, 0, L"pack/ü.epk"});
-    StatusSnapshot s = copyStatus(u);
+    reportError(u.status, u.log, StepResult{StepOutcome::WriteFailed, ERROR_ACCESS_DENIED, 0, L"pack/ü.epk"});
+    StatusSnapshot s = copyStatus(u.status);
     EXPECT_EQ(s.phase, UpdatePhase::Error);
     EXPECT_EQ(s.errorCode, ErrorKind::FileWrite);
     EXPECT_EQ(s.detailText, L"pack/ü.epk");
@@ -133,7 +136,7 @@ TEST(Status, ReportErrorLogsTheStepsOwnSystemError) {
     std::string log = t.read(L"koruma\\launcher_gunluk.txt");
     EXPECT_NE(log.find("HATA 3 pack/\xC3\xBC.epk (son sistem hatasi 5)\r\n"), std::string::npos) << log;
 
-    reportError(u, StepResult{StepOutcome::Unavailable, 12029});
+    reportError(u.status, u.log, StepResult{StepOutcome::Unavailable, 12029});
     log = t.read(L"koruma\\launcher_gunluk.txt");
     EXPECT_NE(log.find("HATA 1  (son sistem hatasi 12029)\r\n"), std::string::npos) << log;
 }
@@ -162,8 +165,8 @@ TEST(Status, EveryStepOutcomeMapsToTheKindTheWindowShows) {
 
 TEST(Status, WindowCopyTakesTheNewsOnlyWhenTheyChanged) {
     Updater u;
-    u.config.host = L"indir.example";
-    publishNews(u, 0, {{L"1", L"bir"}});
+    u.config.server.host = L"indir.example";
+    publishNews(u.status, 0, {{L"1", L"bir"}});
     StatusSnapshot view;
     refreshStatus(u, view);
     ASSERT_EQ(view.news[0].size(), 1u);
@@ -172,20 +175,20 @@ TEST(Status, WindowCopyTakesTheNewsOnlyWhenTheyChanged) {
 
     // Unchanged news are not copied again: the view keeps its own vectors, and the engine its own.
     view.news[0][0].title = L"the view's own";
-    setPhase(u, UpdatePhase::Scanning);
+    setPhase(u.status, UpdatePhase::Scanning);
     u.workerRunning = true;
     refreshStatus(u, view);
     EXPECT_EQ(view.phase, UpdatePhase::Scanning);
     EXPECT_TRUE(view.runActive);
     EXPECT_EQ(view.news[0][0].title, L"the view's own");
-    EXPECT_EQ(copyStatus(u).news[0][0].title, L"bir");
+    EXPECT_EQ(copyStatus(u.status).news[0][0].title, L"bir");
 
     // A publication, even of the same items, is taken over whole.
-    publishNews(u, 1, {{L"2", L"two"}});
+    publishNews(u.status, 1, {{L"2", L"two"}});
     refreshStatus(u, view);
     EXPECT_EQ(view.news[0][0].title, L"bir");
     ASSERT_EQ(view.news[1].size(), 1u);
-    EXPECT_EQ(view.newsRevision, copyStatus(u).newsRevision);
+    EXPECT_EQ(view.newsRevision, copyStatus(u.status).newsRevision);
     u.workerRunning = false;
 }
 

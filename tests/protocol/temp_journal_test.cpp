@@ -1,6 +1,6 @@
 // The journal of a download stage's temp files: what a process ended in the middle of a stage left
 // behind is removed by the next run, wherever it is, and nothing the journal merely names is.
-#include "update/temp_journal.h"
+#include "protocol/temp_journal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tests/install/user_state.h"
+#include "tests/support/user_state.h"
 
 #include <objbase.h>
 

@@ -15,9 +15,9 @@
 DWORD writeTempJournal(const std::wstring& rootFolder, const std::vector<std::wstring>& relativeTemps);
 // Keeps in the journal only the temp files still on disk; removes it when none is.
 void closeTempJournal(const std::wstring& rootFolder);
-// Deletes the temp files the journal names, keeping only those that cannot be deleted and those
-// `keep` wants (a temp of a file the new list still wants, which a patch uses as a seed). Lines
-// that are not ".indir" files at paths the list's rules accept, outside "koruma", are dropped
-// untouched. Returns the list-relative paths deleted.
+// Deletes the temp files the journal names, keeping only those that cannot be deleted (also those
+// reached only through a junction or link) and those `keep` wants (a temp of a file the new list
+// still wants, which a patch uses as a seed). Lines that are not ".indir" files at paths the list's
+// rules accept, outside "koruma", are dropped untouched. Returns the list-relative paths deleted.
 std::vector<std::wstring> removeLeftoverTemps(
     const std::wstring& rootFolder, const std::function<bool(const std::wstring& relativeTemp)>& keep = {});

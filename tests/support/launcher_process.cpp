@@ -1,6 +1,5 @@
-#include "tests/install/launcher_process.h"
+#include "tests/support/launcher_process.h"
 
-#include "app/startup.h"
 #include "base/file.h"
 #include "base/process.h"
 #include "base/text.h"

@@ -1,12 +1,13 @@
-#include "update/http_client.h"
+#include "net/http_client.h"
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <memory>
 
 #include "base/file.h"
 #include "base/handles.h"
-#include "update/updater.h"
+#include "base/sha256.h"
 
 namespace {
 
@@ -50,19 +51,20 @@ HttpResult readBody(HINTERNET request, int status, HttpSink sink, void* sinkCont
     }
 }
 
-HINTERNET connectToServer(Updater& u, DWORD& error) {
-    if (!u.session) {
+HINTERNET connectToServer(const HttpSession& session, DWORD& error) {
+    if (!session.handle) {
         error = ERROR_INVALID_HANDLE;
         return nullptr;
     }
-    HINTERNET connection = WinHttpConnect(u.session.get(), u.config.host.c_str(), u.config.port, 0);
+    HINTERNET connection =
+        WinHttpConnect(session.handle.get(), session.server.host.c_str(), session.server.port, 0);
     if (!connection) error = lastErrorOr(ERROR_WINHTTP_CANNOT_CONNECT);
     return connection;
 }
 
 }  // namespace
 
-StepResult openSession(Updater& u) {
+DWORD openSession(HttpSession& session, const ServerAddress& server, const SessionTimeouts& timeouts) {
     const wchar_t* agent = L"QorvaneLauncher/1.0";
     UniqueInternet s(WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
                                  WINHTTP_NO_PROXY_BYPASS, 0));
@@ -70,47 +72,45 @@ StepResult openSession(Updater& u) {
     if (!s)
         s.reset(WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                             WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!s)
-        return StepResult{StepOutcome::Unavailable, lastErrorOr(ERROR_WINHTTP_INTERNAL_ERROR), 0, {},
-                          L"WinHTTP oturumu acilamadi"};
+    if (!s) return lastErrorOr(ERROR_WINHTTP_INTERNAL_ERROR);
     DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
     if (!WinHttpSetOption(s.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) {
         protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;  // TLS 1.3 unknown to this system
         WinHttpSetOption(s.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
     }
-    const SessionTimeouts& t = u.timeouts;
-    WinHttpSetTimeouts(s.get(), t.resolveMs, t.connectMs, t.sendMs, t.receiveMs);
+    WinHttpSetTimeouts(s.get(), timeouts.resolveMs, timeouts.connectMs, timeouts.sendMs, timeouts.receiveMs);
     DWORD connections = 16;
     WinHttpSetOption(s.get(), WINHTTP_OPTION_MAX_CONNS_PER_SERVER, &connections, sizeof connections);
     WinHttpSetOption(s.get(), WINHTTP_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections, sizeof connections);
     DWORD http2 = 0;  // HTTP/1.1 only: one range per connection, which is what the downloader plans for
     WinHttpSetOption(s.get(), WINHTTP_OPTION_ENABLE_HTTP_PROTOCOL, &http2, sizeof http2);
-    u.session = std::move(s);
-    return StepResult{};
+    session.handle = std::move(s);
+    session.server = server;
+    return 0;
 }
 
-void closeSession(Updater& u) {
-    u.session.reset();
+void closeSession(HttpSession& session) {
+    session.handle.reset();
 }
 
-UniqueInternet openConnection(Updater& u) {
+UniqueInternet openConnection(const HttpSession& session) {
     DWORD ignored = 0;
-    return UniqueInternet(connectToServer(u, ignored));
+    return UniqueInternet(connectToServer(session, ignored));
 }
 
-HttpResult httpGet(Updater& u, HINTERNET connection, const std::wstring& relativePath, HttpSink sink,
-                   void* sinkContext, uint64_t rangeStart, uint64_t rangeLength) {
+HttpResult httpGet(const HttpSession& session, HINTERNET connection, const std::wstring& relativePath,
+                   HttpSink sink, void* sinkContext, uint64_t rangeStart, uint64_t rangeLength) {
     UniqueInternet ownConnection;
     DWORD error = 0;
     if (!connection) {
-        ownConnection.reset(connectToServer(u, error));
+        ownConnection.reset(connectToServer(session, error));
         if (!ownConnection) return HttpResult{0, error};
         connection = ownConnection.get();
     }
-    std::wstring object = u.config.basePath + relativePath;
+    std::wstring object = session.server.basePath + relativePath;
     UniqueInternet request(WinHttpOpenRequest(connection, L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
                                               WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                              u.config.useHttps ? WINHTTP_FLAG_SECURE : 0));
+                                              session.server.useHttps ? WINHTTP_FLAG_SECURE : 0));
     if (!request) return HttpResult{0, lastErrorOr(ERROR_WINHTTP_INTERNAL_ERROR)};
 
     wchar_t header[96] = {};
@@ -139,8 +139,38 @@ HttpResult httpGet(Updater& u, HINTERNET connection, const std::wstring& relativ
 
 bool collectBody(void* context, const uint8_t* data, size_t length, uint64_t total) {
     auto* collector = static_cast<BodyCollector*>(context);
-    if (collector->updater && collector->updater->stopRequested) return false;
+    if (collector->stop && collector->stop->requested()) return false;
     if (collector->target->size() + length > collector->limit) return false;
     collector->target->append(reinterpret_cast<const char*>(data), length);
     return true;
+}
+
+bool parseServerUrl(const std::wstring& url, ServerAddress& server) {
+    wchar_t host[255] = {};
+    wchar_t path[511] = {};
+    URL_COMPONENTS parts = {};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = 255;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = 511;
+    if (!WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) return false;
+    server.host.assign(host, parts.dwHostNameLength);
+    server.port = parts.nPort;
+    server.useHttps = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    server.basePath.assign(path, parts.dwUrlPathLength);
+    if (server.basePath.empty() || server.basePath.back() != L'/') server.basePath += L'/';
+    return true;
+}
+
+std::wstring makeCacheBuster() {
+    unsigned char bytes[8] = {};
+    if (BCryptGenRandom(nullptr, bytes, sizeof bytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG) < 0) {
+        DWORD fallback = GetTickCount() ^ (GetCurrentProcessId() << 16);
+        for (int i = 0; i < 4; ++i)
+            bytes[i] = static_cast<unsigned char>(fallback >> (8 * i));
+        memset(bytes + 4, 0, 4);
+    }
+    std::string hex = toHex(bytes, sizeof bytes);
+    return L"?r=" + std::wstring(hex.begin(), hex.end());
 }
