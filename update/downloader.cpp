@@ -1,6 +1,7 @@
 #include "update/downloader.h"
 
 #include <algorithm>
+#include <chrono>
 #include <set>
 #include <system_error>
 #include <thread>
@@ -16,6 +17,7 @@
 #include "protocol/temp_journal.h"
 #include "update/file_commit.h"
 #include "update/live_status.h"
+#include "update/patch_run.h"
 #include "update/transfer.h"
 #include "update/update_log.h"
 #include "update/updater.h"
@@ -90,6 +92,7 @@ StepResult finishSplitFile(DownloadRun& run, HINTERNET connection, DownloadItem&
 }
 
 StepResult runJob(DownloadRun& run, HINTERNET connection, const DownloadJob& job) {
+    if (job.patch) return runPatchJob(run, connection, job);
     DownloadItem& item = run.items[job.itemIndex];
     if (job.chunkIndex < 0) return downloadWhole(run, connection, item);
     bool arrived = false;
@@ -120,7 +123,7 @@ void recordFailure(DownloadRun& run, const StepResult& result) {
 // A range may start unless its file's hashing trails it by a whole window; a file that has failed
 // lets its ranges through at once, since they end without a transfer.
 bool jobMayStart(DownloadRun& run, const DownloadJob& job, int window) {
-    if (job.chunkIndex < 0) return true;
+    if (job.chunkIndex < 0 || job.patch) return true;
     DownloadItem& item = run.items[job.itemIndex];
     return item.failed.load() || run.rangeRefused.load() ||
            rangeMayStart(*item.cursor, job.chunkIndex, window);
@@ -151,8 +154,14 @@ void downloadWorker(DownloadRun& run) {
         DownloadJob wait;
         bool taken = false;
         {
-            std::lock_guard<std::mutex> lock(run.lock);
-            if (isCancelled(run.transfers) || run.jobs.empty()) break;
+            std::unique_lock<std::mutex> lock(run.lock);
+            if (isCancelled(run.transfers)) break;
+            if (run.jobs.empty()) {
+                if (run.openPatches == 0) break;
+                // A patch still reading its seeds adds its ranges when its plan is complete.
+                run.jobsChanged.wait_for(lock, std::chrono::milliseconds(50));
+                continue;
+            }
             const DownloadJob* held = nullptr;
             taken = takeJob(run, window, job, held);
             if (taken) {
@@ -225,9 +234,14 @@ void deleteUncommittedTemps(DownloadRun& run) {
         for (DownloadItem& item : run.items)
             if (!item.committed && item.temp) left.push_back(&item);
     }
-    // The workers have ended: each handle still open is the one temp file it created.
-    for (DownloadItem* item : left)
-        deleteOpenFile(item->temp);
+    // The workers have ended: each handle still open is the one temp file it created. A file that
+    // can be patched keeps its temp file for the next run to go on from.
+    for (DownloadItem* item : left) {
+        if (item->chunkIndex)
+            item->temp.reset();
+        else
+            deleteOpenFile(item->temp);
+    }
 }
 
 StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest,
@@ -274,26 +288,38 @@ StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest,
     return StepResult{};
 }
 
+StepResult queueItemJobs(DownloadRun& run, size_t itemIndex) {
+    DownloadItem& item = run.items[itemIndex];
+    const int i = static_cast<int>(itemIndex);
+    uint64_t size = item.entry->size;
+    if (!shouldSplit(run.settings, size)) {
+        run.jobs.push_back(DownloadJob{i, -1, 0, 0});
+        return StepResult{};
+    }
+    StepResult prepared = preallocateTemp(run.root, item);
+    if (!prepared.ok()) return prepared;
+    int chunks = static_cast<int>((size + kRangeSize - 1) / kRangeSize);
+    item.chunkCount = chunks;
+    item.cursor = std::make_unique<HashCursor>(item.tempPath, size, kRangeSize);
+    for (int c = 0; c < chunks; ++c) {
+        uint64_t offset = static_cast<uint64_t>(c) * kRangeSize;
+        run.jobs.push_back(DownloadJob{i, c, offset, std::min(kRangeSize, size - offset)});
+    }
+    ++run.splitFiles;
+    run.jobsChanged.notify_all();
+    return StepResult{};
+}
+
 StepResult queueDownloadJobs(DownloadRun& run) {
     run.splitFiles = 0;
     for (size_t i = 0; i < run.items.size(); ++i) {
-        DownloadItem& item = run.items[i];
-        uint64_t size = item.entry->size;
-        if (!shouldSplit(run.settings, size)) {
-            run.jobs.push_back(DownloadJob{static_cast<int>(i), -1, 0, 0});
+        if (run.items[i].patchable) {
+            run.jobs.push_back(DownloadJob{static_cast<int>(i), -1, 0, 0, true});
+            ++run.openPatches;
             continue;
         }
-        StepResult prepared = preallocateTemp(run.root, item);
-        if (!prepared.ok()) return prepared;
-        int chunks = static_cast<int>((size + kRangeSize - 1) / kRangeSize);
-        item.chunkCount = chunks;
-        item.cursor = std::make_unique<HashCursor>(item.tempPath, size, kRangeSize);
-        for (int c = 0; c < chunks; ++c) {
-            uint64_t offset = static_cast<uint64_t>(c) * kRangeSize;
-            run.jobs.push_back(
-                DownloadJob{static_cast<int>(i), c, offset, std::min(kRangeSize, size - offset)});
-        }
-        ++run.splitFiles;
+        StepResult queued = queueItemJobs(run, i);
+        if (!queued.ok()) return queued;
     }
     return StepResult{};
 }
@@ -362,16 +388,20 @@ StepResult runDownloader(const DownloadSettings& settings, const RunServices& se
     run.cache = &cache;
     TempFileGuard guard{run};
     StepResult prepared = planDownloadItems(run, manifest, indices);
+    if (prepared.ok()) choosePatches(run, manifest);
     if (prepared.ok()) journalTempFiles(run);
     if (prepared.ok()) prepared = queueDownloadJobs(run);
     if (!prepared.ok()) return prepared;
 
     beginStage(services.status, UpdatePhase::Downloading, static_cast<int>(run.items.size()), run.totalBytes);
     setCurrentFile(services.status, run.items.empty() ? std::wstring() : run.items.front().entry->path, 1);
-    int workers = static_cast<int>(std::min<size_t>(run.jobs.size(), std::max(1, settings.connectionCount)));
+    // A patch adds its ranges once it knows them: every connection may get some.
+    const size_t connections = static_cast<size_t>(std::max(1, settings.connectionCount));
+    int workers = static_cast<int>(std::min(run.openPatches > 0 ? connections : run.jobs.size(), connections));
     logLine(services.log, "indirme: %u dosya (%d parcali), %llu bayt, %d baglanti",
             static_cast<unsigned>(run.items.size()), run.splitFiles,
             static_cast<unsigned long long>(run.totalBytes), workers);
+    if (run.openPatches > 0) logLine(services.log, "diskteki kopyadan yamalanacak: %d dosya", run.openPatches);
     ULONGLONG startTick = GetTickCount64();
     runWorkers(run, workers);
     if (run.failure) std::rethrow_exception(run.failure);

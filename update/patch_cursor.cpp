@@ -61,7 +61,8 @@ struct BlockWriter {
         int pending = 0;  // 2 while it waits to be written and hashed
     };
 
-    UniqueFile file;
+    UniqueFile own;  // when no handle was lent
+    HANDLE file;
     Block blocks[kDepth];
     std::mutex lock;
     std::condition_variable changed;
@@ -70,8 +71,10 @@ struct BlockWriter {
     DWORD error = 0;
     std::thread thread;
 
-    explicit BlockWriter(const std::wstring& path) : file(openShared(path, GENERIC_WRITE)) {
-        if (!file) error = lastErrorOr();
+    BlockWriter(const std::wstring& path, HANDLE lent)
+        : own(lent == INVALID_HANDLE_VALUE ? openShared(path, GENERIC_WRITE) : UniqueFile()),
+          file(lent == INVALID_HANDLE_VALUE ? own.get() : lent) {
+        if (file == INVALID_HANDLE_VALUE) error = lastErrorOr();
         thread = std::thread([this] { run(); });
     }
     ~BlockWriter() { drain(); }
@@ -84,7 +87,7 @@ struct BlockWriter {
             Block& block = blocks[queue.front()];
             queue.pop_front();
             guard.unlock();
-            bool written = error == 0 && writeAt(file.get(), block.offset, block.data.get(), block.length);
+            bool written = error == 0 && writeAt(file, block.offset, block.data.get(), block.length);
             DWORD failure = written ? 0 : lastErrorOr();
             guard.lock();
             if (!written && error == 0) error = failure;
@@ -167,13 +170,15 @@ struct Holdings {
 
 DWORD hashFromFile(PatchCursor& cursor, Holdings& held, const PatchSegment& segment,
                    const PatchCallbacks& callbacks) {
-    if (!held.assembly) held.assembly = openShared(cursor.path, GENERIC_READ);
-    if (!held.assembly) return lastErrorOr(ERROR_READ_FAULT);
+    if (cursor.file == INVALID_HANDLE_VALUE && !held.assembly)
+        held.assembly = openShared(cursor.path, GENERIC_READ);
+    HANDLE assembly = cursor.file != INVALID_HANDLE_VALUE ? cursor.file : held.assembly.get();
+    if (assembly == INVALID_HANDLE_VALUE) return lastErrorOr(ERROR_READ_FAULT);
     if (!held.buffer) held.buffer.reset(new uint8_t[kBlock]);
     for (uint64_t done = 0; done < segment.length;) {
         if (stopped(callbacks)) return ERROR_OPERATION_ABORTED;
         DWORD block = segment.length - done < kBlock ? static_cast<DWORD>(segment.length - done) : kBlock;
-        if (!readAt(held.assembly.get(), segment.offset + done, held.buffer.get(), block))
+        if (!readAt(assembly, segment.offset + done, held.buffer.get(), block))
             return lastErrorOr(ERROR_READ_FAULT);
         cursor.digest.add(held.buffer.get(), block);
         if (segment.kind == SegmentKind::Kept && callbacks.localBytes)
@@ -191,7 +196,7 @@ DWORD copyFromSeed(PatchCursor& cursor, Holdings& held, const PatchSegment& segm
     UniqueFile& source = held.seeds[seed];
     if (!source) source = openShared(cursor.seeds[seed], GENERIC_READ);
     if (!source) return lastErrorOr(ERROR_READ_FAULT);
-    if (!held.writer) held.writer = std::make_unique<BlockWriter>(cursor.path);
+    if (!held.writer) held.writer = std::make_unique<BlockWriter>(cursor.path, cursor.file);
     for (uint64_t done = 0; done < segment.length;) {
         if (stopped(callbacks)) return ERROR_OPERATION_ABORTED;
         DWORD block = segment.length - done < kBlock ? static_cast<DWORD>(segment.length - done) : kBlock;
@@ -302,8 +307,8 @@ std::vector<PatchSegment> patchSegments(const PatchPlan& plan) {
     return segments;
 }
 
-PatchCursor::PatchCursor(std::wstring assemblyPath, std::vector<std::wstring> seedPaths)
-    : path(std::move(assemblyPath)), seeds(std::move(seedPaths)) {}
+PatchCursor::PatchCursor(std::wstring assemblyPath, std::vector<std::wstring> seedPaths, HANDLE assemblyFile)
+    : path(std::move(assemblyPath)), seeds(std::move(seedPaths)), file(assemblyFile) {}
 
 void addPatchSegments(PatchCursor& cursor, const std::vector<PatchSegment>& more, bool complete,
                       int rangeCount) {

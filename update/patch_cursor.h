@@ -46,12 +46,17 @@ struct PatchCallbacks {
 };
 
 struct PatchCursor {
-    PatchCursor(std::wstring assemblyPath, std::vector<std::wstring> seedPaths);
+    // With `assemblyFile`, the file being assembled is read and written through that handle (the
+    // caller's, open for reading and writing until the file is finished) instead of being opened
+    // by its path: a temp file that no other program may write while it is assembled.
+    PatchCursor(std::wstring assemblyPath, std::vector<std::wstring> seedPaths,
+                HANDLE assemblyFile = INVALID_HANDLE_VALUE);
     PatchCursor(const PatchCursor&) = delete;
     PatchCursor& operator=(const PatchCursor&) = delete;
 
     const std::wstring path;                // the file being assembled
     const std::vector<std::wstring> seeds;  // by seed number; seed 0 is the file being assembled
+    const HANDLE file;                      // borrowed, or INVALID_HANDLE_VALUE
 
     std::mutex lock;                     // guards what follows up to the digest
     std::condition_variable grown;       // segments were added, or the plan completed or was given up
