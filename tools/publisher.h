@@ -14,7 +14,7 @@ struct PublishedFile {
     char kind = 'K';
     std::string hash;
     uint64_t size = 0;
-    std::wstring path;  // relative, "/" separators
+    std::wstring path;      // relative, "/" separators
     std::string indexHash;  // the file's chunk index object, when it has one
     uint64_t indexSize = 0;
 };
@@ -39,7 +39,7 @@ struct PublishOptions {
     bool allowLowerVersion = false;          // publish a version below the one the target already holds
     bool strictRemovals = false;             // refuse when the new list drops paths no clean-up rule covers
     bool allowInstallOnlyToChecked = false;  // let install-only files of the published list become checked
-    bool chunkIndexes = true;                // index files of 4 MiB and more, so that launchers can patch them
+    bool chunkIndexes = true;  // index files of 4 MiB and more, so that launchers can patch them
 };
 
 struct PublishProgress {

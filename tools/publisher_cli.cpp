@@ -156,11 +156,11 @@ bool loadOptionalFile(const Arguments& a, const wchar_t* name, std::string& byte
 }
 
 PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out) {
-    Arguments a = parseOptions(
-        args,
-        {L"--oyun", L"--hedef", L"--ozel-anahtar", L"--surum", L"--kurallar", L"--haberler-tr",
-         L"--haberler-en"},
-        {L"--sessiz", L"--hizli", L"--gelistirme", L"--dusuk-surum", L"--kati", L"--denetime-al", L"--dizinsiz"});
+    Arguments a = parseOptions(args,
+                               {L"--oyun", L"--hedef", L"--ozel-anahtar", L"--surum", L"--kurallar",
+                                L"--haberler-tr", L"--haberler-en"},
+                               {L"--sessiz", L"--hizli", L"--gelistirme", L"--dusuk-surum", L"--kati",
+                                L"--denetime-al", L"--dizinsiz"});
     if (!a.error.empty()) return usageError(out, a.error);
     if (!requireOptions(a, {L"--oyun", L"--hedef", L"--ozel-anahtar"}, out)) return usageError(out, L"");
     PublishOptions options;

@@ -397,11 +397,13 @@ StepResult runDownloader(const DownloadSettings& settings, const RunServices& se
     setCurrentFile(services.status, run.items.empty() ? std::wstring() : run.items.front().entry->path, 1);
     // A patch adds its ranges once it knows them: every connection may get some.
     const size_t connections = static_cast<size_t>(std::max(1, settings.connectionCount));
-    int workers = static_cast<int>(std::min(run.openPatches > 0 ? connections : run.jobs.size(), connections));
+    int workers =
+        static_cast<int>(std::min(run.openPatches > 0 ? connections : run.jobs.size(), connections));
     logLine(services.log, "indirme: %u dosya (%d parcali), %llu bayt, %d baglanti",
             static_cast<unsigned>(run.items.size()), run.splitFiles,
             static_cast<unsigned long long>(run.totalBytes), workers);
-    if (run.openPatches > 0) logLine(services.log, "diskteki kopyadan yamalanacak: %d dosya", run.openPatches);
+    if (run.openPatches > 0)
+        logLine(services.log, "diskteki kopyadan yamalanacak: %d dosya", run.openPatches);
     ULONGLONG startTick = GetTickCount64();
     runWorkers(run, workers);
     if (run.failure) std::rethrow_exception(run.failure);

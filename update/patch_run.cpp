@@ -67,7 +67,8 @@ void endOpenPatch(DownloadRun& run) {
 
 // The index the list names for the file, fetched whole (no larger than the list says), checked
 // against its hash and read for a file of the listed size. Empty `why` on success.
-std::string fetchChunkIndex(DownloadRun& run, HINTERNET connection, const DownloadItem& item, PatchState& state) {
+std::string fetchChunkIndex(DownloadRun& run, HINTERNET connection, const DownloadItem& item,
+                            PatchState& state) {
     const ChunkIndexRef& ref = *item.chunkIndex;
     if (ref.size > chunkIndexSize(kMaxIndexChunks)) return "liste cok buyuk bir dizin adliyor";
     TransferGroup& group = run.transfers;
@@ -162,8 +163,8 @@ StepResult finishPatch(DownloadRun& run, HINTERNET connection, PatchState& state
         }
         // A plan given up for too little on disk has said so already.
         if (error != ERROR_SUCCESS || !hash.empty())
-            logLine(run.transfers.run.log, "yama tutmadi %s (%lu), tek parca indirilecek", pathUtf8(item).c_str(),
-                    static_cast<unsigned long>(error));
+            logLine(run.transfers.run.log, "yama tutmadi %s (%lu), tek parca indirilecek",
+                    pathUtf8(item).c_str(), static_cast<unsigned long>(error));
     }
     return fallBack(run, connection, state.itemIndex);
 }
@@ -187,7 +188,8 @@ void scanSeeds(PatchState& state) {
             static_cast<unsigned long long>(scan.keptBytes), static_cast<unsigned long long>(scan.fetchBytes),
             static_cast<unsigned>(scan.ranges.size()));
     if (!scan.worthwhile) {
-        logLine(run.transfers.run.log, "yama yaramaz %s: diskteki pay az, tek parca indirilecek", pathUtf8(item).c_str());
+        logLine(run.transfers.run.log, "yama yaramaz %s: diskteki pay az, tek parca indirilecek",
+                pathUtf8(item).c_str());
         return;
     }
     std::lock_guard<std::mutex> lock(run.lock);
@@ -213,7 +215,8 @@ StepResult startPatch(DownloadRun& run, HINTERNET connection, int itemIndex) {
         return fallBack(run, connection, itemIndex);
     }
     if (!openKeptTemp(run.root, item, item.temp)) {
-        StepResult opened = openTempFile(run.root, item.entry->path + kDownloadSuffix, item.entry->path, item.temp);
+        StepResult opened =
+            openTempFile(run.root, item.entry->path + kDownloadSuffix, item.entry->path, item.temp);
         if (!opened.ok()) {
             endOpenPatch(run);
             return opened;
@@ -224,8 +227,8 @@ StepResult startPatch(DownloadRun& run, HINTERNET connection, int itemIndex) {
         deleteOpenFile(item.temp);
         return fileFailure(error, item.entry->path);
     }
-    state->cursor = std::make_unique<PatchCursor>(item.tempPath, std::vector<std::wstring>{item.tempPath, item.targetPath},
-                                                  item.temp.get());
+    state->cursor = std::make_unique<PatchCursor>(
+        item.tempPath, std::vector<std::wstring>{item.tempPath, item.targetPath}, item.temp.get());
     {
         std::lock_guard<std::mutex> lock(run.lock);
         item.patch = state;
@@ -247,7 +250,8 @@ StepResult startPatch(DownloadRun& run, HINTERNET connection, int itemIndex) {
 // One range of the file's object into the temp file, every chunk checked before it is written:
 // Done, Stopped, RangeIgnored, Mismatch (a chunk failed its check), WriteFailed/DiskFull, or Failed
 // after the range policy's attempts.
-StepResult fetchPatchRange(DownloadRun& run, HINTERNET connection, PatchState& state, const FetchRange& range) {
+StepResult fetchPatchRange(DownloadRun& run, HINTERNET connection, PatchState& state,
+                           const FetchRange& range) {
     TransferGroup& group = run.transfers;
     const std::wstring& path = state.item->entry->path;
     StepResult result{StepOutcome::Stopped, 0, 0, path};
@@ -285,7 +289,8 @@ StepResult fetchPatchRange(DownloadRun& run, HINTERNET connection, PatchState& s
         result = StepResult{StepOutcome::Failed, http.systemError, http.status, path};
         return true;
     });
-    if (result.outcome == StepOutcome::Failed && isCancelled(group)) return StepResult{StepOutcome::Stopped, 0, 0, path};
+    if (result.outcome == StepOutcome::Failed && isCancelled(group))
+        return StepResult{StepOutcome::Stopped, 0, 0, path};
     return result;
 }
 
@@ -294,7 +299,8 @@ StepResult runPatchRange(DownloadRun& run, HINTERNET connection, const DownloadJ
     PatchState& state = *item.patch;
     bool arrived = false;
     if (!patchStopped(&state) && !run.rangeRefused.load()) {
-        StepResult range = fetchPatchRange(run, connection, state, state.ranges[static_cast<size_t>(job.chunkIndex)]);
+        StepResult range =
+            fetchPatchRange(run, connection, state, state.ranges[static_cast<size_t>(job.chunkIndex)]);
         arrived = range.ok();
         if (!arrived && range.outcome != StepOutcome::Stopped) {
             if (range.outcome == StepOutcome::RangeIgnored) {
@@ -302,7 +308,8 @@ StepResult runPatchRange(DownloadRun& run, HINTERNET connection, const DownloadJ
                     logLine(run.transfers.run.log, "sunucu Range vermedi (%s): buyuk dosyalar tek akisla",
                             pathUtf8(item).c_str());
             } else if (range.outcome == StepOutcome::Mismatch) {
-                logLine(run.transfers.run.log, "yama parcasi tutmadi %s (%llu. bayttan), tek parca indirilecek",
+                logLine(run.transfers.run.log,
+                        "yama parcasi tutmadi %s (%llu. bayttan), tek parca indirilecek",
                         pathUtf8(item).c_str(), static_cast<unsigned long long>(job.offset));
             } else {
                 logLine(run.transfers.run.log, "yama araligi alinamadi %s, tek parca indirilecek",
@@ -323,7 +330,8 @@ void choosePatches(DownloadRun& run, const Manifest& manifest) {
         if (!ref || item.entry->size < kChunkIndexThreshold) continue;
         item.chunkIndex = ref;
         uint64_t size = 0;
-        item.patchable = (fileSize(item.targetPath, size) && size > 0) || (fileSize(item.tempPath, size) && size > 0);
+        item.patchable =
+            (fileSize(item.targetPath, size) && size > 0) || (fileSize(item.tempPath, size) && size > 0);
     }
 }
 

@@ -79,8 +79,10 @@ TEST(PatchRun, TakesFromDiskWhatItHoldsAndFetchesTheRest) {
         {"insert near the start", v1.substr(0, 100000) + patternBytes(4096, 8) + v1.substr(100000), true, 0,
          2 * 4096 + 1048576},
         {"append", v1 + patternBytes(200000, 9), true, 0, 2 * 200000 + 1048576},
-        {"resume from a temp file alone", changed(v1, 0, kSize, 10), false, 3000000, kSize - 3000000 + 300000},
-        {"temp file and old copy together", changed(v1, 3500000, 65536, 11), true, 2000000, 2 * 65536 + 1048576},
+        {"resume from a temp file alone", changed(v1, 0, kSize, 10), false, 3000000,
+         kSize - 3000000 + 300000},
+        {"temp file and old copy together", changed(v1, 3500000, 65536, 11), true, 2000000,
+         2 * 65536 + 1048576},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -132,9 +134,11 @@ TEST(PatchRun, FallsBackToTheWholeFileInTheSameRunOnce) {
         PatchGame g;
         g.open();
         const std::string described = c.fault == Fault::IndexOfAnotherSize ? v2 + "x" : other;
-        g.publishIndexed(v2, c.fault == Fault::ChunkFails || c.fault == Fault::IndexOfAnotherSize ? &described : nullptr);
+        g.publishIndexed(
+            v2, c.fault == Fault::ChunkFails || c.fault == Fault::IndexOfAnotherSize ? &described : nullptr);
         ChunkIndexRef& ref = g.manifest.chunkIndexes.begin()->second;
-        if (c.fault == Fault::IndexHash) g.server.addFile(objectUrl(g.indexHash), changed(g.indexBytes, 40, 1, 3));
+        if (c.fault == Fault::IndexHash)
+            g.server.addFile(objectUrl(g.indexHash), changed(g.indexBytes, 40, 1, 3));
         if (c.fault == Fault::IndexTooLong) g.server.addFile(objectUrl(g.indexHash), g.indexBytes + "x");
         if (c.fault == Fault::IgnoresRange) {
             LoopbackFault f;
@@ -189,8 +193,8 @@ TEST(PatchRun, KeepRuleForTempFiles) {
         const wchar_t* temp;
         bool kept;
     } cases[] = {
-        {L"pack/büyük.epk.indir", true},  {L"PACK/BÜYÜK.EPK.indir", true}, {L"small.dat.indir", false},
-        {L"unindexed.epk.indir", false}, {L"gone.epk.indir", false},       {L".indir", false},
+        {L"pack/büyük.epk.indir", true}, {L"PACK/BÜYÜK.EPK.indir", true}, {L"small.dat.indir", false},
+        {L"unindexed.epk.indir", false}, {L"gone.epk.indir", false},      {L".indir", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(keepsTempForPatch(g.manifest, c.temp), c.kept) << toUtf8(c.temp);
