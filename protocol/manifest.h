@@ -27,12 +27,13 @@ struct Manifest {
     std::vector<ManifestEntry> entries;
     std::vector<std::wstring> xValues;
     std::vector<std::wstring> wValues;
-    std::vector<std::wstring> cleanDirs;                // "D", cleanRelativePath (case kept), one per folder
-    std::vector<std::wstring> rootExtensions;           // "E", lower-cased
-    std::vector<std::wstring> keepPatterns;             // "S", pathKey
-    std::vector<std::wstring> createDirs;               // "O", cleanRelativePath (case kept)
-    std::map<std::wstring, size_t> pathIndex;           // pathKey -> index of the last entry
-    std::map<std::string, ChunkIndexRef> chunkIndexes;  // "P": file hash -> its index; the last wins
+    std::vector<std::wstring> cleanDirs;       // "D", cleanRelativePath (case kept), one per folder
+    std::vector<std::wstring> rootExtensions;  // "E", lower-cased
+    std::vector<std::wstring> keepPatterns;    // "S", pathKey
+    std::vector<std::wstring> createDirs;      // "O", cleanRelativePath (case kept)
+    std::map<std::wstring, size_t> pathIndex;  // pathKey -> index of the last entry
+    // "P": file hash -> its index; the last wins
+    std::map<std::string, ChunkIndexRef> chunkIndexes;
 };
 
 // True when a header line was seen and at least one file record was accepted.
