@@ -15,6 +15,7 @@
 #include "protocol/manifest.h"
 #include "protocol/object_path.h"
 #include "protocol/temp_journal.h"
+#include "update/download_jobs.h"
 #include "update/file_commit.h"
 #include "update/live_status.h"
 #include "update/patch_run.h"
@@ -26,10 +27,6 @@ namespace {
 
 std::string relativeUtf8(const DownloadItem& item) {
     return toUtf8(item.entry->path);
-}
-
-bool shouldSplit(const DownloadSettings& settings, uint64_t size) {
-    return settings.connectionCount > 1 && size > kSplitThreshold;
 }
 
 // Removes the ".indir" files of items that never reached their place, also when the run is left
@@ -49,21 +46,6 @@ void journalTempFiles(const DownloadRun& run) {
     for (const DownloadItem& item : run.items)
         temps.push_back(item.entry->path + kDownloadSuffix);
     writeTempJournal(run.settings.rootFolder, temps);
-}
-
-// Creates the split file's temp file at its full size, so ranges can land in any order and a full
-// disk (on file systems that allocate eagerly) shows before the first request.
-StepResult preallocateTemp(const ContainedRoot& root, DownloadItem& item) {
-    StepResult opened = openTempFile(root, item.entry->path + kDownloadSuffix, item.entry->path, item.temp);
-    if (!opened.ok()) return opened;
-    FILE_END_OF_FILE_INFO end{};
-    end.EndOfFile.QuadPart = static_cast<LONGLONG>(item.entry->size);
-    if (!SetFileInformationByHandle(item.temp.get(), FileEndOfFileInfo, &end, sizeof end)) {
-        DWORD error = lastErrorOr();
-        deleteOpenFile(item.temp);
-        return fileFailure(error, item.entry->path);
-    }
-    return opened;
 }
 
 // What a split file's hashing watches: the run and the file it belongs to.
@@ -285,28 +267,6 @@ StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest,
             return StepResult{StepOutcome::Locked, error, 0, entry.path};
         run.totalBytes += entry.size;
     }
-    return StepResult{};
-}
-
-StepResult queueItemJobs(DownloadRun& run, size_t itemIndex) {
-    DownloadItem& item = run.items[itemIndex];
-    const int i = static_cast<int>(itemIndex);
-    uint64_t size = item.entry->size;
-    if (!shouldSplit(run.settings, size)) {
-        run.jobs.push_back(DownloadJob{i, -1, 0, 0});
-        return StepResult{};
-    }
-    StepResult prepared = preallocateTemp(run.root, item);
-    if (!prepared.ok()) return prepared;
-    int chunks = static_cast<int>((size + kRangeSize - 1) / kRangeSize);
-    item.chunkCount = chunks;
-    item.cursor = std::make_unique<HashCursor>(item.tempPath, size, kRangeSize);
-    for (int c = 0; c < chunks; ++c) {
-        uint64_t offset = static_cast<uint64_t>(c) * kRangeSize;
-        run.jobs.push_back(DownloadJob{i, c, offset, std::min(kRangeSize, size - offset)});
-    }
-    ++run.splitFiles;
-    run.jobsChanged.notify_all();
     return StepResult{};
 }
 

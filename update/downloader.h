@@ -33,9 +33,7 @@ StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest,
 // One job per small file, 16 MiB ranges of a preallocated temp file per large one, one patch start
 // per file to patch.
 StepResult queueDownloadJobs(DownloadRun& run);
-// The whole-file jobs of one item (its ranges when it is split); also for a patch that falls back,
-// then under run.lock.
-StepResult queueItemJobs(DownloadRun& run, size_t itemIndex);
+
 // One range under the range policy: Done, Failed, WriteFailed, DiskFull, Stopped or RangeIgnored.
 StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& item, const DownloadJob& job);
 void deleteUncommittedTemps(DownloadRun& run);

@@ -11,7 +11,7 @@
 #include "net/http_client.h"
 #include "protocol/manifest.h"
 #include "protocol/object_path.h"
-#include "update/downloader.h"
+#include "update/download_jobs.h"
 #include "update/file_commit.h"
 #include "update/live_status.h"
 #include "update/range_fetch.h"
@@ -124,7 +124,7 @@ StepResult fallBack(DownloadRun& run, HINTERNET connection, int itemIndex) {
         endOpenPatch(run);
         return StepResult{StepOutcome::Stopped, 0, 0, item.entry->path};
     }
-    if (run.rangeRefused.load() || run.settings.connectionCount <= 1 || item.entry->size <= kSplitThreshold) {
+    if (run.rangeRefused.load() || !shouldSplit(run.settings, item.entry->size)) {
         endOpenPatch(run);
         return downloadWhole(run, connection, item);
     }
