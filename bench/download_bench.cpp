@@ -122,6 +122,11 @@ int engineRun(const wchar_t* url, const wchar_t* folder, const wchar_t* connecti
                 static_cast<unsigned long long>(s.bytesTotal), u.config.connectionCount);
     std::printf("log: %s\n", lastLineWith(log, "indirme: ").c_str());
     std::printf("log: %s\n", lastLineWith(log, "indirme bitti").c_str());
+    // What a patch took from where (empty lines when the run patched nothing).
+    for (const char* needle : {"yama ", "indirildi "}) {
+        std::string line = lastLineWith(log, needle);
+        if (!line.empty()) std::printf("log: %s\n", line.c_str());
+    }
     figure("run", end - start);
     if (stage.end > 0) {
         figure("before_stage", stage.start - start);

@@ -49,6 +49,17 @@ void addFileRecord(char kind, std::string_view value, Manifest& manifest) {
     manifest.entries.push_back(std::move(entry));
 }
 
+// "P file-hash index-hash index-size": both hashes 64 bytes, a size above 0. Fields after the size
+// are left for later formats.
+void addChunkIndexRecord(std::string_view value, Manifest& manifest) {
+    std::string_view fileHash, indexHash, size;
+    if (!splitFileRecord(value, fileHash, indexHash, size)) return;
+    if (fileHash.size() != 64 || indexHash.size() != 64) return;
+    ChunkIndexRef ref{std::string(indexHash), parseDecimal(size)};
+    if (ref.size == 0) return;
+    manifest.chunkIndexes[std::string(fileHash)] = std::move(ref);
+}
+
 // A folder named twice (in any spelling) is walked once.
 void addCleanDir(std::wstring folder, Manifest& manifest) {
     std::wstring key = pathKey(folder);
@@ -70,6 +81,9 @@ void addRecord(char kind, std::string_view value, Manifest& manifest) {
         case 'K':
         case 'I':
             addFileRecord(kind, value, manifest);
+            return;
+        case 'P':
+            addChunkIndexRecord(value, manifest);
             return;
         case 'X':
             manifest.xValues.push_back(lowerAll(fromUtf8(value)));
@@ -175,4 +189,9 @@ uint64_t manifestTotalBytes(const Manifest& manifest) {
     for (const ManifestEntry& e : manifest.entries)
         total += e.size;
     return total;
+}
+
+const ChunkIndexRef* chunkIndexFor(const Manifest& manifest, const std::string& fileHash) {
+    auto found = manifest.chunkIndexes.find(fileHash);
+    return found == manifest.chunkIndexes.end() ? nullptr : &found->second;
 }

@@ -17,6 +17,13 @@ struct ManifestEntry {
     std::wstring path;  // as written in the list, relative to the game folder
 };
 
+// A "P" record: the chunk index of the files with a given hash (a launcher that does not know the
+// kind ignores the record and fetches such files whole).
+struct ChunkIndexRef {
+    std::string hash;  // the index object's SHA-256, 64 lowercase hexadecimal characters
+    uint64_t size = 0;
+};
+
 struct Manifest {
     uint64_t version = 0;
     std::vector<ManifestEntry> entries;
@@ -30,6 +37,8 @@ struct Manifest {
     // "A": servers with the same tree, in list order; a URL that does not parse or names a mirror
     // already listed is left out.
     std::vector<MirrorAddress> mirrors;
+    // "P": file hash -> its index; the last wins
+    std::map<std::string, ChunkIndexRef> chunkIndexes;
 };
 
 // True when a header line was seen and at least one file record was accepted.
@@ -45,3 +54,5 @@ bool isAcceptableFilePath(std::wstring_view path);
 // or has a part shaped like a short 8.3 name.
 std::wstring acceptedRuleValue(char kind, std::wstring_view value);
 uint64_t manifestTotalBytes(const Manifest& manifest);
+// The chunk index the list names for a file's hash, or null.
+const ChunkIndexRef* chunkIndexFor(const Manifest& manifest, const std::string& fileHash);

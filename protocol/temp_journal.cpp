@@ -1,5 +1,7 @@
 #include "protocol/temp_journal.h"
 
+#include <set>
+
 #include "base/contained_path.h"
 #include "base/file.h"
 #include "base/names.h"
@@ -66,7 +68,12 @@ void pruneJournal(const std::wstring& rootFolder, Settle&& settle) {
 
 DWORD writeTempJournal(const std::wstring& rootFolder, const std::vector<std::wstring>& relativeTemps) {
     std::vector<std::wstring> lines = readJournal(rootFolder);
-    lines.insert(lines.end(), relativeTemps.begin(), relativeTemps.end());
+    std::set<std::wstring> known;
+    for (const std::wstring& relative : lines)
+        known.insert(pathKey(relative));
+    // A temp kept from an earlier run is journalled already.
+    for (const std::wstring& relative : relativeTemps)
+        if (known.insert(pathKey(relative)).second) lines.push_back(relative);
     return storeJournal(rootFolder, lines);
 }
 
@@ -74,10 +81,12 @@ void closeTempJournal(const std::wstring& rootFolder) {
     pruneJournal(rootFolder, [](const std::wstring&, const std::wstring&) {});
 }
 
-std::vector<std::wstring> removeLeftoverTemps(const std::wstring& rootFolder) {
+std::vector<std::wstring> removeLeftoverTemps(
+    const std::wstring& rootFolder, const std::function<bool(const std::wstring& relativeTemp)>& keep) {
     std::vector<std::wstring> removed;
     const ContainedRoot root = resolveRoot(rootFolder);
     pruneJournal(rootFolder, [&](const std::wstring& relative, const std::wstring&) {
+        if (keep && keep(relative)) return;
         // A folder on the way that became a junction since the journal was written leads elsewhere.
         if (deleteFileBelow(root, relative) == 0) removed.push_back(relative);
     });

@@ -6,16 +6,18 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
-// Adds list-relative temp paths (ending in ".indir") to the journal. 0 or the system error; without
-// a journal the stage still runs, it only cannot clean up after a crash.
+// Adds list-relative temp paths (ending in ".indir") to the journal, once each. 0 or the system error;
+// without a journal the stage still runs, it only cannot clean up after a crash.
 DWORD writeTempJournal(const std::wstring& rootFolder, const std::vector<std::wstring>& relativeTemps);
 // Keeps in the journal only the temp files still on disk; removes it when none is.
 void closeTempJournal(const std::wstring& rootFolder);
 // Deletes the temp files the journal names, keeping only those that cannot be deleted (also those
-// reached only through a junction or link). Lines that are not ".indir" files at paths the list's
-// rules accept, outside "koruma", are dropped untouched.
-// Returns the list-relative paths deleted.
-std::vector<std::wstring> removeLeftoverTemps(const std::wstring& rootFolder);
+// reached only through a junction or link) and those `keep` wants (a temp of a file the new list
+// still wants, which a patch uses as a seed). Lines that are not ".indir" files at paths the list's
+// rules accept, outside "koruma", are dropped untouched. Returns the list-relative paths deleted.
+std::vector<std::wstring> removeLeftoverTemps(
+    const std::wstring& rootFolder, const std::function<bool(const std::wstring& relativeTemp)>& keep = {});

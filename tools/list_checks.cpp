@@ -26,6 +26,22 @@ bool hasControlCharacter(const std::wstring& text) {
     return false;
 }
 
+// "P file-hash index-hash index-size".
+std::wstring chunkIndexRecordProblem(std::string_view value) {
+    size_t first = value.find(' ');
+    size_t second = first == std::string_view::npos ? first : value.find(' ', first + 1);
+    if (second == std::string_view::npos)
+        return L"'dosya-ozeti dizin-ozeti boyut' bekleniyor (expected 'file-hash index-hash size')";
+    if (!isListHash(value.substr(0, first)) || !isListHash(value.substr(first + 1, second - first - 1)))
+        return L"ozet 64 kucuk onaltilik rakam degil, hic tutmaz (hash is not 64 lowercase hexadecimal "
+               L"digits, it never matches)";
+    std::string_view size = value.substr(second + 1);
+    if (size.empty() || size.find_first_not_of("0123456789") != std::string_view::npos ||
+        size.find_first_not_of('0') == std::string_view::npos)
+        return L"dizin boyutu pozitif bir tamsayi olmali (the index size must be a positive integer)";
+    return {};
+}
+
 }  // namespace
 
 bool isListHash(std::string_view hash) {
@@ -63,6 +79,7 @@ std::wstring listRecordProblem(std::string_view line) {
     char kind = line[0];
     std::string_view value = line.substr(2);
     if (kind == 'D' || kind == 'S' || kind == 'O') return ruleValueProblem(kind, fromUtf8(value));
+    if (kind == 'P') return chunkIndexRecordProblem(value);
     if (kind != 'K' && kind != 'I') return {};
     size_t first = value.find(' ');
     size_t second = first == std::string_view::npos ? first : value.find(' ', first + 1);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 
 #include "base/file.h"
 #include "base/handles.h"
@@ -16,6 +17,7 @@
 #include "protocol/manifest.h"
 #include "protocol/news_format.h"
 #include "protocol/object_path.h"
+#include "tools/chunk_indexing.h"
 #include "tools/launcher_file.h"
 #include "tools/list_checks.h"
 #include "tools/list_history.h"
@@ -417,6 +419,31 @@ bool writePreparedList(const std::wstring& serverFolder, const std::string& list
     return true;
 }
 
+// The index goes under its own address before the list names it; the file's size as hashed and as
+// indexed must agree, or the file changed between the two reads.
+bool placeChunkIndex(const PublishOptions& options, const HashedFile& hashed, PublishedFile& file,
+                     PublishResult& result) {
+    if (hashed.size != file.size) {
+        result.error =
+            L"dosya yayin sirasinda degisti, yeniden yayinlayin (file changed while publishing, "
+            L"publish again): " +
+            file.path;
+        return false;
+    }
+    file.indexHash = sha256Hex(hashed.index);
+    file.indexSize = hashed.index.size();
+    bool written = false;
+    if (DWORD error = storeIndexObject(options.serverFolder, hashed.index, file.indexHash, &written)) {
+        result.error = L"parca dizini yazilamadi (cannot write the chunk index) of " + file.path + L": " +
+                       systemErrorText(error);
+        return false;
+    }
+    ++result.indexes;
+    result.indexBytes += file.indexSize;
+    if (written) ++result.indexesWritten;
+    return true;
+}
+
 // A server tree inside the game folder would be published into itself at the next run.
 bool targetInsideGame(const std::wstring& gameFolder, const std::wstring& serverFolder) {
     std::wstring game = fullFolderKey(gameFolder), target = fullFolderKey(serverFolder);
@@ -458,10 +485,13 @@ std::string buildListText(uint64_t version, const std::vector<std::string>& rule
     std::string text = "#QORVANEPC 1\n#surum " + std::to_string(version) + "\n";
     for (const std::string& line : ruleLines)
         text += line + "\n";
+    std::set<std::string> indexed;
     for (const PublishedFile& f : files) {
         text += f.kind;
         text += ' ';
         text += f.hash + " " + std::to_string(f.size) + " " + toUtf8(f.path) + "\n";
+        if (!f.indexHash.empty() && indexed.insert(f.hash).second)
+            text += "P " + f.hash + " " + f.indexHash + " " + std::to_string(f.indexSize) + "\n";
     }
     return text;
 }
@@ -650,13 +680,15 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
         PublishedFile file;
         file.kind = isInstallOnly(rules, path) ? 'I' : 'K';
         file.path = path;
-        DWORD readError = 0;
-        file.hash = hashFile(source, onHashed, &counter, &readError);
+        HashedFile hashed =
+            hashPublishedFile(source, options.chunkIndexes, defaultChunkParams(), onHashed, &counter);
+        file.hash = hashed.hash;
         if (file.hash.empty()) {
-            result.error = L"okunamadi (cannot read) " + source + L": " + systemErrorText(readError);
+            result.error = L"okunamadi (cannot read) " + source + L": " + systemErrorText(hashed.error);
             return result;
         }
         file.size = counter.fileBytes;
+        if (!hashed.index.empty() && !placeChunkIndex(options, hashed, file, result)) return result;
         std::wstring object = joinPath(options.serverFolder, objectPath(file.hash));
         uint64_t presentSize = 0;
         const bool present = fileSize(object, presentSize) && presentSize == file.size;

@@ -18,7 +18,9 @@ struct PublishedFile {
     char kind = 'K';
     std::string hash;
     uint64_t size = 0;
-    std::wstring path;  // relative, "/" separators
+    std::wstring path;      // relative, "/" separators
+    std::string indexHash;  // the file's chunk index object, when it has one
+    uint64_t indexSize = 0;
 };
 
 // The "A" record lines of the mirrors to publish: the given URLs, or with keep the ones the published
@@ -27,7 +29,8 @@ struct PublishedFile {
 bool mirrorLines(const std::vector<std::wstring>& given, bool keep, const Manifest& published,
                  std::vector<std::string>& lines, std::vector<std::wstring>& urls, std::wstring& error);
 
-// The list text: header, version, rule records, then the file records in the given order.
+// The list text: header, version, rule records, then the file records in the given order, each
+// indexed file's "P" record after its first file record.
 std::string buildListText(uint64_t version, const std::vector<std::string>& ruleLines,
                           const std::vector<PublishedFile>& files);
 
@@ -53,6 +56,7 @@ struct PublishOptions {
     // keepPublishedMirrors the target's published list's mirrors are written instead.
     std::vector<std::wstring> mirrors;
     bool keepPublishedMirrors = false;
+    bool chunkIndexes = true;  // index files of 4 MiB and more, so that launchers can patch them
 };
 
 struct PublishProgress {
@@ -84,6 +88,9 @@ struct [[nodiscard]] PublishResult {
     int objectsRepaired = 0;    // present under their address with other content, written again
     std::wstring preparedList;  // prepareOnly: the list to carry to the signing machine
     PublicKey signedWith{};     // a placed list: the key of the launcher's set that verified it
+    int indexes = 0;            // files listed with a chunk index
+    int indexesWritten = 0;     // index objects that were not in the tree yet
+    uint64_t indexBytes = 0;    // the bytes of all listed indexes
 };
 
 // A prepared list names the keys its launcher carries on lines "#anahtar <128 hex>" (launchers

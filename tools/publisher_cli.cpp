@@ -169,8 +169,8 @@ bool loadOptionalFile(const Arguments& a, const wchar_t* name, std::string& byte
 PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out, bool prepareOnly) {
     std::vector<std::wstring> values = {L"--oyun",        L"--hedef",       L"--surum", L"--kurallar",
                                         L"--haberler-tr", L"--haberler-en", L"--ayna"};
-    std::vector<std::wstring> flags = {L"--sessiz", L"--hizli",       L"--dusuk-surum",
-                                       L"--kati",   L"--denetime-al", L"--aynasiz"};
+    std::vector<std::wstring> flags = {L"--sessiz",      L"--hizli",   L"--dusuk-surum", L"--kati",
+                                       L"--denetime-al", L"--aynasiz", L"--dizinsiz"};
     if (!prepareOnly) {
         values.push_back(L"--ozel-anahtar");
         flags.push_back(L"--gelistirme");
@@ -223,6 +223,7 @@ PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out,
     options.allowDevelopmentKey = a.flags.count(L"--gelistirme") != 0;
     options.allowLowerVersion = a.flags.count(L"--dusuk-surum") != 0;
     options.strictRemovals = a.flags.count(L"--kati") != 0;
+    options.chunkIndexes = a.flags.count(L"--dizinsiz") == 0;
     options.allowInstallOnlyToChecked = a.flags.count(L"--denetime-al") != 0;
     DWORD started = GetTickCount();
     PublishResult r = publishGame(options, a.flags.count(L"--sessiz") ? nullptr : printPublishProgress, &out);
@@ -235,16 +236,16 @@ PublisherExit commandPublish(const std::vector<std::wstring>& args, Output& out,
         return PublisherExit::Failed;
     }
     double seconds = (GetTickCount() - started) / 1000.0;
-    wchar_t summary[256];
-    _snwprintf(summary, 256,
+    wchar_t summary[320];
+    _snwprintf(summary, 320,
                prepareOnly ? L"imzaya hazir (ready to sign): surum %llu, %d dosya, %ls; %d yeni nesne (%ls), "
-                             L"%d hazir nesne, %d onarilan; %.1f sn"
+                             L"%d hazir nesne, %d onarilan; %d parca dizini (%ls, %d yeni); %.1f sn"
                            : L"yayinlandi (published): surum %llu, %d dosya, %ls; %d yeni nesne (%ls), "
-                             L"%d hazir nesne, %d onarilan; %.1f sn",
+                             L"%d hazir nesne, %d onarilan; %d parca dizini (%ls, %d yeni); %.1f sn",
                static_cast<unsigned long long>(r.version), r.files, mebibytes(r.bytes).c_str(),
                r.objectsWritten, mebibytes(r.bytesWritten).c_str(), r.objectsReused, r.objectsRepaired,
-               seconds);
-    summary[255] = 0;
+               r.indexes, mebibytes(r.indexBytes).c_str(), r.indexesWritten, seconds);
+    summary[319] = 0;
     out.line(summary);
     if (prepareOnly)
         out.line(
@@ -507,7 +508,7 @@ Kullanim / Usage:
   qorvane-yayinci yayinla --oyun KLASOR --hedef KLASOR --ozel-anahtar DOSYA
                           [--surum N] [--kurallar DOSYA] [--haberler-tr DOSYA] [--haberler-en DOSYA]
                           [--ayna URL]... [--aynasiz]
-                          [--gelistirme] [--dusuk-surum] [--kati] [--denetime-al] [--hizli] [--sessiz]
+                          [--gelistirme] [--dusuk-surum] [--kati] [--denetime-al] [--hizli] [--dizinsiz] [--sessiz]
       Oyun klasorunu --hedef klasorune yayinlar (launcher'in temel yolunda sunulan klasor):
       obj/ altina yalnizca eksik nesneleri kopyalar, manifest.txt ve manifest.sig dosyalarini en son
       yazar. --surum verilmezse simdiki Unix zamani kullanilir. --kurallar: D, E, S, O, I, X, W
@@ -524,7 +525,8 @@ Kullanim / Usage:
       https://ayna.ornek.com/qorvane/pc/); her biri listeye bir A kaydi olur, launcher ana sunucu
       basarisiz olunca sirayla onlara gecer. --ayna verilmezse yayindaki listenin aynalari korunur;
       hepsini kaldirmak icin --aynasiz. Aynalara agaci siz kopyalarsiniz (once obj/, en son liste
-      ve imza).
+      ve imza). 4 MiB ve daha buyuk dosyalarin parca dizini yazilir (P kayitlari): launcher'lar
+      degisen dosyada yalnizca degisen parcalari indirir; --dizinsiz bunu kapatir.
       Publishes the game folder into the --hedef folder (the folder served at the launcher's base
       path): copies only missing objects under obj/, writes manifest.txt and manifest.sig last.
       Without --surum the current Unix time is the version. --kurallar: D, E, S, O, I, X, W records
@@ -542,10 +544,12 @@ Kullanim / Usage:
       turn to them in order when the main server fails. Without --ayna the published list's
       mirrors are kept; --aynasiz removes them all. Copying the tree to the mirrors is yours (obj/
       first, the list and its signature last).
+      Files of 4 MiB and more get a chunk index (P records), so that launchers fetch only the
+      changed parts of a changed file; --dizinsiz turns that off.
 
   qorvane-yayinci hazirla --oyun KLASOR --hedef KLASOR [--surum N] [--kurallar DOSYA]
                           [--haberler-tr DOSYA] [--haberler-en DOSYA] [--ayna URL]... [--aynasiz]
-                          [--dusuk-surum] [--kati] [--denetime-al] [--hizli] [--sessiz]
+                          [--dusuk-surum] [--kati] [--denetime-al] [--hizli] [--dizinsiz] [--sessiz]
   qorvane-yayinci imzala --liste DOSYA --ozel-anahtar DOSYA [--imza DOSYA] [--gelistirme] [--evet]
   qorvane-yayinci yerlestir --hedef KLASOR [--imza DOSYA] [--acik-anahtar HEX[,HEX...]|DOSYA]
                             [--gelistirme] [--dusuk-surum]
@@ -583,14 +587,14 @@ Kullanim / Usage:
   qorvane-yayinci dogrula --hedef KLASOR [--acik-anahtar HEX[,HEX...]|DOSYA] [--sessiz]
   qorvane-yayinci dogrula --adres URL [--acik-anahtar HEX[,HEX...]|DOSYA] [--tam] [--sessiz]
       Yayinlanmis agaci launcher gibi okur: imza, liste, her nesnenin boyutu ve ozeti, yayindaki
-      launcher'in listeyi dogrulayip dogrulayamayacagi. Anahtar verilmezse bu programa derlenmis
-      anahtarlar kullanilir. Her sorun icin bir satir yazar. --adres: sunucudaki agaci HTTP(S)
+      parca dizinleri, launcher'in listeyi dogrulayip dogrulayamayacagi. Anahtar verilmezse bu
+      programa derlenmis anahtarlar kullanilir. Her sorun icin bir satir yazar. --adres: sunucudaki agaci HTTP(S)
       uzerinden okur (launcher'in temel adresi, orn. https://indir.example.com/qorvane/pc/): liste,
       imza ve haberler launcher'in onbellek kirici sorgusuyla; her nesnenin varligi ve boyutu son
       baytini isteyen bir aralik istegiyle, --tam ile tamami indirilip ozetlenerek. Listeyi
       onbellekte tutan basliklar ve aralik desteklemeyen sunucu UYARI satiri olarak yazilir.
       Reads a published tree as the launcher will: signature, list, every object's size and hash,
-      and whether the published launcher can verify the list. Without a key the keys compiled into
+      the chunk indexes, and whether the published launcher can verify the list. Without a key the keys compiled into
       this program are used. Prints one line per problem. --adres: reads the tree over HTTP(S) at
       the launcher's base URL (e.g. https://indir.example.com/qorvane/pc/): the list, signature and
       news with the launcher's cache-busting query; every object's presence and size with a range

@@ -11,11 +11,13 @@
 #include "base/path_identity.h"
 #include "base/sha256.h"
 #include "base/text.h"
+#include "protocol/chunk_index.h"
 #include "protocol/key_set.h"
 #include "protocol/manifest.h"
 #include "protocol/mirror_address.h"
 #include "protocol/news_format.h"
 #include "protocol/object_path.h"
+#include "tools/chunk_indexing.h"
 #include "tools/list_checks.h"
 
 namespace {
@@ -64,7 +66,7 @@ void checkRecordLines(const std::string& list, VerifyReport& report) {
             return true;
         }
         if (line.size() < 3 || line[1] != ' ' ||
-            std::string_view("KIDSO").find(line[0]) == std::string_view::npos)
+            std::string_view("KIDSOP").find(line[0]) == std::string_view::npos)
             return true;
         std::wstring where = L"satir " + std::to_wstring(lineNumber) + L" ";
         std::wstring problem = listRecordProblem(line);
@@ -76,7 +78,7 @@ void checkRecordLines(const std::string& list, VerifyReport& report) {
         // Whether the probe list as a whole is accepted does not matter: the count below does.
         static_cast<void>(parseManifest(kPrefix + std::string(line) + "\n", probe));
         size_t items = probe.entries.size() - 1 + probe.cleanDirs.size() + probe.keepPatterns.size() +
-                       probe.createDirs.size();
+                       probe.createDirs.size() + probe.chunkIndexes.size();
         if (items != 1) {
             report.problems.push_back(
                 where + L"launcher tarafindan yok sayilir (line ignored by the launcher): " + fromUtf8(line));
@@ -93,8 +95,45 @@ void checkRecordLines(const std::string& list, VerifyReport& report) {
     });
 }
 
-void checkObject(const std::wstring& serverFolder, const ManifestEntry& entry, std::set<std::wstring>& seen,
-                 VerifyReport& report) {
+// The file's chunk index, when the list names one: present, of the listed size and hash, and
+// within the bounds a launcher accepts for a file of this size. False (with the problem reported)
+// otherwise: launchers would fall back to whole downloads.
+bool loadChunkIndex(const std::wstring& serverFolder, const ManifestEntry& entry, const ChunkIndexRef& ref,
+                    ChunkIndex& index, VerifyReport& report) {
+    const std::wstring relative = objectPath(ref.hash);
+    const std::wstring full = joinPath(serverFolder, relative);
+    const std::wstring about = L" for " + entry.path;
+    uint64_t size = 0;
+    std::string bytes;
+    if (!fileSize(full, size)) {
+        report.problems.push_back(L"parca dizini eksik (missing chunk index) " + relative + about);
+        return false;
+    }
+    if (size != ref.size) {
+        report.problems.push_back(L"parca dizini boyutu yanlis (wrong chunk index size) " + relative + L": " +
+                                  std::to_wstring(size) + L" != " + std::to_wstring(ref.size) + about);
+        return false;
+    }
+    if (size > chunkIndexSize(kMaxIndexChunks) || !readWholeFile(full, bytes, size)) {
+        report.problems.push_back(L"parca dizini okunamadi (cannot read chunk index) " + relative + about);
+        return false;
+    }
+    if (sha256Hex(bytes) != ref.hash) {
+        report.problems.push_back(L"parca dizini ozeti yanlis (wrong chunk index hash) " + relative + about);
+        return false;
+    }
+    ChunkIndexFault fault = parseChunkIndex(bytes, entry.size, index);
+    if (fault != ChunkIndexFault::None) {
+        report.problems.push_back(L"parca dizini kullanilamaz (unusable chunk index) " + relative + L": " +
+                                  fromUtf8(chunkIndexFaultText(fault)) + about);
+        return false;
+    }
+    ++report.indexesChecked;
+    return true;
+}
+
+void checkObject(const std::wstring& serverFolder, const ManifestEntry& entry, const ChunkIndexRef* indexRef,
+                 std::set<std::wstring>& seen, VerifyReport& report) {
     std::wstring relative = objectPath(entry.hash);
     if (!seen.insert(relative).second) return;  // same content under several names: checked once
     std::wstring full = joinPath(serverFolder, relative);
@@ -109,7 +148,16 @@ void checkObject(const std::wstring& serverFolder, const ManifestEntry& entry, s
                                   entry.path);
         return;
     }
-    std::string hash = hashFile(full, nullptr, nullptr);
+    // An indexed object is read once, for its hash and its chunks.
+    ChunkIndex index;
+    std::string hash;
+    if (indexRef && loadChunkIndex(serverFolder, entry, *indexRef, index, report)) {
+        std::wstring problem = checkIndexedObject(full, index, hash);
+        if (!problem.empty() && !hash.empty())
+            report.problems.push_back(problem + L": " + relative + L" for " + entry.path);
+    } else {
+        hash = hashFile(full, nullptr, nullptr);
+    }
     if (hash.empty())
         report.problems.push_back(L"nesne okunamadi (cannot read object) " + relative);
     else if (hash != entry.hash)
@@ -230,9 +278,18 @@ VerifyReport verifyPublishedTree(const std::wstring& serverFolder, const KeySet&
         return report;
 
     std::set<std::wstring> seen;
+    std::set<std::string> listedHashes;
+    for (const ManifestEntry& entry : manifest.entries)
+        listedHashes.insert(entry.hash);
+    for (const auto& [fileHash, ref] : manifest.chunkIndexes)
+        if (!listedHashes.count(fileHash))
+            report.notes.push_back(
+                L"parca dizini kaydi hicbir dosyaya ait degil (chunk index record for no "
+                L"listed file): " +
+                fromUtf8(fileHash));
     int done = 0;
     for (const ManifestEntry& entry : manifest.entries) {
-        checkObject(serverFolder, entry, seen, report);
+        checkObject(serverFolder, entry, chunkIndexFor(manifest, entry.hash), seen, report);
         if (progress) progress(context, ++done, report.files);
     }
     checkPublishedLauncher(serverFolder, manifest, list, signature, report);

@@ -18,6 +18,7 @@ struct [[nodiscard]] VerifyReport {
     int files = 0;
     uint64_t bytes = 0;
     int objectsChecked = 0;
+    int indexesChecked = 0;  // chunk indexes found sound (a mismatch with their file is a problem)
     bool signatureVerified = false;
     PublicKey signingKey{};  // the key of the set that verified the signature
     bool ok() const { return problems.empty(); }

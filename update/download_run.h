@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <exception>
@@ -19,7 +20,9 @@
 #include "update/step_result.h"
 #include "update/transfer.h"
 
+struct ChunkIndexRef;
 struct ManifestEntry;
+struct PatchState;
 
 // What a download stage is told: the game folder and the settings of the run it uses.
 struct DownloadSettings {
@@ -46,13 +49,21 @@ struct DownloadItem {
     std::atomic<uint32_t> mirrorHosts{0};  // bit n-1: mirror n delivered the file or one of its ranges
     int activeWorkers = 0;                 // under the run's lock
     bool committed = false;                // under the run's lock
+    // Files the list has a chunk index for, with something on disk to patch from. A file whose patch
+    // failed is fetched whole and never patched again in the run.
+    const ChunkIndexRef* chunkIndex = nullptr;
+    bool patchable = false;
+    std::atomic<bool> patchFailed{false};
+    std::shared_ptr<PatchState> patch;  // while the file is patched
+    std::string logNote;                // added to the line that logs the file's move into place
 };
 
 struct DownloadJob {
     int itemIndex = 0;
-    int chunkIndex = -1;  // -1: the whole file
+    int chunkIndex = -1;  // -1: the whole file (or, patching, the patch's start); else the range
     uint64_t offset = 0;
     uint64_t length = 0;
+    bool patch = false;  // a part of the file's patch rather than of its whole download
 };
 
 // One download stage. Lock order: the run's lock, then the status lock or a hash cursor's lock;
@@ -68,6 +79,8 @@ struct DownloadRun {
     std::mutex lock;                        // guards what follows, the items' activeWorkers and committed
     std::vector<DownloadItem> items;        // largest first
     std::deque<DownloadJob> jobs;
+    std::condition_variable jobsChanged;  // jobs were added, or a patch ended
+    int openPatches = 0;                  // patches that may still add jobs: workers wait for them
     HashCache* cache = nullptr;
     int finished = 0;
     StepResult firstFailure;     // Done until a file fails for good; only the first is reported

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <chrono>
 #include <set>
 #include <system_error>
 #include <thread>
@@ -16,9 +17,11 @@
 #include "protocol/object_path.h"
 #include "protocol/temp_journal.h"
 #include "update/disk_room.h"
+#include "update/download_jobs.h"
 #include "update/file_commit.h"
 #include "update/held_file.h"
 #include "update/live_status.h"
+#include "update/patch_run.h"
 #include "update/transfer.h"
 #include "update/update_log.h"
 #include "update/updater.h"
@@ -27,10 +30,6 @@ namespace {
 
 std::string relativeUtf8(const DownloadItem& item) {
     return toUtf8(item.entry->path);
-}
-
-bool shouldSplit(const DownloadSettings& settings, uint64_t size) {
-    return settings.connectionCount > 1 && size > kSplitThreshold;
 }
 
 // Removes the ".indir" files of items that never reached their place, also when the run is left
@@ -50,21 +49,6 @@ void journalTempFiles(const DownloadRun& run) {
     for (const DownloadItem& item : run.items)
         temps.push_back(item.entry->path + kDownloadSuffix);
     writeTempJournal(run.settings.rootFolder, temps);
-}
-
-// Creates the split file's temp file at its full size, so ranges can land in any order and a full
-// disk (on file systems that allocate eagerly) shows before the first request.
-StepResult preallocateTemp(const ContainedRoot& root, DownloadItem& item) {
-    StepResult opened = openTempFile(root, item.entry->path + kDownloadSuffix, item.entry->path, item.temp);
-    if (!opened.ok()) return opened;
-    FILE_END_OF_FILE_INFO end{};
-    end.EndOfFile.QuadPart = static_cast<LONGLONG>(item.entry->size);
-    if (!SetFileInformationByHandle(item.temp.get(), FileEndOfFileInfo, &end, sizeof end)) {
-        DWORD error = lastErrorOr();
-        deleteOpenFile(item.temp);
-        return fileFailure(error, item.entry->path);
-    }
-    return opened;
 }
 
 // What a split file's hashing watches: the run and the file it belongs to.
@@ -93,6 +77,7 @@ StepResult finishSplitFile(DownloadRun& run, HINTERNET connection, DownloadItem&
 }
 
 StepResult runJob(DownloadRun& run, HINTERNET connection, const DownloadJob& job) {
+    if (job.patch) return runPatchJob(run, connection, job);
     DownloadItem& item = run.items[job.itemIndex];
     if (job.chunkIndex < 0) return downloadWhole(run, connection, item);
     bool arrived = false;
@@ -123,7 +108,7 @@ void recordFailure(DownloadRun& run, const StepResult& result) {
 // A range may start unless its file's hashing trails it by a whole window; a file that has failed
 // lets its ranges through at once, since they end without a transfer.
 bool jobMayStart(DownloadRun& run, const DownloadJob& job, int window) {
-    if (job.chunkIndex < 0) return true;
+    if (job.chunkIndex < 0 || job.patch) return true;
     DownloadItem& item = run.items[job.itemIndex];
     return item.failed.load() || run.rangeRefused.load() ||
            rangeMayStart(*item.cursor, job.chunkIndex, window);
@@ -154,8 +139,14 @@ void downloadWorker(DownloadRun& run) {
         DownloadJob wait;
         bool taken = false;
         {
-            std::lock_guard<std::mutex> lock(run.lock);
-            if (isCancelled(run.transfers) || run.jobs.empty()) break;
+            std::unique_lock<std::mutex> lock(run.lock);
+            if (isCancelled(run.transfers)) break;
+            if (run.jobs.empty()) {
+                if (run.openPatches == 0) break;
+                // A patch still reading its seeds adds its ranges when its plan is complete.
+                run.jobsChanged.wait_for(lock, std::chrono::milliseconds(50));
+                continue;
+            }
             const DownloadJob* held = nullptr;
             taken = takeJob(run, window, job, held);
             if (taken) {
@@ -228,9 +219,14 @@ void deleteUncommittedTemps(DownloadRun& run) {
         for (DownloadItem& item : run.items)
             if (!item.committed && item.temp) left.push_back(&item);
     }
-    // The workers have ended: each handle still open is the one temp file it created.
-    for (DownloadItem* item : left)
-        deleteOpenFile(item->temp);
+    // The workers have ended: each handle still open is the one temp file it created. A file that
+    // can be patched keeps its temp file for the next run to go on from.
+    for (DownloadItem* item : left) {
+        if (item->chunkIndex)
+            item->temp.reset();
+        else
+            deleteOpenFile(item->temp);
+    }
 }
 
 StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest,
@@ -283,23 +279,13 @@ StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest,
 StepResult queueDownloadJobs(DownloadRun& run) {
     run.splitFiles = 0;
     for (size_t i = 0; i < run.items.size(); ++i) {
-        DownloadItem& item = run.items[i];
-        uint64_t size = item.entry->size;
-        if (!shouldSplit(run.settings, size)) {
-            run.jobs.push_back(DownloadJob{static_cast<int>(i), -1, 0, 0});
+        if (run.items[i].patchable) {
+            run.jobs.push_back(DownloadJob{static_cast<int>(i), -1, 0, 0, true});
+            ++run.openPatches;
             continue;
         }
-        StepResult prepared = preallocateTemp(run.root, item);
-        if (!prepared.ok()) return prepared;
-        int chunks = static_cast<int>((size + kRangeSize - 1) / kRangeSize);
-        item.chunkCount = chunks;
-        item.cursor = std::make_unique<HashCursor>(item.tempPath, size, kRangeSize);
-        for (int c = 0; c < chunks; ++c) {
-            uint64_t offset = static_cast<uint64_t>(c) * kRangeSize;
-            run.jobs.push_back(
-                DownloadJob{static_cast<int>(i), c, offset, std::min(kRangeSize, size - offset)});
-        }
-        ++run.splitFiles;
+        StepResult queued = queueItemJobs(run, i);
+        if (!queued.ok()) return queued;
     }
     return StepResult{};
 }
@@ -403,16 +389,22 @@ StepResult runDownloader(const DownloadSettings& settings, const RunServices& se
     }
     TempFileGuard guard{run};
     StepResult prepared = planDownloadItems(run, manifest, indices);
+    if (prepared.ok()) choosePatches(run, manifest);
     if (prepared.ok()) journalTempFiles(run);
     if (prepared.ok()) prepared = queueDownloadJobs(run);
     if (!prepared.ok()) return prepared;
 
     beginStage(services.status, UpdatePhase::Downloading, static_cast<int>(run.items.size()), run.totalBytes);
     setCurrentFile(services.status, run.items.empty() ? std::wstring() : run.items.front().entry->path, 1);
-    int workers = static_cast<int>(std::min<size_t>(run.jobs.size(), std::max(1, settings.connectionCount)));
+    // A patch adds its ranges once it knows them: every connection may get some.
+    const size_t connections = static_cast<size_t>(std::max(1, settings.connectionCount));
+    int workers =
+        static_cast<int>(std::min(run.openPatches > 0 ? connections : run.jobs.size(), connections));
     logLine(services.log, "indirme: %u dosya (%d parcali), %llu bayt, %d baglanti",
             static_cast<unsigned>(run.items.size()), run.splitFiles,
             static_cast<unsigned long long>(run.totalBytes), workers);
+    if (run.openPatches > 0)
+        logLine(services.log, "diskteki kopyadan yamalanacak: %d dosya", run.openPatches);
     ULONGLONG startTick = GetTickCount64();
     runWorkers(run, workers);
     if (run.failure) std::rethrow_exception(run.failure);

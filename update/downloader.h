@@ -30,8 +30,10 @@ void refreshDownloadStatus(DownloadRun& run);
 // refused before anything is fetched.
 StepResult planDownloadItems(DownloadRun& run, const Manifest& manifest,
                              const std::vector<uint32_t>& indices);
-// One job per small file, 16 MiB ranges of a preallocated temp file per large one.
+// One job per small file, 16 MiB ranges of a preallocated temp file per large one, one patch start
+// per file to patch.
 StepResult queueDownloadJobs(DownloadRun& run);
+
 // One range under the range policy: Done, Failed, WriteFailed, DiskFull, Stopped or RangeIgnored.
 StepResult downloadChunk(DownloadRun& run, HINTERNET connection, DownloadItem& item, const DownloadJob& job);
 void deleteUncommittedTemps(DownloadRun& run);

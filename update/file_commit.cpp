@@ -113,6 +113,7 @@ StepResult commitFile(DownloadRun& run, DownloadItem& item) {
     item.temp.reset();
     std::string suffix;
     if (item.chunkCount > 0) suffix = ", " + std::to_string(item.chunkCount) + " parca";
+    suffix += item.logNote;
     logLine(run.transfers.run.log, "indirildi %s (%llu bayt%s)%s", toUtf8(entry.path).c_str(),
             static_cast<unsigned long long>(entry.size), suffix.c_str(),
             mirrorsNamed(run.transfers.run.hosts, item).c_str());

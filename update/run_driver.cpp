@@ -1,5 +1,6 @@
 #include "update/run_driver.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "update/manifest_fetch.h"
 #include "update/news.h"
 #include "update/object_hosts.h"
+#include "update/patch_run.h"
 #include "update/self_update.h"
 #include "update/update_log.h"
 #include "update/updater.h"
@@ -234,10 +236,6 @@ void runUpdate(Updater& updater, bool fullScan, bool checkOnly) {
     if (replaced.outcome != StepOutcome::Unchanged)
         logLine(updater.log, "launcher guncellenemedi, oyun dosyalariyla devam");
 
-    // What a process ended in the middle of a download left behind, before this run plans its own.
-    for (const std::wstring& relative : removeLeftoverTemps(config.rootFolder))
-        logLine(updater.log, "yarim kalan indirme silindi %s", toUtf8(relative).c_str());
-
     HashCache cache;
     loadHashCache(config.rootFolder, cache);
     std::vector<uint32_t> downloadList;
@@ -248,6 +246,17 @@ void runUpdate(Updater& updater, bool fullScan, bool checkOnly) {
     reportProgress(updater.status, counted.bytes);
     logLine(updater.log, "tarama bitti: %d dosya, %u indirilecek", counted.files,
             static_cast<unsigned>(downloadList.size()));
+
+    // What a process ended in the middle of a download left behind, before this run plans its own:
+    // the temp file of a file this run fetches and can patch is where the next patch goes on from.
+    std::set<std::wstring> fetched;
+    for (uint32_t index : downloadList)
+        fetched.insert(pathKey(manifest.entries[index].path + kDownloadSuffix));
+    auto keep = [&](const std::wstring& relativeTemp) {
+        return fetched.count(pathKey(relativeTemp)) && keepsTempForPatch(manifest, relativeTemp);
+    };
+    for (const std::wstring& relative : removeLeftoverTemps(config.rootFolder, keep))
+        logLine(updater.log, "yarim kalan indirme silindi %s", toUtf8(relative).c_str());
 
     if (!downloadList.empty() &&
         failed(runDownloader(downloadSettings(config), services, manifest, downloadList, cache)))

@@ -72,3 +72,19 @@ TEST(TempJournal, WhatCannotBeDeletedStaysJournalledForTheNextRun) {
     closeTempJournal(t.path);
     EXPECT_FALSE(t.exists(kJournal));
 }
+
+// A temp of a file the new list still wants stays for the patch that uses it, journalled once;
+// the others go as before.
+TEST(TempJournal, TempsTheListStillWantsStay) {
+    TempFolder t;
+    t.write(L"pack/big.epk.indir", std::string(5000, 'a'));
+    t.write(L"pack/gone.epk.indir", "x");
+    ASSERT_EQ(writeTempJournal(t.path, {L"pack/big.epk.indir", L"pack/gone.epk.indir"}), 0u);
+    auto wanted = [](const std::wstring& relative) { return relative == L"pack/big.epk.indir"; };
+    EXPECT_EQ(removeLeftoverTemps(t.path, wanted), std::vector<std::wstring>{L"pack/gone.epk.indir"});
+    EXPECT_EQ(t.read(L"pack/big.epk.indir"), std::string(5000, 'a'));
+    EXPECT_EQ(t.read(kJournal), "pack/big.epk.indir\n");
+    ASSERT_EQ(writeTempJournal(t.path, {L"PACK/big.epk.indir", L"data/new.bin.indir"}), 0u);
+    EXPECT_EQ(t.read(kJournal), "pack/big.epk.indir\ndata/new.bin.indir\n");
+    EXPECT_EQ(removeLeftoverTemps(t.path), std::vector<std::wstring>{L"pack/big.epk.indir"});
+}

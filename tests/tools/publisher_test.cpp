@@ -10,6 +10,7 @@
 #include "base/path_identity.h"
 #include "base/sha256.h"
 #include "base/text.h"
+#include "protocol/chunk_index.h"
 #include "protocol/key_set.h"
 #include "protocol/manifest.h"
 #include "protocol/object_path.h"
@@ -31,6 +32,19 @@ SigningKey developmentSigningKey() {
     SigningKey key;
     EXPECT_FALSE(readSigningKeyFile(sourcePath("keys/dev-private-key.txt"), key).failed());
     return key;
+}
+
+// Bytes that do not repeat, so that content-defined chunks are all different.
+std::string randomText(size_t size, uint64_t seed) {
+    std::string bytes(size, '\0');
+    uint64_t x = seed | 1;
+    for (char& c : bytes) {
+        x ^= x << 13;
+        x ^= x >> 7;
+        x ^= x << 17;
+        c = static_cast<char>(x >> 24);
+    }
+    return bytes;
 }
 
 bool hasNote(const PublishResult& r, const std::wstring& text) {
@@ -208,6 +222,113 @@ TEST_F(PublishFixture, ProgressCountsEveryByteOnce) {
     EXPECT_EQ(seen.calls.back().filesDone, 7);
     EXPECT_EQ(seen.calls.back().bytesDone, seen.calls.back().bytesTotal);
     EXPECT_EQ(seen.calls.back().bytesTotal, r.bytes);
+}
+
+// Files of 4 MiB and more are listed with a chunk index that describes them; smaller ones are not,
+// and an unchanged republish writes no index again.
+TEST_F(PublishFixture, LargeFilesGetAChunkIndex) {
+    game.write(L"pack/buyuk.epk", randomText(5 * 1048576, 17));
+    game.write(L"pack/sinirda.epk", randomText(4194303, 18));  // a byte under the threshold
+    PublishResult r = publish(8);
+    ASSERT_TRUE(r.ok) << r.error.c_str();
+    EXPECT_EQ(1, r.indexes);
+    EXPECT_EQ(1, r.indexesWritten);
+    Manifest m;
+    ASSERT_TRUE(parseManifest(listBytes(), m));
+    ASSERT_EQ(1u, m.chunkIndexes.size());
+    const ManifestEntry& big = m.entries[m.pathIndex.at(pathKey(L"pack/buyuk.epk"))];
+    const ChunkIndexRef* ref = chunkIndexFor(m, big.hash);
+    ASSERT_NE(nullptr, ref);
+    EXPECT_NE(std::string::npos, listBytes().find("pack/buyuk.epk\nP " + big.hash + " " + ref->hash + " "));
+    std::string bytes = readFileBytes(joinPath(tree(), objectPath(ref->hash)));
+    EXPECT_EQ(ref->size, bytes.size());
+    EXPECT_EQ(ref->hash, sha256Hex(bytes));
+    ChunkIndex index;
+    ASSERT_EQ(ChunkIndexFault::None, parseChunkIndex(bytes, big.size, index));
+    EXPECT_GT(index.chunks.size(), 40u);  // about 72 KiB a chunk
+
+    VerifyReport report = verifyPublishedTree(tree(), keys);
+    EXPECT_TRUE(report.ok());
+    EXPECT_EQ(1, report.indexesChecked);
+    PublishResult again = publish(9);
+    ASSERT_TRUE(again.ok);
+    EXPECT_EQ(1, again.indexes);
+    EXPECT_EQ(0, again.indexesWritten);
+    flags.chunkIndexes = false;
+    ASSERT_TRUE(publish(10).ok);
+    EXPECT_EQ(std::string::npos, listBytes().find("\nP "));
+}
+
+// dogrula finds every index a launcher could not use, or one that does not describe its file.
+TEST_F(PublishFixture, VerifyFindsDamagedChunkIndexes) {
+    game.write(L"pack/buyuk.epk", randomText(5 * 1048576, 21));
+    struct Case {
+        const char* name;
+        // (fixture, index object path, index bytes) -> the list's new P record's index bytes, or
+        // empty to keep the list as it is.
+        std::string (*damage)(PublishFixture&, const std::wstring&, std::string);
+        const wchar_t* expected;
+    } cases[] = {
+        {"index missing",
+         [](PublishFixture&, const std::wstring& object, std::string) {
+             DeleteFileW(object.c_str());
+             return std::string();
+         },
+         L"parca dizini eksik"},
+        {"index longer",
+         [](PublishFixture&, const std::wstring& object, std::string bytes) {
+             writeFileBytes(object, bytes + "!");
+             return std::string();
+         },
+         L"parca dizini boyutu yanlis"},
+        {"index same size, other bytes",
+         [](PublishFixture&, const std::wstring& object, std::string bytes) {
+             bytes[40] ^= 1;
+             writeFileBytes(object, bytes);
+             return std::string();
+         },
+         L"parca dizini ozeti yanlis"},
+        {"listed index of another format",
+         [](PublishFixture&, const std::wstring&, std::string bytes) {
+             bytes[7] = '9';
+             return bytes;
+         },
+         L"parca dizini kullanilamaz"},
+        {"listed index with a wrong fingerprint",
+         [](PublishFixture&, const std::wstring&, std::string bytes) {
+             bytes[32 + 28 * 3 + 4] ^= 1;  // the fourth chunk's fingerprint
+             return bytes;
+         },
+         L"parca 4"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        removeTree(tree());
+        ASSERT_TRUE(publish(7).ok);
+        Manifest m;
+        ASSERT_TRUE(parseManifest(listBytes(), m));
+        ASSERT_EQ(1u, m.chunkIndexes.size());
+        const std::string fileHash = m.chunkIndexes.begin()->first;
+        const std::string indexHash = m.chunkIndexes.begin()->second.hash;
+        const std::wstring object = joinPath(tree(), objectPath(indexHash));
+        std::string listed = c.damage(*this, object, readFileBytes(object));
+        if (!listed.empty()) {
+            // A publisher gone wrong: the list names an index that is there, but is not the right one.
+            const std::string newHash = sha256Hex(listed);
+            const std::wstring placed = joinPath(tree(), objectPath(newHash));
+            createFolderTree(placed.substr(0, placed.rfind(L'\\')));
+            writeFileBytes(placed, listed);
+            std::string list = listBytes();
+            list.replace(list.find(indexHash), 64, newHash);
+            writeFileBytes(tree(L"manifest.txt"), list);
+        }
+        VerifyReport report = verifyPublishedTree(tree(), keys);
+        ASSERT_FALSE(report.ok());
+        bool named = false;
+        for (const std::wstring& p : report.problems)
+            named = named || p.find(c.expected) != std::wstring::npos;
+        EXPECT_TRUE(named) << std::string(report.problems[0].begin(), report.problems[0].end());
+    }
 }
 
 // A file rewritten between hashing and copying must not land under the old content's address.
