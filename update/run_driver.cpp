@@ -249,11 +249,11 @@ void runUpdate(Updater& updater, bool fullScan, bool checkOnly) {
 
     // What a process ended in the middle of a download left behind, before this run plans its own:
     // the temp file of a file this run fetches and can patch is where the next patch goes on from.
-    std::set<std::wstring> fetched;
+    std::set<std::wstring> fetchedTemps;
     for (uint32_t index : downloadList)
-        fetched.insert(pathKey(manifest.entries[index].path + kDownloadSuffix));
+        fetchedTemps.insert(pathKey(manifest.entries[index].path + kDownloadSuffix));
     auto keep = [&](const std::wstring& relativeTemp) {
-        return fetched.count(pathKey(relativeTemp)) && keepsTempForPatch(manifest, relativeTemp);
+        return fetchedTemps.count(pathKey(relativeTemp)) && keepsTempForPatch(manifest, relativeTemp);
     };
     for (const std::wstring& relative : removeLeftoverTemps(config.rootFolder, keep))
         logLine(updater.log, "yarim kalan indirme silindi %s", toUtf8(relative).c_str());
