@@ -13,6 +13,8 @@
 namespace {
 
 constexpr DWORD kReadBlock = 262144;
+// How long short reads may wait in the block before the sink sees them.
+constexpr ULONGLONG kGatherMs = 100;
 
 struct alignas(32) ReadBlock {
     unsigned char bytes[kReadBlock];
@@ -60,14 +62,26 @@ int receiveLimitMs(const SessionTimeouts& timeouts) {
 }
 
 // Reads the whole body into the sink.
-HttpResult readBody(HINTERNET request, int status, HttpSink sink, void* sinkContext, RateBudget* budget,
-                    const SessionTimeouts& timeouts) {
+// asked: the bytes of the range requested, 0 for a whole object.
+HttpResult readBody(HINTERNET request, int status, uint64_t asked, HttpSink sink, void* sinkContext,
+                    RateBudget* budget, const SessionTimeouts& timeouts) {
     // Not zeroed: only bytes that WinHttpReadData wrote are ever passed on.
     std::unique_ptr<ReadBlock> block(new ReadBlock);
     uint64_t total = 0;
     uint64_t declared = 0;
     bool hasLength = declaredLength(request, declared);
     StallWatch watch{timeouts.stallWindowMs, timeouts.stallMinBytes};
+    // Short reads are gathered into the block before the sink sees them: each block costs the sink a
+    // write, a hash update and a progress report, and a fast transfer arrives in many short reads.
+    // A block goes out when it is full, when the body ends or reaches its declared length, or once
+    // it has waited kGatherMs, so progress keeps moving on a slow line.
+    DWORD filled = 0;
+    ULONGLONG gatherStart = 0;
+    auto deliver = [&]() {
+        DWORD length = filled;
+        filled = 0;
+        return !sink || length == 0 || sink(sinkContext, block->bytes, length, total);
+    };
     for (;;) {
         // Only what has arrived is read: Wine's WinHttpReadData waits until the whole buffer is
         // filled, which a server that trickles keeps from ever happening, so the stall rule would
@@ -77,11 +91,13 @@ HttpResult readBody(HINTERNET request, int status, HttpSink sink, void* sinkCont
         // Time spent waiting for the speed budget is the launcher's own doing, not the server's:
         // the stall rule does not count it.
         const ULONGLONG budgetWaitStart = GetTickCount64();
-        const DWORD granted = budget ? takeBytes(*budget, kReadBlock) : kReadBlock;
+        const DWORD room = kReadBlock - filled;
+        const DWORD granted = budget ? takeBytes(*budget, room) : room;
         if (granted == 0) return HttpResult{status, 0, true};
         if (budget) watch.windowStart += GetTickCount64() - budgetWaitStart;
         if (!WinHttpQueryDataAvailable(request, &available) ||
-            (available > 0 && !WinHttpReadData(request, block->bytes, std::min(available, granted), &got))) {
+            (available > 0 &&
+             !WinHttpReadData(request, block->bytes + filled, std::min(available, granted), &got))) {
             DWORD error = lastErrorOr(ERROR_WINHTTP_CONNECTION_ERROR);
             // A read that waited out the time-out received nothing for a whole window.
             bool timedOut = error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT;
@@ -91,11 +107,20 @@ HttpResult readBody(HINTERNET request, int status, HttpSink sink, void* sinkCont
         // A connection that closes before the promised length ends the read with 0 bytes and no
         // error under Wine; Windows fails the read with a connection error, which is what this
         // broken transfer reports on both.
-        if (got == 0)
-            return (hasLength && total != declared) ? HttpResult{0, ERROR_WINHTTP_CONNECTION_ERROR}
-                                                    : HttpResult{status};
+        if (got == 0) {
+            if (hasLength && total != declared) return HttpResult{0, ERROR_WINHTTP_CONNECTION_ERROR};
+            return deliver() ? HttpResult{status} : HttpResult{status, 0, true};
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (filled == 0) gatherStart = now;
         total += got;
-        if (sink && !sink(sinkContext, block->bytes, got, total)) return HttpResult{status, 0, true};
+        filled += got;
+        // The body asked for (or, for a whole object, the declared one) goes out as soon as it is
+        // complete, so whatever a server sends past it is a block of its own for the sink to judge.
+        const uint64_t promised = asked ? asked : (hasLength ? declared : 0);
+        const bool promisedIn = promised != 0 && total >= promised;
+        if ((filled == kReadBlock || promisedIn || now - gatherStart >= kGatherMs) && !deliver())
+            return HttpResult{status, 0, true};
         if (watch.stalledAfter(got)) return HttpResult{0, ERROR_WINHTTP_TIMEOUT, false, true};
     }
 }
@@ -210,7 +235,7 @@ HttpResult httpGet(const HttpSession& session, HINTERNET connection, const std::
     int expected = rangeLength ? 206 : 200;
     // The caller must never mistake a whole file or an error page for the bytes it asked for.
     if (static_cast<int>(status) != expected) return HttpResult{static_cast<int>(status)};
-    return readBody(request.get(), expected, sink, sinkContext, budget, session.timeouts);
+    return readBody(request.get(), expected, rangeLength, sink, sinkContext, budget, session.timeouts);
 }
 
 bool collectBody(void* context, const uint8_t* data, size_t length, uint64_t total) {

@@ -206,7 +206,7 @@ TEST_F(HttpClient, WrongLengthBodiesAreDeliveredAsSent) {
     Blocks longer;
     EXPECT_EQ(206, fetch("f", longer, 0, 70000));
     EXPECT_EQ(body + "ZZZZZ", longer.bytes);
-    // Only what has arrived is read, so the late surplus is a block of its own.
+    // The range asked for is handed over once complete, so the late surplus is a block of its own.
     ASSERT_FALSE(longer.sizes.empty());
     EXPECT_EQ(5u, longer.sizes.back());
 
