@@ -641,6 +641,12 @@ PublishResult publishGame(const PublishOptions& options, PublishProgressFn callb
             L"hedefteki liste okunamiyor, kurallari korunamaz; kurallari --kurallar ile verin (the "
             L"target's list cannot be read, so its rules cannot be kept; give the rules with --kurallar)";
         return result;
+    } else if (options.keepPublishedMirrors && pathExists(joinPath(options.serverFolder, kListFileName))) {
+        // Mirrors must not vanish from a list without a word, any more than its rules.
+        result.error =
+            L"hedefteki liste okunamiyor, aynalari korunamaz; --ayna URL ya da --aynasiz verin (the "
+            L"target's list cannot be read, so its mirrors cannot be kept; give --ayna URL or --aynasiz)";
+        return result;
     }
     std::vector<std::string> mirrorRecords;
     if (!mirrorLines(options.mirrors, options.keepPublishedMirrors, previous, mirrorRecords, result.mirrors,

@@ -247,6 +247,15 @@ TEST(PublisherCommandLine, MirrorsAreWrittenKeptReplacedAndChecked) {
     output.clear();
     EXPECT_EQ(runPublisher({L"dogrula", L"--hedef", work.file(L"www"), L"--sessiz"}, &output), PublisherExit::Failed);
     EXPECT_NE(output.find(L"ayna adresi launcher tarafindan yok sayilir"), std::wstring::npos) << toUtf8(output);
+
+    // A target list that cannot be read cannot hand its mirrors on: they are named, or dropped on purpose.
+    work.write(L"www/manifest.txt", "bozuk\n");
+    work.write(L"kurallar.txt", "S ayarlar.cfg\n");
+    EXPECT_EQ(publish({L"--kurallar", work.file(L"kurallar.txt")}, output), PublisherExit::Failed);
+    EXPECT_NE(output.find(L"aynalari korunamaz"), std::wstring::npos) << toUtf8(output);
+    EXPECT_EQ(work.read(L"www/manifest.txt"), "bozuk\n");
+    EXPECT_EQ(publish({L"--kurallar", work.file(L"kurallar.txt"), L"--aynasiz"}, output), PublisherExit::Ok)
+        << toUtf8(output);
 }
 
 }  // namespace
