@@ -15,6 +15,7 @@
 #include "protocol/manifest.h"
 #include "protocol/object_path.h"
 #include "tests/support/keyed_program.h"
+#include "tests/support/random_text.h"
 #include "tests/support/source_path.h"
 #include "tests/support/temp_folder.h"
 #include "tools/list_signing.h"
@@ -32,19 +33,6 @@ SigningKey developmentSigningKey() {
     SigningKey key;
     EXPECT_FALSE(readSigningKeyFile(sourcePath("keys/dev-private-key.txt"), key).failed());
     return key;
-}
-
-// Bytes that do not repeat, so that content-defined chunks are all different.
-std::string randomText(size_t size, uint64_t seed) {
-    std::string bytes(size, '\0');
-    uint64_t x = seed | 1;
-    for (char& c : bytes) {
-        x ^= x << 13;
-        x ^= x >> 7;
-        x ^= x << 17;
-        c = static_cast<char>(x >> 24);
-    }
-    return bytes;
 }
 
 bool hasNote(const PublishResult& r, const std::wstring& text) {

@@ -8,24 +8,13 @@
 #include <vector>
 
 #include "base/sha256.h"
+#include "tests/support/random_text.h"
 #include "tests/support/temp_folder.h"
 #include "update/seed_scan.h"
 
 namespace {
 
 const ChunkParams kParams{1024, 4096, 16384};
-
-std::string randomText(size_t size, uint64_t seed) {
-    std::string bytes(size, '\0');
-    uint64_t x = seed | 1;
-    for (char& c : bytes) {
-        x ^= x << 13;
-        x ^= x >> 7;
-        x ^= x << 17;
-        c = static_cast<char>(x >> 24);
-    }
-    return bytes;
-}
 
 ChunkIndex indexOf(const std::string& bytes) {
     ChunkIndex index;
